@@ -1,0 +1,12 @@
+# Global sanitizer flags, chosen by the VELORIN_SANITIZE cache variable.
+if(VELORIN_SANITIZE STREQUAL "address")
+    add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+    add_link_options(-fsanitize=address,undefined)
+    add_compile_definitions(VELORIN_SANITIZER_BUILD=1)
+elseif(VELORIN_SANITIZE STREQUAL "thread")
+    add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+    add_link_options(-fsanitize=thread)
+    add_compile_definitions(VELORIN_SANITIZER_BUILD=1 VELORIN_TSAN_BUILD=1)
+elseif(NOT VELORIN_SANITIZE STREQUAL "")
+    message(FATAL_ERROR "VELORIN_SANITIZE must be empty, 'address' or 'thread'")
+endif()

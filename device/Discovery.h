@@ -1,0 +1,43 @@
+// Finding the adapter among the HID interfaces, and the one known adapter path.
+#pragma once
+
+#include "device/hid/HidPlatform.h"
+
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+
+namespace velorin::device {
+
+inline constexpr uint16_t kAdapterVendorId = 0x0888;
+inline constexpr uint16_t kAdapterProductId = 0x8831;
+
+// The identity test. When it fails and `whyNot` is given, it says which property differs.
+bool isAdapterIdentity(const hid::DeviceInfo& info, std::string* whyNot = nullptr);
+
+// A full scan: the first interface in enumeration order that passes the identity test and can be
+// opened for reading and writing. Does not touch adapterPath().
+std::optional<std::string> FindAdapter();
+
+// Opens adapterPath(), scanning first (and storing a found path) when it is empty.
+std::unique_ptr<hid::HidHandle> OpenAdapter();
+
+// The device path of the adapter, empty when none is known. Every read is a copy taken under the
+// lock; every replacement is atomic with respect to those reads.
+class AdapterPath {
+public:
+    std::string get() const;
+    void set(const std::string& path);
+    void clear();
+    // Clears the path when it equals `removed` ignoring ASCII case; returns whether it did.
+    bool clearIfSame(const std::string& removed);
+
+private:
+    mutable std::mutex mutex_;
+    std::string path_;
+};
+
+AdapterPath& adapterPath();
+
+} // namespace velorin::device

@@ -1,0 +1,31 @@
+# Shared by scripts/run and scripts/test.
+set -euo pipefail
+VELORIN_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$VELORIN_ROOT"
+
+say() { printf '\033[1m==> %s\033[0m\n' "$*"; }
+
+# Installs the Debian packages from scripts/packages.txt that are missing; a quick no-op otherwise.
+ensure_packages() {
+    local wanted missing=()
+    wanted=$(grep -v -E '^\s*(#|$)' "$VELORIN_ROOT/scripts/packages.txt")
+    for p in $wanted; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    say "Installing missing packages: ${missing[*]}"
+    local sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo="sudo"
+    $sudo env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+    $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+# Configures (once) and builds one preset.
+build_preset() {
+    local preset=$1
+    shift
+    if [ ! -f "build/$preset/build.ninja" ]; then
+        cmake --preset "$preset" >/dev/null
+    fi
+    cmake --build --preset "$preset" "$@"
+}
