@@ -7,7 +7,9 @@ namespace velorin {
 
 Q_LOGGING_CATEGORY(lcSouiCategory, "soui")
 
-const QLoggingCategory& lcSoui() { return lcSouiCategory(); }
+const QLoggingCategory& lcSoui() {
+    return lcSouiCategory();
+}
 
 namespace {
 
@@ -38,20 +40,24 @@ QString sourceBaseName(const char* file) {
 }
 
 void handler(QtMsgType type, const QMessageLogContext& context, const QString& text) {
-    const QByteArray out = formatLogEntry(type, context.file, context.line, context.function, text).toLocal8Bit();
+    const QByteArray out =
+        formatLogEntry(type, context.file, context.line, context.function, text).toLocal8Bit();
     std::fprintf(stderr, "%s\n", out.constData());
     std::fflush(stderr);
 }
 
 } // namespace
 
-QString formatLogEntry(QtMsgType type, const char* file, int line, const char* function, const QString& text) {
+QString formatLogEntry(QtMsgType type, const char* file, int line, const char* function,
+                       const QString& text) {
     return QStringLiteral("[%1] %2:%3 %4: %5")
         .arg(QLatin1String(levelName(type)), sourceBaseName(file), QString::number(line),
              QString::fromUtf8(function ? function : "?"), text.left(kMaxLogChars));
 }
 
-void installLogHandler() { qInstallMessageHandler(handler); }
+void installLogHandler() {
+    qInstallMessageHandler(handler);
+}
 
 void logAt(LogLevel level, const char* source, int line, const char* function, const QString& text) {
     QMessageLogger logger(source, line, function, lcSoui().categoryName());

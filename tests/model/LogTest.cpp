@@ -7,7 +7,8 @@ using velorin::formatLogEntry;
 TEST(Log, EntryNamesLevelSourceBaseLineAndFunction) {
     EXPECT_EQ(formatLogEntry(QtCriticalMsg, "/src/app/MainDlg.cpp", 33, "CMainDlg::OnWMUpdateJoydate",
                              QStringLiteral("m_PS3Handler.ShowKeystatus exception")),
-              QStringLiteral("[error] MainDlg:33 CMainDlg::OnWMUpdateJoydate: m_PS3Handler.ShowKeystatus exception"));
+              QStringLiteral(
+                  "[error] MainDlg:33 CMainDlg::OnWMUpdateJoydate: m_PS3Handler.ShowKeystatus exception"));
     EXPECT_EQ(formatLogEntry(QtDebugMsg, "HidInputWnd", 138, "AsynchReadThreadProc", QStringLiteral("x")),
               QStringLiteral("[debug] HidInputWnd:138 AsynchReadThreadProc: x"));
 }
