@@ -7,6 +7,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace velorin::device {
 
@@ -22,6 +23,14 @@ std::optional<std::string> FindAdapter();
 
 // Opens adapterPath(), scanning first (and storing a found path) when it is empty.
 std::unique_ptr<hid::HidHandle> OpenAdapter();
+
+// For a caller that asks why no adapter is found: every interface with the adapter's identity,
+// in enumeration order, and what opening it gives (PermissionDenied: present but not accessible).
+struct AdapterCandidate {
+    std::string path;
+    hid::OpenError openError = hid::OpenError::None;
+};
+std::vector<AdapterCandidate> DiagnoseAdapters();
 
 // The device path of the adapter, empty when none is known. Every read is a copy taken under the
 // lock; every replacement is atomic with respect to those reads.

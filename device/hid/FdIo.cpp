@@ -1,0 +1,89 @@
+#include "device/hid/FdIo.h"
+
+#include "model/Log.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <poll.h>
+#include <unistd.h>
+
+namespace velorin::hid {
+
+int remainingMs(std::chrono::steady_clock::time_point deadline, bool hasDeadline) {
+    if (!hasDeadline)
+        return -1;
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    return static_cast<int>(std::max<long long>(0, left.count()));
+}
+
+ReadStatus waitReadable(int fd, int timeoutMs, const StopSignal* stop) {
+    const bool hasDeadline = timeoutMs >= 0;
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(0, timeoutMs));
+    for (;;) {
+        pollfd fds[2] = {{fd, POLLIN, 0}, {stop ? stop->fd() : -1, POLLIN, 0}};
+        const int n = ::poll(fds, stop ? 2 : 1, remainingMs(deadline, hasDeadline));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return ReadStatus::Gone;
+        }
+        if (stop && (fds[1].revents & POLLIN))
+            return ReadStatus::Stopped;
+        if (fds[0].revents & POLLIN)
+            return ReadStatus::Report; // read first: data queued before a hang-up is still delivered
+        if (fds[0].revents & (POLLERR | POLLHUP | POLLNVAL))
+            return ReadStatus::Gone;
+        if (n == 0)
+            return ReadStatus::Timeout;
+    }
+}
+
+ReadStatus readReportFd(int fd, std::span<uint8_t, kInputReportSize> out, bool prependReportId, int timeoutMs,
+                        const StopSignal* stop) {
+    const bool hasDeadline = timeoutMs >= 0;
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(0, timeoutMs));
+    for (;;) {
+        const ReadStatus w = waitReadable(fd, remainingMs(deadline, hasDeadline), stop);
+        if (w != ReadStatus::Report)
+            return w;
+        std::array<uint8_t, kInputReportSize> buf{};
+        uint8_t* dst = prependReportId ? buf.data() + 1 : buf.data();
+        const std::size_t room = prependReportId ? buf.size() - 1 : buf.size();
+        const ssize_t got = ::read(fd, dst, room);
+        if (got < 0) {
+            if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)
+                continue;
+            if (errno != EIO && errno != ENODEV)
+                qCWarning(velorin::lcSoui) << "HID read failed:" << errno;
+            return ReadStatus::Gone;
+        }
+        if (got == 0)
+            return ReadStatus::Gone; // end of file: the node (or the peer standing in for it) is gone
+        std::copy(buf.begin(), buf.end(), out.begin());
+        return ReadStatus::Report;
+    }
+}
+
+bool writeReportFd(int fd, std::span<const uint8_t, kOutputReportSize> report, int busyTimeoutMs) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(busyTimeoutMs);
+    for (;;) {
+        const ssize_t put = ::write(fd, report.data(), report.size());
+        if (put == static_cast<ssize_t>(report.size()))
+            return true;
+        if (put >= 0)
+            return false; // a partial report is not a delivered report
+        if (errno == EINTR)
+            continue;
+        if (errno != EAGAIN && errno != EWOULDBLOCK)
+            return false; // ENODEV when unplugged, EPIPE/EIO when the device refused the transfer
+        pollfd p{fd, POLLOUT, 0};
+        const int left = remainingMs(deadline, true);
+        if (left == 0 || ::poll(&p, 1, left) <= 0 || (p.revents & (POLLERR | POLLHUP | POLLNVAL)))
+            return false;
+    }
+}
+
+} // namespace velorin::hid

@@ -1,0 +1,31 @@
+// Report I/O on a file descriptor that behaves like a hidraw node: one input report per read(),
+// one output report per write(), POLLHUP/POLLERR/EIO/ENODEV when the device is gone. Kept apart
+// from the udev code so it can be driven over a socketpair in tests.
+#pragma once
+
+#include "device/hid/HidPlatform.h"
+
+#include <chrono>
+#include <cstdint>
+#include <span>
+
+namespace velorin::hid {
+
+// Waits until `fd` is readable, the device is gone, `stop` is raised or the time-out passes.
+// timeoutMs < 0 waits without limit. Returns Report when the fd is readable.
+ReadStatus waitReadable(int fd, int timeoutMs, const StopSignal* stop);
+
+// Reads one input report from a hidraw-like fd into `out` (report ID first). When the device uses
+// no report IDs the node delivers the data bytes only, so 0x00 is put in front; longer reports are
+// cut to the buffer, shorter ones are padded with zeros.
+ReadStatus readReportFd(int fd, std::span<uint8_t, kInputReportSize> out, bool prependReportId, int timeoutMs,
+                        const StopSignal* stop);
+
+// Writes one output report (report ID first) to a hidraw-like fd. True when the whole report was
+// taken; a node that stays busy longer than `busyTimeoutMs` counts as a failed write.
+bool writeReportFd(int fd, std::span<const uint8_t, kOutputReportSize> report, int busyTimeoutMs = 1000);
+
+// Milliseconds left until `deadline` (never negative); -1 when there is no deadline.
+int remainingMs(std::chrono::steady_clock::time_point deadline, bool hasDeadline);
+
+} // namespace velorin::hid

@@ -1,0 +1,210 @@
+#include "device/hid/ReportDescriptor.h"
+
+#include <algorithm>
+#include <array>
+#include <bitset>
+#include <limits>
+
+namespace velorin::hid {
+namespace {
+
+enum ItemType : uint8_t { kMain = 0, kGlobal = 1, kLocal = 2, kReserved = 3 };
+
+// Main item tags.
+constexpr uint8_t kTagInput = 0x8;
+constexpr uint8_t kTagOutput = 0x9;
+constexpr uint8_t kTagCollection = 0xA;
+constexpr uint8_t kTagFeature = 0xB;
+constexpr uint8_t kTagEndCollection = 0xC;
+// Global item tags.
+constexpr uint8_t kTagUsagePage = 0x0;
+constexpr uint8_t kTagReportSize = 0x7;
+constexpr uint8_t kTagReportId = 0x8;
+constexpr uint8_t kTagReportCount = 0x9;
+constexpr uint8_t kTagPush = 0xA;
+constexpr uint8_t kTagPop = 0xB;
+// Local item tags.
+constexpr uint8_t kTagUsage = 0x0;
+constexpr uint8_t kTagUsageMinimum = 0x1;
+constexpr uint8_t kLongItemPrefix = 0xFE;
+
+struct Globals {
+    uint32_t usagePage = 0;
+    uint32_t reportSize = 0;
+    uint32_t reportCount = 0;
+    uint32_t reportId = 0;
+};
+
+// Bits per report ID for the three report kinds of one top-level collection.
+struct CollectionBits {
+    CollectionCaps caps;
+    std::array<std::array<uint64_t, 256>, 3> bits{};
+    std::array<std::bitset<256>, 3> present{};
+};
+
+uint16_t lengthFromBits(uint64_t bits) {
+    const uint64_t bytes = (bits + 7) / 8 + 1; // the report-ID byte always counts
+    return static_cast<uint16_t>(std::min<uint64_t>(bytes, std::numeric_limits<uint16_t>::max()));
+}
+
+} // namespace
+
+DescriptorCaps parseReportDescriptor(std::span<const uint8_t> d) {
+    DescriptorCaps result;
+    if (d.size() > kMaxReportDescriptorSize) {
+        result.error = "descriptor too long";
+        return result;
+    }
+
+    Globals g;
+    std::vector<Globals> stack;
+    // The first usage of the current local set; a 4-byte usage carries its own page.
+    bool haveUsage = false;
+    bool usageExtended = false;
+    uint32_t usage = 0;
+    std::size_t depth = 0;
+    std::vector<CollectionBits> tlcs;
+    auto fail = [&result](const char* why) {
+        result.collections.clear();
+        result.error = why;
+        return result;
+    };
+
+    std::size_t i = 0;
+    while (i < d.size()) {
+        const uint8_t prefix = d[i];
+        if (prefix == kLongItemPrefix) {
+            // Long item: prefix, data size, tag, data. No long item tags are defined; skip it.
+            if (d.size() - i < 3)
+                return fail("truncated long item");
+            const std::size_t len = d[i + 1];
+            if (d.size() - i - 3 < len)
+                return fail("truncated long item");
+            i += 3 + len;
+            continue;
+        }
+        static constexpr std::array<std::size_t, 4> kSizes{0, 1, 2, 4};
+        const std::size_t size = kSizes[prefix & 3];
+        const auto type = static_cast<ItemType>((prefix >> 2) & 3);
+        const uint8_t tag = prefix >> 4;
+        if (d.size() - i - 1 < size)
+            return fail("truncated item");
+        uint32_t value = 0;
+        for (std::size_t b = 0; b < size; ++b)
+            value |= static_cast<uint32_t>(d[i + 1 + b]) << (8 * b);
+        i += 1 + size;
+
+        switch (type) {
+        case kGlobal:
+            switch (tag) {
+            case kTagUsagePage:
+                g.usagePage = value;
+                break;
+            case kTagReportSize:
+                g.reportSize = value;
+                break;
+            case kTagReportId:
+                if (value == 0 || value > 255)
+                    return fail("report ID out of range");
+                g.reportId = value;
+                result.usesReportIds = true;
+                break;
+            case kTagReportCount:
+                g.reportCount = value;
+                break;
+            case kTagPush:
+                if (stack.size() >= kMaxPushDepth)
+                    return fail("push stack overflow");
+                stack.push_back(g);
+                break;
+            case kTagPop:
+                if (stack.empty())
+                    return fail("pop without push");
+                g = stack.back();
+                stack.pop_back();
+                break;
+            default:
+                break; // logical/physical extents, units: no effect on the figures
+            }
+            break;
+        case kLocal:
+            if ((tag == kTagUsage || tag == kTagUsageMinimum) && !haveUsage) {
+                haveUsage = true;
+                usageExtended = size == 4;
+                usage = value;
+            }
+            break;
+        case kMain: {
+            switch (tag) {
+            case kTagCollection: {
+                if (depth >= kMaxCollectionDepth)
+                    return fail("collections nested too deeply");
+                if (depth == 0) {
+                    if (tlcs.size() >= kMaxTopLevelCollections)
+                        return fail("too many top-level collections");
+                    CollectionBits& c = tlcs.emplace_back();
+                    // A usage without its own page takes the page current at the main item.
+                    const uint32_t page = usageExtended ? (usage >> 16) : g.usagePage;
+                    c.caps.usagePage = static_cast<uint16_t>(page);
+                    c.caps.usage = static_cast<uint16_t>(haveUsage ? usage : 0);
+                }
+                CollectionCaps& caps = tlcs.back().caps;
+                if (caps.linkCollectionNodes < std::numeric_limits<uint16_t>::max())
+                    ++caps.linkCollectionNodes;
+                ++depth;
+                break;
+            }
+            case kTagEndCollection:
+                if (depth == 0)
+                    return fail("end collection without collection");
+                --depth;
+                break;
+            case kTagInput:
+            case kTagOutput:
+            case kTagFeature: {
+                if (depth == 0)
+                    return fail("report item outside any collection");
+                const int kind = tag == kTagInput ? 0 : tag == kTagOutput ? 1 : 2;
+                CollectionBits& c = tlcs.back();
+                const uint64_t add = static_cast<uint64_t>(g.reportSize) * g.reportCount;
+                uint64_t& bits = c.bits[kind][g.reportId];
+                bits = std::min<uint64_t>(bits + add, uint64_t{1} << 40); // far above any length
+                c.present[kind].set(g.reportId);
+                break;
+            }
+            default:
+                break;
+            }
+            haveUsage = false;
+            usageExtended = false;
+            usage = 0;
+            break;
+        }
+        case kReserved:
+            break;
+        }
+    }
+    if (depth != 0)
+        return fail("collection not closed");
+
+    result.collections.reserve(tlcs.size());
+    for (CollectionBits& c : tlcs) {
+        uint16_t* lengths[3] = {&c.caps.inputReportLength, &c.caps.outputReportLength,
+                                &c.caps.featureReportLength};
+        for (int kind = 0; kind < 3; ++kind) {
+            uint64_t maxBits = 0;
+            bool any = false;
+            for (std::size_t id = 0; id < 256; ++id) {
+                if (c.present[kind].test(id)) {
+                    any = true;
+                    maxBits = std::max(maxBits, c.bits[kind][id]);
+                }
+            }
+            *lengths[kind] = any ? lengthFromBits(maxBits) : 0;
+        }
+        result.collections.push_back(c.caps);
+    }
+    return result;
+}
+
+} // namespace velorin::hid
