@@ -1,0 +1,62 @@
+// The listener: follows arrivals and removals of HID interfaces on the UI thread and runs the
+// reader thread that keeps the live pad state and repeats the mode select.
+#pragma once
+
+#include "device/hid/HidPlatform.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include <chrono>
+#include <memory>
+#include <thread>
+
+namespace velorin::device {
+
+class CHidInputWnd : public QObject {
+    Q_OBJECT
+public:
+    // The longest wait for the reader to end when the listener goes.
+    static constexpr std::chrono::milliseconds kStopTimeout{2000};
+    // While no adapter is present the reader re-scans at most this often, unless an arrival
+    // notice wakes it earlier.
+    static constexpr std::chrono::milliseconds kAbsentRescanInterval{500};
+
+    // Registers for arrival and removal notices, zeroes joyData and starts the reader. `owner`
+    // (the main window) receives WM_HID_ARRIVAL and WM_UPDATE_JOYDATE; nothing reaches it once
+    // it is destroyed. Must be created on the owner's (UI) thread.
+    explicit CHidInputWnd(QObject* owner, QObject* parent = nullptr);
+    // Stops the reader (see stopReader()).
+    ~CHidInputWnd() override;
+
+    CHidInputWnd(const CHidInputWnd&) = delete;
+    CHidInputWnd& operator=(const CHidInputWnd&) = delete;
+
+    // Raises the stop signal and waits at most kStopTimeout for the reader to end. Returns
+    // whether it ended in time; a reader that did not is left to finish on its own, and never
+    // reaches the owner again. Calling it again does nothing.
+    bool stopReader();
+
+    // Whether the reader thread is running.
+    bool readerRunning() const;
+
+public Q_SLOTS:
+    // An interface arrived: scan, store a found path, wake the reader, then send WM_HID_ARRIVAL
+    // to the owner and wait for it to be handled.
+    void handleArrival(const QString& path);
+    // An interface went: when it is the adapter's (ignoring ASCII case), forget the path and zero
+    // joyData.
+    void handleRemoval(const QString& path);
+
+public:
+    struct ReaderContext;
+
+private:
+    std::shared_ptr<ReaderContext> ctx_;
+    QPointer<QObject> owner_;
+    std::unique_ptr<hid::HidMonitor> monitor_;
+    std::thread reader_;
+};
+
+} // namespace velorin::device

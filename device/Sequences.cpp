@@ -1,0 +1,74 @@
+#include "device/Sequences.h"
+
+#include "device/Discovery.h"
+#include "device/Reports.h"
+#include "device/SharedState.h"
+#include "model/Log.h"
+
+namespace velorin::device {
+
+std::string_view applyErrorText(const ApplyResult& result) {
+    switch (result.status) {
+    case ApplyStatus::Success:
+        return {};
+    case ApplyStatus::NoAdapter:
+        return "CreateFileHandle error";
+    case ApplyStatus::WriteFailed:
+        break;
+    }
+    switch (result.failedConsole.value_or(ConsoleId::PS3)) {
+    case ConsoleId::PS3:
+        return "Write ps3 workModeData error";
+    case ConsoleId::PS4:
+        return "Write ps4 workModeData error";
+    case ConsoleId::SWITCH:
+        return "Write switch workModeData error";
+    case ConsoleId::XBOX:
+        return "Write Xbox workModeData error";
+    }
+    return {};
+}
+
+ApplyResult ApplyToAdapter(WorkModeBlock& block) {
+    {
+        const std::unique_ptr<hid::HidHandle> handle = OpenAdapter();
+        if (!handle)
+            return {ApplyStatus::NoAdapter, std::nullopt};
+        for (const ConsoleId console : kBlockOrder) {
+            const RecordSpan record = block.record(console);
+            prepareRecordHeader(console, record);
+            if (!WriteWorkMode(handle.get(), record)) {
+                qCWarning(lcSoui) << "the adapter refused the record of"
+                                  << QLatin1String(consoleInfo(console).name.data(),
+                                                   consoleInfo(console).name.size());
+                return {ApplyStatus::WriteFailed, console};
+            }
+        }
+    } // the handle is closed before the mode select
+    modeSelectPending().store(1);
+    if (!SendModeSelect())
+        qCInfo(lcSoui) << "the mode select after apply was not delivered; the reader repeats it";
+    return {ApplyStatus::Success, std::nullopt};
+}
+
+std::vector<ConsoleId> ReadBackFromAdapter(WorkModeBlock& block, const RecordReplaced& onReplaced) {
+    std::vector<ConsoleId> replaced;
+    // Opened before the first request, so the replies are queued for this handle.
+    const std::unique_ptr<hid::HidHandle> handle = OpenAdapter();
+    if (!handle)
+        return replaced;
+    for (const ConsoleId console : kBlockOrder) {
+        if (!SendWorkModeRequest(console))
+            break;
+        const std::optional<workModeData> reply = ReadWorkModeReply(handle.get());
+        if (!reply)
+            break;
+        block.replaceRecord(console, *reply);
+        replaced.push_back(console);
+        if (onReplaced)
+            onReplaced(console);
+    }
+    return replaced;
+}
+
+} // namespace velorin::device

@@ -1,0 +1,56 @@
+// State shared by the UI thread and the reader thread: the selected console, the request to
+// repeat the mode select, whether the reader has seen the adapter, and the live pad state.
+#pragma once
+
+#include "model/Console.h"
+
+#include <array>
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <span>
+
+namespace velorin::device {
+
+// The ConsoleId of the selected console; 1 (PS3) at start.
+std::atomic<uint8_t>& currentConsole();
+// Set by the UI thread to ask the reader to send the mode select again; 1 at start.
+std::atomic<uint8_t>& modeSelectPending();
+// Set by the reader when it opens the adapter, cleared when it reports the adapter gone; 1 at start.
+std::atomic<uint8_t>& adapterSeen();
+
+inline constexpr std::size_t kJoyDataSize = 12;
+// Data bytes 0-11 of a live pad-state report: 0-1 marker A1 C4, 2-3 left stick X/Y, 4-5 two more
+// axes, 8-9 button bits, 10 direction pad bits.
+using JoyState = std::array<uint8_t, kJoyDataSize>;
+static_assert(sizeof(JoyState) == 12);
+
+// The last live pad state. Replaced and read as one unit under a small lock.
+class JoyData {
+public:
+    JoyState get() const;
+    void set(const JoyState& state);
+    // Copies data bytes 0-11 of an input report (report ID first).
+    void setFromReport(std::span<const uint8_t> report);
+    // All 12 bytes 0.
+    void zero();
+    // Neutral: indexes 2-5 0x80, indexes 6-11 0; the marker bytes 0-1 keep their values.
+    void resetNeutral();
+
+private:
+    mutable std::mutex mutex_;
+    JoyState state_{};
+};
+
+JoyData& joyData();
+
+// Whether the state carries the A1 C4 marker.
+bool isJoyStateValid(const JoyState& state);
+
+// Whether the lamp of `button` is on for `state`: requires a valid state; stick tests are strict
+// (exactly 0x80 lights neither lamp of that axis). SHARE and CAPTURE both test index 9 bit 7; which
+// of the two a console has is the caller's business.
+bool lampOn(const JoyState& state, PadButton button);
+
+} // namespace velorin::device
