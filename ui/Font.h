@@ -1,0 +1,18 @@
+// Font descriptions of the layouts: comma-separated "key:value" pairs applied over a base font, e.g.
+// "face:微软雅黑,size:14", "italic:1", "underline:1,italic:1". Keys: face, size (pixels at scale 100),
+// italic, underline, bold, strike, weight. Unknown keys are ignored; a malformed pair makes *ok false.
+#pragma once
+
+#include <QFont>
+#include <QStringView>
+
+namespace velorin::ui {
+
+QFont applyFontDescription(const QFont& base, QStringView description, int scale = 100, bool* ok = nullptr);
+
+// Maps the faces the layouts ask for (微软雅黑, 宋体) to the installed CJK face through
+// QFont::insertSubstitution, so their text renders. Safe to call more than once. Returns the face used,
+// or an empty string when no CJK face is installed.
+QString installCjkFontSubstitutions();
+
+} // namespace velorin::ui

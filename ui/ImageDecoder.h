@@ -1,0 +1,36 @@
+// Image decoders chosen by name: libpng behind "imgdecoder-png" and "imgdecoder-gdip", stb_image behind
+// "imgdecoder-stb". Every decoder yields a QImage (premultiplied ARGB32) or a null image with a reason.
+// Decoded width and height are capped before any pixel memory is taken, so a hostile file cannot
+// exhaust memory.
+#pragma once
+
+#include <QByteArrayView>
+#include <QImage>
+#include <QString>
+#include <QStringView>
+#include <memory>
+
+namespace velorin::ui {
+
+inline constexpr int kMaxImageSide = 8192;
+inline constexpr qint64 kMaxImagePixels = qint64(4096) * 4096;
+inline constexpr qint64 kMaxImageFileBytes = 64 * 1024 * 1024;
+
+class ImageDecoder {
+public:
+    virtual ~ImageDecoder() = default;
+    virtual QString name() const = 0;
+    // Decodes one encoded image; a null image (and *error set) when it is not one or is too large.
+    virtual QImage decode(QByteArrayView data, QString* error = nullptr) const = 0;
+};
+
+// The decoder of that name (case-insensitive), or nullptr for a name we do not know.
+std::unique_ptr<ImageDecoder> createImageDecoder(QStringView name);
+
+// True when an image of that size may be decoded.
+bool imageSizeAllowed(qint64 width, qint64 height);
+
+// Reads a file (bounded by kMaxImageFileBytes) and decodes it.
+QImage decodeImageFile(const QString& path, const ImageDecoder& decoder, QString* error = nullptr);
+
+} // namespace velorin::ui

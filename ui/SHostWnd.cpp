@@ -1,0 +1,148 @@
+#include "ui/SHostWnd.h"
+
+#include "model/Log.h"
+#include "ui/Resources.h"
+#include "ui/Toolkit.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+
+namespace velorin::ui {
+namespace {
+
+// "ICON_LOGO:32" -> the icon "ICON_LOGO" (every size it has).
+QIcon iconFromAttribute(const QString& value) {
+    const Toolkit* tk = Toolkit::instance();
+    if (!tk)
+        return {};
+    const QString name = value.section(u':', 0, 0).trimmed();
+    return tk->loadIcon(name);
+}
+
+} // namespace
+
+SHostWnd::SHostWnd(QString layoutRef, QWidget* owner, Qt::WindowFlags flags)
+    : SWindow(owner), layoutRef_(std::move(layoutRef)) {
+    setWindowFlags(flags | Qt::Window);
+}
+
+SHostWnd::~SHostWnd() = default;
+
+bool SHostWnd::isKindOf(QStringView kind) const {
+    return kind == u"hostwnd" || SWindow::isKindOf(kind);
+}
+
+bool SHostWnd::create() {
+    if (created_)
+        return false;
+    const Toolkit* tk = Toolkit::instance();
+    if (!tk) {
+        qCWarning(lcSoui) << "no toolkit to build" << layoutRef_ << "from";
+        return false;
+    }
+    const auto bytes = tk->package().bytes(layoutRef_);
+    if (!bytes) {
+        qCWarning(lcSoui) << "layout" << layoutRef_ << "not found";
+        return false;
+    }
+    pugi::xml_document doc;
+    if (const pugi::xml_parse_result r = doc.load_buffer(bytes->constData(), size_t(bytes->size())); !r) {
+        qCWarning(lcSoui) << "layout" << layoutRef_ << "cannot be parsed:" << r.description() << "at"
+                          << r.offset;
+        return false;
+    }
+    return createFromXml(doc.document_element());
+}
+
+bool SHostWnd::createFromXml(const pugi::xml_node& hostNode) {
+    if (created_ || !hostNode)
+        return false;
+    created_ = true;
+    if (const Toolkit* tk = Toolkit::instance())
+        setFont(tk->defaultFont());
+    for (const pugi::xml_attribute& a : hostNode.attributes()) {
+        const QString key = QString::fromUtf8(a.name());
+        if (!setAttribute(key, QString::fromUtf8(a.value())))
+            qCWarning(lcSoui) << "host attribute" << key << "=" << a.value() << "not usable";
+    }
+    if (const pugi::xml_node root = hostNode.child("root"))
+        loadFromXml(root);
+    const QSize size = fixedSize_.isValid() ? fixedSize_ : QSize(0, 0);
+    setFixedSize(size);
+    relayoutChildren();
+    return true;
+}
+
+bool SHostWnd::setAttribute(const QString& name, const QString& value) {
+    if (name == u"title") {
+        SWindow::setAttribute(name, value);
+        setWindowTitle(layoutText(value));
+        return true;
+    }
+    if (name == u"bigIcon" || name == u"smallIcon") {
+        SWindow::setAttribute(name, value);
+        const QIcon icon = iconFromAttribute(value);
+        (name == u"bigIcon" ? bigIcon_ : smallIcon_) = icon;
+        if (!icon.isNull() && (name == u"bigIcon" || windowIcon().isNull()))
+            setWindowIcon(icon);
+        return true;
+    }
+    if (name == u"width" || name == u"height") {
+        bool ok = false;
+        const int v = value.toInt(&ok);
+        if (!ok || v < 0 || v > 16384)
+            return false;
+        SWindow::setAttribute(name, value);
+        if (name == u"width")
+            fixedSize_.setWidth(v);
+        else
+            fixedSize_.setHeight(v);
+        if (fixedSize_.width() < 0)
+            fixedSize_.setWidth(0);
+        if (fixedSize_.height() < 0)
+            fixedSize_.setHeight(0);
+        return true;
+    }
+    if (name == u"translucent") {
+        SWindow::setAttribute(name, value);
+        translucent_ = value.trimmed() != u"0" && !value.trimmed().isEmpty();
+        QWidget::setAttribute(Qt::WA_TranslucentBackground, translucent_);
+        QWidget::setAttribute(Qt::WA_NoSystemBackground, translucent_);
+        return true;
+    }
+    if (name == u"resizable" || name == u"appWnd" || name == u"trCtx") {
+        // The host is always fixed-size; the rest is kept for whoever asks.
+        return SWindow::setAttribute(name, value);
+    }
+    return SWindow::setAttribute(name, value);
+}
+
+void SHostWnd::centerOnWorkArea() {
+    QScreen* s = screen();
+    if (!s)
+        s = QGuiApplication::primaryScreen();
+    if (!s)
+        return;
+    const QRect area = s->availableGeometry();
+    move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
+}
+
+bool SHostWnd::onEvent(EventArgs&) {
+    return false;
+}
+
+bool SHostWnd::onMessage(QEvent*) {
+    return false;
+}
+
+bool SHostWnd::event(QEvent* e) {
+    if (e->type() >= QEvent::User && e->type() <= QEvent::MaxUser) {
+        if (onMessage(e)) {
+            e->accept();
+            return true;
+        }
+    }
+    return SWindow::event(e);
+}
+
+} // namespace velorin::ui

@@ -1,0 +1,642 @@
+#include "ui/SWindow.h"
+
+#include "model/Log.h"
+#include "ui/Elements.h"
+#include "ui/Font.h"
+#include "ui/Resources.h"
+#include "ui/SHostWnd.h"
+#include "ui/Skin.h"
+#include "ui/Toolkit.h"
+
+#include <QCoreApplication>
+#include <QEnterEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPointer>
+
+namespace velorin::ui {
+namespace {
+
+// Nesting limit for "include" (a layout that includes itself would otherwise never end).
+constexpr int kMaxIncludeDepth = 8;
+thread_local int includeDepth = 0;
+
+std::optional<int> parseInt(QStringView text) {
+    text = text.trimmed();
+    bool ok = false;
+    int v = 0;
+    if (text.startsWith(u"0x", Qt::CaseInsensitive))
+        v = int(text.mid(2).toUInt(&ok, 16));
+    else
+        v = text.toInt(&ok);
+    return ok ? std::optional<int>(v) : std::nullopt;
+}
+
+std::optional<std::vector<int>> parseIntList(QStringView text, int minCount, int maxCount) {
+    std::vector<int> values;
+    for (QStringView part : text.split(u',')) {
+        const auto v = parseInt(part);
+        if (!v || int(values.size()) >= maxCount)
+            return std::nullopt;
+        values.push_back(*v);
+    }
+    if (int(values.size()) < minCount)
+        return std::nullopt;
+    return values;
+}
+
+std::optional<int> parseExtent(QStringView text) {
+    const auto v = parseInt(text);
+    if (!v || *v < SWindow::kFill || *v > 100000)
+        return std::nullopt;
+    return v;
+}
+
+bool isTrue(const QString& value) {
+    return value.trimmed() != u"0" && value.trimmed().compare(u"false", Qt::CaseInsensitive) != 0;
+}
+
+QHash<QString, ElementCreator>& registry() {
+    static QHash<QString, ElementCreator> kinds = [] {
+        QHash<QString, ElementCreator> k;
+        k.insert(QStringLiteral("window"), [](QWidget* p) { return new SWindow(p); });
+        k.insert(QStringLiteral("img"), [](QWidget* p) { return new SImageWnd(p); });
+        k.insert(QStringLiteral("imgbtn"), [](QWidget* p) { return new SImageButton(p); });
+        k.insert(QStringLiteral("text"), [](QWidget* p) { return new SStatic(p); });
+        k.insert(QStringLiteral("caption"), [](QWidget* p) { return new SCaption(p); });
+        k.insert(QStringLiteral("tabctrl"), [](QWidget* p) { return new STabCtrl(p); });
+        k.insert(QStringLiteral("page"), [](QWidget* p) { return new STabPage(p); });
+        return k;
+    }();
+    return kinds;
+}
+
+} // namespace
+
+void registerElementKind(const QString& tag, ElementCreator creator) {
+    registry().insert(tag.toLower(), std::move(creator));
+}
+
+SWindow* createElement(const QString& tag, QWidget* parent) {
+    const auto it = registry().constFind(tag.toLower());
+    return it == registry().constEnd() ? nullptr : (*it)(parent);
+}
+
+Qt::Alignment alignmentFromTextMode(unsigned mode) {
+    Qt::Alignment a;
+    a |= (mode & 0x1) ? Qt::AlignHCenter : (mode & 0x2) ? Qt::AlignRight : Qt::AlignLeft;
+    a |= (mode & 0x4) ? Qt::AlignVCenter : (mode & 0x8) ? Qt::AlignBottom : Qt::AlignTop;
+    return a;
+}
+
+SWindow::SWindow(QWidget* parent) : QWidget(parent) {
+    setFocusPolicy(Qt::NoFocus);
+}
+
+SWindow::~SWindow() = default;
+
+bool SWindow::isKindOf(QStringView kind) const {
+    return kind == className() || kind == u"window";
+}
+
+// ---- Finding ----------------------------------------------------------------------------------------------
+
+SWindow* SWindow::findFirst(const std::function<bool(const SWindow*)>& match, int depth) const {
+    for (QObject* o : children()) {
+        auto* w = qobject_cast<QWidget*>(o);
+        if (!w || w->isWindow())
+            continue;
+        auto* sw = qobject_cast<SWindow*>(w);
+        if (sw && match(sw))
+            return sw;
+        if (depth == 1)
+            continue;
+        if (sw) {
+            if (SWindow* found = sw->findFirst(match, depth < 0 ? depth : depth - 1))
+                return found;
+        } else {
+            // A plain widget in between: look further below it.
+            for (SWindow* inner : w->findChildren<SWindow*>(Qt::FindDirectChildrenOnly)) {
+                if (match(inner))
+                    return inner;
+                if (SWindow* found = inner->findFirst(match, depth < 0 ? depth : depth - 1))
+                    return found;
+            }
+        }
+    }
+    return nullptr;
+}
+
+SWindow* SWindow::findChildByName(QStringView name, QStringView kind, int depth) const {
+    if (name.isEmpty())
+        return nullptr;
+    return findFirst(
+        [&](const SWindow* w) { return w->name() == name && (kind.isEmpty() || w->isKindOf(kind)); }, depth);
+}
+
+SWindow* SWindow::findChildById(int id, int depth) const {
+    return findFirst([&](const SWindow* w) { return w->id() == id; }, depth);
+}
+
+bool SWindow::isSelfOrAncestorOf(const QWidget* w) const {
+    for (; w; w = w->parentWidget()) {
+        if (w == this)
+            return true;
+        if (w->isWindow())
+            break;
+    }
+    return false;
+}
+
+// ---- Host
+// -----------------------------------------------------------------------------------------------------
+
+SHostWnd* SWindow::hostWindow() const {
+    for (const QWidget* w = this; w; w = w->parentWidget()) {
+        if (auto* host = qobject_cast<SHostWnd*>(const_cast<QWidget*>(w)))
+            return host;
+        if (w->isWindow())
+            break;
+    }
+    return nullptr;
+}
+
+QRect SWindow::windowRectInHost() const {
+    const SHostWnd* host = hostWindow();
+    if (!host || host == this)
+        return QRect(QPoint(0, 0), size());
+    return QRect(mapTo(host, QPoint(0, 0)), size());
+}
+
+QPoint SWindow::hostToScreen(QPoint p) const {
+    const SHostWnd* host = hostWindow();
+    return host ? host->mapToGlobal(p) : mapToGlobal(p);
+}
+
+// ---- Text, state, visibility
+// ---------------------------------------------------------------------------------
+
+void SWindow::setText(const QString& text) {
+    if (text == text_)
+        return;
+    text_ = text;
+    update();
+}
+
+void SWindow::setChecked(bool checked) {
+    setStateFlags(hovered_, pushed_, checked);
+}
+
+void SWindow::setVisibleNow(bool visible) {
+    setVisible(visible);
+    if (QWidget* parent = parentWidget(); parent && parent->isVisible())
+        parent->repaint(geometry());
+}
+
+int SWindow::drawState() const {
+    if (!isEnabled())
+        return kStateDisabled;
+    if (pushed_ || checked_)
+        return kStatePushed;
+    if (hovered_)
+        return kStateHover;
+    return kStateNormal;
+}
+
+void SWindow::setStateFlags(bool hovered, bool pushed, bool checked) {
+    const int before = drawState();
+    hovered_ = hovered;
+    pushed_ = pushed;
+    checked_ = checked;
+    const int after = drawState();
+    if (before != after)
+        onStateChanged(before, after);
+    else
+        update();
+}
+
+void SWindow::onStateChanged(int, int) {
+    update();
+}
+
+// ---- Attributes
+// -----------------------------------------------------------------------------------------------
+
+void SWindow::setSkin(Skin* skin) {
+    skin_ = skin;
+    update();
+}
+
+void SWindow::setMargin(const QMargins& m) {
+    margin_ = m;
+    relayoutChildren();
+    update();
+}
+
+void SWindow::setTextColor(const QColor& c) {
+    colorText_ = c.isValid() ? std::optional<QColor>(c) : std::nullopt;
+    update();
+}
+
+void SWindow::setTextAlignment(Qt::Alignment a) {
+    align_ = a;
+    update();
+}
+
+QColor SWindow::textColor() const {
+    const int state = drawState();
+    for (const QWidget* w = this; w; w = w->parentWidget()) {
+        if (const auto* sw = qobject_cast<const SWindow*>(w)) {
+            if (state == kStateDisabled && sw->colorTextDisabled_)
+                return *sw->colorTextDisabled_;
+            if (state == kStatePushed && sw->colorTextPushed_)
+                return *sw->colorTextPushed_;
+            if (state == kStateHover && sw->colorTextHover_)
+                return *sw->colorTextHover_;
+            if (sw->colorText_)
+                return *sw->colorText_;
+        }
+        if (w->isWindow())
+            break;
+    }
+    return QColor(Qt::black);
+}
+
+QString SWindow::translationContext() const {
+    for (const QWidget* w = this; w; w = w->parentWidget()) {
+        if (const auto* sw = qobject_cast<const SWindow*>(w); sw && sw->hasAttribute(QStringLiteral("trCtx")))
+            return sw->attribute(QStringLiteral("trCtx"));
+        if (w->isWindow())
+            break;
+    }
+    return {};
+}
+
+QString SWindow::layoutText(const QString& raw) const {
+    QString text = raw;
+    if (const Toolkit* tk = Toolkit::instance())
+        text = tk->resolveString(text);
+    const QString ctx = translationContext();
+    if (!ctx.isEmpty() && !text.isEmpty())
+        text = QCoreApplication::translate(ctx.toUtf8().constData(), text.toUtf8().constData());
+    return text;
+}
+
+bool SWindow::setAttribute(const QString& name, const QString& value) {
+    attributes_.insert(name, value);
+    const Toolkit* tk = Toolkit::instance();
+    auto color = [&](std::optional<QColor>& slot) {
+        const auto c = tk ? tk->resolveColor(value) : parseColor(value);
+        if (!c)
+            return false;
+        slot = toQColor(*c);
+        update();
+        return true;
+    };
+    if (name == u"name") {
+        setName(value);
+    } else if (name.compare(u"id", Qt::CaseInsensitive) == 0) {
+        const auto v = parseInt(value);
+        if (!v)
+            return false;
+        id_ = *v;
+    } else if (name == u"pos") {
+        const auto v = parseIntList(value, 2, 2);
+        if (!v)
+            return false;
+        specPos_ = QPoint((*v)[0], (*v)[1]);
+    } else if (name == u"size") {
+        const QStringList parts = value.split(u',');
+        if (parts.size() != 2)
+            return false;
+        const auto w = parseExtent(parts[0]);
+        const auto h = parseExtent(parts[1]);
+        if (!w || !h)
+            return false;
+        specWidth_ = w;
+        specHeight_ = h;
+    } else if (name == u"width" || name == u"height") {
+        const auto v = parseExtent(value);
+        if (!v)
+            return false;
+        (name == u"width" ? specWidth_ : specHeight_) = v;
+    } else if (name == u"skin") {
+        Skin* s = tk ? tk->skin(value) : nullptr;
+        if (!s) {
+            qCWarning(lcSoui) << "skin" << value << "not found for" << objectName();
+            return false;
+        }
+        setSkin(s);
+    } else if (name == u"colorText") {
+        return color(colorText_);
+    } else if (name == u"colorTextHover") {
+        return color(colorTextHover_);
+    } else if (name == u"colorTextPush") {
+        return color(colorTextPushed_);
+    } else if (name == u"colorTextDisable") {
+        return color(colorTextDisabled_);
+    } else if (name == u"colorBkgnd" || name == u"colorBorder") {
+        std::optional<QColor> c;
+        if (!color(c))
+            return false;
+        (name == u"colorBkgnd" ? colorBkgnd_ : colorBorder_) = *c;
+    } else if (name == u"font") {
+        bool ok = false;
+        const QFont f = applyFontDescription(font(), value, tk ? tk->scale() : 100, &ok);
+        setFont(f);
+        return ok;
+    } else if (name == u"margin") {
+        const auto v = parseIntList(value, 1, 4);
+        if (!v || v->size() == 3)
+            return false;
+        const auto& m = *v;
+        setMargin(m.size() == 1   ? QMargins(m[0], m[0], m[0], m[0])
+                  : m.size() == 2 ? QMargins(m[0], m[1], m[0], m[1])
+                                  : QMargins(m[0], m[1], m[2], m[3]));
+    } else if (name == u"margin-x" || name == u"margin-y") {
+        const auto v = parseInt(value);
+        if (!v)
+            return false;
+        QMargins m = margin_;
+        if (name == u"margin-x")
+            m.setLeft(*v), m.setRight(*v);
+        else
+            m.setTop(*v), m.setBottom(*v);
+        setMargin(m);
+    } else if (name == u"text") {
+        setText(layoutText(value));
+    } else if (name == u"visible" || name == u"show") {
+        setVisible(isTrue(value));
+    } else if (name == u"enable") {
+        setEnabled(isTrue(value));
+    } else if (name == u"checked" || name == u"check") {
+        setChecked(isTrue(value));
+    } else if (name == u"textMode") {
+        const auto v = parseInt(value);
+        if (!v)
+            return false;
+        setTextAlignment(alignmentFromTextMode(unsigned(*v)));
+    } else if (name == u"align") {
+        Qt::Alignment a = align_ & Qt::AlignVertical_Mask;
+        if (value == u"left")
+            a |= Qt::AlignLeft;
+        else if (value == u"center")
+            a |= Qt::AlignHCenter;
+        else if (value == u"right")
+            a |= Qt::AlignRight;
+        else
+            return false;
+        setTextAlignment(a);
+    } else if (name == u"valign") {
+        Qt::Alignment a = align_ & Qt::AlignHorizontal_Mask;
+        if (value == u"top")
+            a |= Qt::AlignTop;
+        else if (value == u"middle" || value == u"center")
+            a |= Qt::AlignVCenter;
+        else if (value == u"bottom")
+            a |= Qt::AlignBottom;
+        else
+            return false;
+        setTextAlignment(a);
+    } else if (name == u"cursor") {
+        if (value == u"hand")
+            setCursor(Qt::PointingHandCursor);
+        else
+            unsetCursor();
+    } else if (name == u"focusable") {
+        setFocusPolicy(isTrue(value) ? Qt::StrongFocus : Qt::NoFocus);
+    } else if (name == u"class") {
+        const StyleClass* style = tk ? tk->styleClass(value) : nullptr;
+        if (!style)
+            return false;
+        for (const auto& [k, v] : *style)
+            setAttribute(k, v);
+        attributes_.insert(name, value);
+    }
+    // Everything else (tip, trCtx, animate handled by kinds, ...) is kept as given.
+    return true;
+}
+
+// ---- Layout
+// --------------------------------------------------------------------------------------------------
+
+void SWindow::setLayoutSpec(QPoint pos, std::optional<int> width, std::optional<int> height) {
+    specPos_ = pos;
+    specWidth_ = width;
+    specHeight_ = height;
+}
+
+QSize SWindow::desiredSize() const {
+    if (skin_) {
+        const QSize s = skin_->naturalSize();
+        if (!s.isEmpty())
+            return s;
+    }
+    if (!text_.isEmpty()) {
+        const QSize t = fontMetrics().size(Qt::TextSingleLine, text_);
+        return t.grownBy(margin_);
+    }
+    return QSize(0, 0);
+}
+
+void SWindow::applyLayout(const QRect& parentClient) {
+    const QPoint pos = specPos_.value_or(QPoint(0, 0));
+    const int x = parentClient.x() + pos.x();
+    const int y = parentClient.y() + pos.y();
+    std::optional<QSize> want;
+    auto wanted = [&] {
+        if (!want)
+            want = desiredSize();
+        return *want;
+    };
+    int w = 0, h = 0;
+    if (specWidth_ && *specWidth_ == kFill)
+        w = parentClient.x() + parentClient.width() - x;
+    else
+        w = specWidth_ ? *specWidth_ : wanted().width();
+    if (specHeight_ && *specHeight_ == kFill)
+        h = parentClient.y() + parentClient.height() - y;
+    else
+        h = specHeight_ ? *specHeight_ : wanted().height();
+    setGeometry(x, y, std::max(0, w), std::max(0, h));
+    relayoutChildren();
+}
+
+void SWindow::relayoutChildren() {
+    const QRect client = clientRect();
+    for (QObject* o : children()) {
+        auto* child = qobject_cast<SWindow*>(o);
+        if (child && !child->isWindow())
+            child->applyLayout(client);
+    }
+}
+
+// ---- Building from XML
+// ---------------------------------------------------------------------------------------
+
+bool SWindow::loadFromXml(const pugi::xml_node& node) {
+    if (!node)
+        return false;
+    if (const pugi::xml_attribute cls = node.attribute("class"))
+        setAttribute(QStringLiteral("class"), QString::fromUtf8(cls.value()));
+    for (const pugi::xml_attribute& a : node.attributes()) {
+        const QString key = QString::fromUtf8(a.name());
+        if (key == u"class")
+            continue;
+        if (!setAttribute(key, QString::fromUtf8(a.value())))
+            qCWarning(lcSoui) << "attribute" << key << "=" << a.value() << "not usable on" << node.name()
+                              << objectName();
+    }
+    if (id_ == 0 && !name().isEmpty()) {
+        if (const Toolkit* tk = Toolkit::instance())
+            id_ = tk->namedIds().id(name()).value_or(0);
+    }
+    const QString raw = QString::fromUtf8(node.text().get()).trimmed();
+    if (!raw.isEmpty())
+        setText(layoutText(raw));
+    createChildren(node);
+    relayoutChildren();
+    onLoaded();
+    return true;
+}
+
+void SWindow::createChildren(const pugi::xml_node& node) {
+    for (pugi::xml_node child : node.children()) {
+        if (child.type() != pugi::node_element)
+            continue;
+        const QString tag = QString::fromUtf8(child.name());
+        if (tag == u"include") {
+            const QString src = QString::fromUtf8(child.attribute("src").as_string());
+            const Toolkit* tk = Toolkit::instance();
+            const auto bytes = tk ? tk->package().bytes(src) : std::nullopt;
+            if (!bytes) {
+                qCWarning(lcSoui) << "included layout" << src << "not found";
+                continue;
+            }
+            if (includeDepth >= kMaxIncludeDepth) {
+                qCWarning(lcSoui) << "layouts include each other too deeply at" << src;
+                continue;
+            }
+            pugi::xml_document doc;
+            if (!doc.load_buffer(bytes->constData(), size_t(bytes->size()))) {
+                qCWarning(lcSoui) << "included layout" << src << "cannot be parsed";
+                continue;
+            }
+            ++includeDepth;
+            createChildren(doc.document_element());
+            --includeDepth;
+            continue;
+        }
+        SWindow* element = createElement(tag, this);
+        if (!element) {
+            qCWarning(lcSoui) << "unknown element kind" << tag << "skipped";
+            continue;
+        }
+        element->loadFromXml(child);
+    }
+}
+
+// ---- Events
+// ---------------------------------------------------------------------------------------------------
+
+bool SWindow::fireEvent(int eventId) {
+    EventArgs args{eventId, this, name(), id_};
+    return fireEvent(args);
+}
+
+bool SWindow::fireEvent(EventArgs& args) {
+    SHostWnd* host = hostWindow();
+    return host ? host->onEvent(args) : false;
+}
+
+void SWindow::onClick() {
+    QPointer<SWindow> self(this);
+    Q_EMIT clicked();
+    if (self && commandOnClick_)
+        fireEvent(kEventCommand);
+}
+
+// ---- Qt events
+// ------------------------------------------------------------------------------------------------
+
+void SWindow::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    paintBackground(p);
+    paintContent(p);
+}
+
+void SWindow::paintBackground(QPainter& p) {
+    if (colorBkgnd_.isValid())
+        p.fillRect(rect(), colorBkgnd_);
+    if (skin_)
+        paintSkin(p, drawState());
+    if (colorBorder_.isValid() && !margin_.isNull()) {
+        const QRect r = rect();
+        p.fillRect(QRect(r.left(), r.top(), r.width(), margin_.top()), colorBorder_);
+        p.fillRect(QRect(r.left(), r.bottom() - margin_.bottom() + 1, r.width(), margin_.bottom()),
+                   colorBorder_);
+        p.fillRect(QRect(r.left(), r.top(), margin_.left(), r.height()), colorBorder_);
+        p.fillRect(QRect(r.right() - margin_.right() + 1, r.top(), margin_.right(), r.height()),
+                   colorBorder_);
+    }
+}
+
+void SWindow::paintSkin(QPainter& p, int state) {
+    if (skin_)
+        skin_->draw(p, rect(), state);
+}
+
+void SWindow::paintContent(QPainter& p) {
+    if (text_.isEmpty())
+        return;
+    p.setFont(font());
+    p.setPen(textColor());
+    p.drawText(clientRect(), int(align_) | Qt::TextSingleLine, text_);
+}
+
+void SWindow::enterEvent(QEnterEvent* e) {
+    QWidget::enterEvent(e);
+    setStateFlags(true, pushed_, checked_);
+    fireEvent(kEventMouseHover);
+}
+
+void SWindow::leaveEvent(QEvent* e) {
+    QWidget::leaveEvent(e);
+    setStateFlags(false, false, checked_);
+    fireEvent(kEventMouseLeave);
+}
+
+void SWindow::mousePressEvent(QMouseEvent* e) {
+    if (e->button() != Qt::LeftButton) {
+        QWidget::mousePressEvent(e);
+        return;
+    }
+    setStateFlags(hovered_, true, checked_);
+    e->accept();
+}
+
+void SWindow::mouseReleaseEvent(QMouseEvent* e) {
+    if (e->button() != Qt::LeftButton) {
+        QWidget::mouseReleaseEvent(e);
+        return;
+    }
+    const bool wasPushed = pushed_;
+    const bool inside = rect().contains(e->position().toPoint());
+    setStateFlags(inside, false, checked_);
+    e->accept();
+    if (wasPushed && inside)
+        onClick(); // may close or destroy this element's window: nothing may follow
+}
+
+void SWindow::resizeEvent(QResizeEvent* e) {
+    QWidget::resizeEvent(e);
+    relayoutChildren();
+}
+
+void SWindow::changeEvent(QEvent* e) {
+    QWidget::changeEvent(e);
+    if (e->type() == QEvent::EnabledChange)
+        update();
+}
+
+} // namespace velorin::ui

@@ -1,0 +1,210 @@
+#include "ui/Skin.h"
+
+#include "model/Log.h"
+
+#include <QPainter>
+#include <QPainterPath>
+#include <pugixml.hpp>
+
+namespace velorin::ui {
+namespace {
+
+QSize logicalSize(const QImage& image, int columns, int rows) {
+    if (image.isNull() || columns <= 0 || rows <= 0)
+        return {};
+    const qreal dpr = image.devicePixelRatio() > 0 ? image.devicePixelRatio() : 1.0;
+    return QSize(qRound(image.width() / columns / dpr), qRound(image.height() / rows / dpr));
+}
+
+QSize parseSize(const char* text) {
+    const QStringList parts = QString::fromUtf8(text).split(u',');
+    if (parts.size() != 2)
+        return {};
+    bool okW = false, okH = false;
+    const int w = parts[0].trimmed().toInt(&okW);
+    const int h = parts[1].trimmed().toInt(&okH);
+    if (!okW || !okH || w < 0 || h < 0 || w > 4096 || h > 4096)
+        return {};
+    return QSize(w, h);
+}
+
+} // namespace
+
+void ImageFrameSkin::draw(QPainter& painter, const QRect& rect, int) const {
+    if (!image_.isNull() && rect.isValid())
+        painter.drawImage(QRectF(rect), image_, QRectF(image_.rect()));
+}
+
+QSize ImageFrameSkin::naturalSize() const {
+    return logicalSize(image_, 1, 1);
+}
+
+ImageListSkin::ImageListSkin(QImage image, int states, bool vertical)
+    : image_(std::move(image)), states_(std::clamp(states, 1, 64)), vertical_(vertical) {}
+
+void ImageListSkin::draw(QPainter& painter, const QRect& rect, int state) const {
+    if (image_.isNull() || !rect.isValid())
+        return;
+    const int s = effectiveState(state);
+    QRect source;
+    if (vertical_) {
+        const int h = image_.height() / states_;
+        source = QRect(0, s * h, image_.width(), h);
+    } else {
+        const int w = image_.width() / states_;
+        source = QRect(s * w, 0, w, image_.height());
+    }
+    if (source.isEmpty())
+        return;
+    painter.drawImage(QRectF(rect), image_, QRectF(source));
+}
+
+QSize ImageListSkin::naturalSize() const {
+    return vertical_ ? logicalSize(image_, 1, states_) : logicalSize(image_, states_, 1);
+}
+
+void ColorRectSkin::draw(QPainter& painter, const QRect& rect, int state) const {
+    const QColor c = color(state);
+    if (c.isValid() && rect.isValid())
+        painter.fillRect(rect, c);
+}
+
+MarkSkin::MarkSkin(std::vector<Mark> marks, QSize size, QColor color, QColor hoverColor)
+    : marks_(std::move(marks)), size_(size), color_(color), hoverColor_(hoverColor) {
+    if (marks_.empty())
+        marks_.push_back(Mark::None);
+}
+
+void MarkSkin::draw(QPainter& painter, const QRect& rect, int state) const {
+    const int s = effectiveState(state);
+    const QColor c = (s == 1 && hoverColor_.isValid()) ? hoverColor_ : color_;
+    const QRectF r = QRectF(rect).adjusted(rect.width() * 0.25, rect.height() * 0.25, -rect.width() * 0.25,
+                                           -rect.height() * 0.25);
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    switch (marks_[size_t(s)]) {
+    case Mark::None:
+        break;
+    case Mark::Check: {
+        QPainterPath path;
+        path.moveTo(r.left(), r.center().y());
+        path.lineTo(r.left() + r.width() * 0.4, r.bottom());
+        path.lineTo(r.right(), r.top());
+        painter.setPen(QPen(c, 2));
+        painter.drawPath(path);
+        break;
+    }
+    case Mark::Radio:
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(c);
+        painter.drawEllipse(r.center(), r.width() / 3, r.height() / 3);
+        break;
+    case Mark::Arrow: {
+        QPainterPath path;
+        path.moveTo(r.left() + r.width() * 0.3, r.top());
+        path.lineTo(r.right() - r.width() * 0.2, r.center().y());
+        path.lineTo(r.left() + r.width() * 0.3, r.bottom());
+        path.closeSubpath();
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(c);
+        painter.drawPath(path);
+        break;
+    }
+    }
+    painter.restore();
+}
+
+void SkinPool::add(const QString& name, std::shared_ptr<Skin> skin) {
+    if (!name.isEmpty() && skin)
+        skins_.insert(name, std::move(skin));
+}
+
+Skin* SkinPool::find(QStringView name) const {
+    if (name.isEmpty())
+        return nullptr;
+    const auto it = skins_.constFind(name.toString());
+    if (it != skins_.constEnd())
+        return it->get();
+    for (auto i = skins_.constBegin(); i != skins_.constEnd(); ++i)
+        if (i.key().compare(name, Qt::CaseInsensitive) == 0)
+            return i->get();
+    return nullptr;
+}
+
+int SkinPool::loadTable(const QByteArray& xml, const ImageSource& images) {
+    pugi::xml_document doc;
+    if (!doc.load_buffer(xml.constData(), size_t(xml.size()))) {
+        qCWarning(lcSoui) << "skin table cannot be parsed";
+        return -1;
+    }
+    const pugi::xml_node root = doc.document_element();
+    int added = 0;
+    for (pugi::xml_node node : root.children()) {
+        if (node.type() != pugi::node_element)
+            continue;
+        const QString kind = QString::fromUtf8(node.name());
+        const QString name = QString::fromUtf8(node.attribute("name").as_string());
+        if (name.isEmpty()) {
+            qCWarning(lcSoui) << "skin without a name skipped";
+            continue;
+        }
+        std::shared_ptr<Skin> skin;
+        if (kind == u"imgframe" || kind == u"imglist") {
+            const QString src = QString::fromUtf8(node.attribute("src").as_string());
+            QImage image = images ? images(src) : QImage();
+            if (image.isNull())
+                qCWarning(lcSoui) << "skin" << name << "has no image" << src;
+            if (kind == u"imgframe") {
+                skin = std::make_shared<ImageFrameSkin>(std::move(image));
+            } else {
+                const int states = node.attribute("states").as_int(1);
+                if (states < 1 || states > 64) {
+                    qCWarning(lcSoui) << "skin" << name << "has an unusable state count";
+                    continue;
+                }
+                skin = std::make_shared<ImageListSkin>(std::move(image), states,
+                                                       node.attribute("vertical").as_int(0) != 0);
+            }
+        } else if (kind == u"colorrect") {
+            std::vector<QColor> colors;
+            for (const char* attr : {"normal", "hover", "pushed", "disable"}) {
+                const pugi::xml_attribute a = node.attribute(attr);
+                if (!a)
+                    break;
+                const QColor c = parseQColor(QString::fromUtf8(a.as_string()));
+                if (!c.isValid()) {
+                    qCWarning(lcSoui) << "skin" << name << "has a bad colour" << a.as_string();
+                    break;
+                }
+                colors.push_back(c);
+            }
+            if (colors.empty())
+                continue;
+            QSize size;
+            if (node.attribute("height"))
+                size = QSize(0, std::clamp(node.attribute("height").as_int(0), 0, 4096));
+            skin = std::make_shared<ColorRectSkin>(std::move(colors), size);
+        } else if (kind == u"mark") {
+            std::vector<MarkSkin::Mark> marks;
+            for (const QString& m : QString::fromUtf8(node.attribute("marks").as_string()).split(u',')) {
+                const QString t = m.trimmed();
+                marks.push_back(t == u"check"   ? MarkSkin::Mark::Check
+                                : t == u"radio" ? MarkSkin::Mark::Radio
+                                : t == u"arrow" ? MarkSkin::Mark::Arrow
+                                                : MarkSkin::Mark::None);
+            }
+            skin = std::make_shared<MarkSkin>(
+                std::move(marks), parseSize(node.attribute("size").as_string()),
+                parseQColor(QString::fromUtf8(node.attribute("color").as_string())),
+                parseQColor(QString::fromUtf8(node.attribute("colorHover").as_string())));
+        } else {
+            qCWarning(lcSoui) << "unknown skin kind" << kind;
+            continue;
+        }
+        add(name, std::move(skin));
+        ++added;
+    }
+    return added;
+}
+
+} // namespace velorin::ui
