@@ -129,13 +129,13 @@ PADS['ps4'] = dict(
 PADS['switch'] = dict(
     title='Switch-family pad: stick above the cross pad on the left, buttons above the stick on the right',
     axis=361.5, top=142,
-    segs=[((330, 142), (292, 134), (258, 138)), ((222, 142), (205, 166), (199, 200)),
-          ((193, 236), (188, 290), (191, 334)), ((195, 366), (213, 384), (239, 382)),
-          ((263, 380), (277, 358), (289, 330)), ((299, 306), (316, 294), (340, 294)),
-          ((350, 294), (356, 294), (361.5, 294))],
-    colors=dict(body0='#3c3e42', body1='#1b1c1f', rim='#6d7078', btn0='#54575e', btn1='#2e3034',
-                btnrim='#0e0f11', well='#111214', cap0='#4d5057', cap1='#222428', mark='#9a9ea6',
-                wedge='#393b40', face=None, accent=None, grip='#8a8f99'),
+    segs=[((320, 142), (262, 138), (236, 144)), ((212, 150), (202, 168), (198, 196)),
+          ((193, 232), (183, 296), (188, 346)), ((191, 374), (208, 388), (232, 386)),
+          ((256, 384), (270, 366), (281, 336)), ((292, 308), (312, 298), (338, 298)),
+          ((349, 298), (356, 298), (361.5, 298))],
+    colors=dict(body0='#4b4346', body1='#1e1a1c', rim='#86797e', btn0='#5c5558', btn1='#2f2a2c',
+                btnrim='#0f0d0e', well='#151214', cap0='#5a5256', cap1='#252022', mark='#a89ca1',
+                wedge='#3e383b', face=None, accent=None),
     boxes={'L2': (53, 30), 'L1': (53, 60), 'SELECT': (53, 91), 'lyhih_UP': (53, 120), 'lyhih_DOWN': (53, 149),
            'lxhih_L': (53, 177), 'lxhih_R': (53, 205), 'LSTICK_KEY': (53, 235), 'ARROW_UP': (53, 263),
            'ARROW_DOWN': (53, 292), 'ARROW_L': (53, 321), 'ARROW_R': (53, 350), 'R2': (541, 30), 'R1': (541, 60),
@@ -263,10 +263,10 @@ def render(name, P):
     w(f'<path id="body" d="{body_d}" fill="url(#bodyg)" stroke="{C["rim"]}" stroke-width="1.5"/>')
     w(f'<g clip-path="url(#bodyclip)">')
     w(f'<ellipse cx="{P["axis"]}" cy="{P["top"] + 10}" rx="170" ry="70" fill="url(#gloss)"/>')
-    if C.get('grip'):
-        for sx in (-1, 1):
-            gx = P['axis'] + sx * 128
-            w(f'<ellipse cx="{gx}" cy="350" rx="72" ry="86" fill="{C["grip"]}" fill-opacity="0.22"/>')
+    if C.get('plate'):
+        # a slightly raised face plate across the top of the pad
+        w(f'<path d="M{P["axis"] - 150},{P["top"] - 20} H{P["axis"] + 150} V{P["top"] + 120} '
+          f'Q{P["axis"]},{P["top"] + 150} {P["axis"] - 150},{P["top"] + 120} Z" fill="{C["plate"]}" fill-opacity="0.05"/>')
     w('</g>')
 
     # --- wells under sticks and the cross pad
@@ -276,7 +276,7 @@ def render(name, P):
     if dp['style'] == 'plate':
         w(circle(*dp['c'], 24, fill=C['well'], stroke=C['rim'], stroke_opacity='0.35'))
     else:
-        w(circle(*dp['c'], 26, fill='#000000', fill_opacity='0.22'))
+        w(circle(*dp['c'], 23, fill='#000000', fill_opacity='0.18'))
     w(circle(*ls['c'], ls['R'], fill='url(#capg)', stroke=C['btnrim']))
 
     w(leaders_over)
