@@ -1,0 +1,89 @@
+// ".kvf" assignment files: the 108-byte block, byte for byte, with no header. Load, save and
+// restore-default commands, with the chooser and the message boxes behind small interfaces.
+#pragma once
+
+#include "model/WorkMode.h"
+
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+class QIODevice;
+class QWidget;
+
+namespace velorin::app {
+
+enum class KvfReadStatus { Ok, CreateFileError, ReadFileError, FileInvalid };
+enum class KvfWriteStatus { Ok, CreateFileError, WriteFileError };
+
+// Reads the first 108 bytes of a file; bytes beyond are ignored, fewer is FileInvalid.
+KvfReadStatus readKvf(const QString& path, WorkModeBlock::Bytes& out);
+// Writes the block atomically: the file is replaced only when all 108 bytes were written, so a
+// failed save leaves the earlier file exactly as it was.
+KvfWriteStatus writeKvf(const QString& path, const WorkModeBlock& block);
+
+// How writeKvf() puts bytes into the file; tests replace it to simulate a short or failed write.
+using KvfWriter = qint64 (*)(QIODevice& file, const char* data, qint64 size);
+void setKvfWriterForTesting(KvfWriter writer); // nullptr restores the real one
+
+// The error box text for a failed read or write ("CreateFile error", ...), empty for Ok.
+QString messageFor(KvfReadStatus status);
+QString messageFor(KvfWriteStatus status);
+
+// The open and save choosers: filter "kvf files(*.kvf)", default suffix "kvf", the documents
+// folder, and a question before overwriting. nullopt when cancelled.
+class FileChooser {
+public:
+    virtual ~FileChooser() = default;
+    virtual std::optional<QString> chooseOpen(QWidget* owner) = 0;
+    virtual std::optional<QString> chooseSave(QWidget* owner) = 0;
+};
+
+// Message boxes, owned by the active window.
+class MessageBoxes {
+public:
+    virtual ~MessageBoxes() = default;
+    // Error icon, OK button, no caption of its own.
+    virtual void error(const QString& text) = 0;
+    // No icon, the given caption, OK button.
+    virtual void information(const QString& text, const QString& caption) = 0;
+    // No icon, Yes and No; true for Yes.
+    virtual bool question(const QString& text, const QString& caption) = 0;
+};
+
+// The real ones: QFileDialog and QMessageBox.
+class QtFileChooser final : public FileChooser {
+public:
+    std::optional<QString> chooseOpen(QWidget* owner) override;
+    std::optional<QString> chooseSave(QWidget* owner) override;
+};
+class QtMessageBoxes final : public MessageBoxes {
+public:
+    void error(const QString& text) override;
+    void information(const QString& text, const QString& caption) override;
+    bool question(const QString& text, const QString& caption) override;
+};
+
+// The three file commands of the main window. `showAll` redraws the four pages from the block.
+class AssignmentFiles {
+public:
+    AssignmentFiles(WorkModeBlock& block, FileChooser& chooser, MessageBoxes& boxes,
+                    std::function<void()> showAll);
+
+    void load(QWidget* owner);
+    void save(QWidget* owner);
+    // Asks first; after Yes reads "default.kvf" beside the executable. Any failure after the
+    // question is silent and changes nothing.
+    void restoreDefault();
+
+    static QString defaultFilePath();
+
+private:
+    WorkModeBlock& block_;
+    FileChooser& chooser_;
+    MessageBoxes& boxes_;
+    std::function<void()> showAll_;
+};
+
+} // namespace velorin::app
