@@ -9,6 +9,11 @@
 
 namespace velorin::hid {
 
+const FdOps& systemFdOps() {
+    static constexpr FdOps ops{&::read, &::write};
+    return ops;
+}
+
 int remainingMs(std::chrono::steady_clock::time_point deadline, bool hasDeadline) {
     if (!hasDeadline)
         return -1;
@@ -41,7 +46,7 @@ ReadStatus waitReadable(int fd, int timeoutMs, const StopSignal* stop) {
 }
 
 ReadStatus readReportFd(int fd, std::span<uint8_t, kInputReportSize> out, bool prependReportId, int timeoutMs,
-                        const StopSignal* stop) {
+                        const StopSignal* stop, const FdOps& ops) {
     const bool hasDeadline = timeoutMs >= 0;
     const auto deadline =
         std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(0, timeoutMs));
@@ -52,7 +57,7 @@ ReadStatus readReportFd(int fd, std::span<uint8_t, kInputReportSize> out, bool p
         std::array<uint8_t, kInputReportSize> buf{};
         uint8_t* dst = prependReportId ? buf.data() + 1 : buf.data();
         const std::size_t room = prependReportId ? buf.size() - 1 : buf.size();
-        const ssize_t got = ::read(fd, dst, room);
+        const ssize_t got = ops.read(fd, dst, room);
         if (got < 0) {
             if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)
                 continue;
@@ -67,10 +72,11 @@ ReadStatus readReportFd(int fd, std::span<uint8_t, kInputReportSize> out, bool p
     }
 }
 
-bool writeReportFd(int fd, std::span<const uint8_t, kOutputReportSize> report, int busyTimeoutMs) {
+bool writeReportFd(int fd, std::span<const uint8_t, kOutputReportSize> report, int busyTimeoutMs,
+                   const FdOps& ops) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(busyTimeoutMs);
     for (;;) {
-        const ssize_t put = ::write(fd, report.data(), report.size());
+        const ssize_t put = ops.write(fd, report.data(), report.size());
         if (put == static_cast<ssize_t>(report.size()))
             return true;
         if (put >= 0)

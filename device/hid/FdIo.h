@@ -8,8 +8,17 @@
 #include <chrono>
 #include <cstdint>
 #include <span>
+#include <sys/types.h>
 
 namespace velorin::hid {
+
+// The system calls the report I/O goes through; tests replace them to inject errors such as the
+// EIO and ENODEV of an unplugged node.
+struct FdOps {
+    ssize_t (*read)(int fd, void* buf, std::size_t count);
+    ssize_t (*write)(int fd, const void* buf, std::size_t count);
+};
+const FdOps& systemFdOps();
 
 // Waits until `fd` is readable, the device is gone, `stop` is raised or the time-out passes.
 // timeoutMs < 0 waits without limit. Returns Report when the fd is readable.
@@ -19,11 +28,12 @@ ReadStatus waitReadable(int fd, int timeoutMs, const StopSignal* stop);
 // no report IDs the node delivers the data bytes only, so 0x00 is put in front; longer reports are
 // cut to the buffer, shorter ones are padded with zeros.
 ReadStatus readReportFd(int fd, std::span<uint8_t, kInputReportSize> out, bool prependReportId, int timeoutMs,
-                        const StopSignal* stop);
+                        const StopSignal* stop, const FdOps& ops = systemFdOps());
 
 // Writes one output report (report ID first) to a hidraw-like fd. True when the whole report was
 // taken; a node that stays busy longer than `busyTimeoutMs` counts as a failed write.
-bool writeReportFd(int fd, std::span<const uint8_t, kOutputReportSize> report, int busyTimeoutMs = 1000);
+bool writeReportFd(int fd, std::span<const uint8_t, kOutputReportSize> report, int busyTimeoutMs = 1000,
+                   const FdOps& ops = systemFdOps());
 
 // Milliseconds left until `deadline` (never negative); -1 when there is no deadline.
 int remainingMs(std::chrono::steady_clock::time_point deadline, bool hasDeadline);

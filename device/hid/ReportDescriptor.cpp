@@ -166,9 +166,12 @@ DescriptorCaps parseReportDescriptor(std::span<const uint8_t> d) {
                     return fail("report item outside any collection");
                 const int kind = tag == kTagInput ? 0 : tag == kTagOutput ? 1 : 2;
                 CollectionBits& c = tlcs.back();
-                const uint64_t add = static_cast<uint64_t>(g.reportSize) * g.reportCount;
+                // Saturate far above any representable length, so no sum can wrap.
+                constexpr uint64_t kCap = uint64_t{1} << 40;
+                const uint64_t add =
+                    std::min<uint64_t>(static_cast<uint64_t>(g.reportSize) * g.reportCount, kCap);
                 uint64_t& bits = c.bits[kind][g.reportId];
-                bits = std::min<uint64_t>(bits + add, uint64_t{1} << 40); // far above any length
+                bits = std::min<uint64_t>(bits + add, kCap);
                 c.present[kind].set(g.reportId);
                 break;
             }
@@ -184,8 +187,8 @@ DescriptorCaps parseReportDescriptor(std::span<const uint8_t> d) {
             break;
         }
     }
-    if (depth != 0)
-        return fail("collection not closed");
+    // Collections still open at the end are closed there: descriptors of shipping devices omit the
+    // final End Collection items and are still taken by the common desktop HID parsers.
 
     result.collections.reserve(tlcs.size());
     for (CollectionBits& c : tlcs) {

@@ -1,0 +1,160 @@
+#include "device/Discovery.h"
+
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+using namespace velorin;
+using namespace velorin::hid;
+using velorin::device::isAdapterIdentity;
+using velorin::hid::test::FakePlatform;
+
+namespace {
+
+DeviceInfo adapterInfo(const std::string& path) {
+    DeviceInfo d;
+    d.path = path;
+    d.busType = 3;
+    d.vendorId = 0x0888;
+    d.productId = 0x8831;
+    d.collections = {{0xFFC0, 0x0001, 33, 65, 0, 1}};
+    return d;
+}
+
+} // namespace
+
+TEST(AdapterIdentity, AcceptsTheAdapterAndRejectsEveryNearMiss) {
+    EXPECT_TRUE(isAdapterIdentity(adapterInfo("a")));
+    struct Miss {
+        const char* name;
+        std::function<void(DeviceInfo&)> change;
+        const char* mentions;
+    };
+    const std::vector<Miss> misses = {
+        {"vendor", [](DeviceInfo& d) { d.vendorId = 0x0889; }, "vendor"},
+        {"product", [](DeviceInfo& d) { d.productId = 0x8830; }, "product"},
+        {"usage page", [](DeviceInfo& d) { d.collections[0].usagePage = 0xFF00; }, "usage page"},
+        {"usage", [](DeviceInfo& d) { d.collections[0].usage = 2; }, "usage"},
+        {"input 64 bytes", [](DeviceInfo& d) { d.collections[0].inputReportLength = 65; }, "input"},
+        {"output", [](DeviceInfo& d) { d.collections[0].outputReportLength = 33; }, "output"},
+        {"feature report", [](DeviceInfo& d) { d.collections[0].featureReportLength = 9; }, "feature"},
+        {"two link collections", [](DeviceInfo& d) { d.collections[0].linkCollectionNodes = 2; }, "link"},
+        {"no descriptor", [](DeviceInfo& d) { d.collections.clear(); }, "descriptor"},
+        {"adapter collection second",
+         [](DeviceInfo& d) {
+             d.collections.insert(d.collections.begin(), CollectionCaps{1, 6, 9, 2, 0, 1});
+         },
+         "usage page"},
+    };
+    for (const auto& m : misses) {
+        DeviceInfo d = adapterInfo("a");
+        m.change(d);
+        std::string why;
+        EXPECT_FALSE(isAdapterIdentity(d, &why)) << m.name;
+        EXPECT_NE(why.find(m.mentions), std::string::npos) << m.name << ": " << why;
+    }
+}
+
+TEST(FindAdapter, FirstOpenableMatchInEnumerationOrderWins) {
+    auto fake = std::make_unique<FakePlatform>();
+    FakePlatform* f = fake.get();
+    DeviceInfo kb = adapterInfo("/dev/hidraw0");
+    kb.vendorId = 0x046D;
+    DeviceInfo miss = adapterInfo("/dev/hidraw1");
+    miss.collections[0].featureReportLength = 3;
+    f->devices = {kb, miss, adapterInfo("/dev/hidraw2"), adapterInfo("/dev/hidraw3"),
+                  adapterInfo("/dev/hidraw4")};
+    f->openErrors["/dev/hidraw2"] = OpenError::PermissionDenied;
+    test::ScopedPlatform scope(std::move(fake));
+
+    EXPECT_EQ(device::FindAdapter(), std::optional<std::string>("/dev/hidraw3"));
+    // Only identity matches are opened, and the scan stops at the first that opens.
+    EXPECT_EQ(f->opened, (std::vector<std::string>{"/dev/hidraw2", "/dev/hidraw3"}));
+}
+
+TEST(FindAdapter, NothingFoundWithoutAnAdapterAndPathStaysEmpty) {
+    auto fake = std::make_unique<FakePlatform>();
+    DeviceInfo other = adapterInfo("/dev/hidraw0");
+    other.collections[0].inputReportLength = 65;
+    fake->devices = {other};
+    test::ScopedPlatform scope(std::move(fake));
+    device::adapterPath().clear();
+    EXPECT_FALSE(device::FindAdapter());
+    EXPECT_EQ(device::OpenAdapter(), nullptr);
+    EXPECT_EQ(device::adapterPath().get(), "");
+}
+
+TEST(DiagnoseAdapters, TellsThatAnAdapterIsPresentButNotAccessible) {
+    auto fake = std::make_unique<FakePlatform>();
+    fake->devices = {adapterInfo("/dev/hidraw5"), adapterInfo("/dev/hidraw7")};
+    fake->openErrors["/dev/hidraw5"] = OpenError::PermissionDenied;
+    fake->openErrors["/dev/hidraw7"] = OpenError::PermissionDenied;
+    test::ScopedPlatform scope(std::move(fake));
+    EXPECT_FALSE(device::FindAdapter());
+    const auto d = device::DiagnoseAdapters();
+    ASSERT_EQ(d.size(), 2u);
+    EXPECT_EQ(d[0].path, "/dev/hidraw5");
+    EXPECT_EQ(d[0].openError, OpenError::PermissionDenied);
+}
+
+TEST(OpenAdapter, ScansAndStoresThePathOnlyWhenEmpty) {
+    auto fake = std::make_unique<FakePlatform>();
+    FakePlatform* f = fake.get();
+    f->devices = {adapterInfo("/dev/hidraw1")};
+    test::ScopedPlatform scope(std::move(fake));
+    device::adapterPath().clear();
+    EXPECT_NE(device::OpenAdapter(), nullptr);
+    EXPECT_EQ(device::adapterPath().get(), "/dev/hidraw1");
+    // A known path is opened as it is, without a new scan, even when it has gone stale.
+    device::adapterPath().set("/dev/hidraw9");
+    f->openErrors["/dev/hidraw9"] = OpenError::NotFound;
+    EXPECT_EQ(device::OpenAdapter(), nullptr);
+    EXPECT_EQ(device::adapterPath().get(), "/dev/hidraw9");
+    device::adapterPath().clear();
+}
+
+TEST(AdapterPath, ClearIfSameIgnoresAsciiCaseOnly) {
+    device::AdapterPath p;
+    struct Case {
+        const char* stored;
+        const char* removed;
+        bool clears;
+    };
+    const Case cases[] = {
+        {"/dev/hidraw3", "/dev/hidraw3", true},
+        {"\\\\?\\HID#VID_0888&PID_8831", "\\\\?\\hid#vid_0888&pid_8831", true},
+        {"/dev/hidraw3", "/dev/hidraw30", false},
+        {"/dev/hidraw3", "/dev/hidraw4", false},
+        {"/dev/\xC3\x84", "/dev/\xC3\xA4", false}, // not ASCII: case differences count
+        {"", "", false},
+    };
+    for (const auto& c : cases) {
+        p.set(c.stored);
+        EXPECT_EQ(p.clearIfSame(c.removed), c.clears) << c.stored << " / " << c.removed;
+        EXPECT_EQ(p.get(), c.clears ? "" : c.stored);
+    }
+}
+
+TEST(AdapterPath, ReadersNeverSeeATornPath) {
+    device::AdapterPath p;
+    const std::string a(200, 'a'), b(50, 'b');
+    std::atomic<bool> done{false};
+    std::atomic<int> torn{0};
+    std::thread reader([&] {
+        while (!done) {
+            const std::string s = p.get();
+            if (!s.empty() && s != a && s != b)
+                ++torn;
+        }
+    });
+    for (int i = 0; i < 20000; ++i) {
+        p.set(i % 2 ? a : b);
+        if (i % 7 == 0)
+            p.clearIfSame(i % 2 ? std::string(200, 'A') : b);
+    }
+    done = true;
+    reader.join();
+    EXPECT_EQ(torn, 0);
+}
