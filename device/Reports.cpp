@@ -61,11 +61,8 @@ std::optional<workModeData> ReadWorkModeReply(hid::HidHandle* handle) {
         hid::InputReport report{};
         if (handle->readInputReport(report, static_cast<int>(left)) != hid::ReadStatus::Report)
             return std::nullopt;
-        if (isPadStateReport(report)) {
-            // The reader's live state is no record: wait on for the reply.
-            qCDebug(lcSoui) << "skipped a pad-state report while waiting for a record reply";
-            continue;
-        }
+        if (isPadStateReport(report))
+            continue; // a live pad state is no record: wait on for the reply
         workModeData record{};
         std::copy_n(report.begin() + 1, kRecordSize, record.begin());
         return record;

@@ -1,0 +1,258 @@
+#include "FakeHid.h"
+#include "TestSupport.h"
+
+#include "device/Discovery.h"
+#include "device/HidInputWnd.h"
+#include "device/Sequences.h"
+#include "device/SharedState.h"
+
+#include <gtest/gtest.h>
+
+#include <QStringList>
+
+#include <chrono>
+#include <memory>
+#include <mutex>
+
+using namespace velorin;
+using namespace velorin::device;
+using velorin::test::FakeBus;
+using velorin::test::FakePlatform;
+using velorin::test::NoticeCounter;
+using velorin::test::pumpFor;
+using velorin::test::pumpUntil;
+
+namespace {
+
+constexpr const char* kAdapter = "/dev/fake-adapter";
+
+// Log entries written while a test runs (from any thread).
+std::mutex g_logMutex;
+QStringList g_log;
+void captureLog(QtMsgType, const QMessageLogContext& ctx, const QString& text) {
+    std::lock_guard lock(g_logMutex);
+    g_log << QStringLiteral("%1:%2:%3")
+                 .arg(QString::fromLatin1(ctx.file ? ctx.file : ""), text,
+                      QString::fromLatin1(ctx.function ? ctx.function : ""));
+}
+
+class Listener : public ::testing::Test {
+protected:
+    void SetUp() override {
+        test::ensureCoreApp();
+        bus = test::installFakeBus();
+        bus->plug(test::keyboardInfo("/dev/fake-keyboard"), false);
+        owner = std::make_unique<NoticeCounter>();
+    }
+    void TearDown() override {
+        listener.reset();
+        owner.reset();
+        adapterPath().clear();
+    }
+    void plugAdapter() { bus->plug(test::adapterInfo(kAdapter), true); }
+    void start() { listener = std::make_unique<CHidInputWnd>(owner.get()); }
+    test::FakeMonitor* monitor() const { return FakePlatform::lastMonitor; }
+
+    std::shared_ptr<FakeBus> bus;
+    std::unique_ptr<NoticeCounter> owner;
+    std::unique_ptr<CHidInputWnd> listener;
+};
+
+TEST_F(Listener, StartWithoutAdapterPostsOneNoticeAndDoesNotSpin) {
+    adapterSeen().store(1);
+    start();
+    ASSERT_TRUE(pumpUntil([&] { return owner->updates >= 1; }));
+    const int scansBefore = bus->enumerateCount();
+    pumpFor(1100);
+    EXPECT_EQ(owner->updates, 1);
+    EXPECT_EQ(adapterSeen().load(), 0);
+    // At most one fallback scan per 500 ms while nothing arrives.
+    EXPECT_LE(bus->enumerateCount() - scansBefore, 4);
+    EXPECT_EQ(owner->arrivals, 0);
+}
+
+TEST_F(Listener, CreationZeroesJoyData) {
+    JoyState junk{};
+    junk.fill(0x77);
+    joyData().set(junk);
+    start();
+    EXPECT_EQ(joyData().get(), JoyState{});
+}
+
+TEST_F(Listener, KeepsOnlyMarkedReportsAndNotifiesAfterEveryRead) {
+    plugAdapter();
+    modeSelectPending().store(0);
+    start();
+    ASSERT_TRUE(pumpUntil([&] { return bus->openHandles() == 1; }));
+    const int before = owner->updates;
+
+    bus->sendInput(kAdapter, test::padReport({0x01, 0x02, 0x03}));
+    ASSERT_TRUE(pumpUntil([&] { return owner->updates == before + 1; }));
+    EXPECT_EQ(joyData().get(), JoyState{});
+
+    bus->sendInput(kAdapter,
+                   test::padReport({0xA1, 0xC4, 0x80, 0x80, 0x80, 0x80, 0, 0, 0x01, 0, 0, 0, 0xEE}));
+    ASSERT_TRUE(pumpUntil([&] { return owner->updates == before + 2; }));
+    EXPECT_EQ(joyData().get(), (JoyState{0xA1, 0xC4, 0x80, 0x80, 0x80, 0x80, 0, 0, 0x01, 0, 0, 0}));
+    EXPECT_EQ(bus->countSent(CMD_SELECT_MODE), 0u);
+}
+
+TEST_F(Listener, ModeSelectRepeatedFiveTimesWhilePending) {
+    plugAdapter();
+    currentConsole().store(3);
+    modeSelectPending().store(1);
+    start();
+    ASSERT_TRUE(pumpUntil([&] { return bus->countSent(CMD_SELECT_MODE) == 5 && bus->openHandles() == 1; }));
+    EXPECT_EQ(modeSelectPending().load(), 0);
+    for (const auto& s : bus->sent())
+        EXPECT_EQ(s.report[5], 3);
+
+    // Later passes send none.
+    for (int i = 0; i < 3; ++i) {
+        const int seen = owner->updates;
+        bus->sendInput(kAdapter, test::padReport({0xA1, 0xC4}));
+        ASSERT_TRUE(pumpUntil([&] { return owner->updates > seen && bus->openHandles() == 1; }));
+    }
+    EXPECT_EQ(bus->countSent(CMD_SELECT_MODE), 5u);
+
+    // All five refused: the flag stays and the next opening sends five again.
+    bus->refuse(CMD_SELECT_MODE, 0);
+    modeSelectPending().store(1);
+    bus->sendInput(kAdapter, test::padReport({0xA1, 0xC4}));
+    ASSERT_TRUE(pumpUntil([&] { return bus->countSent(CMD_SELECT_MODE) == 10; }));
+    ASSERT_TRUE(pumpUntil([&] { return bus->openHandles() == 1; }));
+    EXPECT_EQ(modeSelectPending().load(), 1);
+    bus->sendInput(kAdapter, test::padReport({0xA1, 0xC4}));
+    ASSERT_TRUE(pumpUntil([&] { return bus->countSent(CMD_SELECT_MODE) == 15; }));
+    EXPECT_EQ(modeSelectPending().load(), 1);
+}
+
+TEST_F(Listener, AnotherDeviceArrivingScansAndAsksForReadBack) {
+    plugAdapter();
+    adapterPath().set(kAdapter);
+    modeSelectPending().store(0);
+    WorkModeBlock block;
+    std::vector<ConsoleId> replaced;
+    owner->onArrival = [&] { replaced = ReadBackFromAdapter(block); };
+    start();
+    ASSERT_NE(monitor(), nullptr);
+
+    const int scans = bus->enumerateCount();
+    bus->plug(test::keyboardInfo("/dev/fake-mouse"), false);
+    Q_EMIT monitor()->deviceArrived(QStringLiteral("/dev/fake-mouse"));
+    // Sent and handled before the notice returns.
+    EXPECT_EQ(owner->arrivals, 1);
+    EXPECT_GT(bus->enumerateCount(), scans);
+    EXPECT_EQ(adapterPath().get(), kAdapter);
+    EXPECT_EQ(replaced.size(), 4u);
+
+    // Another device removed: nothing changes.
+    const JoyState held{0xA1, 0xC4, 0x80, 0x80, 0x80, 0x80, 0, 0, 0x01, 0, 0, 0};
+    joyData().set(held);
+    bus->unplug("/dev/fake-mouse");
+    Q_EMIT monitor()->deviceRemoved(QStringLiteral("/dev/fake-mouse"));
+    Q_EMIT monitor()->deviceRemoved(QStringLiteral("/dev/fake-adapter2"));
+    Q_EMIT monitor()->deviceRemoved(QString());
+    EXPECT_EQ(adapterPath().get(), kAdapter);
+    EXPECT_EQ(joyData().get(), held);
+}
+
+TEST_F(Listener, ArrivalWithoutAdapterStillNotifiesAndFindsALaterOne) {
+    start();
+    Q_EMIT monitor()->deviceArrived(QStringLiteral("/dev/fake-keyboard"));
+    EXPECT_EQ(owner->arrivals, 1);
+    EXPECT_EQ(adapterPath().get(), "");
+    plugAdapter();
+    Q_EMIT monitor()->deviceArrived(QString::fromLatin1(kAdapter));
+    EXPECT_EQ(owner->arrivals, 2);
+    EXPECT_EQ(adapterPath().get(), kAdapter);
+}
+
+TEST_F(Listener, UnplugAndReplug) {
+    plugAdapter();
+    modeSelectPending().store(0);
+    start();
+    ASSERT_TRUE(pumpUntil([&] { return bus->openHandles() == 1 && adapterPath().get() == kAdapter; }));
+    bus->sendInput(kAdapter, test::padReport({0xA1, 0xC4, 0x80, 0x80, 0x80, 0x80, 0, 0, 0x02}));
+    ASSERT_TRUE(pumpUntil([&] { return joyData().get()[8] == 0x02; }));
+
+    // Unplug: the read ends, the removal (path in another case) clears the path and the state.
+    bus->unplug(kAdapter);
+    Q_EMIT monitor()->deviceRemoved(QStringLiteral("/DEV/FAKE-ADAPTER"));
+    EXPECT_EQ(adapterPath().get(), "");
+    EXPECT_EQ(joyData().get(), JoyState{});
+    ASSERT_TRUE(pumpUntil([&] { return adapterSeen().load() == 0; }));
+    pumpFor(100);
+    const int afterGone = owner->updates;
+    pumpFor(700);
+    EXPECT_EQ(owner->updates, afterGone) << "no notices while the adapter is away";
+
+    // Replug: arrival stores the path and asks for a read-back; the reader resumes.
+    plugAdapter();
+    Q_EMIT monitor()->deviceArrived(QString::fromLatin1(kAdapter));
+    EXPECT_EQ(owner->arrivals, 1);
+    EXPECT_EQ(adapterPath().get(), kAdapter);
+    ASSERT_TRUE(pumpUntil([&] { return adapterSeen().load() == 1 && bus->openHandles() == 1; }));
+    bus->sendInput(kAdapter, test::padReport({0xA1, 0xC4, 0x80, 0x80, 0x80, 0x80, 0, 0, 0x08}));
+    ASSERT_TRUE(pumpUntil([&] { return joyData().get()[8] == 0x08 && owner->updates > afterGone; }));
+}
+
+TEST_F(Listener, StopsWithinTheBoundWhileNoReportComes) {
+    plugAdapter();
+    modeSelectPending().store(0);
+    start();
+    ASSERT_TRUE(pumpUntil([&] { return bus->openHandles() == 1; }));
+    const auto t0 = std::chrono::steady_clock::now();
+    EXPECT_TRUE(listener->stopReader());
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, CHidInputWnd::kStopTimeout);
+    EXPECT_FALSE(listener->readerRunning());
+    EXPECT_EQ(bus->openHandles(), 0u);
+    EXPECT_TRUE(listener->stopReader()) << "a second stop does nothing";
+
+    // Also while waiting for an adapter.
+    listener.reset();
+    bus->unplug(kAdapter);
+    start();
+    ASSERT_TRUE(pumpUntil([&] { return adapterSeen().load() == 0; }));
+    const auto t1 = std::chrono::steady_clock::now();
+    listener.reset();
+    EXPECT_LT(std::chrono::steady_clock::now() - t1, std::chrono::milliseconds(400));
+}
+
+TEST_F(Listener, NothingReachesAGoneOwner) {
+    start();
+    ASSERT_TRUE(pumpUntil([&] { return owner->updates == 1; }));
+    owner.reset();
+    // With the owner gone the absent branch cannot post, so it keeps adapterSeen set.
+    plugAdapter();
+    modeSelectPending().store(0);
+    ASSERT_TRUE(pumpUntil([&] { return adapterSeen().load() == 1 && bus->openHandles() == 1; }));
+    bus->sendInput(kAdapter, test::padReport({0xA1, 0xC4}));
+    bus->unplug(kAdapter);
+    adapterPath().clear();
+    pumpFor(700);
+    EXPECT_EQ(adapterSeen().load(), 1);
+    Q_EMIT monitor()->deviceArrived(QStringLiteral("/dev/fake-keyboard")); // sends nothing, no crash
+}
+
+TEST_F(Listener, AnExceptionInAPassIsLoggedAndTheReaderGoesOn) {
+    {
+        std::lock_guard lock(g_logMutex);
+        g_log.clear();
+    }
+    const QtMessageHandler previous = qInstallMessageHandler(captureLog);
+    bus->throwOnEnumerate(2);
+    start();
+    plugAdapter();
+    modeSelectPending().store(0);
+    ASSERT_TRUE(pumpUntil([&] { return bus->openHandles() == 1; }));
+    listener.reset();
+    qInstallMessageHandler(previous);
+    std::lock_guard lock(g_logMutex);
+    EXPECT_EQ(g_log.filter(QStringLiteral("HidInputWnd:AsynchReadThreadProc exception:AsynchReadThreadProc"))
+                  .size(),
+              2)
+        << g_log.join(QLatin1Char('\n')).toStdString();
+}
+
+} // namespace

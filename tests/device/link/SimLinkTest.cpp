@@ -1,0 +1,327 @@
+// The link against the simulated adapter process, checking the bytes it logs.
+#include "TestSupport.h"
+
+#include "device/Discovery.h"
+#include "device/HidInputWnd.h"
+#include "device/Reports.h"
+#include "device/Sequences.h"
+#include "device/SharedState.h"
+#include "device/hid/SimController.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+using namespace velorin;
+using namespace velorin::device;
+using velorin::test::NoticeCounter;
+using velorin::test::pumpFor;
+using velorin::test::pumpUntil;
+
+namespace {
+
+#ifdef VELORIN_SIM_PATH
+
+std::vector<uint8_t> frame(std::initializer_list<uint8_t> head, std::span<const uint8_t> args = {}) {
+    std::vector<uint8_t> v(hid::kOutputReportSize, 0);
+    std::copy(head.begin(), head.end(), v.begin());
+    std::copy(args.begin(), args.end(), v.begin() + 4);
+    return v;
+}
+
+WorkModeBlock patternBlock() {
+    WorkModeBlock block;
+    std::array<uint8_t, kBlockSize> bytes{};
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<uint8_t>(0x21 + i);
+    block.replaceAll(bytes);
+    return block;
+}
+
+class SimLink : public ::testing::Test {
+protected:
+    void SetUp() override {
+        test::ensureCoreApp();
+        sim = std::make_unique<hid::SimController>(QStringLiteral(VELORIN_SIM_PATH));
+        ASSERT_TRUE(sim->start(startArgs()));
+        hid::setPlatform(sim->makePlatform());
+        adapterPath().clear();
+        joyData().zero();
+        currentConsole().store(1);
+        modeSelectPending().store(0);
+        adapterSeen().store(1);
+    }
+    void TearDown() override {
+        listener.reset();
+        owner.reset();
+        adapterPath().clear();
+        sim.reset();
+    }
+    virtual QStringList startArgs() const { return {}; }
+
+    std::vector<hid::SimController::OutputReportLog> reportsAfter(std::size_t count, int settleMs = 150) {
+        EXPECT_TRUE(sim->waitForOutputReports(count, 3000));
+        pumpFor(settleMs); // anything beyond `count` would show up here
+        return sim->outputReports();
+    }
+
+    // Sends a pad state until the reader took it: a state sent before the reader opened the
+    // adapter reaches nobody.
+    bool padUntilTaken(const QString& hex, uint8_t byte8) {
+        for (int i = 0; i < 60; ++i) {
+            if (!sim->command(QStringLiteral("pad ") + hex))
+                return false;
+            if (pumpUntil([&] { return joyData().get()[8] == byte8; }, 50))
+                return true;
+        }
+        return false;
+    }
+
+    void startListener() {
+        owner = std::make_unique<NoticeCounter>();
+        listener = std::make_unique<CHidInputWnd>(owner.get());
+    }
+
+    std::unique_ptr<hid::SimController> sim;
+    std::unique_ptr<NoticeCounter> owner;
+    std::unique_ptr<CHidInputWnd> listener;
+};
+
+TEST_F(SimLink, FullApplyPutsFiveReportsOnTheWire) {
+    WorkModeBlock block = patternBlock();
+    currentConsole().store(4);
+    const ApplyResult result = ApplyToAdapter(block);
+    EXPECT_EQ(result.status, ApplyStatus::Success);
+
+    const auto out = reportsAfter(5);
+    ASSERT_EQ(out.size(), 5u);
+    for (std::size_t i = 0; i < 4; ++i) {
+        EXPECT_TRUE(out[i].accepted);
+        EXPECT_EQ(out[i].bytes, frame({0x00, 0x30, 0xAA, 0x55}, block.record(kBlockOrder[i]))) << i;
+    }
+    EXPECT_EQ(out[4].bytes, frame({0x00, 0x32, 0xAA, 0x55, 0x01, 0x04}));
+
+    const auto raw = block.raw();
+    EXPECT_EQ(raw[0], 1);
+    EXPECT_EQ(raw[27], 2);
+    EXPECT_EQ(raw[54], 4);
+    EXPECT_EQ(raw[81], 3);
+    for (std::size_t r = 0; r < 4; ++r)
+        for (std::size_t b = 6; b <= 9; ++b)
+            EXPECT_EQ(raw[r * kRecordSize + b], 0) << "record " << r << " byte " << b;
+    EXPECT_EQ(raw[26], 0);
+    EXPECT_EQ(raw[81 + 26], 0);
+    EXPECT_EQ(raw[27 + 26], 0x21 + 27 + 26) << "PS4 keeps SHARE";
+    EXPECT_EQ(raw[54 + 26], 0x21 + 54 + 26) << "SWITCH keeps CAPTURE";
+
+    const auto stored = sim->dump();
+    ASSERT_TRUE(stored);
+    for (std::size_t i = 0; i < 4; ++i)
+        EXPECT_TRUE(std::equal((*stored)[i].begin(), (*stored)[i].end(), raw.begin() + i * kRecordSize)) << i;
+}
+
+TEST_F(SimLink, RefusedWriteForEachConsole) {
+    const struct {
+        const char* word;
+        ConsoleId console;
+        const char* text;
+    } cases[] = {
+        {"ps3", ConsoleId::PS3, "Write ps3 workModeData error"},
+        {"ps4", ConsoleId::PS4, "Write ps4 workModeData error"},
+        {"switch", ConsoleId::SWITCH, "Write switch workModeData error"},
+        {"xbox", ConsoleId::XBOX, "Write Xbox workModeData error"},
+    };
+    for (const auto& c : cases) {
+        ASSERT_TRUE(sim->command(QStringLiteral("refuse %1 on").arg(QLatin1String(c.word))));
+        sim->clearOutputReports();
+        const auto storedBefore = sim->dump();
+        WorkModeBlock block = patternBlock();
+        const WorkModeBlock before = block;
+
+        const ApplyResult result = ApplyToAdapter(block);
+        EXPECT_EQ(applyErrorText(result), c.text);
+
+        const std::size_t failedAt = static_cast<std::size_t>(consoleInfo(c.console).blockIndex);
+        const auto out = reportsAfter(failedAt + 1);
+        ASSERT_EQ(out.size(), failedAt + 1) << c.text << ": no report after the refused one, no mode select";
+        EXPECT_FALSE(out.back().accepted);
+        const auto stored = sim->dump();
+        for (std::size_t i = 0; i < 4; ++i) {
+            const auto rec = block.record(kBlockOrder[i]);
+            const auto old = before.record(kBlockOrder[i]);
+            if (i < failedAt) {
+                EXPECT_TRUE(out[i].accepted);
+                EXPECT_TRUE(std::equal(rec.begin(), rec.end(), (*stored)[i].begin()))
+                    << c.text << " wrote " << i;
+            } else if (i > failedAt) {
+                EXPECT_TRUE(std::equal(rec.begin(), rec.end(), old.begin())) << c.text << " untouched " << i;
+            }
+            if (i >= failedAt) {
+                EXPECT_EQ((*stored)[i], (*storedBefore)[i]) << c.text << ": the adapter keeps record " << i;
+            }
+        }
+        ASSERT_TRUE(sim->command(QStringLiteral("refuse %1 off").arg(QLatin1String(c.word))));
+    }
+}
+
+TEST_F(SimLink, ReadBackWithTheSwitchReplyMissing) {
+    WorkModeBlock seed = patternBlock();
+    ASSERT_EQ(ApplyToAdapter(seed).status, ApplyStatus::Success);
+    ASSERT_TRUE(sim->command(QStringLiteral("drop switch on")));
+    sim->clearOutputReports();
+
+    WorkModeBlock block; // all zero
+    std::vector<ConsoleId> redrawn;
+    const auto t0 = std::chrono::steady_clock::now();
+    const auto replaced = ReadBackFromAdapter(block, [&](ConsoleId c) { redrawn.push_back(c); });
+    const auto took = std::chrono::steady_clock::now() - t0;
+    EXPECT_EQ(replaced, (std::vector{ConsoleId::PS3, ConsoleId::PS4}));
+    EXPECT_EQ(redrawn, replaced);
+    EXPECT_TRUE(std::equal(block.raw().begin(), block.raw().begin() + 54, seed.raw().begin()));
+    EXPECT_TRUE(std::all_of(block.raw().begin() + 54, block.raw().end(), [](uint8_t b) { return b == 0; }));
+    EXPECT_LT(took, std::chrono::milliseconds(1000));
+
+    const auto out = reportsAfter(3);
+    ASSERT_EQ(out.size(), 3u);
+    EXPECT_EQ(out[0].bytes, frame({0x00, 0x31, 0xAA, 0x55, 0x01}));
+    EXPECT_EQ(out[1].bytes, frame({0x00, 0x31, 0xAA, 0x55, 0x02}));
+    EXPECT_EQ(out[2].bytes, frame({0x00, 0x31, 0xAA, 0x55, 0x04}));
+}
+
+TEST_F(SimLink, PadReportsBetweenRequestAndReplyAreNotRecords) {
+    WorkModeBlock seed = patternBlock();
+    ASSERT_EQ(ApplyToAdapter(seed).status, ApplyStatus::Success);
+    for (const char* word : {"ps3", "ps4", "switch", "xbox"})
+        ASSERT_TRUE(sim->command(QStringLiteral("delay %1 40").arg(QLatin1String(word))));
+    ASSERT_TRUE(sim->command(QStringLiteral("demo 500")));
+    pumpFor(50);
+    WorkModeBlock block;
+    EXPECT_EQ(ReadBackFromAdapter(block).size(), 4u);
+    ASSERT_TRUE(sim->command(QStringLiteral("demo off")));
+    EXPECT_EQ(block, seed);
+}
+
+TEST_F(SimLink, ModeSelectsAtTheNextOpenWhilePending) {
+    currentConsole().store(3);
+    modeSelectPending().store(1);
+    startListener();
+    auto out = reportsAfter(5, 300);
+    ASSERT_EQ(out.size(), 5u);
+    for (const auto& r : out)
+        EXPECT_EQ(r.bytes, frame({0x00, 0x32, 0xAA, 0x55, 0x01, 0x03}));
+    EXPECT_EQ(modeSelectPending().load(), 0);
+
+    // Later passes (driven by pad reports) send none.
+    for (int i = 0; i < 3; ++i)
+        ASSERT_TRUE(sim->command(QStringLiteral("pad 80 80 80 80 00 00 01")));
+    ASSERT_TRUE(pumpUntil([&] { return joyData().get()[8] == 0x01; }));
+    pumpFor(200);
+    EXPECT_EQ(sim->outputReports().size(), 5u);
+
+    // All five refused: still pending, and five again at the next opening.
+    ASSERT_TRUE(sim->command(QStringLiteral("refuse xbox on")));
+    sim->clearOutputReports();
+    modeSelectPending().store(1);
+    ASSERT_TRUE(sim->command(QStringLiteral("pad 80 80 80 80 00 00 02")));
+    out = reportsAfter(5, 200);
+    ASSERT_EQ(out.size(), 5u);
+    EXPECT_FALSE(out[0].accepted);
+    EXPECT_EQ(modeSelectPending().load(), 1);
+    ASSERT_TRUE(sim->command(QStringLiteral("pad 80 80 80 80 00 00 04")));
+    EXPECT_EQ(reportsAfter(10, 200).size(), 10u);
+    EXPECT_EQ(modeSelectPending().load(), 1);
+}
+
+TEST_F(SimLink, LiveStateReachesJoyData) {
+    startListener();
+    ASSERT_TRUE(padUntilTaken(QStringLiteral("7F 81 80 80 00 00 41 80 05"), 0x41));
+    const JoyState s = joyData().get();
+    EXPECT_TRUE(lampOn(s, PadButton::lxhih_L));
+    EXPECT_TRUE(lampOn(s, PadButton::lyhih_DOWN));
+    EXPECT_TRUE(lampOn(s, PadButton::A));
+    EXPECT_TRUE(lampOn(s, PadButton::L1));
+    EXPECT_TRUE(lampOn(s, PadButton::CAPTURE));
+    EXPECT_TRUE(lampOn(s, PadButton::ARROW_UP));
+    EXPECT_TRUE(lampOn(s, PadButton::ARROW_L));
+    EXPECT_FALSE(lampOn(s, PadButton::B));
+    EXPECT_TRUE(pumpUntil([&] { return owner->updates >= 1; }));
+}
+
+class SimLinkNoAdapter : public SimLink {
+protected:
+    QStringList startArgs() const override { return {QStringLiteral("--no-adapter")}; }
+};
+
+TEST_F(SimLinkNoAdapter, ApplyAndReadBackWithoutAdapter) {
+    WorkModeBlock block = patternBlock();
+    const WorkModeBlock before = block;
+    const ApplyResult result = ApplyToAdapter(block);
+    EXPECT_EQ(applyErrorText(result), "CreateFileHandle error");
+    EXPECT_TRUE(ReadBackFromAdapter(block).empty());
+    EXPECT_EQ(block, before);
+    pumpFor(100);
+    EXPECT_TRUE(sim->outputReports().empty());
+}
+
+TEST_F(SimLinkNoAdapter, StartPostsOneNoticeThenOthersArriveAndTheAdapterComesAndGoes) {
+    startListener();
+    ASSERT_TRUE(pumpUntil([&] { return owner->updates == 1; }));
+    pumpFor(700);
+    EXPECT_EQ(owner->updates, 1);
+
+    // The adapter arrives: a scan, a stored path, WM_HID_ARRIVAL with a read-back.
+    WorkModeBlock block;
+    std::vector<ConsoleId> replaced;
+    owner->onArrival = [&] { replaced = ReadBackFromAdapter(block); };
+    ASSERT_TRUE(sim->command(QStringLiteral("plug adapter adapter")));
+    ASSERT_TRUE(pumpUntil([&] { return owner->arrivals >= 1; }));
+    EXPECT_EQ(adapterPath().get(), sim->path("adapter"));
+    EXPECT_EQ(replaced.size(), 4u);
+    ASSERT_TRUE(pumpUntil([&] { return adapterSeen().load() == 1; }));
+
+    // Another device arrives: scan and read-back again, path unchanged; it goes: nothing changes.
+    replaced.clear();
+    const int arrivals = owner->arrivals;
+    ASSERT_TRUE(sim->command(QStringLiteral("plug keyboard kb")));
+    ASSERT_TRUE(pumpUntil([&] { return owner->arrivals > arrivals; }));
+    EXPECT_EQ(adapterPath().get(), sim->path("adapter"));
+    EXPECT_EQ(replaced.size(), 4u);
+    ASSERT_TRUE(padUntilTaken(QStringLiteral("80 80 80 80 00 00 02"), 0x02));
+    ASSERT_TRUE(sim->command(QStringLiteral("unplug kb")));
+    pumpFor(300);
+    EXPECT_EQ(adapterPath().get(), sim->path("adapter"));
+    EXPECT_EQ(joyData().get()[8], 0x02);
+
+    // Unplug: path and state cleared, one more notice, then quiet.
+    ASSERT_TRUE(sim->command(QStringLiteral("unplug adapter")));
+    ASSERT_TRUE(pumpUntil([&] { return adapterPath().get().empty() && adapterSeen().load() == 0; }));
+    EXPECT_EQ(joyData().get(), JoyState{});
+    pumpFor(100);
+    const int quiet = owner->updates;
+    pumpFor(700);
+    EXPECT_EQ(owner->updates, quiet);
+
+    // Replug: found again and read back, live state resumes.
+    const int before = owner->arrivals;
+    ASSERT_TRUE(sim->command(QStringLiteral("plug adapter adapter")));
+    ASSERT_TRUE(pumpUntil([&] { return owner->arrivals > before && adapterSeen().load() == 1; }));
+    EXPECT_EQ(adapterPath().get(), sim->path("adapter"));
+    ASSERT_TRUE(padUntilTaken(QStringLiteral("80 80 80 80 00 00 08"), 0x08));
+}
+
+TEST_F(SimLink, StopWithinTheBoundWhileNoReportComes) {
+    startListener();
+    ASSERT_TRUE(pumpUntil([&] { return adapterSeen().load() == 1 && !adapterPath().get().empty(); }));
+    pumpFor(100);
+    const auto t0 = std::chrono::steady_clock::now();
+    EXPECT_TRUE(listener->stopReader());
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, CHidInputWnd::kStopTimeout);
+}
+
+#else
+TEST(SimLink, NeedsTheSimulator) {
+    GTEST_SKIP() << "velorin-sim is not part of this build";
+}
+#endif
+
+} // namespace
