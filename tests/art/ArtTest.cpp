@@ -14,6 +14,7 @@
 #include <QSvgRenderer>
 #include <QXmlStreamReader>
 
+#include <array>
 #include <cmath>
 #include <map>
 #include <memory>
@@ -29,15 +30,27 @@ const QString kArtSrc = QStringLiteral(VELORIN_SOURCE_DIR "/res/art");
 const QString kArtPng = QStringLiteral(VELORIN_ART_PNG_DIR);
 const QString kLayoutDir = QStringLiteral(VELORIN_SOURCE_DIR "/res/layout");
 
-void ensureApp() {
-    static int argc = 1;
-    static char name[] = "art_tests";
-    static char* argv[] = {name, nullptr};
-    static std::unique_ptr<QGuiApplication> app;
-    if (!QGuiApplication::instance()) {
-        app = std::make_unique<QGuiApplication>(argc, argv);
+// One QGuiApplication for the whole run (fonts, SVG rendering), gone before static destruction begins.
+class GuiEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+            qputenv("QT_QPA_PLATFORM", "offscreen"); // the checks never need a display
+        }
+        app_ = std::make_unique<QGuiApplication>(argc_, argv_.data());
     }
-}
+    void TearDown() override { app_.reset(); }
+
+private:
+    int argc_ = 1;
+    char name_[10] = "art_tests";
+    std::array<char*, 2> argv_{name_, nullptr};
+    std::unique_ptr<QGuiApplication> app_;
+};
+
+// GoogleTest takes ownership of the environment.
+[[maybe_unused]] ::testing::Environment* const kGuiEnvironment =
+    ::testing::AddGlobalTestEnvironment(new GuiEnvironment);
 
 QString qs(std::string_view s) {
     return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
@@ -193,7 +206,6 @@ TEST(ArtImages, EveryStateOfAnImageListIsDrawnAndDistinct) {
 }
 
 TEST(ArtImages, SvgSourcesDeclareTheirPixelSize) {
-    ensureApp();
     for (const ImageSpec& spec : kImages) {
         SCOPED_TRACE(spec.name);
         QSvgRenderer svg(kArtSrc + QLatin1Char('/') + QString::fromLatin1(spec.name) +
@@ -229,7 +241,6 @@ void PrintTo(const PadPage& page, std::ostream* os) {
 namespace {
 
 TEST_P(PadArt, EveryLampCentreLiesOnItsOwnButton) {
-    ensureApp();
     const PadPage& page = GetParam();
     const Positions pos = positionsFor(page);
     EXPECT_FALSE(pos.layoutUnreadable) << "the page layout is not well-formed";
@@ -264,7 +275,6 @@ TEST_P(PadArt, EveryLampCentreLiesOnItsOwnButton) {
 }
 
 TEST_P(PadArt, NoBoxCoversThePadBody) {
-    ensureApp();
     const PadPage& page = GetParam();
     const Positions pos = positionsFor(page);
     QSvgRenderer svg(kArtSrc + QLatin1Char('/') + qs(page.console) + QStringLiteral(".svg"));
@@ -435,7 +445,6 @@ QImage composePage(const PadPage& page, const Positions& pos) {
 }
 
 TEST(ArtScreenshots, PagesWithEveryLampOnAndEveryBoxFilled) {
-    ensureApp();
     const QString outDir = QStringLiteral(VELORIN_BINARY_DIR "/docs/screenshots");
     ASSERT_TRUE(QDir().mkpath(outDir));
     const bool update = qEnvironmentVariableIntValue("VELORIN_UPDATE_SCREENSHOTS") == 1;
