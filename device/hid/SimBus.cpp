@@ -45,6 +45,10 @@ std::string defaultBusDir() {
     return "/tmp/velorin-sim-" + std::to_string(::getuid());
 }
 
+std::unique_ptr<HidPlatform> makePlatform(const std::string& busDir) {
+    return makeSimPlatform(busDir.empty() ? defaultBusDir() : busDir);
+}
+
 bool ensureBusDir(const std::string& dir, std::string* error) {
     if (dir.empty()) {
         if (error)

@@ -14,8 +14,11 @@
 // starting with '.' are not interfaces (velorin-sim binds there, then renames into place).
 #pragma once
 
+#include "device/hid/HidPlatform.h"
+
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -48,6 +51,10 @@ std::optional<Identity> decodeIdentity(std::span<const uint8_t> packet);
 // The bus directory: `VELORIN_SIM_BUS` when set, else $XDG_RUNTIME_DIR/velorin-sim, else
 // /tmp/velorin-sim-<uid>.
 std::string defaultBusDir();
+
+// The platform a program selects with --simulate [DIR]: the bus in `busDir`, or in
+// defaultBusDir() when it is empty. Install it with setPlatform() before the device link starts.
+std::unique_ptr<HidPlatform> makePlatform(const std::string& busDir = {});
 
 // Creates the bus directory (mode 0700) when missing; false when it cannot be used.
 bool ensureBusDir(const std::string& dir, std::string* error = nullptr);

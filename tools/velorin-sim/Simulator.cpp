@@ -231,10 +231,11 @@ Firmware::Firmware() {
 }
 
 bool Firmware::loadSeed(const std::string& seed, std::string* error) {
-    const auto data = readFileBounded(seed, kBlockSize);
-    if (!data || data->size() != kBlockSize) {
+    // Like a .kvf load: valid when at least the 108 bytes of the block can be read.
+    const auto data = readFileBounded(seed, 1 << 20);
+    if (!data || data->size() < kBlockSize || data->size() > (1u << 20)) {
         if (error)
-            *error = "seed file " + seed + " is not a 108-byte record block";
+            *error = "seed file " + seed + " does not hold a 108-byte record block";
         return false;
     }
     for (std::size_t s = 0; s < 4; ++s)

@@ -328,6 +328,48 @@ TEST_F(SimFlashTest, SeedsANewFlashFileAndKeepsWritesAcrossRestarts) {
     EXPECT_EQ(flash.size(), 108);
 }
 
+TEST_F(SimTest, RawInputReachesOnlyTheNamedInterfaceWithTheIdByteInFront) {
+    ASSERT_TRUE(sim.command("plug keyboard kbd"));
+    auto kbd = openAdapter("kbd");
+    auto adapter = openAdapter();
+    ASSERT_TRUE(kbd && adapter);
+    ASSERT_TRUE(sim.command("input kbd 02 00 04 00 00 00 00 00"));
+    InputReport r{};
+    ASSERT_EQ(kbd->readInputReport(r, 2000), ReadStatus::Report);
+    EXPECT_EQ(std::vector<uint8_t>(r.begin(), r.begin() + 10),
+              (std::vector<uint8_t>{0x00, 0x02, 0x00, 0x04, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(adapter->readInputReport(r, 50), ReadStatus::Timeout);
+    QStringList lines;
+    ASSERT_TRUE(sim.command("list", &lines));
+    EXPECT_TRUE(lines.contains(QStringLiteral("interface kbd 1")));
+}
+
+TEST(SimStart, PlaysAScriptAtTheChosenRate) {
+    test::app();
+    QTemporaryDir dir;
+    QFile script(dir.filePath("pad.txt"));
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.write("# left stick left, then A\n00 80\n80 80 80 80 00 00 01\n");
+    script.close();
+    SimController sim{QStringLiteral(VELORIN_SIM_PATH)};
+    ASSERT_TRUE(sim.start(
+        {QStringLiteral("--script"), script.fileName(), QStringLiteral("--rate"), QStringLiteral("100")}));
+    auto h = sim.makePlatform()->open(sim.path());
+    ASSERT_TRUE(h);
+    std::vector<InputReport> got(4);
+    for (auto& r : got)
+        ASSERT_EQ(h->readInputReport(r, 2000), ReadStatus::Report);
+    // The two states alternate, whichever one the handle saw first.
+    const std::size_t a = got[0][3] == 0x00 ? 0 : 1;
+    for (std::size_t i = 0; i < got.size(); ++i) {
+        const bool stickState = (i + a) % 2 == 0;
+        EXPECT_EQ(got[i][1], 0xA1);
+        EXPECT_EQ(got[i][3], stickState ? 0x00 : 0x80) << i;
+        EXPECT_EQ(got[i][9], stickState ? 0x00 : 0x01) << i;
+        EXPECT_EQ(got[i][5], 0x80) << "missing bytes are neutral";
+    }
+}
+
 TEST(SimStart, RefusesABrokenFlashFileWithoutTouchingIt) {
     test::app();
     QTemporaryDir dir;
