@@ -12,7 +12,6 @@ class QVariantAnimation;
 
 namespace velorin::ui {
 
-
 // "img": draws its skin (state 0); the image can be replaced while running (e.g. a background override).
 class SImageWnd : public SWindow {
     Q_OBJECT

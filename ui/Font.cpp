@@ -86,8 +86,7 @@ QString installCjkFontSubstitutions() {
     }
     for (const QString& face : {QStringLiteral("微软雅黑"), QStringLiteral("宋体"),
                                 QStringLiteral("Microsoft YaHei"), QStringLiteral("SimSun")}) {
-        if (!QFont::substitutes(face).contains(found))
-            QFont::insertSubstitution(face, found);
+        QFont::insertSubstitution(face, found); // adds nothing when already there
     }
     return found;
 }

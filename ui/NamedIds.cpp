@@ -40,6 +40,9 @@ NamedIdTable NamedIdTable::fromLayouts(const ResourcePackage& package, QStringVi
                         queue->append(src);
                     }
                 }
+                // A host window's own name is not an element name.
+                if (QString::fromUtf8(node.name()) == u"hostwnd")
+                    return true;
                 const QString name = QString::fromUtf8(node.attribute("name").as_string());
                 if (name.isEmpty() || seen->contains(name))
                     return true;

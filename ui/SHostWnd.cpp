@@ -6,6 +6,7 @@
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <QWindow>
 
 namespace velorin::ui {
 namespace {
@@ -67,8 +68,8 @@ bool SHostWnd::createFromXml(const pugi::xml_node& hostNode) {
     }
     if (const pugi::xml_node root = hostNode.child("root"))
         loadFromXml(root);
-    const QSize size = fixedSize_.isValid() ? fixedSize_ : QSize(0, 0);
-    setFixedSize(size);
+    if (fixedSize_.width() >= 0 && fixedSize_.height() >= 0)
+        setFixedSize(fixedSize_);
     relayoutChildren();
     return true;
 }
@@ -97,10 +98,6 @@ bool SHostWnd::setAttribute(const QString& name, const QString& value) {
             fixedSize_.setWidth(v);
         else
             fixedSize_.setHeight(v);
-        if (fixedSize_.width() < 0)
-            fixedSize_.setWidth(0);
-        if (fixedSize_.height() < 0)
-            fixedSize_.setHeight(0);
         return true;
     }
     if (name == u"translucent") {
@@ -136,6 +133,18 @@ bool SHostWnd::onMessage(QEvent*) {
 }
 
 bool SHostWnd::event(QEvent* e) {
+    if (e->type() == QEvent::Resize && minimumSize() == maximumSize() && size() != minimumSize() &&
+        windowHandle()) {
+        // The native window was resized behind the widget's back (a window manager ignoring the size
+        // hints): put the fixed size back.
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (minimumSize() == maximumSize() && size() != minimumSize() && windowHandle())
+                    windowHandle()->resize(minimumSize());
+            },
+            Qt::QueuedConnection);
+    }
     if (e->type() >= QEvent::User && e->type() <= QEvent::MaxUser) {
         if (onMessage(e)) {
             e->accept();

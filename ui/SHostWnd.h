@@ -44,7 +44,9 @@ public:
     // window was already created. The window is not shown.
     bool create();
     // Builds the window from a host element given directly (its attributes and its "root" child); a node
-    // without children gives an empty window of the size given.
+    // without children gives an empty window. With "width" and "height" the window gets that fixed size
+    // (setFixedSize); a host sized by its content calls setFixedSize() itself. While minimum and maximum
+    // size agree, a resize of the native window behind the widget's back is undone.
     bool createFromXml(const pugi::xml_node& hostNode);
     bool isCreated() const { return created_; }
 

@@ -11,6 +11,7 @@
 #include "ui/Color.h"
 #include "ui/ImageDecoder.h"
 #include "ui/NamedIds.h"
+#include "ui/Resources.h"
 #include "ui/Skin.h"
 #include "ui/Translator.h"
 
@@ -24,8 +25,6 @@
 #include <optional>
 
 namespace velorin::ui {
-
-class ResourcePackage;
 
 // A style class: attributes applied before an element's own.
 using StyleClass = QList<QPair<QString, QString>>;

@@ -1,0 +1,195 @@
+#include "ui/ImageDecoder.h"
+#include "ui/Resources.h"
+
+#include "UiTestSupport.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtEndian>
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+using namespace velorin::ui;
+
+namespace {
+
+TEST(ResourcePackage, LookupIgnoresCaseOfTypeAndName) {
+    const ResourcePackage& pkg = ResourcePackage::embedded();
+    const auto stored = pkg.bytes(u"LAYOUT:ps3page");
+    ASSERT_TRUE(stored.has_value());
+    for (const char16_t* ref : {u"layout:PS3PAGE", u"Layout:Ps3Page", u" LAYOUT : ps3page "}) {
+        const auto again = pkg.bytes(ref);
+        ASSERT_TRUE(again.has_value()) << QString::fromUtf16(ref).toStdString();
+        EXPECT_EQ(*again, *stored);
+    }
+    EXPECT_TRUE(pkg.contains(u"smenuex:menuex_Fun"));
+    EXPECT_TRUE(pkg.contains(u"SMENUEX:MENUEX_FUN"));
+    EXPECT_TRUE(pkg.contains(u"uidef:xml_init"));
+    EXPECT_NE(pkg.bytes(u"LAYOUT:ps3page"), pkg.bytes(u"LAYOUT:ps4page"));
+}
+
+TEST(ResourcePackage, MissingAndMalformedReferencesGiveNothing) {
+    const ResourcePackage& pkg = ResourcePackage::embedded();
+    for (const char16_t* ref :
+         {u"LAYOUT:nopage", u"LAYOUT", u":ps3page", u"LAYOUT:", u"", u"IMG:ps3", u"ps3page:LAYOUT"})
+        EXPECT_FALSE(pkg.bytes(ref).has_value()) << QString::fromUtf16(ref).toStdString();
+    EXPECT_EQ(ResourcePackage::splitRef(u"smenuex:menuex_Fun"),
+              std::make_pair(QStringLiteral("smenuex"), QStringLiteral("menuex_Fun")));
+    EXPECT_EQ(ResourcePackage::splitRef(u"no colon"), std::make_pair(QString(), QString()));
+}
+
+TEST(ResourcePackage, HoldsEveryResourceTheProgramNames) {
+    const ResourcePackage& pkg = ResourcePackage::embedded();
+    for (const char16_t* ref :
+         {u"UIDEF:XML_INIT", u"LAYOUT:XML_MAINWND", u"LAYOUT:ps3page", u"LAYOUT:ps4page",
+          u"LAYOUT:switchpage", u"LAYOUT:xboxpage", u"values:string", u"values:color", u"values:skin",
+          u"translator:lang_cn", u"translator:lang_jp", u"SMENUEX:menuex_Fun", u"XML:SYS_XML_SKIN"})
+        EXPECT_TRUE(pkg.contains(ref)) << QString::fromUtf16(ref).toStdString();
+}
+
+// The pictures come from the artwork build; when it is part of the build every image must decode at the
+// size and state count the layouts rely on.
+TEST(ResourcePackage, ImagesHaveTheirSizes) {
+    Toolkit& tk = test::toolkit();
+    if (!tk.package().contains(u"IMG:background_png"))
+        GTEST_SKIP() << "artwork not part of this build";
+    struct Case {
+        const char16_t* ref;
+        QSize size;
+    } cases[] = {{u"IMG:background_png", {800, 600}},  {u"IMG:ps3_png", {701, 400}},
+                 {u"IMG:ps4_png", {701, 400}},         {u"IMG:switch_png", {701, 400}},
+                 {u"IMG:xbox_png", {701, 400}},        {u"IMG:x_png", {102, 38}},
+                 {u"IMG:mini_png", {102, 38}},         {u"IMG:tablebutton_png", {390, 38}},
+                 {u"IMG:tablebutton2_png", {414, 38}}, {u"IMG:loadbutton_png", {312, 38}},
+                 {u"IMG:savebutton_png", {330, 38}},   {u"IMG:custombox_png", {330, 32}},
+                 {u"IMG:status_png", {10, 10}}};
+    for (const Case& c : cases) {
+        const QImage image = tk.loadImage(c.ref, 1.0);
+        EXPECT_EQ(image.size(), c.size) << QString::fromUtf16(c.ref).toStdString();
+        const QImage hi = tk.loadImage(c.ref, 2.0);
+        EXPECT_EQ(hi.deviceIndependentSize().toSize(), c.size) << QString::fromUtf16(c.ref).toStdString();
+        EXPECT_EQ(hi.size(), c.size * 2) << QString::fromUtf16(c.ref).toStdString();
+    }
+    EXPECT_FALSE(tk.loadIcon(u"ICON_LOGO").isNull());
+    EXPECT_GE(tk.loadIcon(u"icon_logo").availableSizes().size(), 5);
+}
+
+TEST(ResourcePackage, AFolderOfFilesIsIndexedWithoutAManifest) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QDir(dir.path()).mkpath(QStringLiteral("keyboard"));
+    QFile f(dir.filePath(QStringLiteral("keyboard/KeyTable.xml")));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("<keys/>");
+    f.close();
+    const ResourcePackage pkg(dir.path());
+    ASSERT_TRUE(pkg.bytes(u"KEYBOARD:keytable").has_value());
+    EXPECT_EQ(*pkg.bytes(u"keyboard:KEYTABLE"), QByteArray("<keys/>"));
+    EXPECT_EQ(pkg.names(u"keyboard"), QStringList{QStringLiteral("KeyTable")});
+}
+
+// ---- Image decoders
+// --------------------------------------------------------------------------------------------
+
+QByteArray encodePng(const QImage& image) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+// A PNG whose header claims `width` x `height` (the image data is a single empty row, never reached).
+QByteArray pngWithHeader(quint32 width, quint32 height) {
+    QByteArray png("\x89PNG\r\n\x1a\n", 8);
+    auto chunk = [&png](const char* type, const QByteArray& data) {
+        QByteArray body(type, 4);
+        body += data;
+        char len[4];
+        qToBigEndian(quint32(data.size()), len);
+        png.append(len, 4);
+        png += body;
+        char crc[4];
+        qToBigEndian(quint32(crc32(0, reinterpret_cast<const Bytef*>(body.constData()), uInt(body.size()))),
+                     crc);
+        png.append(crc, 4);
+    };
+    QByteArray ihdr(13, '\0');
+    qToBigEndian(width, ihdr.data());
+    qToBigEndian(height, ihdr.data() + 4);
+    ihdr[8] = 8; // bit depth
+    ihdr[9] = 6; // RGBA
+    chunk("IHDR", ihdr);
+    chunk("IDAT", QByteArray("\x78\x9c\x03\x00\x00\x00\x00\x01", 8));
+    chunk("IEND", QByteArray());
+    return png;
+}
+
+TEST(ImageDecoders, ChosenByName) {
+    for (const char16_t* name : {u"imgdecoder-png", u"imgdecoder-gdip", u"imgdecoder-stb", u"IMGDECODER-PNG"})
+        EXPECT_NE(createImageDecoder(name), nullptr) << QString::fromUtf16(name).toStdString();
+    EXPECT_EQ(createImageDecoder(u"imgdecoder-wic"), nullptr);
+    EXPECT_EQ(createImageDecoder(u""), nullptr);
+}
+
+TEST(ImageDecoders, EveryDecoderGivesTheSamePixels) {
+    test::app();
+    QImage source(7, 5, QImage::Format_RGBA8888);
+    for (int y = 0; y < 5; ++y)
+        for (int x = 0; x < 7; ++x)
+            source.setPixelColor(x, y, QColor(x * 30, y * 50, 200, x == 0 ? 255 : 128 + y));
+    const QByteArray png = encodePng(source);
+    const QImage expected = source.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    for (const char16_t* name : {u"imgdecoder-png", u"imgdecoder-gdip", u"imgdecoder-stb"}) {
+        const auto decoder = createImageDecoder(name);
+        QString error;
+        const QImage image = decoder->decode(png, &error);
+        ASSERT_FALSE(image.isNull()) << error.toStdString();
+        EXPECT_EQ(image, expected) << QString::fromUtf16(name).toStdString();
+    }
+}
+
+TEST(ImageDecoders, HostileInputIsRefusedWithoutDecoding) {
+    const QByteArray valid = pngWithHeader(4, 4);
+    const QByteArray cases[] = {
+        QByteArray(),                                // nothing
+        QByteArray("not an image at all"),           // garbage
+        valid.left(20),                              // cut inside the header
+        pngWithHeader(kMaxImageSide + 1, 1),         // too wide
+        pngWithHeader(1, 100000),                    // too high
+        pngWithHeader(kMaxImageSide, kMaxImageSide), // too many pixels in all
+        pngWithHeader(0x7fffffff, 0x7fffffff),
+    };
+    for (const char16_t* name : {u"imgdecoder-png", u"imgdecoder-stb"}) {
+        const auto decoder = createImageDecoder(name);
+        int i = 0;
+        for (const QByteArray& data : cases) {
+            QString error;
+            EXPECT_TRUE(decoder->decode(data, &error).isNull())
+                << QString::fromUtf16(name).toStdString() << " case " << i;
+            EXPECT_FALSE(error.isEmpty()) << QString::fromUtf16(name).toStdString() << " case " << i;
+            ++i;
+        }
+    }
+    EXPECT_TRUE(imageSizeAllowed(800, 600));
+    EXPECT_FALSE(imageSizeAllowed(0, 600));
+    EXPECT_FALSE(imageSizeAllowed(-1, -1));
+}
+
+TEST(ImageDecoders, FilesAreReadWithABound) {
+    QTemporaryDir dir;
+    const auto decoder = createImageDecoder(u"imgdecoder-gdip");
+    QString error;
+    EXPECT_TRUE(decodeImageFile(dir.filePath(QStringLiteral("missing.png")), *decoder, &error).isNull());
+    EXPECT_FALSE(error.isEmpty());
+    QFile f(dir.filePath(QStringLiteral("small.png")));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(encodePng(test::solidImage({3, 2}, Qt::red)));
+    f.close();
+    const QImage image = decodeImageFile(f.fileName(), *decoder, &error);
+    EXPECT_EQ(image.size(), QSize(3, 2));
+}
+
+} // namespace
