@@ -1,0 +1,44 @@
+// velorinctl: the command-line companion. One verb per job; see docs/velorinctl.md.
+#pragma once
+
+#include "device/hid/HidPlatform.h"
+#include "model/WorkMode.h"
+
+#include <QString>
+#include <QStringList>
+#include <QTextStream>
+
+#include <vector>
+
+namespace velorin::ctl {
+
+// Stable exit codes (documented in velorinctl(1)).
+enum Exit : int {
+    kExitOk = 0,
+    kExitDiffers = 1,       // diff found differences, or apply --verify read back something else
+    kExitUsage = 2,         // bad command line: unknown verb or option, console, button or key
+    kExitBadInput = 3,      // an input file cannot be read or is not valid
+    kExitCannotWrite = 4,   // an output file cannot be written
+    kExitNoAdapter = 5,     // no adapter found
+    kExitNoAccess = 6,      // the adapter is present but cannot be opened (permissions)
+    kExitAdapterFailed = 7, // the adapter refused a report, did not answer, or went away
+};
+
+// Runs one command line (without the program name), writing results to `out` and messages to
+// `err`. Without --simulate it uses the current HID platform (hidraw unless replaced); with it,
+// it installs the simulated bus. `stop` ends monitor; without one monitor runs until the adapter
+// goes away.
+int run(const QStringList& args, QTextStream& out, QTextStream& err, const hid::StopSignal* stop = nullptr);
+
+// One difference between two blocks: a byte of one console's record.
+struct Difference {
+    ConsoleId console;
+    int byte = 0;
+    uint8_t a = 0;
+    uint8_t b = 0;
+};
+std::vector<Difference> diffBlocks(const WorkModeBlock& a, const WorkModeBlock& b);
+// "PS3 L2", "PS4 byte 7", "SWITCH id (byte 0)".
+QString describeByte(ConsoleId console, int byte);
+
+} // namespace velorin::ctl
