@@ -1,0 +1,300 @@
+#include "app/MainDlg.h"
+
+#include "app/SingleInstance.h"
+#include "device/Discovery.h"
+#include "device/HidInputWnd.h"
+#include "device/Messages.h"
+#include "device/Reports.h"
+#include "device/Sequences.h"
+#include "device/SharedState.h"
+#include "model/DisplayTexts.h"
+#include "model/Log.h"
+#include "model/Paths.h"
+#include "ui/Elements.h"
+#include "ui/ImageDecoder.h"
+#include "ui/Toolkit.h"
+
+#include <QCloseEvent>
+#include <QFileInfo>
+
+#include <exception>
+
+namespace velorin::app {
+
+namespace {
+
+constexpr const char kColorSelected[] = "#ffffffff";
+constexpr const char kColorUnselected[] = "#adadadff";
+
+struct TabButton {
+    const char* name;
+    uint8_t id;
+};
+// The tab buttons in the order the selection walks them.
+constexpr TabButton kTabButtons[] = {{"btn_ps3", 1}, {"btn_ps4", 2}, {"btn_xbox", 3}, {"btn_switch", 4}};
+
+QString pageTitleFor(uint8_t id) {
+    switch (id) {
+    case 2:
+        return QStringLiteral("ps4page");
+    case 3:
+        return QStringLiteral("xboxpage");
+    case 4:
+        return QStringLiteral("switchpage");
+    default:
+        return QStringLiteral("ps3page");
+    }
+}
+
+} // namespace
+
+WorkModeBlock& workModeBlock() {
+    static WorkModeBlock block;
+    return block;
+}
+
+void guardedShowKeystatus(const std::function<void()>& call, const char* text, int line) {
+    try {
+        call();
+    } catch (...) {
+        logAt(LogLevel::Error, "MainDlg", line, "CMainDlg::OnWMUpdateJoydate", QString::fromLatin1(text));
+    }
+}
+
+CMainDlg::CMainDlg(WorkModeBlock& block, FileChooser& chooser, MessageBoxes& boxes, SingleInstance* instance)
+    : ui::SHostWnd(QStringLiteral("LAYOUT:XML_MAINWND")), block_(block), boxes_(boxes), instance_(instance),
+      files_(block, chooser, boxes, [this] { showAll(); }), m_PS3Handler(block), m_PS4Handler(block),
+      m_SwtichHandler(block), m_XBOXHandler(block) {}
+
+CMainDlg::~CMainDlg() {
+    stopListener();
+    if (instance_)
+        instance_->removeMarker();
+}
+
+CConsoleHandler& CMainDlg::handler(ConsoleId console) {
+    switch (console) {
+    case ConsoleId::PS3:
+        return m_PS3Handler;
+    case ConsoleId::PS4:
+        return m_PS4Handler;
+    case ConsoleId::SWITCH:
+        return m_SwtichHandler;
+    case ConsoleId::XBOX:
+        break;
+    }
+    return m_XBOXHandler;
+}
+
+bool CMainDlg::stopListener() {
+    return listener_ ? listener_->stopReader() : true;
+}
+
+void CMainDlg::OnInitDialog() {
+    // 1. The instance marker: later starts find this window through it.
+    if (instance_)
+        instance_->setMarker([this] { CloseMain(); }, [this] { BringToFront(); });
+    // 2. A background picture beside the executable.
+    LoadBackgroundOverride();
+    // 3. The listener: arrival notices and the reader thread, reporting to this window.
+    listener_ = std::make_unique<device::CHidInputWnd>(this);
+    // 4. Display texts.
+    displayTexts().loadOverride();
+    ApplyDisplayTexts();
+    // 5. The four pages, by title.
+    if (auto* tab = findChildByName2<ui::STabCtrl>(u"tabctrl_mode")) {
+        for (const ConsoleId console : kBlockOrder) {
+            const std::string_view title = consoleInfo(console).pageTitle;
+            handler(console).BindPage(tab->page(QString::fromLatin1(title.data(), qsizetype(title.size()))));
+        }
+    } else {
+        qCWarning(lcSoui) << "the main layout has no tabctrl_mode";
+    }
+    // 6. The adapter, when one is present.
+    if (const auto path = device::FindAdapter())
+        device::adapterPath().set(*path);
+    // 7. What the adapter holds.
+    ReadBackFromAdapter();
+    // 8. The window opens on PS3.
+    SelectConsole(1);
+}
+
+void CMainDlg::LoadBackgroundOverride() {
+    const QString path = executableDir() + QStringLiteral("background.png");
+    if (!QFileInfo::exists(path))
+        return;
+    const ui::Toolkit* tk = ui::Toolkit::instance();
+    auto* background = findChildByName2<ui::SImageWnd>(u"img_background");
+    if (!tk || !background)
+        return;
+    QString error;
+    const QImage image = ui::decodeImageFile(path, tk->decoder(), &error);
+    if (image.isNull()) {
+        qCInfo(lcSoui) << "background.png not used:" << error;
+        return;
+    }
+    background->setImage(image);
+}
+
+void CMainDlg::ApplyDisplayTexts() {
+    const DisplayTexts& texts = displayTexts();
+    if (!texts.loaded())
+        return;
+    setWindowTitle(texts.get(DisplayText::title));
+    const std::pair<const char16_t*, DisplayText> elements[] = {
+        {u"text_title", DisplayText::title},    {u"btn_loadcfg", DisplayText::loadcfg},
+        {u"btn_savecfg", DisplayText::savecfg}, {u"btn_default", DisplayText::default_},
+        {u"btn_Applay", DisplayText::applay},
+    };
+    for (const auto& [name, which] : elements) {
+        if (ui::SWindow* w = findChildByName(QStringView(name)))
+            w->setText(texts.get(which));
+    }
+}
+
+void CMainDlg::SelectConsole(uint8_t id) {
+    for (const TabButton& b : kTabButtons) {
+        ui::SWindow* button = findChildByName(QString::fromLatin1(b.name));
+        if (!button)
+            continue;
+        const bool selected = b.id == id;
+        button->setChecked(selected);
+        button->setAttribute(QStringLiteral("colorText"),
+                             QLatin1String(selected ? kColorSelected : kColorUnselected));
+        button->update();
+    }
+    device::currentConsole().store(id);
+    device::joyData().resetNeutral();
+    device::modeSelectPending().store(1);
+    device::SendModeSelect(); // the reader repeats it while the flag stays set
+    if (auto* tab = findChildByName2<ui::STabCtrl>(u"tabctrl_mode"))
+        tab->setCurSel(pageTitleFor(id));
+    m_PS3Handler.ShowKeystatus();
+    m_PS4Handler.ShowKeystatus();
+    m_SwtichHandler.ShowKeystatus();
+    m_XBOXHandler.ShowKeystatus();
+}
+
+void CMainDlg::ReadBackFromAdapter() {
+    device::ReadBackFromAdapter(
+        block_, [this](ConsoleId console) { handler(console).ShowWorkMode(block_.record(console)); });
+}
+
+void CMainDlg::ApplyToAdapter() {
+    const device::ApplyResult result = device::ApplyToAdapter(block_);
+    if (result.status != device::ApplyStatus::Success) {
+        const std::string_view text = device::applyErrorText(result);
+        boxes_.error(QString::fromLatin1(text.data(), qsizetype(text.size())));
+        return;
+    }
+    boxes_.information(displayTexts().get(DisplayText::msgsuccess), displayTexts().get(DisplayText::title));
+}
+
+void CMainDlg::OnWMUpdateJoydate() {
+    guardedShowKeystatus([this] { m_PS3Handler.ShowKeystatus(); }, "m_PS3Handler.ShowKeystatus exception",
+                         33);
+    guardedShowKeystatus([this] { m_PS4Handler.ShowKeystatus(); }, "m_PS4Handler.ShowKeystatus(); exception",
+                         41);
+    guardedShowKeystatus([this] { m_SwtichHandler.ShowKeystatus(); },
+                         "m_SwtichHandler.ShowKeystatus(); exception", 48);
+    guardedShowKeystatus([this] { m_XBOXHandler.ShowKeystatus(); },
+                         "m_XBOXHandler.ShowKeystatus(); exception", 55);
+}
+
+void CMainDlg::showAll() {
+    for (const ConsoleId console : kBlockOrder)
+        handler(console).ShowWorkMode(block_.record(console));
+}
+
+void CMainDlg::CloseMain() {
+    if (closed_)
+        return;
+    closed_ = true;
+    if (instance_)
+        instance_->removeMarker();
+    hide();
+    Q_EMIT closed();
+}
+
+void CMainDlg::BringToFront() {
+    if (closed_)
+        return;
+    if (isMinimized())
+        setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    show();
+    raise();
+    activateWindow();
+}
+
+void CMainDlg::closeEvent(QCloseEvent* event) {
+    // The window manager's close works like btn_close: no question, nothing saved.
+    CloseMain();
+    event->accept();
+}
+
+bool CMainDlg::onEvent(ui::EventArgs& args) {
+    if (args.id == ui::kEventCommand) {
+        const QString& name = args.senderName;
+        if (name == u"btn_close") {
+            CloseMain();
+            return true;
+        }
+        if (name == u"btn_min") {
+            showMinimized();
+            return true;
+        }
+        if (name == u"btn_ps3") {
+            SelectConsole(1);
+            return true;
+        }
+        if (name == u"btn_ps4") {
+            SelectConsole(2);
+            return true;
+        }
+        if (name == u"btn_switch") {
+            SelectConsole(4);
+            return true;
+        }
+        if (name == u"btn_xbox") {
+            SelectConsole(3);
+            return true;
+        }
+        if (name == u"btn_loadcfg") {
+            files_.load(this);
+            return true;
+        }
+        if (name == u"btn_savecfg") {
+            files_.save(this);
+            return true;
+        }
+        if (name == u"btn_default") {
+            files_.restoreDefault();
+            return true;
+        }
+        if (name == u"btn_Applay") {
+            ApplyToAdapter();
+            return true;
+        }
+    }
+    if (m_PS3Handler.HandleEvent(args))
+        return true;
+    if (m_PS4Handler.HandleEvent(args))
+        return true;
+    if (m_SwtichHandler.HandleEvent(args))
+        return true;
+    return m_XBOXHandler.HandleEvent(args);
+}
+
+bool CMainDlg::onMessage(QEvent* message) {
+    if (message->type() == device::WM_HID_ARRIVAL) {
+        ReadBackFromAdapter();
+        return true;
+    }
+    if (message->type() == device::WM_UPDATE_JOYDATE) {
+        OnWMUpdateJoydate();
+        return true;
+    }
+    return false;
+}
+
+} // namespace velorin::app

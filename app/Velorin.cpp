@@ -1,0 +1,202 @@
+#include "app/Velorin.h"
+
+#include "app/AssignmentFiles.h"
+#include "app/MainDlg.h"
+#include "app/SingleInstance.h"
+#include "device/hid/HidPlatform.h"
+#include "model/Log.h"
+#include "model/Paths.h"
+#include "ui/NamedIds.h"
+#include "ui/Toolkit.h"
+
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <cstring>
+
+namespace velorin::app {
+
+StartOptions parseStartOptions(const QStringList& args) {
+    StartOptions options;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString& arg = args[i];
+        if (arg == QLatin1String("--simulate")) {
+            options.simulate = true;
+            if (i + 1 < args.size() && !args[i + 1].startsWith(u'-'))
+                options.simBus = args[++i];
+        } else if (arg.startsWith(QLatin1String("--simulate="))) {
+            options.simulate = true;
+            options.simBus = arg.mid(int(std::strlen("--simulate=")));
+        }
+    }
+    return options;
+}
+
+void preferXcbOnWayland(int argc, char** argv) {
+    if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        return;
+    for (int i = 1; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "-platform") || !std::strcmp(argv[i], "--platform") ||
+            !std::strncmp(argv[i], "--platform=", 11))
+            return;
+    }
+    if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") && !qEnvironmentVariableIsEmpty("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "xcb");
+}
+
+QString findSimProgram() {
+    const QString fromEnv = qEnvironmentVariable("VELORIN_SIM_PROGRAM");
+    if (!fromEnv.isEmpty())
+        return QFileInfo(fromEnv).isExecutable() ? fromEnv : QString();
+    const QString dir = executableDir();
+    for (const QString& candidate :
+         {dir + QStringLiteral("velorin-sim"), dir + QStringLiteral("../tools/velorin-sim/velorin-sim")}) {
+        if (QFileInfo(candidate).isExecutable())
+            return QFileInfo(candidate).canonicalFilePath();
+    }
+    return QStandardPaths::findExecutable(QStringLiteral("velorin-sim"));
+}
+
+SimulatedAdapter::SimulatedAdapter() = default;
+
+SimulatedAdapter::~SimulatedAdapter() {
+    stop();
+}
+
+bool SimulatedAdapter::running() const {
+    return process_ && process_->state() == QProcess::Running;
+}
+
+bool SimulatedAdapter::start(const QString& program, const QString& busDir, const QString& seedKvf,
+                             QString* error, int timeoutMs) {
+    auto fail = [error](const QString& why) {
+        if (error)
+            *error = why;
+        return false;
+    };
+    if (running())
+        return fail(QStringLiteral("already running"));
+    if (program.isEmpty())
+        return fail(QStringLiteral("velorin-sim not found"));
+    dir_ = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/velorin-simulate-XXXXXX"));
+    if (!dir_->isValid())
+        return fail(QStringLiteral("cannot create a private folder: ") + dir_->errorString());
+    bus_ = busDir.isEmpty() ? dir_->filePath(QStringLiteral("bus")) : busDir;
+    QStringList args{QStringLiteral("--bus"), bus_, QStringLiteral("--demo"), QStringLiteral("--flash"),
+                     dir_->filePath(QStringLiteral("flash.kvf"))};
+    if (!seedKvf.isEmpty() && QFileInfo::exists(seedKvf))
+        args << QStringLiteral("--seed") << seedKvf;
+    process_ = std::make_unique<QProcess>();
+    process_->setProgram(program);
+    process_->setArguments(args);
+    process_->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process_->start();
+    if (!process_->waitForStarted(timeoutMs))
+        return fail(QStringLiteral("cannot start ") + program + QStringLiteral(": ") +
+                    process_->errorString());
+    // The child says "ready" once its interfaces are listening.
+    QByteArray seen;
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!seen.contains("ready")) {
+        if (deadline.hasExpired() || process_->state() != QProcess::Running) {
+            stop();
+            return fail(QStringLiteral("velorin-sim did not become ready"));
+        }
+        process_->waitForReadyRead(int(std::min<qint64>(deadline.remainingTime(), 100)));
+        seen += process_->readAllStandardOutput();
+        if (seen.size() > 65536)
+            seen = seen.right(64);
+    }
+    // What the child reports later (logged output reports) is not needed here.
+    QObject::connect(process_.get(), &QProcess::readyReadStandardOutput, process_.get(),
+                     [p = process_.get()] { p->readAllStandardOutput(); });
+    return true;
+}
+
+void SimulatedAdapter::stop() {
+    if (!process_)
+        return;
+    if (process_->state() != QProcess::NotRunning) {
+        process_->write("quit\n");
+        process_->closeWriteChannel();
+        if (!process_->waitForFinished(kQuitWaitMs)) {
+            process_->kill();
+            process_->waitForFinished(kQuitWaitMs);
+        }
+    }
+    process_.reset();
+}
+
+namespace {
+
+// Sets up the simulated adapter when asked for: VELORIN_SIM_BUS attaches to a running one,
+// --simulate starts a child. Returns false when the program cannot run as asked.
+bool setUpSimulation(const StartOptions& options, SimulatedAdapter& sim) {
+    const QString attach = qEnvironmentVariable("VELORIN_SIM_BUS");
+    if (!attach.isEmpty() && !options.simulate) {
+        qCInfo(lcSoui) << "using the simulated adapter bus" << attach;
+        hid::setPlatform(hid::makeSimPlatform(attach.toStdString()));
+        return true;
+    }
+    if (!options.simulate)
+        return true;
+    QString error;
+    if (!sim.start(findSimProgram(), options.simBus, AssignmentFiles::defaultFilePath(), &error)) {
+        qCCritical(lcSoui) << "--simulate:" << error;
+        return false;
+    }
+    qCInfo(lcSoui) << "simulated adapter on" << sim.busDir();
+    hid::setPlatform(hid::makeSimPlatform(sim.busDir().toStdString()));
+    return true;
+}
+
+} // namespace
+
+int runVelorin(int argc, char** argv) {
+    preferXcbOnWayland(argc, argv);
+    QApplication app(argc, argv);
+    installLogHandler();
+    const QStringList arguments = QCoreApplication::arguments().mid(1);
+
+    SingleInstance instance;
+    if (!instance.isMYMutex(commandLineFromArguments(arguments)))
+        return 0;
+
+    SimulatedAdapter sim;
+    if (!setUpSimulation(parseStartOptions(arguments), sim))
+        return 1;
+
+    QDir::setCurrent(executableDir());
+
+    ui::Toolkit toolkit(QStringLiteral("imgdecoder-gdip"));
+    toolkit.loadUiDefinition(u"uidef:xml_init");
+    toolkit.registerNamedIds(ui::NamedIdTable::fromLayouts(toolkit.package()));
+    if (!toolkit.installTranslator(u"lang_cn"))
+        qCInfo(lcSoui) << "no translator installed";
+
+    QtFileChooser chooser;
+    QtMessageBoxes boxes;
+    int result = 0;
+    {
+        CMainDlg dlg(workModeBlock(), chooser, boxes, &instance);
+        if (!dlg.create()) {
+            qCCritical(lcSoui) << "the main window cannot be built";
+            return 1;
+        }
+        QObject::connect(&dlg, &CMainDlg::closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+        dlg.OnInitDialog();
+        dlg.centerOnWorkArea();
+        dlg.show();
+        result = QApplication::exec();
+        // Teardown: the reader first, then the window, the toolkit and the simulated adapter.
+        dlg.stopListener();
+    }
+    return result;
+}
+
+} // namespace velorin::app

@@ -1,0 +1,250 @@
+// Start-up: the program's own options, the simulated adapter child, the single instance as
+// separate processes of the real program, and the guarded lamp refresh.
+#include "WindowTestSupport.h"
+
+#include "app/SingleInstance.h"
+#include "app/Velorin.h"
+#include "device/Discovery.h"
+#include "device/Sequences.h"
+#include "device/hid/HidPlatform.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+using namespace velorin;
+using namespace velorin::app;
+using namespace velorin::app::test;
+
+TEST(StartOptions, SimulateTakesAnOptionalBus) {
+    struct Case {
+        QStringList args;
+        bool simulate;
+        QString bus;
+    };
+    const Case cases[] = {
+        {{}, false, {}},
+        {{"--simulate"}, true, {}},
+        {{"--simulate", "/tmp/bus"}, true, "/tmp/bus"},
+        {{"--simulate", "-boot"}, true, {}},
+        {{"--simulate=/run/b"}, true, "/run/b"},
+        {{"-x", "--simulate"}, true, {}},
+        {{"--SIMULATE"}, false, {}},
+    };
+    for (const Case& c : cases) {
+        const StartOptions o = parseStartOptions(c.args);
+        EXPECT_EQ(o.simulate, c.simulate) << c.args.join(' ').toStdString();
+        EXPECT_EQ(o.simBus, c.bus) << c.args.join(' ').toStdString();
+    }
+    // The switch test sees the command line without them.
+    EXPECT_EQ(commandLineFromArguments({"--simulate", "/tmp/bus", "-x"}), "-x");
+}
+
+TEST(GuardedKeystatus, AnExceptionIsLoggedWithItsTextAndLineAndTheNextHandlerRuns) {
+    struct Logged {
+        QtMsgType type;
+        QString file, function, text;
+        int line;
+    };
+    static std::vector<Logged> logged;
+    logged.clear();
+    const QtMessageHandler previous =
+        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& ctx, const QString& text) {
+            logged.push_back(
+                {type, QString::fromUtf8(ctx.file), QString::fromUtf8(ctx.function), text, ctx.line});
+        });
+    const struct {
+        const char* text;
+        int line;
+    } rows[] = {{"m_PS3Handler.ShowKeystatus exception", 33},
+                {"m_PS4Handler.ShowKeystatus(); exception", 41},
+                {"m_SwtichHandler.ShowKeystatus(); exception", 48},
+                {"m_XBOXHandler.ShowKeystatus(); exception", 55}};
+    int calls = 0;
+    guardedShowKeystatus(
+        [&] {
+            ++calls;
+            throw std::runtime_error("lamp");
+        },
+        rows[0].text, rows[0].line);
+    guardedShowKeystatus(
+        [&] {
+            ++calls;
+            throw 7;
+        },
+        rows[1].text, rows[1].line);
+    guardedShowKeystatus([&] { ++calls; }, "not logged", 1);
+    guardedShowKeystatus(
+        [&] {
+            ++calls;
+            throw std::logic_error("x");
+        },
+        rows[2].text, rows[2].line);
+    guardedShowKeystatus(
+        [&] {
+            ++calls;
+            throw std::bad_alloc();
+        },
+        rows[3].text, rows[3].line);
+    qInstallMessageHandler(previous);
+
+    EXPECT_EQ(calls, 5);
+    ASSERT_EQ(logged.size(), 4u);
+    for (std::size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(logged[i].type, QtCriticalMsg);
+        EXPECT_EQ(logged[i].file, QStringLiteral("MainDlg"));
+        EXPECT_EQ(logged[i].line, rows[i].line);
+        EXPECT_EQ(logged[i].function, QStringLiteral("CMainDlg::OnWMUpdateJoydate"));
+        EXPECT_EQ(logged[i].text, QString::fromLatin1(rows[i].text));
+    }
+}
+
+TEST(Simulate, ChildServesTheDefaultAssignmentAndEndsWithItsOwner) {
+    test::app();
+    SimulatedAdapter sim;
+    QString error;
+    ASSERT_TRUE(
+        sim.start(QStringLiteral(VELORIN_SIM_PATH), QString(), QStringLiteral(VELORIN_DEFAULT_KVF), &error))
+        << error.toStdString();
+    EXPECT_TRUE(sim.running());
+    EXPECT_TRUE(QFileInfo::exists(sim.busDir() + QStringLiteral("/adapter")));
+    hid::setPlatform(hid::makeSimPlatform(sim.busDir().toStdString()));
+    device::adapterPath().clear();
+
+    WorkModeBlock block;
+    const auto replaced = device::ReadBackFromAdapter(block);
+    EXPECT_EQ(replaced.size(), 4u);
+    WorkModeBlock::Bytes expected{};
+    ASSERT_EQ(readKvf(QStringLiteral(VELORIN_DEFAULT_KVF), expected), KvfReadStatus::Ok);
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), block.raw().begin()));
+
+    sim.stop();
+    EXPECT_FALSE(sim.running());
+    EXPECT_FALSE(QFileInfo::exists(sim.busDir() + QStringLiteral("/adapter")));
+    device::adapterPath().clear();
+
+    SimulatedAdapter missing;
+    EXPECT_FALSE(missing.start(QString(), QString(), QString(), &error));
+    EXPECT_FALSE(missing.running());
+}
+
+#ifdef VELORIN_APP_PATH
+namespace {
+
+// The real program in its own process, with its own runtime folder and an empty simulated bus.
+class Program {
+public:
+    explicit Program(const QString& runtimeDir, const QString& busDir) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir);
+        env.insert(QStringLiteral("VELORIN_SIM_BUS"), busDir);
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        process_.setProcessEnvironment(env);
+        process_.setProgram(QStringLiteral(VELORIN_APP_PATH));
+        process_.setProcessChannelMode(QProcess::MergedChannels);
+    }
+    ~Program() {
+        if (process_.state() != QProcess::NotRunning) {
+            process_.kill();
+            process_.waitForFinished(3000);
+        }
+    }
+    void start(const QStringList& args) {
+        process_.setArguments(args);
+        process_.start();
+        process_.waitForStarted(5000);
+    }
+    // Waits for the end; the exit code, or -1 when it still runs.
+    int finish(int timeoutMs) {
+        if (!process_.waitForFinished(timeoutMs))
+            return -1;
+        return process_.exitStatus() == QProcess::NormalExit ? process_.exitCode() : -2;
+    }
+    bool running() const { return process_.state() == QProcess::Running; }
+    QString output() { return QString::fromUtf8(process_.readAll()); }
+
+private:
+    QProcess process_;
+};
+
+class SingleInstanceProcesses : public ::testing::Test {
+protected:
+    void SetUp() override {
+        test::app();
+        ASSERT_TRUE(runtime_.isValid());
+        ASSERT_TRUE(QDir().mkpath(bus()));
+        QFile::setPermissions(bus(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    QString marker() const {
+        return runtime_.path() + QStringLiteral("/Velorin-Mutex{15EE4096-8AC3-4708-A2E6-B581F600A5EB}");
+    }
+    QString bus() const { return runtime_.path() + QStringLiteral("/bus"); }
+    std::unique_ptr<Program> startFirst() {
+        auto p = std::make_unique<Program>(runtime_.path(), bus());
+        p->start({});
+        EXPECT_TRUE(waitUntil([&] { return QFileInfo::exists(marker()); }, 15000))
+            << p->output().toStdString();
+        return p;
+    }
+    std::unique_ptr<Program> program() { return std::make_unique<Program>(runtime_.path(), bus()); }
+
+    QTemporaryDir runtime_;
+};
+
+} // namespace
+
+TEST_F(SingleInstanceProcesses, DashXClosesTheRunningInstance) {
+    auto first = startFirst();
+    auto closer = program();
+    closer->start({"-x"});
+    EXPECT_EQ(closer->finish(10000), 0);
+    EXPECT_EQ(first->finish(10000), 0) << first->output().toStdString();
+    EXPECT_FALSE(QFileInfo::exists(marker()));
+}
+
+TEST_F(SingleInstanceProcesses, DashXWithNothingRunningEndsAtOnceWithoutAWindow) {
+    auto closer = program();
+    closer->start({"-x"});
+    EXPECT_EQ(closer->finish(10000), 0);
+    EXPECT_FALSE(QFileInfo::exists(marker()));
+}
+
+TEST_F(SingleInstanceProcesses, OtherCommandLinesActivateTheRunningOneAndEnd) {
+    auto first = startFirst();
+    for (const QStringList& args :
+         {QStringList{}, QStringList{"-X"}, QStringList{" -x"}, QStringList{"-boot"}}) {
+        auto second = program();
+        second->start(args);
+        EXPECT_EQ(second->finish(10000), 0) << args.join(' ').toStdString();
+        EXPECT_TRUE(first->running()) << args.join(' ').toStdString();
+    }
+    auto closer = program();
+    closer->start({"-x"});
+    EXPECT_EQ(closer->finish(10000), 0);
+    EXPECT_EQ(first->finish(10000), 0);
+}
+
+TEST_F(SingleInstanceProcesses, UpperCaseXStartsNormallyWhenAlone) {
+    for (const QStringList& args : {QStringList{"-X"}, QStringList{" -x"}, QStringList{"-boot"}}) {
+        auto p = program();
+        p->start(args);
+        EXPECT_TRUE(waitUntil([&] { return QFileInfo::exists(marker()); }, 15000))
+            << args.join(' ').toStdString();
+        EXPECT_TRUE(p->running());
+        auto closer = program();
+        closer->start({"-x"});
+        EXPECT_EQ(closer->finish(10000), 0);
+        EXPECT_EQ(p->finish(10000), 0);
+        if (args == QStringList{"-boot"}) {
+            EXPECT_TRUE(p->output().contains(QStringLiteral("strCmdLine.Compare - boot")));
+        }
+    }
+}
+#endif

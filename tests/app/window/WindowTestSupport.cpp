@@ -1,0 +1,183 @@
+#include "WindowTestSupport.h"
+
+#include "device/Discovery.h"
+#include "device/Reports.h"
+#include "device/SharedState.h"
+#include "keysel/KeyboardDialog.h"
+#include "keysel/SMenuEx2.h"
+#include "model/DisplayTexts.h"
+#include "model/Paths.h"
+#include "ui/NamedIds.h"
+#include "ui/Toolkit.h"
+
+#include <gtest/gtest.h>
+
+#include <QDeadlineTimer>
+#include <QTest>
+#include <QTimer>
+
+namespace velorin::app::test {
+
+namespace {
+
+ui::Toolkit& toolkit() {
+    app();
+    static ui::Toolkit* tk = [] {
+        auto* t = new ui::Toolkit(QStringLiteral("imgdecoder-gdip"));
+        t->loadUiDefinition(u"uidef:xml_init");
+        t->registerNamedIds(ui::NamedIdTable::fromLayouts(t->package()));
+        t->installTranslator(u"lang_cn");
+        return t;
+    }();
+    return *tk;
+}
+
+// Runs `action` once `ready` holds, checking every 10 ms for at most 5 s.
+void whenReady(std::function<bool()> ready, std::function<void()> action) {
+    auto* timer = new QTimer;
+    auto deadline = std::make_shared<QDeadlineTimer>(5000);
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, ready, action, deadline] {
+        if (ready()) {
+            timer->stop();
+            timer->deleteLater();
+            action();
+        } else if (deadline->hasExpired()) {
+            timer->stop();
+            timer->deleteLater();
+        }
+    });
+    timer->start(10);
+}
+
+keysel::SMenuEx2* openMenu() {
+    keysel::SMenuEx2RunData* run = keysel::currentMenuRun();
+    if (!run || run->openMenus.empty())
+        return nullptr;
+    keysel::SMenuEx2* menu = run->openMenus.front();
+    return menu && menu->window() && menu->window()->isVisible() ? menu : nullptr;
+}
+
+} // namespace
+
+QApplication& app() {
+    static int argc = 1;
+    static char arg0[] = "app_window_tests";
+    static char* argv[] = {arg0, nullptr};
+    static QApplication* instance = [] {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        return new QApplication(argc, argv); // lives until the process ends
+    }();
+    return *instance;
+}
+
+bool waitUntil(const std::function<bool()>& condition, int timeoutMs) {
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!condition()) {
+        if (deadline.hasExpired())
+            return false;
+        QTest::qWait(10);
+    }
+    return true;
+}
+
+void answerMenu(int id, MenuSeen* seen) {
+    whenReady([] { return openMenu() != nullptr; },
+              [id, seen] {
+                  keysel::SMenuEx2* menu = openMenu();
+                  if (seen) {
+                      seen->shown = true;
+                      seen->topLeft = menu->window()->geometry().topLeft();
+                      for (keysel::SMenuEx2Item* item : menu->root()->items()) {
+                          seen->itemTexts << item->displayText();
+                          seen->itemIds.push_back(item->id());
+                      }
+                  }
+                  if (id == 0) {
+                      QTest::keyClick(menu->window(), Qt::Key_Escape);
+                      return;
+                  }
+                  if (keysel::SMenuEx2Item* item = menu->FindItem(id))
+                      QTest::mouseClick(item, Qt::LeftButton);
+              });
+}
+
+void answerKeyboard(int keyIndex) {
+    whenReady(
+        [] {
+            return keysel::activeKeyboard && keysel::activeKeyboard->dialogWindow &&
+                   keysel::activeKeyboard->dialogWindow->isVisible();
+        },
+        [keyIndex] {
+            QDialog* dialog = keysel::activeKeyboard->dialogWindow;
+            if (keyIndex < 0) {
+                QTest::keyClick(dialog, Qt::Key_Escape);
+                return;
+            }
+            // Key index = control id - 1151.
+            auto* window = qobject_cast<keysel::KeyboardWindow*>(dialog);
+            if (keysel::KeyButton* key = window ? window->keyButton(1151 + keyIndex) : nullptr)
+                QTest::mouseClick(key, Qt::LeftButton);
+        });
+}
+
+WindowFixture::WindowFixture(const QStringList& simArgs,
+                             const std::function<void(const QString&)>& beforeInit)
+    : sim_(QStringLiteral(VELORIN_SIM_PATH)) {
+    toolkit();
+    setExecutableDirForTesting(exeDir());
+    displayTexts().resetToBuiltIn();
+    device::adapterPath().clear();
+    device::joyData().zero();
+    simStarted_ = sim_.start(simArgs);
+    hid::setPlatform(sim_.makePlatform());
+    if (beforeInit)
+        beforeInit(exeDir());
+    dlg_ = std::make_unique<CMainDlg>(block, chooser, boxes);
+    dlg_->create();
+    dlg_->OnInitDialog();
+    dlg_->show();
+    if (!QTest::qWaitForWindowExposed(dlg_.get()))
+        ADD_FAILURE() << "the main window was not exposed";
+}
+
+WindowFixture::~WindowFixture() {
+    dlg_->stopListener();
+    dlg_.reset();
+    sim_.stop();
+    device::adapterPath().clear();
+    displayTexts().resetToBuiltIn();
+    setExecutableDirForTesting(QString());
+}
+
+ui::SWindow* WindowFixture::element(const QString& name) const {
+    return dlg_->findChildByName(name);
+}
+
+void WindowFixture::click(const QString& name) {
+    ui::SWindow* w = element(name);
+    if (!w) {
+        ADD_FAILURE() << "no element " << name.toStdString();
+        return;
+    }
+    QTest::mouseClick(w, Qt::LeftButton, {}, w->rect().center());
+}
+
+void WindowFixture::settle() {
+    waitUntil([] { return device::modeSelectPending().load() == 0; }, 3000);
+    QTest::qWait(50);
+    sim_.outputReports();
+    sim_.clearOutputReports();
+}
+
+std::vector<uint8_t> writeReport(ConstRecordSpan record) {
+    const hid::OutputReport r = device::makeWriteWorkModeReport(record);
+    return {r.begin(), r.end()};
+}
+
+std::vector<uint8_t> modeSelectReport(uint8_t console) {
+    const hid::OutputReport r = device::makeModeSelectReport(console);
+    return {r.begin(), r.end()};
+}
+
+} // namespace velorin::app::test

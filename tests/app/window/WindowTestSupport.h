@@ -1,0 +1,101 @@
+// Shared by the window tests: one offscreen QApplication and toolkit, a main window with
+// velorin-sim behind it, fake message boxes and file chooser, and answers for the modal menu and
+// keyboard given from timers while they run.
+#pragma once
+
+#include "app/AssignmentFiles.h"
+#include "app/MainDlg.h"
+#include "device/hid/SimController.h"
+
+#include <QApplication>
+#include <QPoint>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace velorin::app::test {
+
+QApplication& app();
+// Polls the event loop until `condition` holds or `timeoutMs` passed.
+bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 5000);
+
+struct Box {
+    enum Kind { Error, Information, Question } kind;
+    QString text;
+    QString caption;
+};
+
+class FakeBoxes final : public MessageBoxes {
+public:
+    void error(const QString& text) override { shown.push_back({Box::Error, text, {}}); }
+    void information(const QString& text, const QString& caption) override {
+        shown.push_back({Box::Information, text, caption});
+    }
+    bool question(const QString& text, const QString& caption) override {
+        shown.push_back({Box::Question, text, caption});
+        return answerYes;
+    }
+    std::vector<Box> shown;
+    bool answerYes = true;
+};
+
+class FakeChooser final : public FileChooser {
+public:
+    std::optional<QString> chooseOpen(QWidget*) override { return openPath; }
+    std::optional<QString> chooseSave(QWidget*) override { return savePath; }
+    std::optional<QString> openPath;
+    std::optional<QString> savePath;
+};
+
+// What a menu answer saw.
+struct MenuSeen {
+    bool shown = false;
+    QPoint topLeft;        // the menu window's top-left corner on the screen
+    QStringList itemTexts; // in order
+    std::vector<int> itemIds;
+};
+
+// Answers the next function menu: clicks the item with `id`, or presses Escape for 0.
+void answerMenu(int id, MenuSeen* seen = nullptr);
+// Answers the next on-screen keyboard: clicks the key with `keyIndex`, or presses Escape for -1.
+void answerKeyboard(int keyIndex);
+
+// A main window on a fresh simulated adapter, in a temporary executable folder.
+class WindowFixture {
+public:
+    // `simArgs` go to velorin-sim (e.g. "--no-adapter", "--seed" file). `beforeInit` runs after
+    // the sim is up and before the window's set-up (to write lang.xml and the like).
+    explicit WindowFixture(const QStringList& simArgs = {},
+                           const std::function<void(const QString&)>& beforeInit = {});
+    ~WindowFixture();
+
+    CMainDlg& dlg() { return *dlg_; }
+    hid::SimController& sim() { return sim_; }
+    ui::SWindow* element(const QString& name) const;
+    // Clicks an element of the window with the left button.
+    void click(const QString& name);
+    QString exeDir() const { return exeDir_.path() + u'/'; }
+    bool simStarted() const { return simStarted_; }
+    // Waits until the reader has sent its mode selects, then forgets the sim's logged reports.
+    void settle();
+
+    WorkModeBlock block;
+    FakeBoxes boxes;
+    FakeChooser chooser;
+
+private:
+    QTemporaryDir exeDir_;
+    hid::SimController sim_;
+    bool simStarted_ = false;
+    std::unique_ptr<CMainDlg> dlg_;
+};
+
+// Output reports expected on the wire.
+std::vector<uint8_t> writeReport(ConstRecordSpan record);
+std::vector<uint8_t> modeSelectReport(uint8_t console);
+
+} // namespace velorin::app::test
