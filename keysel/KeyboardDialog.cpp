@@ -55,12 +55,10 @@ void KeyButton::paintEvent(QPaintEvent*) {
     int flags = Qt::AlignCenter | Qt::TextShowMnemonic;
     if (multiline_)
         flags |= Qt::TextWordWrap;
-    QRect textRect = style()->subElementRect(QStyle::SE_PushButtonContents, &opt, this);
-    if (textRect.width() < 4)
-        textRect = rect();
+    // Captions use the whole face of the key less its bevel, as the keys are small.
+    QRect textRect = rect().adjusted(2, 1, -2, -1);
     if (isDown())
-        textRect.translate(style()->pixelMetric(QStyle::PM_ButtonShiftHorizontal, &opt, this),
-                           style()->pixelMetric(QStyle::PM_ButtonShiftVertical, &opt, this));
+        textRect.translate(1, 1);
     p.setPen(palette().color(QPalette::ButtonText));
     p.drawText(textRect, flags, text());
     if (hasFocus()) {
