@@ -44,6 +44,10 @@ public:
     // for its "ready" line. False when it did not come up within `timeoutMs`.
     bool start(const QStringList& args = {}, int timeoutMs = 10000);
     bool running() const;
+    // The sim's process id (0 when not running), e.g. to send it a signal.
+    qint64 processId() const { return process_ ? process_->processId() : 0; }
+    // Waits until the sim process has ended by itself.
+    bool waitForExit(int timeoutMs = 5000) { return !process_ || process_->waitForFinished(timeoutMs); }
     // Stops the sim ("quit", then kill); the bus directory stays for a later start().
     void stop();
 

@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sstream>
+#include <sys/signalfd.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -17,11 +18,6 @@ namespace velorin::sim {
 namespace {
 
 using hid::sim::Identity;
-
-volatile std::sig_atomic_t g_terminate = 0;
-void onSignal(int) {
-    g_terminate = 1;
-}
 
 constexpr uint16_t kAdapterVendor = 0x0888;
 constexpr uint16_t kAdapterProduct = 0x8831;
@@ -307,6 +303,8 @@ Simulator::Simulator(Options options)
 Simulator::~Simulator() {
     while (!interfaces_.empty())
         unplug(interfaces_.front()->name);
+    if (signalFd_ >= 0)
+        ::close(signalFd_);
 }
 
 bool Simulator::start(std::string* error) {
@@ -347,10 +345,14 @@ bool Simulator::start(std::string* error) {
         if (!plug(kind, name, false, error))
             return false;
     }
-    struct sigaction sa {};
-    sa.sa_handler = onSignal;
-    ::sigaction(SIGINT, &sa, nullptr);
-    ::sigaction(SIGTERM, &sa, nullptr);
+    // Termination signals arrive as a readable descriptor in the event loop: never lost, never
+    // starved by busy sockets.
+    sigset_t block;
+    sigemptyset(&block);
+    sigaddset(&block, SIGINT);
+    sigaddset(&block, SIGTERM);
+    ::sigprocmask(SIG_BLOCK, &block, nullptr);
+    signalFd_ = ::signalfd(-1, &block, SFD_CLOEXEC | SFD_NONBLOCK);
     ::signal(SIGPIPE, SIG_IGN);
     nextPad_ = Clock::now();
     say("ready " + opt_.busDir);
@@ -749,7 +751,7 @@ int Simulator::run() {
         ::fcntl(STDIN_FILENO, F_SETFL, flags | O_NONBLOCK);
     std::vector<pollfd> fds;
     std::vector<std::pair<std::size_t, std::ptrdiff_t>> owners; // interface, connection (-1: listener)
-    while (!quit_ && !g_terminate) {
+    while (!quit_) {
         fds.clear();
         owners.clear();
         fds.push_back({STDIN_FILENO, POLLIN, 0});
@@ -762,7 +764,11 @@ int Simulator::run() {
                 owners.emplace_back(i, static_cast<std::ptrdiff_t>(c));
             }
         }
+        fds.push_back({signalFd_, POLLIN, 0});
         const int n = ::poll(fds.data(), fds.size(), nextTimeoutMs(Clock::now()));
+        if (n > 0 && (fds.back().revents & POLLIN))
+            break; // SIGINT or SIGTERM: the destructor removes the sockets
+        fds.pop_back();
         if (n < 0 && errno != EINTR)
             break;
         tick(Clock::now());

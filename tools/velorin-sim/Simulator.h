@@ -6,6 +6,7 @@
 
 #include <array>
 #include <chrono>
+#include <csignal>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -121,6 +122,7 @@ private:
     std::string stdinBuf_;
     bool discarding_ = false;
     bool quit_ = false;
+    int signalFd_ = -1;
 };
 
 // Parses hex digits, ignoring spaces; nullopt for odd counts, other characters or more than `max` bytes.

@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <csignal>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <thread>
@@ -342,6 +343,24 @@ TEST_F(SimTest, RawInputReachesOnlyTheNamedInterfaceWithTheIdByteInFront) {
     QStringList lines;
     ASSERT_TRUE(sim.command("list", &lines));
     EXPECT_TRUE(lines.contains(QStringLiteral("interface kbd 1")));
+}
+
+TEST_F(SimTest, TerminationSignalRemovesTheInterfacesEvenWhileBusy) {
+    ASSERT_TRUE(sim.command("demo 1000"));
+    auto h = openAdapter(); // a handle that never reads
+    ASSERT_TRUE(h);
+    ASSERT_TRUE(QFile::exists(QString::fromStdString(sim.path())));
+    ASSERT_EQ(::kill(static_cast<pid_t>(sim.processId()), SIGTERM), 0);
+    ASSERT_TRUE(sim.waitForExit(3000));
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(sim.path())));
+    EXPECT_TRUE(QDir(QString::fromStdString(sim.busDir()))
+                    .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)
+                    .isEmpty());
+    InputReport r{};
+    ReadStatus s = ReadStatus::Report;
+    for (int i = 0; i < 10000 && s == ReadStatus::Report; ++i)
+        s = h->readInputReport(r, 1000);
+    EXPECT_EQ(s, ReadStatus::Gone);
 }
 
 TEST(SimStart, PlaysAScriptAtTheChosenRate) {
