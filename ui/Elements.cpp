@@ -47,12 +47,9 @@ bool SImageButton::isKindOf(QStringView kind) const {
 }
 
 bool SImageButton::setAttribute(const QString& name, const QString& value) {
-    if (name == u"animate") {
+    if (name == u"animate")
         animate_ = value.trimmed() != u"0" && !value.trimmed().isEmpty();
-        return SWindow::setAttribute(name, value);
-    }
-    if (name == u"tip")
-        return SWindow::setAttribute(name, value); // kept, never shown
+    // "tip" is kept like any other attribute but never shown.
     return SWindow::setAttribute(name, value);
 }
 
