@@ -82,24 +82,6 @@ std::optional<int> parseSize(const QString& text) {
     return s->toPixels(100);
 }
 
-std::optional<QMargins> parseMargins(const QString& text) {
-    const QStringList parts = text.split(QLatin1Char(','));
-    std::vector<int> v;
-    for (const QString& p : parts) {
-        const std::optional<int> n = parseSize(p.trimmed());
-        if (!n)
-            return std::nullopt;
-        v.push_back(*n);
-    }
-    if (v.size() == 1)
-        return QMargins(v[0], v[0], v[0], v[0]);
-    if (v.size() == 2)
-        return QMargins(v[0], v[1], v[0], v[1]);
-    if (v.size() == 4)
-        return QMargins(v[0], v[1], v[2], v[3]);
-    return std::nullopt;
-}
-
 void ensureCjkFaces() {
     static const bool done = [] {
         ui::installCjkFontSubstitutions();
@@ -130,8 +112,8 @@ SMenuEx2RunData* currentMenuRun() {
 
 // ---- Root ------------------------------------------------------------------------------------------------
 
-SMenuEx2Root::SMenuEx2Root(SMenuEx2* menu, QWidget* parent) : QWidget(parent), menu_(menu) {
-    setObjectName(className());
+SMenuEx2Root::SMenuEx2Root(SMenuEx2* menu, QWidget* parent) : ui::SWindow(parent), menu_(menu) {
+    setObjectName(QStringLiteral("menuRoot"));
     setMouseTracking(true);
     itemSkin_ = findSkin(u"_skin.sys.menu.skin");
     checkSkin_ = findSkin(u"_skin.sys.menu.check");
@@ -139,7 +121,7 @@ SMenuEx2Root::SMenuEx2Root(SMenuEx2* menu, QWidget* parent) : QWidget(parent), m
     arrowSkin_ = findSkin(u"_skin.sys.menu.arrow");
 }
 
-bool SMenuEx2Root::setMenuAttribute(const QString& name, const QString& value) {
+bool SMenuEx2Root::setAttribute(const QString& name, const QString& value) {
     const auto skinAttr = [&](ui::Skin*& into) {
         ui::Skin* s = findSkin(value.trimmed());
         if (!s) {
@@ -197,47 +179,18 @@ bool SMenuEx2Root::setMenuAttribute(const QString& name, const QString& value) {
         contextHelpId_ = *v;
         return true;
     }
-    if (sameName(name, "margin")) {
-        const std::optional<QMargins> m = parseMargins(value);
-        if (!m)
-            return false;
-        margins_ = *m;
-        return true;
-    }
-    const auto colorAttr = [&](QColor& into) {
-        const QColor c = ui::parseQColor(value.trimmed());
-        if (!c.isValid())
-            return false;
-        into = c;
-        return true;
-    };
-    if (sameName(name, "colorText"))
-        return colorAttr(colorText_);
-    if (sameName(name, "colorBorder"))
-        return colorAttr(colorBorder_);
-    if (sameName(name, "colorBkgnd"))
-        return colorAttr(colorBkgnd_);
-    if (sameName(name, "font")) {
+    if (sameName(name, "font"))
         ensureCjkFaces();
-        bool ok = true;
-        const QFont f = ui::applyFontDescription(QApplication::font(), value, 100, &ok);
-        if (!ok)
-            return false;
-        setFont(f);
-        return true;
-    }
-    if (sameName(name, "trCtx")) {
-        trCtx_ = value;
-        return true;
-    }
-    return true; // other generic attributes have no effect on the menu
+    if (sameName(name, "text"))
+        return true; // the root shows no text of its own
+    return ui::SWindow::setAttribute(name, value);
 }
 
 bool SMenuEx2Root::loadFromXml(const pugi::xml_node& node) {
     for (const pugi::xml_attribute a : node.attributes()) {
         const QString name = QString::fromUtf8(a.name());
         const QString value = QString::fromUtf8(a.value());
-        if (!setMenuAttribute(name, value))
+        if (!setAttribute(name, value))
             qCDebug(velorin::lcSoui) << "menu: attribute" << name << "rejected:" << value;
     }
     for (const pugi::xml_node child : node.children()) {
@@ -253,6 +206,7 @@ bool SMenuEx2Root::loadFromXml(const pugi::xml_node& node) {
             continue;
         item->loadFromXml(child);
     }
+    ui::SWindow::setText(QString());
     return true;
 }
 
@@ -264,11 +218,11 @@ QSize SMenuEx2Root::desiredSize() const {
     std::vector<QSize> sizes;
     for (const SMenuEx2Item* item : items())
         sizes.push_back(item->desiredSize());
-    return menuRootSize(sizes, margins_, maxWidth_, minWidth_);
+    return menuRootSize(sizes, margin(), maxWidth_, minWidth_);
 }
 
 void SMenuEx2Root::layoutItems() {
-    const QRect client = rect().marginsRemoved(margins_);
+    const QRect client = clientRect();
     int y = client.top();
     for (SMenuEx2Item* item : items()) {
         const int h = item->isHidden() ? 0 : item->desiredSize().height();
@@ -277,62 +231,49 @@ void SMenuEx2Root::layoutItems() {
     }
 }
 
-void SMenuEx2Root::paintEvent(QPaintEvent*) {
-    QPainter p(this);
-    if (colorBkgnd_.isValid())
-        p.fillRect(rect(), colorBkgnd_);
-    if (colorBorder_.isValid() && !margins_.isNull()) {
-        const QRect r = rect();
-        p.fillRect(QRect(r.left(), r.top(), r.width(), margins_.top()), colorBorder_);
-        p.fillRect(QRect(r.left(), r.bottom() - margins_.bottom() + 1, r.width(), margins_.bottom()),
-                   colorBorder_);
-        p.fillRect(QRect(r.left(), r.top(), margins_.left(), r.height()), colorBorder_);
-        p.fillRect(QRect(r.right() - margins_.right() + 1, r.top(), margins_.right(), r.height()),
-                   colorBorder_);
-    }
-}
-
 void SMenuEx2Root::enterEvent(QEnterEvent* event) {
     QWidget::enterEvent(event);
-    setHovered(true);
+    setUnderPointer(true);
 }
 
 void SMenuEx2Root::leaveEvent(QEvent* event) {
     QWidget::leaveEvent(event);
-    setHovered(false);
+    setUnderPointer(false);
 }
 
 void SMenuEx2Root::mouseMoveEvent(QMouseEvent* event) {
     QWidget::mouseMoveEvent(event);
-    setHovered(true);
+    setUnderPointer(true);
 }
 
-void SMenuEx2Root::setHovered(bool hovered) {
-    if (hovered_ == hovered)
+void SMenuEx2Root::setUnderPointer(bool over) {
+    if (underPointer_ == over)
         return;
-    hovered_ = hovered;
-    menu_->onElementEvent(hovered ? kMenuEventHover : kMenuEventLeave, this);
+    underPointer_ = over;
+    fireEvent(over ? ui::kEventMouseHover : ui::kEventMouseLeave);
 }
 
 // ---- Items -----------------------------------------------------------------------------------------------
 
-SMenuEx2Item::SMenuEx2Item(SMenuEx2* menu, SMenuEx2Root* root) : QWidget(root), root_(root), menu_(menu) {
+SMenuEx2Item::SMenuEx2Item(SMenuEx2* menu, SMenuEx2Root* root) : ui::SWindow(root), root_(root), menu_(menu) {
     setObjectName(QStringLiteral("menuItem"));
-    skin_ = root->itemSkin();
+    setSkin(root->itemSkin());
+    setCommandOnClick(true);
+    setTextAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     setMouseTracking(true);
     show();
 }
 
 SMenuEx2Item::~SMenuEx2Item() = default;
 
-bool SMenuEx2Item::setItemAttribute(const QString& name, const QString& value) {
+bool SMenuEx2Item::setAttribute(const QString& name, const QString& value) {
     if (sameName(name, "ID") || sameName(name, "icon") || sameName(name, "check") ||
         sameName(name, "radio")) {
         const std::optional<int> v = parseInteger(value);
         if (!v)
             return false;
         if (sameName(name, "ID"))
-            id_ = *v;
+            setId(*v);
         else if (sameName(name, "icon"))
             icon_ = *v;
         else if (sameName(name, "check"))
@@ -350,20 +291,12 @@ bool SMenuEx2Item::setItemAttribute(const QString& name, const QString& value) {
         setText(value);
         return true;
     }
-    if (sameName(name, "visible") || sameName(name, "show")) {
-        setVisible(value.trimmed() != QLatin1String("0"));
-        return true;
-    }
-    if (sameName(name, "enable")) {
-        setEnabled(value.trimmed() != QLatin1String("0"));
-        return true;
-    }
-    return true;
+    return ui::SWindow::setAttribute(name, value);
 }
 
 bool SMenuEx2Item::loadFromXml(const pugi::xml_node& node) {
     for (const pugi::xml_attribute a : node.attributes())
-        setItemAttribute(QString::fromUtf8(a.name()), QString::fromUtf8(a.value()));
+        setAttribute(QString::fromUtf8(a.name()), QString::fromUtf8(a.value()));
     const QString caption = QString::fromUtf8(node.child_value()).trimmed();
     if (!caption.isEmpty())
         setText(caption);
@@ -375,23 +308,11 @@ bool SMenuEx2Item::loadFromXml(const pugi::xml_node& node) {
     return true;
 }
 
-void SMenuEx2Item::setText(const QString& text) {
-    text_ = text;
-    update();
-}
-
 QString SMenuEx2Item::displayText() const {
     const QString ctx = menu_->translationContext();
-    if (ctx.isEmpty() || text_.isEmpty())
-        return text_;
-    return QCoreApplication::translate(ctx.toUtf8().constData(), text_.toUtf8().constData());
-}
-
-void SMenuEx2Item::setChecked(bool checked) {
-    if (checked_ == checked)
-        return;
-    checked_ = checked;
-    update();
+    if (ctx.isEmpty() || text().isEmpty())
+        return text();
+    return QCoreApplication::translate(ctx.toUtf8().constData(), text().toUtf8().constData());
 }
 
 QSize SMenuEx2Item::desiredSize() const {
@@ -407,7 +328,7 @@ QSize SMenuEx2Item::desiredSize() const {
 int SMenuEx2Item::drawState() const {
     if (!isEnabled())
         return 2;
-    if (checked_ || pressed_ || hovered_)
+    if (isChecked() || isPushed() || underPointer_)
         return 1;
     return 0;
 }
@@ -415,14 +336,14 @@ int SMenuEx2Item::drawState() const {
 void SMenuEx2Item::paintEvent(QPaintEvent*) {
     QPainter p(this);
     const QRect r = rect();
-    if (skin_)
-        skin_->draw(p, r, drawState());
+    if (skin())
+        skin()->draw(p, r, drawState());
 
     const int arrowWidth = (subMenu_ && root_->arrowSkin()) ? root_->arrowSkin()->naturalSize().width() : 0;
     const QRect textRect = r.adjusted(root_->textOffset() + root_->iconBarWidth(), 0, -arrowWidth, 0);
-    p.setPen(root_->textColor());
+    p.setPen(textColor());
     p.setFont(font());
-    p.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, displayText());
+    p.drawText(textRect, int(textAlignment()) | Qt::TextSingleLine, displayText());
 
     const QPoint iconPos = root_->iconPos();
     const auto markRect = [&](QSize size) {
@@ -445,7 +366,7 @@ void SMenuEx2Item::paintEvent(QPaintEvent*) {
         s->draw(p,
                 QRect(r.right() - sz.width() + 1, r.top() + (r.height() - sz.height()) / 2, sz.width(),
                       sz.height()),
-                hovered_ ? 1 : 0);
+                underPointer_ ? 1 : 0);
     }
 }
 
@@ -453,52 +374,34 @@ void SMenuEx2Item::paintEvent(QPaintEvent*) {
 // reliable of the two when windows overlap or appear under the pointer).
 void SMenuEx2Item::enterEvent(QEnterEvent* event) {
     QWidget::enterEvent(event);
-    setHovered(true);
+    setUnderPointer(true);
 }
 
 void SMenuEx2Item::leaveEvent(QEvent* event) {
     QWidget::leaveEvent(event);
-    setHovered(false);
+    setUnderPointer(false);
 }
 
 void SMenuEx2Item::mouseMoveEvent(QMouseEvent* event) {
     QWidget::mouseMoveEvent(event);
     if (rect().contains(event->position().toPoint()))
-        setHovered(true);
+        setUnderPointer(true);
 }
 
-void SMenuEx2Item::setHovered(bool hovered) {
-    if (hovered_ == hovered)
+void SMenuEx2Item::setUnderPointer(bool over) {
+    if (underPointer_ == over)
         return;
-    if (hovered)
+    if (over)
         menu_->notePointerItem(this);
-    hovered_ = hovered;
-    if (!hovered)
-        pressed_ = false;
+    underPointer_ = over;
     update();
-    menu_->onElementEvent(hovered ? kMenuEventHover : kMenuEventLeave, this);
-}
-
-void SMenuEx2Item::mousePressEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton) {
-        pressed_ = true;
-        update();
-    }
-}
-
-void SMenuEx2Item::mouseReleaseEvent(QMouseEvent* event) {
-    if (event->button() != Qt::LeftButton)
-        return;
-    const bool click = pressed_ && rect().contains(event->position().toPoint());
-    pressed_ = false;
-    update();
-    if (click)
-        menu_->onElementEvent(kMenuEventCommand, this);
+    fireEvent(over ? ui::kEventMouseHover : ui::kEventMouseLeave);
 }
 
 SMenuEx2Sep::SMenuEx2Sep(SMenuEx2* menu, SMenuEx2Root* root) : SMenuEx2Item(menu, root) {
     setObjectName(QStringLiteral("sep"));
     setSkin(root->sepSkin());
+    setCommandOnClick(false);
     setEnabled(false);
 }
 
@@ -508,7 +411,7 @@ QSize SMenuEx2Sep::desiredSize() const {
     int h = 0;
     if (skin())
         h = std::max(1, skin()->naturalSize().height());
-    return QSize(10000, h);
+    return QSize(10000, h + margin().top() + margin().bottom());
 }
 
 void SMenuEx2Sep::paintEvent(QPaintEvent*) {
@@ -521,26 +424,28 @@ void SMenuEx2Sep::paintEvent(QPaintEvent*) {
 // ---- Window --------------------------------------------------------------------------------------------
 
 SMenuEx2Window::SMenuEx2Window(SMenuEx2* menu)
-    : QWidget(nullptr,
-              Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus),
+    : ui::SHostWnd(QString(), nullptr,
+                   Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                       Qt::WindowDoesNotAcceptFocus),
       menu_(menu) {
     setObjectName(QStringLiteral("SMenuEx2"));
-    setAttribute(Qt::WA_ShowWithoutActivating);
-    setAttribute(Qt::WA_TranslucentBackground);
+    QWidget::setAttribute(Qt::WA_ShowWithoutActivating);
+    ui::SHostWnd::setAttribute(QStringLiteral("translucent"), QStringLiteral("1"));
     setFocusPolicy(Qt::NoFocus);
+}
+
+bool SMenuEx2Window::onEvent(ui::EventArgs& args) {
+    return menu_->onElementEvent(args.id, args.sender);
+}
+
+void SMenuEx2Window::relayoutChildren() {
+    if (SMenuEx2Root* root = menu_->root())
+        root->setGeometry(rect());
 }
 
 void SMenuEx2Window::keyPressEvent(QKeyEvent* event) {
     if (!menu_->onKey(event->key()))
         event->ignore();
-}
-
-void SMenuEx2Window::resizeEvent(QResizeEvent* event) {
-    QWidget::resizeEvent(event);
-    if (SMenuEx2Root* root = menu_->root()) {
-        root->setGeometry(rect());
-        root->layoutItems();
-    }
 }
 
 // ---- Tracking filter --------------------------------------------------------------------------------------
@@ -713,7 +618,7 @@ int SMenuEx2::AppendItem(int id, const QString& text) {
         return 0;
     auto* item = new SMenuEx2Item(this, root_);
     item->setText(text);
-    item->setId(id);
+    item->setAttribute(QStringLiteral("ID"), QString::number(id));
     const QSize size = root_->desiredSize();
     window_->resize(size);
     root_->setGeometry(0, 0, size.width(), size.height());
@@ -798,7 +703,7 @@ void SMenuEx2::Hide(bool keepParentSelection) {
         currentItem_->subMenu()->Hide(false);
     window_->hide();
     if (pointerItem_)
-        pointerItem_->setHovered(false);
+        pointerItem_->setUnderPointer(false);
     if (currentItem_) {
         currentItem_->setChecked(false);
         currentItem_ = nullptr;
@@ -897,7 +802,7 @@ bool SMenuEx2::onElementEvent(int eventId, QWidget* sender) {
 
 void SMenuEx2::notePointerItem(SMenuEx2Item* item) {
     if (pointerItem_ && pointerItem_ != item)
-        pointerItem_->setHovered(false);
+        pointerItem_->setUnderPointer(false);
     pointerItem_ = item;
 }
 

@@ -14,6 +14,8 @@
 #include <QTimer>
 #include <QWidget>
 
+#include "ui/SHostWnd.h"
+
 #include <list>
 #include <memory>
 #include <pugixml.hpp>
@@ -25,7 +27,7 @@ class QWindow;
 
 namespace velorin::ui {
 class Skin;
-}
+} // namespace velorin::ui
 
 namespace velorin::keysel {
 
@@ -97,22 +99,27 @@ struct HeldMouseEvent {
 // The run in progress, or nullptr.
 SMenuEx2RunData* currentMenuRun();
 
-// The element that holds the items; class name "menuRoot".
-class SMenuEx2Root : public QWidget {
+// The element that holds the items and the menu's metrics and skins; class name "menuRoot" (it also
+// answers to "window"). Margins, colours and the font are the toolkit's generic attributes.
+class SMenuEx2Root : public ui::SWindow {
     Q_OBJECT
 public:
     explicit SMenuEx2Root(SMenuEx2* menu, QWidget* parent);
-    static QString className() { return QStringLiteral("menuRoot"); }
+    QString className() const override { return QStringLiteral("menuRoot"); }
 
-    // Applies one attribute; false (and nothing changed) for a value that cannot be used.
-    bool setMenuAttribute(const QString& name, const QString& value);
-    // Attributes, then one child element per "menuItem" or "sep".
-    bool loadFromXml(const pugi::xml_node& node);
+    using ui::SWindow::setAttribute;
+    // The menu's own attributes; everything else goes to the generic window attributes. False (and
+    // nothing changed) for a value that cannot be used.
+    bool setAttribute(const QString& name, const QString& value) override;
+    bool setMenuAttribute(const QString& name, const QString& value) { return setAttribute(name, value); }
+    // Attributes, then one child element per "menuItem" or "sep"; the root's own text is cleared.
+    bool loadFromXml(const pugi::xml_node& node) override;
 
     SMenuEx2* menu() const { return menu_; }
     QList<SMenuEx2Item*> items() const;
-    QSize desiredSize() const;
+    QSize desiredSize() const override;
     void layoutItems();
+    void relayoutChildren() override { layoutItems(); }
 
     ui::Skin* itemSkin() const { return itemSkin_; }
     ui::Skin* checkSkin() const { return checkSkin_; }
@@ -128,21 +135,17 @@ public:
     int subMenuOffset() const { return subMenuOffset_; }
     int contextHelpId() const { return contextHelpId_; }
     void setContextHelpId(int id) { contextHelpId_ = id; }
-    QMargins margins() const { return margins_; }
-    QColor textColor() const { return colorText_; }
-    QString translationContext() const { return trCtx_; }
 
 protected:
-    void paintEvent(QPaintEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
 
 private:
-    void setHovered(bool hovered);
+    void setUnderPointer(bool over);
 
     SMenuEx2* menu_;
-    bool hovered_ = false;
+    bool underPointer_ = false;
     ui::Skin* itemSkin_ = nullptr;
     ui::Skin* checkSkin_ = nullptr;
     ui::Skin* sepSkin_ = nullptr;
@@ -156,53 +159,41 @@ private:
     int maxWidth_ = -1;
     int subMenuOffset_ = 0;
     int contextHelpId_ = 0;
-    QMargins margins_;
-    QColor colorText_{0, 0, 0};
-    QColor colorBorder_;
-    QColor colorBkgnd_;
-    QString trCtx_;
 };
 
-// One row of a menu; class name "menuItem".
-class SMenuEx2Item : public QWidget {
+// One row of a menu; class name "menuItem" (it also answers to "window"). A click raises the command
+// event; the pointer entering and leaving raise the hover and leave events.
+class SMenuEx2Item : public ui::SWindow {
     Q_OBJECT
 public:
     SMenuEx2Item(SMenuEx2* menu, SMenuEx2Root* root);
     ~SMenuEx2Item() override;
-    virtual QString className() const { return QStringLiteral("menuItem"); }
+    QString className() const override { return QStringLiteral("menuItem"); }
 
-    bool loadFromXml(const pugi::xml_node& node);
-    bool setItemAttribute(const QString& name, const QString& value);
+    using ui::SWindow::setAttribute;
+    // "icon", "check", "radio", "hotKey" and "ID" (decimal or "0x" hexadecimal); the rest are generic.
+    bool setAttribute(const QString& name, const QString& value) override;
+    bool loadFromXml(const pugi::xml_node& node) override;
 
     SMenuEx2* menu() const { return menu_; }
     SMenuEx2* subMenu() const { return subMenu_.get(); }
-    int id() const { return id_; }
-    void setId(int id) { id_ = id; }
-    QString text() const { return text_; }
-    void setText(const QString& text);
     // The caption as shown (translated in the menu's context).
     QString displayText() const;
     QChar hotKey() const { return hotKey_; }
     int icon() const { return icon_; }
     int check() const { return check_; }
     int radio() const { return radio_; }
-    bool isChecked() const { return checked_; }
-    void setChecked(bool checked);
-    bool isHovered() const { return hovered_; }
+    bool isUnderPointer() const { return underPointer_; }
     // Marks the item as under the pointer (raising the hover event) or not (raising the leave event).
-    void setHovered(bool hovered);
-    void setSkin(ui::Skin* skin) { skin_ = skin; }
-    ui::Skin* skin() const { return skin_; }
-    virtual QSize desiredSize() const;
-    // The skin state: 2 disabled, 1 selected, pressed or hovered, else 0.
-    int drawState() const;
+    void setUnderPointer(bool over);
+    QSize desiredSize() const override;
+    // The skin state: 2 disabled, 1 selected (checked), pressed or under the pointer, else 0.
+    int drawState() const override;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
 
     SMenuEx2Root* root_;
@@ -210,16 +201,11 @@ protected:
 private:
     SMenuEx2* menu_;
     std::unique_ptr<SMenuEx2> subMenu_;
-    ui::Skin* skin_ = nullptr;
-    int id_ = 0;
-    QString text_;
     int icon_ = -1;
     int check_ = 0;
     int radio_ = 0;
     QChar hotKey_;
-    bool checked_ = false;
-    bool hovered_ = false;
-    bool pressed_ = false;
+    bool underPointer_ = false;
 };
 
 // A separator row; class name "sep". Always disabled.
@@ -234,16 +220,18 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 };
 
-// The menu's top-level window: frameless, topmost, a tool window that never takes activation.
-class SMenuEx2Window : public QWidget {
+// The menu's host window: frameless, translucent, topmost, a tool window that never takes activation.
+// The toolkit events of its elements reach the menu through onEvent().
+class SMenuEx2Window : public ui::SHostWnd {
     Q_OBJECT
 public:
     explicit SMenuEx2Window(SMenuEx2* menu);
     SMenuEx2* menu() const { return menu_; }
+    bool onEvent(ui::EventArgs& args) override;
+    void relayoutChildren() override;
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
 
 private:
     SMenuEx2* menu_;
