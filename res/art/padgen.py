@@ -342,27 +342,27 @@ def render(name, P):
             w(circle(cx, cy, r * 0.45, fill='none', stroke=C['mark'], stroke_opacity='0.45', stroke_width='1.2'))
 
     # --- centre buttons
-    def centre(k, spec):
+    def centre(k, shape):
         cx, cy = L[k]
-        kind = spec['kind']
+        kind = shape['kind']
         if kind == 'pill_h':
-            w(rrect(cx, cy, spec['w'], spec['h'], spec['h'] / 2, id=k, **btn))
+            w(rrect(cx, cy, shape['w'], shape['h'], shape['h'] / 2, id=k, **btn))
         elif kind == 'pill_v':
-            w(rrect(cx, cy, spec['w'], spec['h'], spec['w'] / 2, id=k, **btn))
+            w(rrect(cx, cy, shape['w'], shape['h'], shape['w'] / 2, id=k, **btn))
         elif kind == 'panel':
-            x, y, pw, ph = spec['rect']
+            x, y, pw, ph = shape['rect']
             w(f'<rect id="{k}" x="{x}" y="{y}" width="{pw}" height="{ph}" rx="7" fill="url(#btng)" stroke="{C["btnrim"]}"/>')
             w(f'<rect x="{x + 3}" y="{y + 3}" width="{pw - 6}" height="{ph / 2}" rx="5" fill="#ffffff" fill-opacity="0.05"/>')
         elif kind == 'round':
-            w(circle(cx, cy, spec['r'], id=k, **btn))
+            w(circle(cx, cy, shape['r'], id=k, **btn))
         elif kind == 'ringed':
-            w(circle(cx, cy, spec['r'] + 2.5, fill='none', stroke=C['mark'], stroke_opacity='0.5', stroke_width='1.2'))
-            w(circle(cx, cy, spec['r'], id=k, **btn))
+            w(circle(cx, cy, shape['r'] + 2.5, fill='none', stroke=C['mark'], stroke_opacity='0.5', stroke_width='1.2'))
+            w(circle(cx, cy, shape['r'], id=k, **btn))
         elif kind == 'guide':
-            w(circle(cx, cy, spec['r'] + 3, fill='#000000', fill_opacity='0.25'))
-            w(circle(cx, cy, spec['r'], id=k, fill='url(#btng)', stroke='#ffffff', stroke_opacity='0.55', stroke_width='1.5'))
+            w(circle(cx, cy, shape['r'] + 3, fill='#000000', fill_opacity='0.25'))
+            w(circle(cx, cy, shape['r'], id=k, fill='url(#btng)', stroke='#ffffff', stroke_opacity='0.55', stroke_width='1.5'))
         elif kind == 'square':
-            s = spec['s']
+            s = shape['s']
             w(rrect(cx, cy, s, s, 2.5, id=k, **btn))
             w(circle(cx, cy, 2.6, fill='none', stroke=C['mark'], stroke_opacity='0.6'))
         elif kind == 'minus':
