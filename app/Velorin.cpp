@@ -14,10 +14,14 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
+#include <QSocketNotifier>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
+#include <csignal>
 #include <cstring>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace velorin::app {
 
@@ -155,6 +159,51 @@ bool setUpSimulation(const StartOptions& options, SimulatedAdapter& sim) {
     return true;
 }
 
+// SIGINT and SIGTERM end the message loop, so the ordered teardown runs (the reader stops, the
+// simulated adapter quits) instead of the process dying on the spot.
+int g_signalPipe[2] = {-1, -1};
+
+void onTerminationSignal(int) {
+    const char c = 1;
+    [[maybe_unused]] const ssize_t n = ::write(g_signalPipe[1], &c, 1);
+}
+
+class TerminationSignals {
+public:
+    TerminationSignals() {
+        if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalPipe) != 0)
+            return;
+        notifier_ = std::make_unique<QSocketNotifier>(g_signalPipe[0], QSocketNotifier::Read);
+        QObject::connect(notifier_.get(), &QSocketNotifier::activated, [] {
+            char c = 0;
+            [[maybe_unused]] const ssize_t n = ::read(g_signalPipe[0], &c, 1);
+            qCInfo(lcSoui) << "ending on a termination signal";
+            QCoreApplication::quit();
+        });
+        struct sigaction sa {};
+        sa.sa_handler = onTerminationSignal;
+        sigemptyset(&sa.sa_mask);
+        sa.sa_flags = SA_RESTART;
+        ::sigaction(SIGINT, &sa, nullptr);
+        ::sigaction(SIGTERM, &sa, nullptr);
+    }
+    ~TerminationSignals() {
+        ::signal(SIGINT, SIG_DFL);
+        ::signal(SIGTERM, SIG_DFL);
+        notifier_.reset();
+        for (int& fd : g_signalPipe) {
+            if (fd >= 0)
+                ::close(fd);
+            fd = -1;
+        }
+    }
+    TerminationSignals(const TerminationSignals&) = delete;
+    TerminationSignals& operator=(const TerminationSignals&) = delete;
+
+private:
+    std::unique_ptr<QSocketNotifier> notifier_;
+};
+
 } // namespace
 
 int runVelorin(int argc, char** argv) {
@@ -167,6 +216,7 @@ int runVelorin(int argc, char** argv) {
     if (!instance.isMYMutex(commandLineFromArguments(arguments)))
         return 0;
 
+    const TerminationSignals terminationSignals;
     SimulatedAdapter sim;
     if (!setUpSimulation(parseStartOptions(arguments), sim))
         return 1;
