@@ -8,10 +8,17 @@
 
 #include <QCoreApplication>
 
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
 #include <atomic>
-#include <condition_variable>
-#include <exception>
+#include <cerrno>
+#include <initializer_list>
 #include <mutex>
+#include <stdexcept>
 
 namespace velorin::device {
 
@@ -23,24 +30,68 @@ constexpr int kModeSelectRepeats = 5;
 constexpr std::chrono::milliseconds kGoneBackoff{50};
 } // namespace
 
+namespace {
+
+// An eventfd that closes itself. Waiting is done with poll(), which stays visible to thread
+// checkers and wakes on the stop signal in the same call.
+class EventFd {
+public:
+    EventFd() : fd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
+        if (fd_ < 0)
+            throw std::runtime_error("eventfd failed");
+    }
+    ~EventFd() { ::close(fd_); }
+    EventFd(const EventFd&) = delete;
+    EventFd& operator=(const EventFd&) = delete;
+    int fd() const { return fd_; }
+    void signal() const {
+        const uint64_t one = 1;
+        while (::write(fd_, &one, sizeof one) < 0 && errno == EINTR) {
+        }
+    }
+    void drain() const {
+        uint64_t value = 0;
+        while (::read(fd_, &value, sizeof value) < 0 && errno == EINTR) {
+        }
+    }
+
+private:
+    int fd_;
+};
+
+// Waits until one of `fds` is readable or `bound` passed; returns whether one was.
+bool waitReadable(std::initializer_list<int> fds, std::chrono::milliseconds bound) {
+    std::array<pollfd, 2> p{};
+    std::size_t n = 0;
+    for (int fd : fds)
+        p[n++] = {fd, POLLIN, 0};
+    const auto deadline = std::chrono::steady_clock::now() + bound;
+    for (;;) {
+        const auto left =
+            std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const int r = ::poll(p.data(), n, static_cast<int>(std::max<long long>(0, left.count())));
+        if (r > 0)
+            return true;
+        if (r == 0 || errno != EINTR)
+            return false;
+    }
+}
+
+} // namespace
+
 // Everything the reader thread uses. Shared between the listener and the thread, so a reader that
 // outlives its listener still finds it.
 struct CHidInputWnd::ReaderContext {
     std::atomic<bool> stop{false};
     hid::StopSignal stopSignal;
-
-    // Arrival notices and the stop wake the reader while it waits for an adapter.
-    std::mutex wakeMutex;
-    std::condition_variable wakeCv;
-    uint64_t arrivals = 0;
+    // Signalled by every arrival notice; wakes the reader while it waits for an adapter.
+    EventFd arrival;
+    // Signalled by the thread as its last act.
+    EventFd done;
 
     // The window to notify; cleared (under the lock) when it is destroyed or the listener goes.
     std::mutex ownerMutex;
     QObject* owner = nullptr;
-
-    std::mutex doneMutex;
-    std::condition_variable doneCv;
-    bool done = false;
 
     // Posts WM_UPDATE_JOYDATE when the owner still exists; returns whether it did.
     bool postUpdate() {
@@ -57,46 +108,18 @@ struct CHidInputWnd::ReaderContext {
         owner = nullptr;
     }
 
-    uint64_t arrivalCount() {
-        std::lock_guard lock(wakeMutex);
-        return arrivals;
-    }
-
-    void notifyArrival() {
-        {
-            std::lock_guard lock(wakeMutex);
-            ++arrivals;
-        }
-        wakeCv.notify_all();
-    }
-
     void requestStop() {
-        {
-            std::lock_guard lock(wakeMutex);
-            stop.store(true);
-        }
+        stop.store(true);
         stopSignal.raise();
-        wakeCv.notify_all();
     }
 
-    // Waits until an arrival after `seen`, the stop, or `bound`.
-    void waitForWake(uint64_t seen, std::chrono::milliseconds bound) {
-        std::unique_lock lock(wakeMutex);
-        wakeCv.wait_for(lock, bound, [&] { return stop.load() || arrivals != seen; });
+    // Waits for an arrival notice since the last drain, the stop, or `bound`.
+    void waitForWake(std::chrono::milliseconds bound) {
+        if (waitReadable({arrival.fd(), stopSignal.fd()}, bound))
+            arrival.drain();
     }
 
-    void markDone() {
-        {
-            std::lock_guard lock(doneMutex);
-            done = true;
-        }
-        doneCv.notify_all();
-    }
-
-    bool waitDone(std::chrono::milliseconds bound) {
-        std::unique_lock lock(doneMutex);
-        return doneCv.wait_for(lock, bound, [&] { return done; });
-    }
+    bool waitDone(std::chrono::milliseconds bound) { return waitReadable({done.fd()}, bound); }
 };
 
 namespace {
@@ -106,12 +129,13 @@ using Context = CHidInputWnd::ReaderContext;
 // One pass: open, mode select while pending, one read, close, notify. While the adapter is absent,
 // notify once and then wait for an arrival notice, the stop, or the re-scan interval.
 void readerPass(Context& ctx) {
-    const uint64_t seenArrivals = ctx.arrivalCount();
+    // Arrivals from here on end the wait below at once.
+    ctx.arrival.drain();
     std::unique_ptr<hid::HidHandle> handle = OpenAdapter();
     if (!handle) {
         if (adapterSeen().load() == 1 && ctx.postUpdate())
             adapterSeen().store(0);
-        ctx.waitForWake(seenArrivals, CHidInputWnd::kAbsentRescanInterval);
+        ctx.waitForWake(CHidInputWnd::kAbsentRescanInterval);
         return;
     }
     adapterSeen().store(1);
@@ -134,7 +158,7 @@ void readerPass(Context& ctx) {
         return;
     ctx.postUpdate();
     if (status == hid::ReadStatus::Gone)
-        ctx.waitForWake(seenArrivals, kGoneBackoff);
+        ctx.waitForWake(kGoneBackoff);
 }
 
 void AsynchReadThreadProc(std::shared_ptr<Context> ctx) {
@@ -146,7 +170,7 @@ void AsynchReadThreadProc(std::shared_ptr<Context> ctx) {
                   QStringLiteral("AsynchReadThreadProc exception"));
         }
     }
-    ctx->markDone();
+    ctx->done.signal();
 }
 
 } // namespace
@@ -197,7 +221,7 @@ void CHidInputWnd::handleArrival(const QString& path) {
     qCDebug(lcSoui) << "HID interface arrived:" << path;
     if (const std::optional<std::string> found = FindAdapter())
         adapterPath().set(*found);
-    ctx_->notifyArrival();
+    ctx_->arrival.signal();
     if (owner_) {
         QEvent event(WM_HID_ARRIVAL);
         QCoreApplication::sendEvent(owner_.data(), &event);

@@ -3,6 +3,7 @@
 #include "device/Reports.h"
 
 #include <algorithm>
+#include <thread>
 
 namespace velorin::device {
 
@@ -21,22 +22,53 @@ std::atomic<uint8_t>& adapterSeen() {
     return value;
 }
 
+uint32_t JoyData::beginWrite() {
+    uint32_t seq = seq_.load(std::memory_order_relaxed);
+    for (;;) {
+        if (seq % 2 == 0 && seq_.compare_exchange_weak(seq, seq + 1, std::memory_order_acquire))
+            return seq + 1;
+        if (seq % 2 != 0) {
+            std::this_thread::yield();
+            seq = seq_.load(std::memory_order_relaxed);
+        }
+    }
+}
+
+void JoyData::endWrite(uint32_t seq) {
+    seq_.store(seq + 1, std::memory_order_release);
+}
+
+void JoyData::storeBytes(const JoyState& state) {
+    for (std::size_t i = 0; i < kJoyDataSize; ++i)
+        bytes_[i].store(state[i], std::memory_order_release);
+}
+
 JoyState JoyData::get() const {
-    std::lock_guard lock(mutex_);
-    return state_;
+    for (;;) {
+        const uint32_t before = seq_.load(std::memory_order_acquire);
+        if (before % 2 != 0) {
+            std::this_thread::yield();
+            continue;
+        }
+        JoyState state{};
+        for (std::size_t i = 0; i < kJoyDataSize; ++i)
+            state[i] = bytes_[i].load(std::memory_order_acquire);
+        if (seq_.load(std::memory_order_acquire) == before)
+            return state;
+    }
 }
 
 void JoyData::set(const JoyState& state) {
-    std::lock_guard lock(mutex_);
-    state_ = state;
+    const uint32_t seq = beginWrite();
+    storeBytes(state);
+    endWrite(seq);
 }
 
 void JoyData::setFromReport(std::span<const uint8_t> report) {
-    JoyState state{};
-    if (report.size() >= 1 + kJoyDataSize)
-        std::copy_n(report.begin() + 1, kJoyDataSize, state.begin());
-    else
+    if (report.size() < 1 + kJoyDataSize)
         return;
+    JoyState state{};
+    std::copy_n(report.begin() + 1, kJoyDataSize, state.begin());
     set(state);
 }
 
@@ -45,9 +77,13 @@ void JoyData::zero() {
 }
 
 void JoyData::resetNeutral() {
-    std::lock_guard lock(mutex_);
-    std::fill(state_.begin() + 2, state_.begin() + 6, uint8_t{0x80});
-    std::fill(state_.begin() + 6, state_.end(), uint8_t{0});
+    const uint32_t seq = beginWrite();
+    JoyState state{};
+    state[0] = bytes_[0].load(std::memory_order_relaxed);
+    state[1] = bytes_[1].load(std::memory_order_relaxed);
+    std::fill(state.begin() + 2, state.begin() + 6, uint8_t{0x80});
+    storeBytes(state);
+    endWrite(seq);
 }
 
 JoyData& joyData() {

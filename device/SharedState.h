@@ -8,7 +8,6 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
-#include <mutex>
 #include <span>
 
 namespace velorin::device {
@@ -26,12 +25,14 @@ inline constexpr std::size_t kJoyDataSize = 12;
 using JoyState = std::array<uint8_t, kJoyDataSize>;
 static_assert(sizeof(JoyState) == 12);
 
-// The last live pad state. Replaced and read as one unit under a small lock.
+// The last live pad state, replaced and read as one unit: a sequence lock over atomic bytes, so
+// the reader thread never waits on the UI thread and no byte is ever raced on. Writers (the
+// reader thread and the UI thread) exclude each other; readers retry when a write overlapped.
 class JoyData {
 public:
     JoyState get() const;
     void set(const JoyState& state);
-    // Copies data bytes 0-11 of an input report (report ID first).
+    // Copies data bytes 0-11 of an input report (report ID first); a shorter report is ignored.
     void setFromReport(std::span<const uint8_t> report);
     // All 12 bytes 0.
     void zero();
@@ -39,8 +40,12 @@ public:
     void resetNeutral();
 
 private:
-    mutable std::mutex mutex_;
-    JoyState state_{};
+    uint32_t beginWrite();
+    void endWrite(uint32_t seq);
+    void storeBytes(const JoyState& state);
+
+    std::atomic<uint32_t> seq_{0}; // odd while a write is in progress
+    std::array<std::atomic<uint8_t>, kJoyDataSize> bytes_{};
 };
 
 JoyData& joyData();

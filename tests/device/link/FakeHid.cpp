@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <stdexcept>
+#include <thread>
 
 namespace velorin::test {
 
@@ -55,7 +56,6 @@ void FakeBus::unplug(const std::string& path) {
     auto [b, e] = handles_.equal_range(path);
     for (auto it = b; it != e; ++it)
         it->second->gone = true;
-    cv_.notify_all();
 }
 
 std::vector<FakeBus::Sent> FakeBus::sent() const {
@@ -103,7 +103,6 @@ void FakeBus::sendLocked(const std::string& path, const hid::InputReport& report
     auto [b, e] = handles_.equal_range(path);
     for (auto it = b; it != e; ++it)
         it->second->queue.push_back(report);
-    cv_.notify_all();
 }
 
 workModeData FakeBus::record(const std::string& path, ConsoleId console) const {
@@ -197,8 +196,10 @@ hid::ReadStatus FakeBus::read(const std::shared_ptr<FakeHandleState>& h,
             return hid::ReadStatus::Stopped;
         if (timeoutMs >= 0 && Clock::now() >= deadline)
             return hid::ReadStatus::Timeout;
-        // Short slices so the stop signal (an eventfd) is noticed promptly.
-        cv_.wait_for(lock, std::chrono::milliseconds(5));
+        // Short sleeps rather than a timed condition wait, which thread checkers cannot follow.
+        lock.unlock();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        lock.lock();
     }
 }
 

@@ -9,7 +9,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <deque>
 #include <functional>
 #include <map>
@@ -112,7 +111,6 @@ private:
     void sendLocked(const std::string& path, const hid::InputReport& report);
 
     mutable std::mutex mutex_;
-    std::condition_variable cv_;
     std::vector<Device> devices_;
     std::multimap<std::string, std::shared_ptr<FakeHandleState>> handles_;
     std::vector<Sent> sent_;

@@ -131,6 +131,11 @@ TEST(JoyDataState, ReplacedAsOneUnitAcrossThreads) {
         for (int i = 0; run && i < 200000; ++i)
             data.set(i % 2 ? a : b);
     });
+    // The UI thread writes too (zeroing on removal).
+    std::thread zeroer([&] {
+        for (int i = 0; run && i < 50000; ++i)
+            data.zero();
+    });
     int torn = 0;
     for (int i = 0; i < 20000; ++i) {
         const JoyState s = data.get();
@@ -139,6 +144,7 @@ TEST(JoyDataState, ReplacedAsOneUnitAcrossThreads) {
     }
     run = false;
     writer.join();
+    zeroer.join();
     EXPECT_EQ(torn, 0);
 }
 

@@ -1,4 +1,5 @@
 // The link against the simulated adapter process, checking the bytes it logs.
+#include "SimProcess.h"
 #include "TestSupport.h"
 
 #include "device/Discovery.h"
@@ -6,7 +7,6 @@
 #include "device/Reports.h"
 #include "device/Sequences.h"
 #include "device/SharedState.h"
-#include "device/hid/SimController.h"
 
 #include <gtest/gtest.h>
 
@@ -42,7 +42,7 @@ class SimLink : public ::testing::Test {
 protected:
     void SetUp() override {
         test::ensureCoreApp();
-        sim = std::make_unique<hid::SimController>(QStringLiteral(VELORIN_SIM_PATH));
+        sim = std::make_unique<test::SimProcess>(VELORIN_SIM_PATH);
         ASSERT_TRUE(sim->start(startArgs()));
         hid::setPlatform(sim->makePlatform());
         adapterPath().clear();
@@ -57,9 +57,9 @@ protected:
         adapterPath().clear();
         sim.reset();
     }
-    virtual QStringList startArgs() const { return {}; }
+    virtual std::vector<std::string> startArgs() const { return {}; }
 
-    std::vector<hid::SimController::OutputReportLog> reportsAfter(std::size_t count, int settleMs = 150) {
+    std::vector<test::SimProcess::OutputReport> reportsAfter(std::size_t count, int settleMs = 150) {
         EXPECT_TRUE(sim->waitForOutputReports(count, 3000));
         pumpFor(settleMs); // anything beyond `count` would show up here
         return sim->outputReports();
@@ -67,9 +67,9 @@ protected:
 
     // Sends a pad state until the reader took it: a state sent before the reader opened the
     // adapter reaches nobody.
-    bool padUntilTaken(const QString& hex, uint8_t byte8) {
+    bool padUntilTaken(const std::string& hex, uint8_t byte8) {
         for (int i = 0; i < 60; ++i) {
-            if (!sim->command(QStringLiteral("pad ") + hex))
+            if (!sim->command("pad " + hex))
                 return false;
             if (pumpUntil([&] { return joyData().get()[8] == byte8; }, 50))
                 return true;
@@ -82,7 +82,7 @@ protected:
         listener = std::make_unique<CHidInputWnd>(owner.get());
     }
 
-    std::unique_ptr<hid::SimController> sim;
+    std::unique_ptr<test::SimProcess> sim;
     std::unique_ptr<NoticeCounter> owner;
     std::unique_ptr<CHidInputWnd> listener;
 };
@@ -132,7 +132,7 @@ TEST_F(SimLink, RefusedWriteForEachConsole) {
         {"xbox", ConsoleId::XBOX, "Write Xbox workModeData error"},
     };
     for (const auto& c : cases) {
-        ASSERT_TRUE(sim->command(QStringLiteral("refuse %1 on").arg(QLatin1String(c.word))));
+        ASSERT_TRUE(sim->command(std::string("refuse ") + c.word + " on"));
         sim->clearOutputReports();
         const auto storedBefore = sim->dump();
         WorkModeBlock block = patternBlock();
@@ -160,14 +160,14 @@ TEST_F(SimLink, RefusedWriteForEachConsole) {
                 EXPECT_EQ((*stored)[i], (*storedBefore)[i]) << c.text << ": the adapter keeps record " << i;
             }
         }
-        ASSERT_TRUE(sim->command(QStringLiteral("refuse %1 off").arg(QLatin1String(c.word))));
+        ASSERT_TRUE(sim->command(std::string("refuse ") + c.word + " off"));
     }
 }
 
 TEST_F(SimLink, ReadBackWithTheSwitchReplyMissing) {
     WorkModeBlock seed = patternBlock();
     ASSERT_EQ(ApplyToAdapter(seed).status, ApplyStatus::Success);
-    ASSERT_TRUE(sim->command(QStringLiteral("drop switch on")));
+    ASSERT_TRUE(sim->command("drop switch on"));
     sim->clearOutputReports();
 
     WorkModeBlock block; // all zero
@@ -192,12 +192,12 @@ TEST_F(SimLink, PadReportsBetweenRequestAndReplyAreNotRecords) {
     WorkModeBlock seed = patternBlock();
     ASSERT_EQ(ApplyToAdapter(seed).status, ApplyStatus::Success);
     for (const char* word : {"ps3", "ps4", "switch", "xbox"})
-        ASSERT_TRUE(sim->command(QStringLiteral("delay %1 40").arg(QLatin1String(word))));
-    ASSERT_TRUE(sim->command(QStringLiteral("demo 500")));
+        ASSERT_TRUE(sim->command(std::string("delay ") + word + " 40"));
+    ASSERT_TRUE(sim->command("demo 500"));
     pumpFor(50);
     WorkModeBlock block;
     EXPECT_EQ(ReadBackFromAdapter(block).size(), 4u);
-    ASSERT_TRUE(sim->command(QStringLiteral("demo off")));
+    ASSERT_TRUE(sim->command("demo off"));
     EXPECT_EQ(block, seed);
 }
 
@@ -213,28 +213,28 @@ TEST_F(SimLink, ModeSelectsAtTheNextOpenWhilePending) {
 
     // Later passes (driven by pad reports) send none.
     for (int i = 0; i < 3; ++i)
-        ASSERT_TRUE(sim->command(QStringLiteral("pad 80 80 80 80 00 00 01")));
+        ASSERT_TRUE(sim->command("pad 80 80 80 80 00 00 01"));
     ASSERT_TRUE(pumpUntil([&] { return joyData().get()[8] == 0x01; }));
     pumpFor(200);
     EXPECT_EQ(sim->outputReports().size(), 5u);
 
     // All five refused: still pending, and five again at the next opening.
-    ASSERT_TRUE(sim->command(QStringLiteral("refuse xbox on")));
+    ASSERT_TRUE(sim->command("refuse xbox on"));
     sim->clearOutputReports();
     modeSelectPending().store(1);
-    ASSERT_TRUE(sim->command(QStringLiteral("pad 80 80 80 80 00 00 02")));
+    ASSERT_TRUE(sim->command("pad 80 80 80 80 00 00 02"));
     out = reportsAfter(5, 200);
     ASSERT_EQ(out.size(), 5u);
     EXPECT_FALSE(out[0].accepted);
     EXPECT_EQ(modeSelectPending().load(), 1);
-    ASSERT_TRUE(sim->command(QStringLiteral("pad 80 80 80 80 00 00 04")));
+    ASSERT_TRUE(sim->command("pad 80 80 80 80 00 00 04"));
     EXPECT_EQ(reportsAfter(10, 200).size(), 10u);
     EXPECT_EQ(modeSelectPending().load(), 1);
 }
 
 TEST_F(SimLink, LiveStateReachesJoyData) {
     startListener();
-    ASSERT_TRUE(padUntilTaken(QStringLiteral("7F 81 80 80 00 00 41 80 05"), 0x41));
+    ASSERT_TRUE(padUntilTaken("7F 81 80 80 00 00 41 80 05", 0x41));
     const JoyState s = joyData().get();
     EXPECT_TRUE(lampOn(s, PadButton::lxhih_L));
     EXPECT_TRUE(lampOn(s, PadButton::lyhih_DOWN));
@@ -249,7 +249,7 @@ TEST_F(SimLink, LiveStateReachesJoyData) {
 
 class SimLinkNoAdapter : public SimLink {
 protected:
-    QStringList startArgs() const override { return {QStringLiteral("--no-adapter")}; }
+    std::vector<std::string> startArgs() const override { return {"--no-adapter"}; }
 };
 
 TEST_F(SimLinkNoAdapter, ApplyAndReadBackWithoutAdapter) {
@@ -273,7 +273,7 @@ TEST_F(SimLinkNoAdapter, StartPostsOneNoticeThenOthersArriveAndTheAdapterComesAn
     WorkModeBlock block;
     std::vector<ConsoleId> replaced;
     owner->onArrival = [&] { replaced = ReadBackFromAdapter(block); };
-    ASSERT_TRUE(sim->command(QStringLiteral("plug adapter adapter")));
+    ASSERT_TRUE(sim->command("plug adapter adapter"));
     ASSERT_TRUE(pumpUntil([&] { return owner->arrivals >= 1; }));
     EXPECT_EQ(adapterPath().get(), sim->path("adapter"));
     EXPECT_EQ(replaced.size(), 4u);
@@ -282,18 +282,18 @@ TEST_F(SimLinkNoAdapter, StartPostsOneNoticeThenOthersArriveAndTheAdapterComesAn
     // Another device arrives: scan and read-back again, path unchanged; it goes: nothing changes.
     replaced.clear();
     const int arrivals = owner->arrivals;
-    ASSERT_TRUE(sim->command(QStringLiteral("plug keyboard kb")));
+    ASSERT_TRUE(sim->command("plug keyboard kb"));
     ASSERT_TRUE(pumpUntil([&] { return owner->arrivals > arrivals; }));
     EXPECT_EQ(adapterPath().get(), sim->path("adapter"));
     EXPECT_EQ(replaced.size(), 4u);
-    ASSERT_TRUE(padUntilTaken(QStringLiteral("80 80 80 80 00 00 02"), 0x02));
-    ASSERT_TRUE(sim->command(QStringLiteral("unplug kb")));
+    ASSERT_TRUE(padUntilTaken("80 80 80 80 00 00 02", 0x02));
+    ASSERT_TRUE(sim->command("unplug kb"));
     pumpFor(300);
     EXPECT_EQ(adapterPath().get(), sim->path("adapter"));
     EXPECT_EQ(joyData().get()[8], 0x02);
 
     // Unplug: path and state cleared, one more notice, then quiet.
-    ASSERT_TRUE(sim->command(QStringLiteral("unplug adapter")));
+    ASSERT_TRUE(sim->command("unplug adapter"));
     ASSERT_TRUE(pumpUntil([&] { return adapterPath().get().empty() && adapterSeen().load() == 0; }));
     EXPECT_EQ(joyData().get(), JoyState{});
     pumpFor(100);
@@ -303,10 +303,10 @@ TEST_F(SimLinkNoAdapter, StartPostsOneNoticeThenOthersArriveAndTheAdapterComesAn
 
     // Replug: found again and read back, live state resumes.
     const int before = owner->arrivals;
-    ASSERT_TRUE(sim->command(QStringLiteral("plug adapter adapter")));
+    ASSERT_TRUE(sim->command("plug adapter adapter"));
     ASSERT_TRUE(pumpUntil([&] { return owner->arrivals > before && adapterSeen().load() == 1; }));
     EXPECT_EQ(adapterPath().get(), sim->path("adapter"));
-    ASSERT_TRUE(padUntilTaken(QStringLiteral("80 80 80 80 00 00 08"), 0x08));
+    ASSERT_TRUE(padUntilTaken("80 80 80 80 00 00 08", 0x08));
 }
 
 TEST_F(SimLink, StopWithinTheBoundWhileNoReportComes) {
