@@ -283,7 +283,13 @@ QString SWindow::layoutText(const QString& raw) const {
 }
 
 bool SWindow::setAttribute(const QString& name, const QString& value) {
+    if (!applyAttribute(name, value))
+        return false;
     attributes_.insert(name, value);
+    return true;
+}
+
+bool SWindow::applyAttribute(const QString& name, const QString& value) {
     const Toolkit* tk = Toolkit::instance();
     auto color = [&](std::optional<QColor>& slot) {
         const auto c = tk ? tk->resolveColor(value) : parseColor(value);
@@ -411,7 +417,6 @@ bool SWindow::setAttribute(const QString& name, const QString& value) {
             return false;
         for (const auto& [k, v] : *style)
             setAttribute(k, v);
-        attributes_.insert(name, value);
     }
     // Everything else (tip, trCtx, animate handled by kinds, ...) is kept as given.
     return true;

@@ -98,8 +98,8 @@ public:
     // -------------------------------------------------------------------------------------------
     using QWidget::setAttribute;
     // Sets an attribute as the layouts spell it ("colorText", "skin", "font", "pos", "visible", ...).
-    // Returns false for a value that cannot be used; attributes the element does not know are kept and can
-    // be read back with attribute().
+    // Returns false (and changes nothing) for a value that cannot be used; accepted values, including
+    // attributes the element does not know, are kept and can be read back with attribute().
     virtual bool setAttribute(const QString& name, const QString& value);
     QString attribute(const QString& name) const { return attributes_.value(name); }
     bool hasAttribute(const QString& name) const { return attributes_.contains(name); }
@@ -176,6 +176,7 @@ protected:
     QString layoutText(const QString& raw) const;
 
 private:
+    bool applyAttribute(const QString& name, const QString& value);
     SWindow* findFirst(const std::function<bool(const SWindow*)>& match, int depth) const;
     void setStateFlags(bool hovered, bool pushed, bool checked);
 

@@ -187,6 +187,13 @@ TEST(HostWindow, CheckedStateAndTextColourCanBeSetWhileRunning) {
     EXPECT_EQ(xbox->textColor(), QColor(0xad, 0xad, 0xad));
     EXPECT_FALSE(xbox->setAttribute(QStringLiteral("colorText"), QStringLiteral("white")));
     EXPECT_EQ(xbox->textColor(), QColor(0xad, 0xad, 0xad)); // a bad value changes nothing
+    EXPECT_EQ(xbox->attribute(QStringLiteral("colorText")), QStringLiteral("#adadadff"));
+    EXPECT_FALSE(xbox->setAttribute(QStringLiteral("skin"), QStringLiteral("no_such_skin")));
+    EXPECT_EQ(xbox->skin(), test::toolkit().skin(u"skin_tablebutton2_png"));
+    EXPECT_FALSE(xbox->setAttribute(QStringLiteral("size"), QStringLiteral("-5,3")));
+    // Attributes the element does not use are kept for whoever reads them.
+    EXPECT_TRUE(xbox->setAttribute(QStringLiteral("maxWidth"), QStringLiteral("108")));
+    EXPECT_EQ(xbox->attribute(QStringLiteral("maxWidth")), QStringLiteral("108"));
     xbox->setChecked(false);
     EXPECT_EQ(xbox->drawState(), kStateNormal);
 }
