@@ -301,6 +301,11 @@ bool SMenuEx2Item::loadFromXml(const pugi::xml_node& node) {
     if (!caption.isEmpty())
         setText(caption);
     if (node.child("menuItem")) {
+        if (menu_->depth() >= SMenuEx2::kMaxDepth) {
+            qCWarning(velorin::lcSoui)
+                << "menu: sub-menus nested deeper than" << SMenuEx2::kMaxDepth << "are ignored";
+            return true;
+        }
         subMenu_ = std::make_unique<SMenuEx2>(this);
         if (!subMenu_->CreateFromXml(node))
             subMenu_.reset();
@@ -624,6 +629,10 @@ int SMenuEx2::AppendItem(int id, const QString& text) {
     root_->setGeometry(0, 0, size.width(), size.height());
     root_->layoutItems();
     return 0;
+}
+
+int SMenuEx2::depth() const {
+    return parentItem_ ? parentItem_->menu()->depth() + 1 : 0;
 }
 
 QString SMenuEx2::translationContext() const {

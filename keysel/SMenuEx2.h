@@ -250,6 +250,9 @@ public:
     // Largest description accepted.
     static constexpr qsizetype kMaxDescriptionBytes = 1 << 20;
 
+    // Sub-menus nested deeper than this are left out of a description.
+    static constexpr int kMaxDepth = 16;
+
     bool LoadDescription();
     // Builds the menu from XML text (a "menuRoot" document); used by LoadDescription and tests.
     bool LoadXml(const QByteArray& xml);
@@ -271,6 +274,8 @@ public:
     SMenuEx2Window* window() const { return window_.get(); }
     SMenuEx2Root* root() const { return root_; }
     SMenuEx2Item* parentItem() const { return parentItem_; }
+    // 0 for a top-level menu, 1 for its sub-menus, and so on.
+    int depth() const;
     SMenuEx2Item* currentItem() const { return currentItem_; }
     SMenuEx2Item* hoverItem() const { return hoverItem_; }
     bool popupNoticeSent() const { return popupNoticeSent_; }

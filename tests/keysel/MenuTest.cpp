@@ -422,6 +422,25 @@ TEST_F(MenuRun, EventsOfTheRootReachTheOwner) {
     EXPECT_EQ(owner->notices.front(), kMenuEventHover);
 }
 
+TEST(MenuDescription, DeeplyNestedSubMenusAreCutOff) {
+    QByteArray xml = "<menuRoot>";
+    for (int i = 0; i < 200; ++i)
+        xml += "<menuItem ID=\"" + QByteArray::number(i + 1) + "\">level";
+    xml += "<menuItem ID=\"999\">leaf</menuItem>";
+    for (int i = 0; i < 200; ++i)
+        xml += "</menuItem>";
+    xml += "</menuRoot>";
+    SMenuEx2 m;
+    ASSERT_TRUE(m.LoadXml(xml));
+    int depth = 0;
+    for (SMenuEx2* sub = m.FindSubMenu(1); sub; sub = sub->FindSubMenu(depth + 1))
+        ++depth;
+    EXPECT_EQ(depth, SMenuEx2::kMaxDepth);
+    EXPECT_NE(m.FindItem(SMenuEx2::kMaxDepth + 1), nullptr);
+    EXPECT_EQ(m.FindItem(SMenuEx2::kMaxDepth + 2), nullptr);
+    EXPECT_EQ(m.FindItem(999), nullptr);
+}
+
 TEST(MenuAttributes, IconPosTakesOneOrTwoValues) {
     SMenuEx2 m;
     ASSERT_TRUE(m.LoadXml("<menuRoot/>"));
