@@ -426,3 +426,35 @@ TEST(MainWindow, CloseRemovesTheMarkerAndAsksNothing) {
     EXPECT_TRUE(f.boxes.shown.empty());
     dlg.stopListener();
 }
+
+TEST(MainWindow, BackgroundOverrideIsUsedOnlyWhenItDecodes) {
+    {
+        WindowFixture f(QStringList{QStringLiteral("--no-adapter")}, [](const QString& dir) {
+            QImage image(40, 30, QImage::Format_ARGB32);
+            image.fill(Qt::red);
+            ASSERT_TRUE(image.save(dir + QStringLiteral("background.png"), "PNG"));
+        });
+        auto* background = f.dlg().findChildByName2<ui::SImageWnd>(u"img_background");
+        ASSERT_TRUE(background);
+        EXPECT_TRUE(background->hasOwnImage());
+    }
+    WindowFixture f(QStringList{QStringLiteral("--no-adapter")}, [](const QString& dir) {
+        QFile file(dir + QStringLiteral("background.png"));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("\x89PNG\r\n\x1a\n-not-really-a-png");
+    });
+    auto* background = f.dlg().findChildByName2<ui::SImageWnd>(u"img_background");
+    ASSERT_TRUE(background);
+    EXPECT_FALSE(background->hasOwnImage());
+    EXPECT_TRUE(f.boxes.shown.empty());
+}
+
+TEST(MainWindow, MinimiseButtonAndALaterStartsActivation) {
+    WindowFixture f(QStringList{QStringLiteral("--no-adapter")});
+    f.click(QStringLiteral("btn_min"));
+    EXPECT_TRUE(f.dlg().windowState() & Qt::WindowMinimized);
+    f.dlg().BringToFront();
+    EXPECT_FALSE(f.dlg().windowState() & Qt::WindowMinimized);
+    EXPECT_TRUE(f.dlg().isVisible());
+    EXPECT_FALSE(f.dlg().isClosed());
+}
