@@ -16,6 +16,7 @@
 #include <array>
 #include <atomic>
 #include <cerrno>
+#include <exception>
 #include <initializer_list>
 #include <mutex>
 #include <stdexcept>
@@ -168,6 +169,9 @@ void AsynchReadThreadProc(std::shared_ptr<Context> ctx) {
         } catch (...) {
             logAt(LogLevel::Error, "HidInputWnd", 138, "AsynchReadThreadProc",
                   QStringLiteral("AsynchReadThreadProc exception"));
+            // A fault that repeats on every pass must not turn the loop into a busy one.
+            if (!ctx->stop.load())
+                ctx->waitForWake(CHidInputWnd::kAbsentRescanInterval);
         }
     }
     ctx->done.signal();
@@ -219,8 +223,12 @@ bool CHidInputWnd::readerRunning() const {
 
 void CHidInputWnd::handleArrival(const QString& path) {
     qCDebug(lcSoui) << "HID interface arrived:" << path;
-    if (const std::optional<std::string> found = FindAdapter())
-        adapterPath().set(*found);
+    try {
+        if (const std::optional<std::string> found = FindAdapter())
+            adapterPath().set(*found);
+    } catch (const std::exception& e) {
+        qCWarning(lcSoui) << "the scan after an arrival failed:" << e.what();
+    }
     ctx_->arrival.signal();
     if (owner_) {
         QEvent event(WM_HID_ARRIVAL);

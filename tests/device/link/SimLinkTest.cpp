@@ -188,6 +188,18 @@ TEST_F(SimLink, ReadBackWithTheSwitchReplyMissing) {
     EXPECT_EQ(out[2].bytes, frame({0x00, 0x31, 0xAA, 0x55, 0x04}));
 }
 
+TEST_F(SimLink, ReadBackEndsAtARefusedRequest) {
+    ASSERT_TRUE(sim->command("refuse ps4 on"));
+    WorkModeBlock block = patternBlock();
+    const WorkModeBlock before = block;
+    const auto stored = sim->dump();
+    ASSERT_TRUE(stored);
+    EXPECT_EQ(ReadBackFromAdapter(block), std::vector{ConsoleId::PS3});
+    EXPECT_TRUE(std::equal((*stored)[0].begin(), (*stored)[0].end(), block.raw().begin()));
+    EXPECT_TRUE(std::equal(block.raw().begin() + 27, block.raw().end(), before.raw().begin() + 27));
+    EXPECT_EQ(reportsAfter(2).size(), 2u) << "nothing after the refused request";
+}
+
 TEST_F(SimLink, PadReportsBetweenRequestAndReplyAreNotRecords) {
     WorkModeBlock seed = patternBlock();
     ASSERT_EQ(ApplyToAdapter(seed).status, ApplyStatus::Success);
