@@ -109,7 +109,8 @@ void printUsage(QTextStream& s) {
         s << "  " << v.synopsis << '\n';
     s << "\nglobal options:\n"
          "  --simulate[=BUS]  talk to a running velorin-sim (BUS: its bus directory; default\n"
-         "                    $VELORIN_SIM_BUS, else $XDG_RUNTIME_DIR/velorin-sim)\n"
+         "                    $VELORIN_SIM_BUS, else $XDG_RUNTIME_DIR/velorin-sim). A set\n"
+         "                    VELORIN_SIM_BUS alone does the same.\n"
          "  -v, --verbose     also show the device layer's log\n"
          "  -h, --help        this text; `velorinctl VERB --help` for one verb\n"
          "  --version         the version\n"
@@ -256,10 +257,14 @@ QString permissionFix(const Context& ctx, const std::string& path) {
 // printing why not.
 int preparePlatform(Context& ctx) {
     device::adapterPath().clear();
-    if (!ctx.opt.simulate)
+    // Like the window, a set VELORIN_SIM_BUS alone attaches to that simulator.
+    const QString fromEnv = qEnvironmentVariable("VELORIN_SIM_BUS");
+    if (!ctx.opt.simulate && fromEnv.isEmpty())
         return kExitOk;
     ctx.simulated = true;
-    ctx.bus = ctx.opt.bus.isEmpty() ? QString::fromStdString(hid::sim::defaultBusDir()) : ctx.opt.bus;
+    ctx.bus = !ctx.opt.bus.isEmpty() ? ctx.opt.bus
+              : !fromEnv.isEmpty()   ? fromEnv
+                                     : QString::fromStdString(hid::sim::defaultBusDir());
     if (!QFileInfo(ctx.bus).isDir()) {
         ctx.err << "velorinctl: no simulator bus at " << ctx.bus << "\n  start one: velorin-sim --bus "
                 << ctx.bus << " &\n";
