@@ -53,7 +53,11 @@ const ui::SkinPool& menuSkins() {
     return pool;
 }
 
+// The live toolkit's skin pool first; the menu's own copy of the package's skins otherwise.
 ui::Skin* findSkin(QStringView name) {
+    if (const ui::Toolkit* toolkit = ui::Toolkit::instance())
+        if (ui::Skin* s = toolkit->skin(name))
+            return s;
     return menuSkins().find(name);
 }
 

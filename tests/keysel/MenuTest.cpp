@@ -1,5 +1,6 @@
 #include "keysel/SMenuEx2.h"
 #include "model/DisplayTexts.h"
+#include "ui/Toolkit.h"
 
 #include <QApplication>
 #include <QPushButton>
@@ -420,6 +421,22 @@ TEST_F(MenuRun, EventsOfTheRootReachTheOwner) {
     EXPECT_EQ(r, 0);
     ASSERT_FALSE(owner->notices.empty());
     EXPECT_EQ(owner->notices.front(), kMenuEventHover);
+}
+
+TEST(MenuDescription, UsesTheToolkitsSkinsWhenOneIsRunning) {
+    ui::Toolkit toolkit;
+    ASSERT_TRUE(toolkit.loadUiDefinition());
+    SMenuEx2 m;
+    ASSERT_TRUE(m.LoadDescription());
+    m.AppendItem(1, QStringLiteral("one"));
+    EXPECT_EQ(m.root()->itemSkin(), toolkit.skin(u"Menu_fun_bkgnd"));
+    EXPECT_EQ(m.FindItem(1)->skin(), toolkit.skin(u"Menu_fun_bkgnd"));
+    EXPECT_EQ(m.root()->checkSkin(), toolkit.skin(u"_skin.sys.menu.check"));
+    // The fun menu's look: dark rows, lighter under the pointer, light grey text, a grey border.
+    const QImage img = m.window()->grab().toImage();
+    EXPECT_EQ(img.pixelColor(0, 0), QColor(113, 110, 110));
+    EXPECT_EQ(img.pixelColor(50, 10), QColor(48, 48, 48));
+    EXPECT_EQ(m.FindItem(1)->textColor(), QColor(0xad, 0xad, 0xad));
 }
 
 TEST(MenuDescription, DeeplyNestedSubMenusAreCutOff) {
