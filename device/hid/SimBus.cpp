@@ -55,6 +55,12 @@ bool ensureBusDir(const std::string& dir, std::string* error) {
             *error = "empty bus directory";
         return false;
     }
+    // Missing parents are made as well (private to the user, like the bus itself).
+    for (std::size_t pos = dir.find('/', 1); pos != std::string::npos; pos = dir.find('/', pos + 1)) {
+        const std::string parent = dir.substr(0, pos);
+        if (::mkdir(parent.c_str(), 0700) != 0 && errno != EEXIST)
+            break; // the final mkdir reports the reason
+    }
     if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) {
         if (error)
             *error = std::string("cannot create ") + dir + ": " + std::strerror(errno);

@@ -92,8 +92,8 @@ void SimController::takeLine(const QString& line) {
     // "out NAME ok|refused HEX"
     if (line.startsWith(QLatin1String("out "))) {
         const QStringList f = line.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-        if (f.size() == 4) {
-            if (auto bytes = fromHex(f[3])) {
+        if (f.size() == 3 || f.size() == 4) { // an empty report has no hex field
+            if (auto bytes = fromHex(f.size() == 4 ? f[3] : QString())) {
                 outputs_.push_back({f[1].toStdString(), f[2] == QLatin1String("ok"), std::move(*bytes)});
                 return;
             }

@@ -469,6 +469,28 @@ void Simulator::acceptOn(Interface& in) {
     }
 }
 
+namespace {
+
+// The acknowledgement must not be lost to a socket buffer filled by input reports: wait a little
+// for room (the host drains input reports while it waits for the acknowledgement).
+void sendAck(int fd, const uint8_t (&ack)[2]) {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(500);
+    for (;;) {
+        if (::send(fd, ack, sizeof ack, MSG_DONTWAIT | MSG_NOSIGNAL) == sizeof ack)
+            return;
+        if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
+            return;
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0)
+            return;
+        pollfd p{fd, POLLOUT, 0};
+        ::poll(&p, 1, static_cast<int>(left));
+    }
+}
+
+} // namespace
+
 void Simulator::readFrom(Interface& in, std::size_t index) {
     std::vector<uint8_t> buf(hid::sim::kMaxMessageSize + 1);
     const int fd = in.connections[index].fd;
@@ -488,7 +510,7 @@ void Simulator::readFrom(Interface& in, std::size_t index) {
         const bool ok = onOutputReport(in, std::span(buf.data() + 1, static_cast<std::size_t>(got) - 1));
         // Like a SET_REPORT: the writer learns whether the device took the report.
         const uint8_t ack[2] = {hid::sim::kMsgAck, static_cast<uint8_t>(ok ? 1 : 0)};
-        (void)::send(fd, ack, sizeof ack, MSG_DONTWAIT | MSG_NOSIGNAL);
+        sendAck(fd, ack);
         return; // one report per wake-up keeps the loop fair between connections
     }
 }

@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 
 #include <csignal>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <thread>
@@ -41,6 +42,18 @@ OutputReport writeRecord(const std::array<uint8_t, 27>& rec) {
     OutputReport r = frame(0x30, {});
     std::copy(rec.begin(), rec.end(), r.begin() + 4);
     return r;
+}
+
+int rawConnect(const std::string& path) {
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
+    const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
+    if (fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
 }
 
 class SimTest : public ::testing::Test {
@@ -261,25 +274,30 @@ TEST_F(SimTest, SurvivesHostileControlLinesAndPackets) {
     }
     EXPECT_FALSE(sim.command(QString(10000, QLatin1Char('x'))));
     // Raw packets of every kind and size straight onto the adapter socket.
-    const std::string path = sim.path("adapter");
-    sockaddr_un addr{};
-    addr.sun_family = AF_UNIX;
-    std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
-    const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
-    ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    const int fd = rawConnect(sim.path("adapter"));
+    ASSERT_GE(fd, 0);
     std::vector<uint8_t> junk(9000, 0x4F); // 'O': output reports of every size
-    // Take the identity first: a socket closed with unread data resets the connection.
-    ASSERT_GT(::recv(fd, junk.data(), junk.size(), 0), 0);
-    std::fill(junk.begin(), junk.end(), 0x4F);
-    for (const std::size_t n : {std::size_t{1}, std::size_t{2}, std::size_t{5}, std::size_t{66},
-                                std::size_t{64}, std::size_t{4200}, std::size_t{9000}})
-        (void)::send(fd, junk.data(), n, MSG_NOSIGNAL);
-    // Unknown packet kinds are ignored.
+    // Every packet's acknowledgement is taken before the next: a socket closed with unread data
+    // resets the connection, which would drop what is still queued.
+    std::array<uint8_t, 64> in{};
+    auto answer = [&] {
+        pollfd p{fd, POLLIN, 0};
+        return ::poll(&p, 1, 2000) == 1 ? ::recv(fd, in.data(), in.size(), 0) : -1;
+    };
+    ASSERT_GT(answer(), 0); // the identity
+    // Unknown packet kinds are ignored, without an acknowledgement.
     for (const uint8_t kind : {uint8_t{'I'}, uint8_t{'A'}, uint8_t{'R'}, uint8_t{0}})
-        (void)::send(fd, &kind, 1, MSG_NOSIGNAL);
+        ASSERT_EQ(::send(fd, &kind, 1, MSG_NOSIGNAL), 1);
+    for (const std::size_t n : {std::size_t{1}, std::size_t{2}, std::size_t{5}, std::size_t{66},
+                                std::size_t{64}, std::size_t{4200}, std::size_t{9000}}) {
+        ASSERT_EQ(::send(fd, junk.data(), n, MSG_NOSIGNAL), static_cast<ssize_t>(n));
+        ASSERT_EQ(answer(), 2) << n;
+        EXPECT_EQ(in[0], 'A');
+        EXPECT_EQ(in[1], 0) << n << " bytes refused";
+    }
     ::close(fd);
     // The malformed output reports were logged as refused; the sim still answers.
-    ASSERT_TRUE(sim.waitForOutputReports(6));
+    ASSERT_TRUE(sim.waitForOutputReports(7));
     EXPECT_TRUE(sim.command("ping"));
     for (const auto& l : sim.outputReports())
         EXPECT_FALSE(l.accepted);
@@ -343,6 +361,35 @@ TEST_F(SimTest, RawInputReachesOnlyTheNamedInterfaceWithTheIdByteInFront) {
     QStringList lines;
     ASSERT_TRUE(sim.command("list", &lines));
     EXPECT_TRUE(lines.contains(QStringLiteral("interface kbd 1")));
+}
+
+TEST_F(SimTest, WritesAreAcknowledgedOnAConnectionFloodedWithInputReports) {
+    // A raw connection that reads nothing until its write is in: the socket fills with pad states,
+    // and the acknowledgement must still arrive once the host starts reading.
+    const int fd = rawConnect(sim.path());
+    ASSERT_GE(fd, 0);
+    std::array<uint8_t, 128> in{};
+    ASSERT_GT(::recv(fd, in.data(), in.size(), 0), 0); // identity
+    ASSERT_TRUE(sim.command("demo 1000"));
+    std::this_thread::sleep_for(600ms);
+    std::array<uint8_t, 66> out{};
+    out[0] = 'O';
+    ASSERT_EQ(::send(fd, out.data(), out.size(), MSG_NOSIGNAL), 66);
+    std::this_thread::sleep_for(50ms);
+    bool acked = false;
+    int reports = 0;
+    for (const auto until = steady_clock::now() + 2s; !acked && steady_clock::now() < until;) {
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, 100) != 1)
+            continue;
+        const ssize_t got = ::recv(fd, in.data(), in.size(), 0);
+        ASSERT_GT(got, 0);
+        acked = in[0] == 'A';
+        reports += in[0] == 'R';
+    }
+    ::close(fd);
+    EXPECT_TRUE(acked);
+    EXPECT_GT(reports, 50) << "the socket was not flooded, the check proves nothing";
 }
 
 TEST_F(SimTest, TerminationSignalRemovesTheInterfacesEvenWhileBusy) {
