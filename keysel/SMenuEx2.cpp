@@ -572,6 +572,7 @@ private:
 
 SMenuEx2::SMenuEx2(SMenuEx2Item* parentItem) : parentItem_(parentItem) {
     hoverTimer_.setSingleShot(true);
+    hoverTimer_.setTimerType(Qt::PreciseTimer);
     hoverTimer_.setInterval(kSubMenuDelayMs);
     QObject::connect(&hoverTimer_, &QTimer::timeout, &hoverTimer_, [this] {
         if (hoverItem_)

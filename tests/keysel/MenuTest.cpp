@@ -3,6 +3,7 @@
 #include "ui/Toolkit.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
@@ -273,22 +274,30 @@ TEST_F(MenuRun, HoverOpensTheSubMenuAfter500ms) {
     auto m = subMenuMenu();
     SMenuEx2* sub = m->root()->items()[2]->subMenu();
     ASSERT_NE(sub, nullptr);
-    bool openEarly = true;
+    bool openEarly = false;
     bool openLate = false;
+    qint64 openedAfterMs = -1;
     QPoint subPos;
     const int r = trackAt(*m, kBesideOwner, [&] {
         SMenuEx2Item* more = m->root()->items()[2];
+        QElapsedTimer clock;
+        clock.start();
         pointAt(more);
         EXPECT_TRUE(m->isSubMenuTimerActive());
-        QTest::qWait(300);
-        openEarly = sub->window()->isVisible();
-        QTest::qWait(400);
+        QTest::qWait(250);
+        // Checked only when the wait did not overshoot on a busy machine.
+        if (clock.elapsed() < 450)
+            openEarly = sub->window()->isVisible();
+        while (!sub->window()->isVisible() && clock.elapsed() < 3000)
+            QTest::qWait(5);
         openLate = sub->window()->isVisible();
+        openedAfterMs = clock.elapsed();
         subPos = sub->window()->geometry().topLeft();
         QTest::mouseClick(sub->FindItem(22), Qt::LeftButton);
     });
     EXPECT_FALSE(openEarly);
     EXPECT_TRUE(openLate);
+    EXPECT_GE(openedAfterMs, 500);
     EXPECT_EQ(r, 22);
     EXPECT_EQ(subPos.x(), m->window()->geometry().right() + 1); // beside the parent menu
     EXPECT_EQ(owner->popupNotices, std::vector<int>{2});
@@ -301,12 +310,15 @@ TEST_F(MenuRun, LeavingTheItemEarlyCancelsTheSubMenu) {
     bool opened = true;
     const int r = trackAt(*m, kBesideOwner, [&] {
         SMenuEx2Item* more = m->root()->items()[2];
+        QElapsedTimer clock;
+        clock.start();
         pointAt(more);
-        QTest::qWait(200);
+        QTest::qWait(150);
+        const bool early = clock.elapsed() < 450; // the pointer leaves before the delay is over
         pointAt(m->FindItem(1));
         EXPECT_FALSE(m->isSubMenuTimerActive());
-        QTest::qWait(500);
-        opened = sub->window()->isVisible();
+        QTest::qWait(600);
+        opened = early && sub->window()->isVisible();
         QTest::keyClick(owner.get(), Qt::Key_Escape);
     });
     EXPECT_FALSE(opened);
