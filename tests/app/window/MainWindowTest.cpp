@@ -110,15 +110,15 @@ TEST_P(MousePicks, StoreTheMouseCodeInTheButtonsByteAndShowItsText) {
     EXPECT_EQ(changed, 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(MainWindow, MousePicks,
-                         ::testing::Values(MousePick{"btn_xbox", "btn_xbox_key_A", ConsoleId::XBOX, 19, 3,
-                                                     0xA1, DisplayText::Rclick},
-                                           MousePick{"btn_ps4", "btn_ps4_key_SHARE", ConsoleId::PS4, 26, 2,
-                                                     0xA0, DisplayText::Lclick},
-                                           MousePick{"btn_switch", "btn_switch_key_CAPTURE",
-                                                     ConsoleId::SWITCH, 26, 4, 0xA2, DisplayText::Mclick},
-                                           MousePick{"btn_ps3", "btn_ps3_key_lxhih_L", ConsoleId::PS3, 1, 2,
-                                                     0xA0, DisplayText::Lclick}));
+INSTANTIATE_TEST_SUITE_P(
+    MainWindow, MousePicks,
+    ::testing::Values(
+        MousePick{"btn_xbox", "btn_xbox_key_A", ConsoleId::XBOX, 19, 3, 0xA1, DisplayText::Rclick},
+        MousePick{"btn_ps4", "btn_ps4_key_SHARE", ConsoleId::PS4, 26, 2, 0xA0, DisplayText::Lclick},
+        MousePick{"btn_switch", "btn_switch_key_CAPTURE", ConsoleId::SWITCH, 26, 4, 0xA2,
+                  DisplayText::Mclick},
+        MousePick{"btn_ps3", "btn_ps3_key_lxhih_L", ConsoleId::PS3, 1, 2, 0xA0, DisplayText::Lclick}),
+    [](const ::testing::TestParamInfo<MousePick>& info) { return std::string(info.param.box); });
 
 TEST(MainWindow, CancelledKeyboardOrDismissedMenuLeavesTheCellAsItWas) {
     WindowFixture f(QStringList{QStringLiteral("--no-adapter")});
@@ -268,9 +268,13 @@ TEST(MainWindow, AdapterPluggedInWhileRunningIsReadBackInBlockOrder) {
     EXPECT_EQ(f.block.record(ConsoleId::SWITCH)[22], 0x06);
     // The requests went out in block order.
     std::vector<int> requested;
-    for (const auto& r : f.sim().outputReports())
-        if (r.bytes.size() > 4 && r.bytes[1] == 0x31)
-            requested.push_back(r.bytes[4]);
+    waitUntil([&] {
+        requested.clear();
+        for (const auto& r : f.sim().outputReports())
+            if (r.bytes.size() > 4 && r.bytes[1] == 0x31)
+                requested.push_back(r.bytes[4]);
+        return requested.size() >= 4;
+    });
     ASSERT_GE(requested.size(), 4u);
     EXPECT_EQ(std::vector<int>(requested.end() - 4, requested.end()), (std::vector<int>{1, 2, 4, 3}));
 }
