@@ -227,6 +227,11 @@ TEST_F(CtlSim, ListAndReadExplainAPermissionProblem) {
         r.out.contains(QStringLiteral("sudo udevadm control --reload-rules && sudo udevadm trigger")));
     EXPECT_TRUE(r.out.contains(QStringLiteral("replug")));
 
+    r = runCtl({QStringLiteral("list"), QStringLiteral("--json")});
+    EXPECT_EQ(r.code, kExitNoAccess);
+    EXPECT_TRUE(r.out.contains(QStringLiteral("\"open\": \"permission-denied\""))) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains(QStringLiteral("sudo udevadm control --reload-rules")));
+
     r = runCtl({QStringLiteral("read"), QStringLiteral("-o"), path("x.kvf")});
     EXPECT_EQ(r.code, kExitNoAccess);
     EXPECT_TRUE(r.err.contains(QStringLiteral("udevadm"))) << r.err.toStdString();

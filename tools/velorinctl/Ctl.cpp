@@ -266,8 +266,8 @@ int preparePlatform(Context& ctx) {
               : !fromEnv.isEmpty()   ? fromEnv
                                      : QString::fromStdString(hid::sim::defaultBusDir());
     if (!QFileInfo(ctx.bus).isDir()) {
-        ctx.err << "velorinctl: no simulator bus at " << ctx.bus << "\n  start one: velorin-sim --bus "
-                << ctx.bus << " &\n";
+        ctx.err << "velorinctl: no simulator bus at " << ctx.bus
+                << "\n  start one in another terminal: velorin-sim --bus " << ctx.bus << '\n';
         return kExitNoAdapter;
     }
     hid::setPlatform(hid::makeSimPlatform(ctx.bus.toStdString()));
@@ -461,6 +461,8 @@ int cmdList(Context& ctx) {
                           {"adapter", isAdapter}};
             if (isAdapter)
                 o.insert(QStringLiteral("open"), openText);
+            if (isAdapter && openError == hid::OpenError::PermissionDenied)
+                o.insert(QStringLiteral("fix"), permissionFix(ctx, info.path).simplified());
             else
                 o.insert(QStringLiteral("reason"), QString::fromStdString(whyNot));
             jsonInterfaces.append(o);
