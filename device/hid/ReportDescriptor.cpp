@@ -35,9 +35,9 @@ struct Globals {
     uint32_t reportId = 0;
 };
 
-// Bits per report ID for the three report kinds of one top-level collection.
+// Bits per report ID for the three report kinds of the top-level collection being read. Top-level
+// collections follow one another, so one table serves them all and is cleared between them.
 struct CollectionBits {
-    CollectionCaps caps;
     std::array<std::array<uint64_t, 256>, 3> bits{};
     std::array<std::bitset<256>, 3> present{};
 };
@@ -45,6 +45,24 @@ struct CollectionBits {
 uint16_t lengthFromBits(uint64_t bits) {
     const uint64_t bytes = (bits + 7) / 8 + 1; // the report-ID byte always counts
     return static_cast<uint16_t>(std::min<uint64_t>(bytes, std::numeric_limits<uint16_t>::max()));
+}
+
+// Turns the table into the collection's report lengths and clears it for the next collection.
+void finish(CollectionBits& c, CollectionCaps& caps) {
+    uint16_t* lengths[3] = {&caps.inputReportLength, &caps.outputReportLength, &caps.featureReportLength};
+    for (std::size_t kind = 0; kind < 3; ++kind) {
+        uint64_t maxBits = 0;
+        bool any = false;
+        for (std::size_t id = 0; id < 256; ++id) {
+            if (c.present[kind].test(id)) {
+                any = true;
+                maxBits = std::max(maxBits, c.bits[kind][id]);
+                c.bits[kind][id] = 0;
+            }
+        }
+        *lengths[kind] = any ? lengthFromBits(maxBits) : 0;
+        c.present[kind].reset();
+    }
 }
 
 } // namespace
@@ -63,7 +81,8 @@ DescriptorCaps parseReportDescriptor(std::span<const uint8_t> d) {
     bool usageExtended = false;
     uint32_t usage = 0;
     std::size_t depth = 0;
-    std::vector<CollectionBits> tlcs;
+    CollectionBits current;
+    std::vector<CollectionCaps>& tlcs = result.collections;
     auto fail = [&result](const char* why) {
         result.collections.clear();
         result.error = why;
@@ -142,13 +161,13 @@ DescriptorCaps parseReportDescriptor(std::span<const uint8_t> d) {
                 if (depth == 0) {
                     if (tlcs.size() >= kMaxTopLevelCollections)
                         return fail("too many top-level collections");
-                    CollectionBits& c = tlcs.emplace_back();
+                    CollectionCaps& c = tlcs.emplace_back();
                     // A usage without its own page takes the page current at the main item.
                     const uint32_t page = usageExtended ? (usage >> 16) : g.usagePage;
-                    c.caps.usagePage = static_cast<uint16_t>(page);
-                    c.caps.usage = static_cast<uint16_t>(haveUsage ? usage : 0);
+                    c.usagePage = static_cast<uint16_t>(page);
+                    c.usage = static_cast<uint16_t>(haveUsage ? usage : 0);
                 }
-                CollectionCaps& caps = tlcs.back().caps;
+                CollectionCaps& caps = tlcs.back();
                 if (caps.linkCollectionNodes < std::numeric_limits<uint16_t>::max())
                     ++caps.linkCollectionNodes;
                 ++depth;
@@ -157,7 +176,8 @@ DescriptorCaps parseReportDescriptor(std::span<const uint8_t> d) {
             case kTagEndCollection:
                 if (depth == 0)
                     return fail("end collection without collection");
-                --depth;
+                if (--depth == 0)
+                    finish(current, tlcs.back());
                 break;
             case kTagInput:
             case kTagOutput:
@@ -165,7 +185,7 @@ DescriptorCaps parseReportDescriptor(std::span<const uint8_t> d) {
                 if (depth == 0)
                     return fail("report item outside any collection");
                 const int kind = tag == kTagInput ? 0 : tag == kTagOutput ? 1 : 2;
-                CollectionBits& c = tlcs.back();
+                CollectionBits& c = current;
                 // Saturate far above any representable length, so no sum can wrap.
                 constexpr uint64_t kCap = uint64_t{1} << 40;
                 const uint64_t add =
@@ -189,24 +209,8 @@ DescriptorCaps parseReportDescriptor(std::span<const uint8_t> d) {
     }
     // Collections still open at the end are closed there: descriptors of shipping devices omit the
     // final End Collection items and are still taken by the common desktop HID parsers.
-
-    result.collections.reserve(tlcs.size());
-    for (CollectionBits& c : tlcs) {
-        uint16_t* lengths[3] = {&c.caps.inputReportLength, &c.caps.outputReportLength,
-                                &c.caps.featureReportLength};
-        for (int kind = 0; kind < 3; ++kind) {
-            uint64_t maxBits = 0;
-            bool any = false;
-            for (std::size_t id = 0; id < 256; ++id) {
-                if (c.present[kind].test(id)) {
-                    any = true;
-                    maxBits = std::max(maxBits, c.bits[kind][id]);
-                }
-            }
-            *lengths[kind] = any ? lengthFromBits(maxBits) : 0;
-        }
-        result.collections.push_back(c.caps);
-    }
+    if (depth != 0)
+        finish(current, tlcs.back());
     return result;
 }
 
