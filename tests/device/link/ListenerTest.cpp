@@ -89,6 +89,9 @@ TEST_F(Listener, KeepsOnlyMarkedReportsAndNotifiesAfterEveryRead) {
     bus->sendInput(kAdapter, test::padReport({0x01, 0x02, 0x03}));
     ASSERT_TRUE(pumpUntil([&] { return owner->updates == before + 1; }));
     EXPECT_EQ(joyData().get(), JoyState{});
+    // The notice comes after the handle was closed; a report sent before the next pass opens the
+    // adapter again would reach no handle.
+    ASSERT_TRUE(pumpUntil([&] { return bus->openHandles() == 1; }));
 
     bus->sendInput(kAdapter,
                    test::padReport({0xA1, 0xC4, 0x80, 0x80, 0x80, 0x80, 0, 0, 0x01, 0, 0, 0, 0xEE}));
