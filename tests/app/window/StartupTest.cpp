@@ -146,6 +146,11 @@ public:
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir);
         env.insert(QStringLiteral("VELORIN_SIM_BUS"), busDir);
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        // The program under a sanitizer build: the same allowances as the tests themselves.
+        env.insert(QStringLiteral("LSAN_OPTIONS"),
+                   QStringLiteral("suppressions=") + supp(u"leak:libfontconfig.so\nleak:libdbus-1.so\n"));
+        env.insert(QStringLiteral("TSAN_OPTIONS"), QStringLiteral("die_after_fork=0:suppressions=") +
+                                                       supp(u"race:libQt6Core.so\nrace:libQt6Gui.so\n"));
         process_.setProcessEnvironment(env);
         process_.setProgram(QStringLiteral(VELORIN_APP_PATH));
         process_.setProcessChannelMode(QProcess::MergedChannels);
@@ -168,9 +173,19 @@ public:
         return process_.exitStatus() == QProcess::NormalExit ? process_.exitCode() : -2;
     }
     bool running() const { return process_.state() == QProcess::Running; }
+    // Writes a suppression file for the child and returns its path.
+    QString supp(QStringView lines) {
+        const QString path = dir_.filePath(QString::number(++files_) + QStringLiteral(".supp"));
+        QFile f(path);
+        if (f.open(QIODevice::WriteOnly))
+            f.write(lines.toUtf8());
+        return path;
+    }
     QString output() { return QString::fromUtf8(process_.readAll()); }
 
 private:
+    QTemporaryDir dir_;
+    int files_ = 0;
     QProcess process_;
 };
 
