@@ -173,6 +173,7 @@ public:
         return process_.exitStatus() == QProcess::NormalExit ? process_.exitCode() : -2;
     }
     bool running() const { return process_.state() == QProcess::Running; }
+    qint64 pid() const { return process_.processId(); }
     // Writes a suppression file for the child and returns its path.
     QString supp(QStringView lines) {
         const QString path = dir_.filePath(QString::number(++files_) + QStringLiteral(".supp"));
@@ -217,6 +218,9 @@ protected:
 
 TEST_F(SingleInstanceProcesses, DashXClosesTheRunningInstance) {
     auto first = startFirst();
+    // Started from elsewhere, it works in the folder of its executable.
+    EXPECT_EQ(QFileInfo(QStringLiteral("/proc/%1/cwd").arg(first->pid())).canonicalFilePath(),
+              QFileInfo(QStringLiteral(VELORIN_APP_PATH)).canonicalPath());
     auto closer = program();
     closer->start({"-x"});
     EXPECT_EQ(closer->finish(10000), 0);
