@@ -4,6 +4,16 @@
 
 #include <QDeadlineTimer>
 
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 namespace velorin::hid {
 namespace {
 
@@ -27,8 +37,26 @@ SimController::~SimController() {
     stop();
 }
 
-bool SimController::running() const {
-    return process_ && process_->state() != QProcess::NotRunning;
+bool SimController::running() {
+    if (pid_ <= 0)
+        return false;
+    int status = 0;
+    const pid_t r = ::waitpid(pid_, &status, WNOHANG);
+    if (r == 0)
+        return true;
+    exitStatus_ = status;
+    pid_ = -1;
+    return false;
+}
+
+bool SimController::waitForExit(int timeoutMs) {
+    const QDeadlineTimer deadline(timeoutMs);
+    while (running()) {
+        if (deadline.hasExpired())
+            return false;
+        pump(std::min<int>(10, static_cast<int>(std::max<qint64>(1, deadline.remainingTime()))));
+    }
+    return true;
 }
 
 bool SimController::start(const QStringList& args, int timeoutMs) {
@@ -37,15 +65,37 @@ bool SimController::start(const QStringList& args, int timeoutMs) {
         return false;
     partial_.clear();
     answers_.clear();
-    process_ = std::make_unique<QProcess>();
-    process_->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    QStringList all = args;
-    all << QStringLiteral("--bus") << QString::fromStdString(busDir_);
-    process_->start(program_, all);
-    if (!process_->waitForStarted(timeoutMs)) {
-        qCWarning(velorin::lcSoui) << "velorin-sim did not start:" << process_->errorString();
+
+    std::vector<std::string> all{program_.toStdString()};
+    for (const QString& a : args)
+        all.push_back(a.toStdString());
+    all.insert(all.end(), {"--bus", busDir_});
+    std::vector<char*> argv;
+    for (std::string& a : all)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+
+    int pair[2];
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0)
+        return false;
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        // Only async-signal-safe calls between fork and exec.
+        ::dup2(pair[1], STDIN_FILENO);
+        ::dup2(pair[1], STDOUT_FILENO);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    ::close(pair[1]);
+    if (pid < 0) {
+        ::close(pair[0]);
+        qCWarning(velorin::lcSoui) << "velorin-sim could not be started:" << std::strerror(errno);
         return false;
     }
+    pid_ = pid;
+    socket_ = pair[0];
+    ::fcntl(socket_, F_SETFL, ::fcntl(socket_, F_GETFL) | O_NONBLOCK);
+
     const QDeadlineTimer deadline(timeoutMs);
     for (;;) {
         for (qsizetype i = 0; i < answers_.size(); ++i) {
@@ -54,33 +104,52 @@ bool SimController::start(const QStringList& args, int timeoutMs) {
                 return true;
             }
         }
-        if (!running() || deadline.hasExpired() || !pump(static_cast<int>(deadline.remainingTime())))
+        if (!running() || deadline.hasExpired()) {
+            qCWarning(velorin::lcSoui) << "velorin-sim did not become ready";
             return false;
+        }
+        pump(std::min<int>(50, static_cast<int>(std::max<qint64>(1, deadline.remainingTime()))));
     }
 }
 
 void SimController::stop() {
-    if (!process_)
-        return;
-    if (running()) {
-        process_->write("quit\n");
-        process_->closeWriteChannel();
-        if (!process_->waitForFinished(3000)) {
-            process_->kill();
-            process_->waitForFinished(3000);
+    if (pid_ > 0) {
+        static const char quit[] = "quit\n";
+        (void)::send(socket_, quit, sizeof quit - 1, MSG_NOSIGNAL);
+        const QDeadlineTimer deadline(3000);
+        while (running() && !deadline.hasExpired())
+            pump(10);
+        if (pid_ > 0) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, &exitStatus_, 0);
+            pid_ = -1;
         }
     }
     pump(0);
-    process_.reset();
+    if (socket_ >= 0)
+        ::close(socket_);
+    socket_ = -1;
 }
 
 bool SimController::pump(int timeoutMs) {
-    if (!process_)
+    if (socket_ < 0)
         return false;
-    bool got = process_->bytesAvailable() > 0;
-    if (!got && timeoutMs > 0)
-        got = process_->waitForReadyRead(timeoutMs);
-    partial_ += process_->readAllStandardOutput();
+    if (timeoutMs > 0) {
+        pollfd p{socket_, POLLIN, 0};
+        while (::poll(&p, 1, timeoutMs) < 0 && errno == EINTR) {
+        }
+    }
+    bool got = false;
+    char buf[4096];
+    for (;;) {
+        const ssize_t n = ::recv(socket_, buf, sizeof buf, MSG_DONTWAIT);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        got = true;
+        partial_.append(buf, n);
+    }
     for (qsizetype nl; (nl = partial_.indexOf('\n')) >= 0;) {
         takeLine(QString::fromUtf8(partial_.left(nl)));
         partial_.remove(0, nl + 1);
@@ -107,8 +176,9 @@ bool SimController::command(const QString& line, QStringList* lines, int timeout
         return false;
     pump(0);
     answers_.clear();
-    process_->write(line.toUtf8() + '\n');
-    process_->waitForBytesWritten(timeoutMs);
+    const QByteArray text = line.toUtf8() + '\n';
+    if (::send(socket_, text.constData(), static_cast<std::size_t>(text.size()), MSG_NOSIGNAL) != text.size())
+        return false;
     const QDeadlineTimer deadline(timeoutMs);
     for (;;) {
         while (!answers_.isEmpty()) {

@@ -8,12 +8,11 @@
 //   sim.waitForOutputReports(5, 2000);
 //   auto reports = sim.outputReports();            // exact bytes of every output report received
 //
-// Not thread-safe: use one controller from one thread. QCoreApplication is not required.
+// Not thread-safe: use one controller from one thread. No event loop is needed.
 #pragma once
 
 #include "device/hid/HidPlatform.h"
 
-#include <QProcess>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -21,6 +20,7 @@
 #include <array>
 #include <memory>
 #include <optional>
+#include <sys/types.h>
 #include <vector>
 
 namespace velorin::hid {
@@ -43,11 +43,11 @@ public:
     // Starts the sim with `args` (e.g. "--no-adapter", "--flash", f) plus its own --bus, and waits
     // for its "ready" line. False when it did not come up within `timeoutMs`.
     bool start(const QStringList& args = {}, int timeoutMs = 10000);
-    bool running() const;
+    bool running();
     // The sim's process id (0 when not running), e.g. to send it a signal.
-    qint64 processId() const { return process_ ? process_->processId() : 0; }
+    qint64 processId() const { return pid_ > 0 ? pid_ : 0; }
     // Waits until the sim process has ended by itself.
-    bool waitForExit(int timeoutMs = 5000) { return !process_ || process_->waitForFinished(timeoutMs); }
+    bool waitForExit(int timeoutMs = 5000);
     // Stops the sim ("quit", then kill); the bus directory stays for a later start().
     void stop();
 
@@ -78,7 +78,11 @@ private:
     QString program_;
     QTemporaryDir dir_;
     std::string busDir_;
-    std::unique_ptr<QProcess> process_;
+    // The child is started with plain fork and exec (thread checkers follow those) and talks
+    // over one socket pair, which also keeps a write to a dead sim from raising SIGPIPE.
+    pid_t pid_ = -1;
+    int socket_ = -1;
+    int exitStatus_ = 0;
     QByteArray partial_;
     QStringList answers_; // lines that are not output-report logs, in order
     std::vector<OutputReportLog> outputs_;

@@ -1,6 +1,6 @@
 // The link against the simulated adapter process, checking the bytes it logs.
-#include "SimProcess.h"
 #include "TestSupport.h"
+#include "device/hid/SimController.h"
 
 #include "device/Discovery.h"
 #include "device/HidInputWnd.h"
@@ -42,7 +42,7 @@ class SimLink : public ::testing::Test {
 protected:
     void SetUp() override {
         test::ensureCoreApp();
-        sim = std::make_unique<test::SimProcess>(VELORIN_SIM_PATH);
+        sim = std::make_unique<hid::SimController>(QStringLiteral(VELORIN_SIM_PATH));
         ASSERT_TRUE(sim->start(startArgs()));
         hid::setPlatform(sim->makePlatform());
         adapterPath().clear();
@@ -57,9 +57,11 @@ protected:
         adapterPath().clear();
         sim.reset();
     }
-    virtual std::vector<std::string> startArgs() const { return {}; }
+    virtual QStringList startArgs() const { return {}; }
 
-    std::vector<test::SimProcess::OutputReport> reportsAfter(std::size_t count, int settleMs = 150) {
+    bool command(const std::string& line) { return sim->command(QString::fromStdString(line)); }
+
+    std::vector<hid::SimController::OutputReportLog> reportsAfter(std::size_t count, int settleMs = 150) {
         EXPECT_TRUE(sim->waitForOutputReports(count, 3000));
         pumpFor(settleMs); // anything beyond `count` would show up here
         return sim->outputReports();
@@ -69,7 +71,7 @@ protected:
     // adapter reaches nobody.
     bool padUntilTaken(const std::string& hex, uint8_t byte8) {
         for (int i = 0; i < 60; ++i) {
-            if (!sim->command("pad " + hex))
+            if (!command("pad " + hex))
                 return false;
             if (pumpUntil([&] { return joyData().get()[8] == byte8; }, 50))
                 return true;
@@ -82,7 +84,7 @@ protected:
         listener = std::make_unique<CHidInputWnd>(owner.get());
     }
 
-    std::unique_ptr<test::SimProcess> sim;
+    std::unique_ptr<hid::SimController> sim;
     std::unique_ptr<NoticeCounter> owner;
     std::unique_ptr<CHidInputWnd> listener;
 };
@@ -132,7 +134,7 @@ TEST_F(SimLink, RefusedWriteForEachConsole) {
         {"xbox", ConsoleId::XBOX, "Write Xbox workModeData error"},
     };
     for (const auto& c : cases) {
-        ASSERT_TRUE(sim->command(std::string("refuse ") + c.word + " on"));
+        ASSERT_TRUE(command(std::string("refuse ") + c.word + " on"));
         sim->clearOutputReports();
         const auto storedBefore = sim->dump();
         WorkModeBlock block = patternBlock();
@@ -160,14 +162,14 @@ TEST_F(SimLink, RefusedWriteForEachConsole) {
                 EXPECT_EQ((*stored)[i], (*storedBefore)[i]) << c.text << ": the adapter keeps record " << i;
             }
         }
-        ASSERT_TRUE(sim->command(std::string("refuse ") + c.word + " off"));
+        ASSERT_TRUE(command(std::string("refuse ") + c.word + " off"));
     }
 }
 
 TEST_F(SimLink, ReadBackWithTheSwitchReplyMissing) {
     WorkModeBlock seed = patternBlock();
     ASSERT_EQ(ApplyToAdapter(seed).status, ApplyStatus::Success);
-    ASSERT_TRUE(sim->command("drop switch on"));
+    ASSERT_TRUE(command("drop switch on"));
     sim->clearOutputReports();
 
     WorkModeBlock block; // all zero
@@ -189,7 +191,7 @@ TEST_F(SimLink, ReadBackWithTheSwitchReplyMissing) {
 }
 
 TEST_F(SimLink, ReadBackEndsAtARefusedRequest) {
-    ASSERT_TRUE(sim->command("refuse ps4 on"));
+    ASSERT_TRUE(command("refuse ps4 on"));
     WorkModeBlock block = patternBlock();
     const WorkModeBlock before = block;
     const auto stored = sim->dump();
@@ -204,12 +206,12 @@ TEST_F(SimLink, PadReportsBetweenRequestAndReplyAreNotRecords) {
     WorkModeBlock seed = patternBlock();
     ASSERT_EQ(ApplyToAdapter(seed).status, ApplyStatus::Success);
     for (const char* word : {"ps3", "ps4", "switch", "xbox"})
-        ASSERT_TRUE(sim->command(std::string("delay ") + word + " 40"));
-    ASSERT_TRUE(sim->command("demo 500"));
+        ASSERT_TRUE(command(std::string("delay ") + word + " 40"));
+    ASSERT_TRUE(command("demo 500"));
     pumpFor(50);
     WorkModeBlock block;
     EXPECT_EQ(ReadBackFromAdapter(block).size(), 4u);
-    ASSERT_TRUE(sim->command("demo off"));
+    ASSERT_TRUE(command("demo off"));
     EXPECT_EQ(block, seed);
 }
 
@@ -225,21 +227,21 @@ TEST_F(SimLink, ModeSelectsAtTheNextOpenWhilePending) {
 
     // Later passes (driven by pad reports) send none.
     for (int i = 0; i < 3; ++i)
-        ASSERT_TRUE(sim->command("pad 80 80 80 80 00 00 01"));
+        ASSERT_TRUE(command("pad 80 80 80 80 00 00 01"));
     ASSERT_TRUE(pumpUntil([&] { return joyData().get()[8] == 0x01; }));
     pumpFor(200);
     EXPECT_EQ(sim->outputReports().size(), 5u);
 
     // All five refused: still pending, and five again at the next opening.
-    ASSERT_TRUE(sim->command("refuse xbox on"));
+    ASSERT_TRUE(command("refuse xbox on"));
     sim->clearOutputReports();
     modeSelectPending().store(1);
-    ASSERT_TRUE(sim->command("pad 80 80 80 80 00 00 02"));
+    ASSERT_TRUE(command("pad 80 80 80 80 00 00 02"));
     out = reportsAfter(5, 200);
     ASSERT_EQ(out.size(), 5u);
     EXPECT_FALSE(out[0].accepted);
     EXPECT_EQ(modeSelectPending().load(), 1);
-    ASSERT_TRUE(sim->command("pad 80 80 80 80 00 00 04"));
+    ASSERT_TRUE(command("pad 80 80 80 80 00 00 04"));
     EXPECT_EQ(reportsAfter(10, 200).size(), 10u);
     EXPECT_EQ(modeSelectPending().load(), 1);
 }
@@ -261,7 +263,7 @@ TEST_F(SimLink, LiveStateReachesJoyData) {
 
 class SimLinkNoAdapter : public SimLink {
 protected:
-    std::vector<std::string> startArgs() const override { return {"--no-adapter"}; }
+    QStringList startArgs() const override { return {QStringLiteral("--no-adapter")}; }
 };
 
 TEST_F(SimLinkNoAdapter, ApplyAndReadBackWithoutAdapter) {
@@ -285,7 +287,7 @@ TEST_F(SimLinkNoAdapter, StartPostsOneNoticeThenOthersArriveAndTheAdapterComesAn
     WorkModeBlock block;
     std::vector<ConsoleId> replaced;
     owner->onArrival = [&] { replaced = ReadBackFromAdapter(block); };
-    ASSERT_TRUE(sim->command("plug adapter adapter"));
+    ASSERT_TRUE(command("plug adapter adapter"));
     ASSERT_TRUE(pumpUntil([&] { return owner->arrivals >= 1; }));
     EXPECT_EQ(adapterPath().get(), sim->path("adapter"));
     EXPECT_EQ(replaced.size(), 4u);
@@ -294,18 +296,18 @@ TEST_F(SimLinkNoAdapter, StartPostsOneNoticeThenOthersArriveAndTheAdapterComesAn
     // Another device arrives: scan and read-back again, path unchanged; it goes: nothing changes.
     replaced.clear();
     const int arrivals = owner->arrivals;
-    ASSERT_TRUE(sim->command("plug keyboard kb"));
+    ASSERT_TRUE(command("plug keyboard kb"));
     ASSERT_TRUE(pumpUntil([&] { return owner->arrivals > arrivals; }));
     EXPECT_EQ(adapterPath().get(), sim->path("adapter"));
     EXPECT_EQ(replaced.size(), 4u);
     ASSERT_TRUE(padUntilTaken("80 80 80 80 00 00 02", 0x02));
-    ASSERT_TRUE(sim->command("unplug kb"));
+    ASSERT_TRUE(command("unplug kb"));
     pumpFor(300);
     EXPECT_EQ(adapterPath().get(), sim->path("adapter"));
     EXPECT_EQ(joyData().get()[8], 0x02);
 
     // Unplug: path and state cleared, one more notice, then quiet.
-    ASSERT_TRUE(sim->command("unplug adapter"));
+    ASSERT_TRUE(command("unplug adapter"));
     ASSERT_TRUE(pumpUntil([&] { return adapterPath().get().empty() && adapterSeen().load() == 0; }));
     EXPECT_EQ(joyData().get(), JoyState{});
     pumpFor(100);
@@ -315,7 +317,7 @@ TEST_F(SimLinkNoAdapter, StartPostsOneNoticeThenOthersArriveAndTheAdapterComesAn
 
     // Replug: found again and read back, live state resumes.
     const int before = owner->arrivals;
-    ASSERT_TRUE(sim->command("plug adapter adapter"));
+    ASSERT_TRUE(command("plug adapter adapter"));
     ASSERT_TRUE(pumpUntil([&] { return owner->arrivals > before && adapterSeen().load() == 1; }));
     EXPECT_EQ(adapterPath().get(), sim->path("adapter"));
     ASSERT_TRUE(padUntilTaken("80 80 80 80 00 00 08", 0x08));
