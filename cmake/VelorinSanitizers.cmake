@@ -10,3 +10,13 @@ elseif(VELORIN_SANITIZE STREQUAL "thread")
 elseif(NOT VELORIN_SANITIZE STREQUAL "")
     message(FATAL_ERROR "VELORIN_SANITIZE must be empty, 'address' or 'thread'")
 endif()
+
+# Fuzzing builds instrument every library for coverage, so libFuzzer explores the parsers
+# themselves and not only the harnesses.
+if(VELORIN_FUZZ)
+    if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+        message(FATAL_ERROR "VELORIN_FUZZ needs clang (use the 'fuzz' preset)")
+    endif()
+    add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+    add_link_options(-fsanitize=address,undefined)
+endif()

@@ -37,11 +37,3 @@ QImage solidImage(QSize size, QColor color) {
 }
 
 } // namespace velorin::ui::test
-
-#if defined(VELORIN_SANITIZER_BUILD)
-// The suite's own leak suppressions, so that it passes however it is started: fontconfig keeps caches
-// that it never frees.
-extern "C" const char* __lsan_default_suppressions() {
-    return "leak:libfontconfig.so\nleak:libdbus-1.so\n";
-}
-#endif

@@ -1,7 +1,9 @@
-// Sanitizer settings built into the window tests, so they hold however the tests are started.
-// Qt's image conversion and thread pool live in uninstrumented libraries, fontconfig keeps caches
-// for the life of the process, and QProcess forks after Qt has started its own threads (the child
-// execs at once).
+// Sanitizer settings built into every test program, so they hold however a test is started
+// (ctest, the binary directly, a debugger). They only matter in sanitizer builds.
+//
+// fontconfig and D-Bus keep process-lifetime caches they never free; Qt's own synchronisation
+// and its image-conversion thread pool live in uninstrumented libraries that ThreadSanitizer
+// cannot see into; tests fork children that exec at once.
 
 extern "C" {
 
