@@ -17,9 +17,12 @@
 #include <QSocketNotifier>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <csignal>
+#include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -204,6 +207,28 @@ private:
     std::unique_ptr<QSocketNotifier> notifier_;
 };
 
+// For the start-up benchmark: with VELORIN_REPORT_FIRST_FRAME set, the program prints
+// "first-frame <CLOCK_MONOTONIC ns>" on standard output once the main window's first paint is done.
+class FirstFrameReporter final : public QObject {
+public:
+    explicit FirstFrameReporter(QWidget* window) : QObject(window) { window->installEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            watched->removeEventFilter(this);
+            QTimer::singleShot(0, this, [] {
+                timespec now{};
+                ::clock_gettime(CLOCK_MONOTONIC, &now);
+                std::printf("first-frame %lld\n",
+                            static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec);
+                std::fflush(stdout);
+            });
+        }
+        return false;
+    }
+};
+
 } // namespace
 
 int runVelorin(int argc, char** argv) {
@@ -241,6 +266,8 @@ int runVelorin(int argc, char** argv) {
         QObject::connect(&dlg, &CMainDlg::closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
         dlg.OnInitDialog();
         dlg.centerOnWorkArea();
+        if (!qEnvironmentVariableIsEmpty("VELORIN_REPORT_FIRST_FRAME"))
+            new FirstFrameReporter(&dlg); // owned by the window
         dlg.show();
         result = QApplication::exec();
         // Teardown: the reader first, then the window, the toolkit and the simulated adapter.
