@@ -129,7 +129,9 @@ void CConsoleHandler::ShowKeystatus() {
         if (device::lampOn(state, button)) {
             if (lampWnd->isHidden())
                 lampWnd->setVisibleNow(true);
-        } else {
+        } else if (!lampWnd->isHidden()) {
+            // Hiding a lamp that is already dark and redrawing its area changes no pixel; at a
+            // thousand pad reports per second those redraws were most of the program's CPU.
             lampWnd->setVisibleNow(false);
         }
     }
