@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 using namespace velorin;
 using namespace velorin::app;
 using namespace velorin::app::test;
@@ -92,6 +94,11 @@ struct MousePick {
     uint8_t code;
     DisplayText shown;
 };
+
+// Keeps test names readable (the parameter is named by its box).
+void PrintTo(const MousePick& p, std::ostream* out) {
+    *out << p.box;
+}
 
 class MousePicks : public ::testing::TestWithParam<MousePick> {};
 
