@@ -31,36 +31,46 @@ QSize parseSize(const char* text) {
 } // namespace
 
 void ImageFrameSkin::draw(QPainter& painter, const QRect& rect, int) const {
-    if (!image_.isNull() && rect.isValid())
-        painter.drawImage(QRectF(rect), image_, QRectF(image_.rect()));
+    if (!rect.isValid())
+        return;
+    const QImage& image = image_.get();
+    if (!image.isNull())
+        painter.drawImage(QRectF(rect), image, QRectF(image.rect()));
 }
 
 QSize ImageFrameSkin::naturalSize() const {
-    return logicalSize(image_, 1, 1);
+    return logicalSize(image_.get(), 1, 1);
 }
 
 ImageListSkin::ImageListSkin(QImage image, int states, bool vertical)
+    : ImageListSkin(SkinImage(std::move(image)), states, vertical) {}
+
+ImageListSkin::ImageListSkin(SkinImage image, int states, bool vertical)
     : image_(std::move(image)), states_(std::clamp(states, 1, 64)), vertical_(vertical) {}
 
 void ImageListSkin::draw(QPainter& painter, const QRect& rect, int state) const {
-    if (image_.isNull() || !rect.isValid())
+    if (!rect.isValid())
+        return;
+    const QImage& image = image_.get();
+    if (image.isNull())
         return;
     const int s = effectiveState(state);
     QRect source;
     if (vertical_) {
-        const int h = image_.height() / states_;
-        source = QRect(0, s * h, image_.width(), h);
+        const int h = image.height() / states_;
+        source = QRect(0, s * h, image.width(), h);
     } else {
-        const int w = image_.width() / states_;
-        source = QRect(s * w, 0, w, image_.height());
+        const int w = image.width() / states_;
+        source = QRect(s * w, 0, w, image.height());
     }
     if (source.isEmpty())
         return;
-    painter.drawImage(QRectF(rect), image_, QRectF(source));
+    painter.drawImage(QRectF(rect), image, QRectF(source));
 }
 
 QSize ImageListSkin::naturalSize() const {
-    return vertical_ ? logicalSize(image_, 1, states_) : logicalSize(image_, states_, 1);
+    const QImage& image = image_.get();
+    return vertical_ ? logicalSize(image, 1, states_) : logicalSize(image, states_, 1);
 }
 
 void ColorRectSkin::draw(QPainter& painter, const QRect& rect, int state) const {
@@ -151,9 +161,19 @@ int SkinPool::loadTable(const QByteArray& xml, const ImageSource& images) {
         std::shared_ptr<Skin> skin;
         if (kind == u"imgframe" || kind == u"imglist") {
             const QString src = QString::fromUtf8(node.attribute("src").as_string());
-            QImage image = images ? images(src) : QImage();
-            if (image.isNull())
+            // Decoded when the skin is first drawn or measured.
+            SkinImage image;
+            if (images) {
+                image = SkinImage(std::function<QImage()>([images, src, name] {
+                    QImage decoded = images(src);
+                    if (decoded.isNull())
+                        qCWarning(lcSoui) << "skin" << name << "has no image" << src;
+                    return decoded;
+                }));
+            } else {
                 qCWarning(lcSoui) << "skin" << name << "has no image" << src;
+                image = SkinImage(QImage());
+            }
             if (kind == u"imgframe") {
                 skin = std::make_shared<ImageFrameSkin>(std::move(image));
             } else {

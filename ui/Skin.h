@@ -35,30 +35,55 @@ public:
     int effectiveState(int state) const { return state >= 0 && state < states() ? state : 0; }
 };
 
+// The picture of a skin, either given or decoded on first use: the pictures of pages that are
+// never shown cost neither the decoding nor the memory. Used on the UI thread only.
+class SkinImage {
+public:
+    SkinImage() = default;
+    explicit SkinImage(QImage image) : image_(std::move(image)), loaded_(true) {}
+    explicit SkinImage(std::function<QImage()> load) : load_(std::move(load)) {}
+    const QImage& get() const {
+        if (!loaded_) {
+            loaded_ = true;
+            if (load_)
+                image_ = load_();
+            load_ = nullptr;
+        }
+        return image_;
+    }
+
+private:
+    mutable std::function<QImage()> load_;
+    mutable QImage image_;
+    mutable bool loaded_ = false;
+};
+
 // One picture stretched over the rectangle.
 class ImageFrameSkin final : public Skin {
 public:
     explicit ImageFrameSkin(QImage image) : image_(std::move(image)) {}
+    explicit ImageFrameSkin(SkinImage image) : image_(std::move(image)) {}
     void draw(QPainter& painter, const QRect& rect, int state) const override;
     int states() const override { return 1; }
     QSize naturalSize() const override;
-    const QImage& image() const { return image_; }
+    const QImage& image() const { return image_.get(); }
 
 private:
-    QImage image_;
+    SkinImage image_;
 };
 
 // N states of equal size side by side (or stacked when vertical).
 class ImageListSkin final : public Skin {
 public:
     ImageListSkin(QImage image, int states, bool vertical = false);
+    ImageListSkin(SkinImage image, int states, bool vertical = false);
     void draw(QPainter& painter, const QRect& rect, int state) const override;
     int states() const override { return states_; }
     QSize naturalSize() const override;
-    const QImage& image() const { return image_; }
+    const QImage& image() const { return image_.get(); }
 
 private:
-    QImage image_;
+    SkinImage image_;
     int states_;
     bool vertical_;
 };
