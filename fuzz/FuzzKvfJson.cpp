@@ -1,0 +1,23 @@
+// Any bytes as a velorinctl JSON import: refused with a message or taken; what was taken survives
+// an export and a second import unchanged.
+#include "tools/velorinctl/KvfJson.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+    const QByteArray json(reinterpret_cast<const char*>(data), qsizetype(size));
+    QString error;
+    const auto block = velorin::ctl::blockFromJson(json, &error);
+    if (!block) {
+        if (error.isEmpty())
+            std::abort();
+        return 0;
+    }
+    QString again;
+    const auto round = velorin::ctl::blockFromJson(velorin::ctl::blockToJson(*block), &again);
+    if (!round || !(*round == *block))
+        std::abort();
+    return 0;
+}
