@@ -42,7 +42,20 @@ void DisplayTexts::loadOverrideFile(const QString& path) {
         doc.load_file(QFile::encodeName(path).constData(), pugi::parse_default, pugi::encoding_auto);
     if (!parsed)
         return;
+    applyOverride(doc);
+}
 
+void DisplayTexts::loadOverrideBuffer(std::span<const char> data) {
+    loaded_ = false;
+    if (static_cast<qint64>(data.size()) > kMaxFileSize)
+        return;
+    pugi::xml_document doc;
+    if (!doc.load_buffer(data.data(), data.size(), pugi::parse_default, pugi::encoding_auto))
+        return;
+    applyOverride(doc);
+}
+
+void DisplayTexts::applyOverride(const pugi::xml_document& doc) {
     loaded_ = true;
     const pugi::xml_node root = doc.child("root");
     for (int i = 0; i < kDisplayTextCount; ++i) {

@@ -6,6 +6,11 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
+
+namespace pugi {
+class xml_document;
+}
 
 namespace velorin {
 
@@ -44,8 +49,12 @@ public:
     // Reads an override file: a missing or malformed file changes nothing but the loaded flag;
     // a well-formed one replaces all eleven texts, with an empty text for every missing entry.
     void loadOverrideFile(const QString& path);
+    // The same for the file's bytes already in memory.
+    void loadOverrideBuffer(std::span<const char> data);
 
 private:
+    void applyOverride(const pugi::xml_document& doc);
+
     std::array<QString, kDisplayTextCount> texts_;
     bool loaded_ = false;
 };

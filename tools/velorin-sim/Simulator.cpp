@@ -505,14 +505,27 @@ void Simulator::readFrom(Interface& in, std::size_t index) {
             in.connections.erase(in.connections.begin() + static_cast<std::ptrdiff_t>(index));
             return;
         }
-        if (buf[0] != hid::sim::kMsgOutput)
+        const std::optional<bool> ok = handlePacket(in, std::span(buf.data(), static_cast<std::size_t>(got)));
+        if (!ok)
             continue; // nothing else travels host -> device
-        const bool ok = onOutputReport(in, std::span(buf.data() + 1, static_cast<std::size_t>(got) - 1));
         // Like a SET_REPORT: the writer learns whether the device took the report.
-        const uint8_t ack[2] = {hid::sim::kMsgAck, static_cast<uint8_t>(ok ? 1 : 0)};
+        const uint8_t ack[2] = {hid::sim::kMsgAck, static_cast<uint8_t>(*ok ? 1 : 0)};
         sendAck(fd, ack);
         return; // one report per wake-up keeps the loop fair between connections
     }
+}
+
+std::optional<bool> Simulator::handlePacket(Interface& in, std::span<const uint8_t> packet) {
+    if (packet.empty() || packet[0] != hid::sim::kMsgOutput)
+        return std::nullopt;
+    return onOutputReport(in, packet.subspan(1));
+}
+
+std::optional<bool> Simulator::handlePacket(const std::string& name, std::span<const uint8_t> packet) {
+    Interface* in = find(name);
+    if (!in)
+        return std::nullopt;
+    return handlePacket(*in, packet);
 }
 
 bool Simulator::onOutputReport(Interface& in, std::span<const uint8_t> report) {

@@ -77,6 +77,10 @@ public:
     int run();
     // One control line; returns false when it asks to quit. Public for tests and fuzzing.
     bool handleLine(const std::string& line);
+    // One packet a host sent on a connection of interface `name`: the acknowledgement it earns
+    // (taken or refused), nothing for a packet that is not an output report or an unknown name.
+    // Public for fuzzing.
+    std::optional<bool> handlePacket(const std::string& name, std::span<const uint8_t> packet);
 
 private:
     struct Connection {
@@ -101,6 +105,7 @@ private:
     Interface* find(const std::string& name);
     void acceptOn(Interface& in);
     void readFrom(Interface& in, std::size_t connIndex);
+    std::optional<bool> handlePacket(Interface& in, std::span<const uint8_t> packet);
     bool onOutputReport(Interface& in, std::span<const uint8_t> report);
     void sendInput(Interface& in, std::span<const uint8_t> report);
     void sendPadToAdapters(std::span<const uint8_t> report);
