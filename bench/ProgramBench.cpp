@@ -6,7 +6,7 @@
 //     at 250 and 1000 per second from the simulator's demo stream.
 // Each program runs with its own runtime directory, so a running Velorin is never disturbed.
 //
-//   bench_program [--runs N] [--cpu-seconds S]
+//   bench_program [--runs N] [--cpu-seconds S] [--velorin PATH]   (PATH: another build to compare)
 #include "BenchTable.h"
 
 #include "device/hid/SimController.h"
@@ -151,13 +151,28 @@ bool startOnce(const Program& program, StartFigures& into) {
     return true;
 }
 
-double cpuPercent(qint64 pid, int seconds) {
+// CPU time of the main (UI) thread of PID in ns.
+long long mainThreadCpuNs(qint64 pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/task/" + std::to_string(pid) + "/schedstat");
+    long long ns = 0;
+    in >> ns;
+    return ns;
+}
+
+struct Cpu {
+    double process = 0; // % of one core, whole process
+    double ui = 0;      // of which the main (UI) thread
+};
+
+Cpu cpuPercent(qint64 pid, int seconds) {
     const long long c0 = processCpuNs(pid);
+    const long long m0 = mainThreadCpuNs(pid);
     const long long t0 = monotonicNs();
     QThread::sleep(static_cast<unsigned long>(seconds));
     const long long c1 = processCpuNs(pid);
-    const long long t1 = monotonicNs();
-    return 100.0 * static_cast<double>(c1 - c0) / static_cast<double>(t1 - t0);
+    const long long m1 = mainThreadCpuNs(pid);
+    const double wall = static_cast<double>(monotonicNs() - t0);
+    return {100.0 * static_cast<double>(c1 - c0) / wall, 100.0 * static_cast<double>(m1 - m0) / wall};
 }
 
 } // namespace
@@ -166,11 +181,14 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     int runs = 7;
     int cpuSeconds = 10;
+    QString velorinPath = QStringLiteral(VELORIN_PATH);
     for (int i = 1; i + 1 < argc; i += 2) {
         if (!std::strcmp(argv[i], "--runs"))
             runs = std::clamp(std::atoi(argv[i + 1]), 1, 100);
         else if (!std::strcmp(argv[i], "--cpu-seconds"))
             cpuSeconds = std::clamp(std::atoi(argv[i + 1]), 1, 600);
+        else if (!std::strcmp(argv[i], "--velorin"))
+            velorinPath = QString::fromLocal8Bit(argv[i + 1]);
     }
 
     hid::SimController sim(QStringLiteral(VELORIN_SIM_PATH));
@@ -180,7 +198,7 @@ int main(int argc, char** argv) {
     }
     const QString bus = QString::fromStdString(sim.busDir());
     const Program bare{QStringLiteral(BARE_WINDOW_PATH), {}, {}};
-    const Program velorin{QStringLiteral(VELORIN_PATH), {}, bus};
+    const Program velorin{velorinPath, {}, bus};
 
     // Start-up and memory: one discarded warm-up run each (file caches), then alternating runs.
     StartFigures b, v, va;
@@ -226,7 +244,7 @@ int main(int argc, char** argv) {
         if (!r.waitForFirstFrame())
             return 1;
         QThread::sleep(1);
-        bareCpu = cpuPercent(r.pid(), cpuSeconds);
+        bareCpu = cpuPercent(r.pid(), cpuSeconds).process;
     }
     std::printf("CPU over %d s, bare window idle: %.3f %% of one core\n", cpuSeconds, bareCpu);
     Running r(velorin);
@@ -249,8 +267,10 @@ int main(int argc, char** argv) {
             return 1;
         }
         QThread::sleep(1); // arrival, read-back and mode selects settle first
-        const double pct = cpuPercent(r.pid(), cpuSeconds);
-        std::printf("%s: velorin %.3f %% of one core over %d s\n", s.name, pct, cpuSeconds);
+        const Cpu cpu = cpuPercent(r.pid(), cpuSeconds);
+        const double pct = cpu.process;
+        std::printf("%s: velorin %.3f %% of one core over %d s (UI thread %.3f %%, other threads %.3f %%)\n",
+                    s.name, pct, cpuSeconds, cpu.ui, pct - cpu.ui);
         const std::string ratio = bareCpu > 0.001 ? fmt("%.1fx", pct / bareCpu) : std::string("-");
         tableRow(s.name, fmt("%.3f %%", pct), fmt("%.3f %%", bareCpu), ratio,
                  s.target > 0 ? fmt("< %.1f %%", s.target) : std::string("-"),
