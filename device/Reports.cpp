@@ -49,7 +49,7 @@ bool WriteWorkMode(hid::HidHandle* handle, RecordSpan record) {
     return handle->setOutputReport(report);
 }
 
-std::optional<workModeData> ReadWorkModeReply(hid::HidHandle* handle) {
+std::optional<workModeData> ReadWorkModeReply(hid::HidHandle* handle, std::optional<ConsoleId> asked) {
     if (!handle)
         return std::nullopt;
     using Clock = std::chrono::steady_clock;
@@ -63,6 +63,8 @@ std::optional<workModeData> ReadWorkModeReply(hid::HidHandle* handle) {
             return std::nullopt;
         if (isPadStateReport(report))
             continue; // a live pad state is no record: wait on for the reply
+        if (const auto named = consoleFromByte(report[1]); asked && named && *named != *asked)
+            continue; // another console's record: a late reply to an earlier request
         workModeData record{};
         std::copy_n(report.begin() + 1, kRecordSize, record.begin());
         return record;

@@ -45,9 +45,12 @@ bool isPadStateReport(std::span<const uint8_t, hid::kInputReportSize> report);
 bool WriteWorkMode(hid::HidHandle* handle, RecordSpan record);
 
 // Waits at most 100 ms for the reply to a record request on `handle` and returns its bytes 1-27.
-// Live pad-state reports that come first are skipped within the same 100 ms. Fails at once
-// without a handle.
-std::optional<workModeData> ReadWorkModeReply(hid::HidHandle* handle);
+// Live pad-state reports that come first are skipped within the same 100 ms. With `asked`, so is
+// a reply that names another console in its byte 0 (a late reply to an earlier request; a record
+// always carries its own console's id, so only a stale one can do that). Fails at once without a
+// handle.
+std::optional<workModeData> ReadWorkModeReply(hid::HidHandle* handle,
+                                              std::optional<ConsoleId> asked = std::nullopt);
 
 // Short commands: each runs its own scan, opens its own handle, sends one report and closes it;
 // neither reads nor changes adapterPath().

@@ -60,7 +60,7 @@ std::vector<ConsoleId> ReadBackFromAdapter(WorkModeBlock& block, const RecordRep
     for (const ConsoleId console : kBlockOrder) {
         if (!SendWorkModeRequest(console))
             break;
-        const std::optional<workModeData> reply = ReadWorkModeReply(handle.get());
+        const std::optional<workModeData> reply = ReadWorkModeReply(handle.get(), console);
         if (!reply)
             break;
         block.replaceRecord(console, *reply);

@@ -104,6 +104,35 @@ TEST_F(ReportOps, ReplyIsBytes1To27OfTheNextReport) {
     EXPECT_FALSE(ReadWorkModeReply(nullptr));
 }
 
+// Asked for one console, a reply naming another one is stale and skipped; a reply whose byte 0
+// names no console (a blank record) is still taken.
+TEST_F(ReportOps, ReplyForAnotherConsoleIsSkippedWhenTheAskedOneIsKnown) {
+    auto handle = hid::platform().open("/dev/fake-adapter");
+    struct Case {
+        uint8_t firstId; // byte 0 of the report that comes first
+        std::optional<ConsoleId> asked;
+        uint8_t takenMarker; // byte 1 of the record taken
+    };
+    const Case cases[] = {
+        {0x02, ConsoleId::PS3, 0x22},    // PS4's late reply, then PS3's own
+        {0x03, ConsoleId::SWITCH, 0x22}, // XBOX's late reply, then SWITCH's own
+        {0x02, std::nullopt, 0x11},      // nothing asked: the first reply is taken
+        {0x00, ConsoleId::PS3, 0x11},    // a blank record names no console
+        {0x01, ConsoleId::PS3, 0x11},    // its own reply
+    };
+    for (const Case& c : cases) {
+        bus->sendInput("/dev/fake-adapter", test::padReport({c.firstId, 0x11}));
+        const uint8_t own = c.asked ? static_cast<uint8_t>(*c.asked) : uint8_t{0};
+        bus->sendInput("/dev/fake-adapter", test::padReport({own, 0x22}));
+        const auto got = ReadWorkModeReply(handle.get(), c.asked);
+        ASSERT_TRUE(got);
+        EXPECT_EQ((*got)[1], c.takenMarker) << int(c.firstId);
+        // Drain what is left for the next case.
+        while (ReadWorkModeReply(handle.get()))
+            ;
+    }
+}
+
 TEST_F(ReportOps, ReplyWaitIsBoundedAndSkipsPadStates) {
     auto handle = hid::platform().open("/dev/fake-adapter");
     using Clock = std::chrono::steady_clock;

@@ -215,6 +215,23 @@ TEST_F(SimLink, PadReportsBetweenRequestAndReplyAreNotRecords) {
     EXPECT_EQ(block, seed);
 }
 
+// A reply that came too late for one read-back reaches the handle of the next one when that one
+// starts before it arrives (a second arrival right after the first read-back). It belongs to
+// another console, so it must not become the record asked for.
+TEST_F(SimLink, ALateReplyForAnotherConsoleIsNotTakenForTheRecordAsked) {
+    WorkModeBlock seed = patternBlock();
+    ASSERT_EQ(ApplyToAdapter(seed).status, ApplyStatus::Success);
+    ASSERT_TRUE(command("delay ps4 130"));
+    WorkModeBlock first;
+    EXPECT_EQ(ReadBackFromAdapter(first), std::vector{ConsoleId::PS3}); // PS4's reply is late
+    // The late PS4 reply comes about 30 ms into the next read-back, before PS3's own (60 ms).
+    ASSERT_TRUE(command("delay ps4 0"));
+    ASSERT_TRUE(command("delay ps3 60"));
+    WorkModeBlock second;
+    EXPECT_EQ(ReadBackFromAdapter(second).size(), 4u);
+    EXPECT_EQ(second, seed);
+}
+
 TEST_F(SimLink, ModeSelectsAtTheNextOpenWhilePending) {
     currentConsole().store(3);
     modeSelectPending().store(1);
