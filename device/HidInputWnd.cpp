@@ -134,8 +134,13 @@ void readerPass(Context& ctx) {
     ctx.arrival.drain();
     std::unique_ptr<hid::HidHandle> handle = OpenAdapter();
     if (!handle) {
-        if (adapterSeen().load() == 1 && ctx.postUpdate())
-            adapterSeen().store(0);
+        if (adapterSeen().load() == 1) {
+            // The adapter went. A state stored by a read that raced with the removal (which had
+            // already zeroed it) must not keep lamps lit with nothing attached.
+            joyData().zero();
+            if (ctx.postUpdate())
+                adapterSeen().store(0);
+        }
         ctx.waitForWake(CHidInputWnd::kAbsentRescanInterval);
         return;
     }

@@ -139,6 +139,22 @@ TEST_F(Listener, AnotherDeviceArrivingScansAndAsksForReadBack) {
     EXPECT_TRUE(pumpUntil([&] { return owner->updates > updates; }));
 }
 
+// A pad state stored by a read that raced with the adapter's removal (the removal zeroed the
+// state first) must not keep lamps lit: the reader, finding the adapter gone, clears the state and
+// notifies once more.
+TEST_F(Listener, AStateLeftWhenTheAdapterIsGoneIsClearedByTheReader) {
+    plugAdapter();
+    start();
+    ASSERT_TRUE(pumpUntil([] { return adapterPath().get() == kAdapter && adapterSeen().load() == 1; }));
+    pumpFor(20); // the reader is waiting in its read now
+    const JoyState held{0xA1, 0xC4, 0x80, 0x80, 0x80, 0x80, 0, 0, 0x01, 0, 0, 0};
+    bus->unplug(kAdapter);
+    joyData().set(held); // as the raced read would leave it, after the removal's own clearing
+    const int updates = owner->updates;
+    EXPECT_TRUE(pumpUntil([] { return joyData().get() == JoyState{}; }, 2000));
+    EXPECT_TRUE(pumpUntil([&] { return owner->updates > updates; }, 2000));
+}
+
 TEST_F(Listener, ArrivalWithoutAdapterStillNotifiesAndFindsALaterOne) {
     start();
     Q_EMIT monitor()->deviceArrived(QStringLiteral("/dev/fake-keyboard"));
