@@ -141,3 +141,28 @@ TEST(Paths, ExecutableDirIsTheFolderOfTheRunningBinary) {
     EXPECT_TRUE(dir.endsWith(u'/'));
     EXPECT_TRUE(QFile::exists(dir + QStringLiteral("model_tests")));
 }
+
+// The bytes in memory give what the same bytes in a file give: the fuzz target relies on it.
+TEST_F(DisplayTextsTest, BufferAndFileAgree) {
+    QByteArray big = "<root><title name=\"x\"/>";
+    big.append(QByteArray(DisplayTexts::kMaxFileSize, ' '));
+    big.append("</root>");
+    const QByteArray inputs[] = {fullFile(),
+                                 "<root><title name=\"T\"/></root>",
+                                 "<root><title",
+                                 "<other/>",
+                                 QByteArray("\xFF\xFE<\0r\0o\0o\0t\0/\0>\0", 16),
+                                 QByteArray(),
+                                 big};
+    for (const QByteArray& input : inputs) {
+        DisplayTexts fromFile;
+        fromFile.loadOverrideFile(write(input));
+        DisplayTexts fromBuffer;
+        fromBuffer.loadOverrideBuffer({input.constData(), std::size_t(input.size())});
+        EXPECT_EQ(fromBuffer.loaded(), fromFile.loaded()) << input.left(40).toStdString();
+        for (int i = 0; i < kDisplayTextCount; ++i) {
+            const auto which = static_cast<DisplayText>(i);
+            EXPECT_EQ(fromBuffer.get(which), fromFile.get(which)) << input.left(40).toStdString();
+        }
+    }
+}
