@@ -1,6 +1,7 @@
 #include "app/Velorin.h"
 
 #include "app/AssignmentFiles.h"
+#include "app/FirstFrameReporter.h"
 #include "app/MainDlg.h"
 #include "app/SingleInstance.h"
 #include "device/hid/HidPlatform.h"
@@ -20,9 +21,7 @@
 #include <QTimer>
 
 #include <csignal>
-#include <cstdio>
 #include <cstring>
-#include <ctime>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -205,28 +204,6 @@ public:
 
 private:
     std::unique_ptr<QSocketNotifier> notifier_;
-};
-
-// For the start-up benchmark: with VELORIN_REPORT_FIRST_FRAME set, the program prints
-// "first-frame <CLOCK_MONOTONIC ns>" on standard output once the main window's first paint is done.
-class FirstFrameReporter final : public QObject {
-public:
-    explicit FirstFrameReporter(QWidget* window) : QObject(window) { window->installEventFilter(this); }
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::Paint) {
-            watched->removeEventFilter(this);
-            QTimer::singleShot(0, this, [] {
-                timespec now{};
-                ::clock_gettime(CLOCK_MONOTONIC, &now);
-                std::printf("first-frame %lld\n",
-                            static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec);
-                std::fflush(stdout);
-            });
-        }
-        return false;
-    }
 };
 
 } // namespace
