@@ -1,5 +1,6 @@
 #include "UiTestSupport.h"
 
+#include "tests/TestApplication.h"
 #include "ui/Resources.h"
 
 #include <QPainter>
@@ -7,15 +8,7 @@
 namespace velorin::ui::test {
 
 QApplication& app() {
-    static int argc = 1;
-    static char arg0[] = "ui_tests";
-    static char* argv[] = {arg0, nullptr};
-    static QApplication* instance = [] {
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-            qputenv("QT_QPA_PLATFORM", "offscreen");
-        return new QApplication(argc, argv); // lives until the process ends
-    }();
-    return *instance;
+    return velorin::test::guiApplication();
 }
 
 Toolkit& toolkit() {

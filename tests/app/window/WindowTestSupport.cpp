@@ -7,6 +7,7 @@
 #include "keysel/SMenuEx2.h"
 #include "model/DisplayTexts.h"
 #include "model/Paths.h"
+#include "tests/TestApplication.h"
 #include "ui/NamedIds.h"
 #include "ui/Toolkit.h"
 
@@ -60,15 +61,7 @@ keysel::SMenuEx2* openMenu() {
 } // namespace
 
 QApplication& app() {
-    static int argc = 1;
-    static char arg0[] = "app_window_tests";
-    static char* argv[] = {arg0, nullptr};
-    static QApplication* instance = [] {
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-            qputenv("QT_QPA_PLATFORM", "offscreen");
-        return new QApplication(argc, argv); // lives until the process ends
-    }();
-    return *instance;
+    return velorin::test::guiApplication();
 }
 
 bool waitUntil(const std::function<bool()>& condition, int timeoutMs) {
