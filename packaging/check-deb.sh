@@ -13,7 +13,9 @@ fail() { echo "check-deb: $*" >&2; exit 1; }
 
 cd "$build"
 cpack -G DEB -B "$tmp/out" >"$tmp/cpack.log" 2>&1 || { cat "$tmp/cpack.log" >&2; fail "cpack failed"; }
-deb=$(ls "$tmp"/out/*.deb 2>/dev/null | head -n1)
+debs=("$tmp"/out/*.deb)
+deb=${debs[0]}
+[ -f "$deb" ] || deb=""
 [ -n "$deb" ] || fail "no .deb was built"
 echo "built $(basename "$deb") ($(stat -c %s "$deb") bytes)"
 
@@ -28,7 +30,11 @@ done
 if [ "$expect_app" = 1 ]; then
     grep -q "libqt6widgets6" <<<"$depends" || fail "Depends lacks libqt6widgets6"
 fi
-dpkg-deb --ctrl-tarfile "$deb" | tar -t | grep -q '^./postinst$' || fail "no postinst"
+# Each check captures a command's whole output before matching it: a `grep -q` at the end of a
+# pipeline exits at its first match, and the writer may then die of SIGPIPE, which pipefail turns
+# into a failure of a check that actually passed.
+control=$(dpkg-deb --ctrl-tarfile "$deb" | tar -t)
+grep -qx './postinst' <<<"$control" || fail "no postinst"
 
 root=$tmp/root
 dpkg-deb -x "$deb" "$root"
@@ -61,8 +67,8 @@ if grep -E '_tests|/include/|\.a$|CMakeFiles|velorin-mkdefault' "$tmp/files"; th
 fi
 
 for size in 16 48 256; do
-    head -c 8 "$root/usr/share/icons/hicolor/${size}x${size}/apps/velorin.png" | od -An -tx1 | grep -q '89 50 4e 47' ||
-        fail "the ${size}px icon is not a PNG"
+    magic=$(od -An -tx1 -N8 "$root/usr/share/icons/hicolor/${size}x${size}/apps/velorin.png")
+    grep -q '89 50 4e 47' <<<"$magic" || fail "the ${size}px icon is not a PNG"
 done
 gzip -t "$root"/usr/share/man/man1/*.gz || fail "a man page is not valid gzip"
 if command -v man >/dev/null; then
@@ -76,8 +82,10 @@ appstreamcli validate --no-net --strict "$root/usr/share/metainfo/org.velorin.Ve
     { cat "$tmp/as.log" >&2; fail "AppStream metadata invalid"; }
 
 # The unpacked programs run from the temporary root.
-"$root/usr/bin/velorinctl" --help | grep -q '^usage: velorinctl' || fail "velorinctl --help failed"
-"$root/usr/bin/velorin-sim" --help 2>&1 | grep -q 'usage: velorin-sim' || fail "velorin-sim --help failed"
+help=$("$root/usr/bin/velorinctl" --help) || fail "velorinctl --help failed"
+grep -q '^usage: velorinctl' <<<"$help" || fail "velorinctl --help does not show its usage"
+help=$("$root/usr/bin/velorin-sim" --help 2>&1) || fail "velorin-sim --help failed"
+grep -q 'usage: velorin-sim' <<<"$help" || fail "velorin-sim --help does not show its usage"
 if [ "$expect_app" = 1 ]; then
     [ -L "$root/usr/bin/velorin" ] || fail "/usr/bin/velorin is not a link"
     [ "$(readlink -f "$root/usr/bin/velorin")" = "$(readlink -f "$root/usr/lib/velorin/velorin")" ] ||

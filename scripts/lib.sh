@@ -1,7 +1,13 @@
-# Shared by scripts/run and scripts/test.
+# shellcheck shell=bash
+# Shared by scripts/run, scripts/test, scripts/fuzz and bench/run.
 set -euo pipefail
 VELORIN_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$VELORIN_ROOT"
+
+# Compiler cache keyed on paths relative to the checkout, so another clone or worktree of the project
+# on this machine reuses what one build compiled.
+export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$VELORIN_ROOT}
+export CCACHE_NOHASHDIR=${CCACHE_NOHASHDIR:-true}
 
 say() { printf '\033[1m==> %s\033[0m\n' "$*"; }
 
@@ -10,7 +16,7 @@ ensure_packages() {
     local wanted missing=()
     wanted=$(grep -v -E '^\s*(#|$)' "$VELORIN_ROOT/scripts/packages.txt")
     for p in $wanted; do
-        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+        [ "$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null)" = 'install ok installed' ] || missing+=("$p")
     done
     [ ${#missing[@]} -eq 0 ] && return 0
     say "Installing missing packages: ${missing[*]}"

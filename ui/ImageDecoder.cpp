@@ -3,6 +3,8 @@
 #include <QFile>
 #include <png.h>
 
+#include <csetjmp>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -37,38 +39,109 @@ QImage fromRgba(const unsigned char* pixels, int width, int height) {
     return view.convertToFormat(QImage::Format_ARGB32_Premultiplied);
 }
 
+// libpng through its classic interface, so that its limits are ours rather than the build's: width
+// and height, the memory of one ancillary chunk and the number of cached ancillary chunks. Errors
+// come back by longjmp, so each step that may fail runs in its own small function whose frame
+// holds nothing that needs a destructor.
+struct PngReader {
+    png_structp png = nullptr;
+    png_infop info = nullptr;
+    QByteArrayView data;
+    size_t offset = 0;
+    char message[128] = {};
+
+    PngReader() = default;
+    PngReader(const PngReader&) = delete;
+    PngReader& operator=(const PngReader&) = delete;
+    ~PngReader() { png_destroy_read_struct(&png, info ? &info : nullptr, nullptr); }
+};
+
+void pngError(png_structp png, png_const_charp text) {
+    auto* reader = static_cast<PngReader*>(png_get_error_ptr(png));
+    std::snprintf(reader->message, sizeof reader->message, "%s", text ? text : "libpng error");
+    png_longjmp(png, 1);
+}
+
+void pngWarning(png_structp, png_const_charp) {}
+
+void pngRead(png_structp png, png_bytep out, size_t length) {
+    auto* reader = static_cast<PngReader*>(png_get_io_ptr(png));
+    if (length > size_t(reader->data.size()) - reader->offset)
+        png_error(png, "Read beyond end of data");
+    std::memcpy(out, reader->data.data() + reader->offset, length);
+    reader->offset += length;
+}
+
+// Reads the header and sets the transformations to 8-bit RGBA; false with reader.message on error.
+bool pngReadHeader(PngReader& reader, png_uint_32& width, png_uint_32& height) {
+    if (setjmp(png_jmpbuf(reader.png)))
+        return false;
+    png_set_read_fn(reader.png, &reader, pngRead);
+    png_set_user_limits(reader.png, kMaxImageSide, kMaxImageSide);
+    png_set_chunk_malloc_max(reader.png, kMaxPngChunkBytes);
+    png_set_chunk_cache_max(reader.png, 128);
+    png_read_info(reader.png, reader.info);
+    width = png_get_image_width(reader.png, reader.info);
+    height = png_get_image_height(reader.png, reader.info);
+    const int colorType = png_get_color_type(reader.png, reader.info);
+    png_set_expand(reader.png); // palette to RGB, low-depth grey to 8 bits, tRNS to alpha
+    png_set_strip_16(reader.png);
+    if (colorType == PNG_COLOR_TYPE_GRAY || colorType == PNG_COLOR_TYPE_GRAY_ALPHA)
+        png_set_gray_to_rgb(reader.png);
+    png_set_add_alpha(reader.png, 0xff, PNG_FILLER_AFTER);
+    png_set_interlace_handling(reader.png);
+    png_read_update_info(reader.png, reader.info);
+    if (png_get_rowbytes(reader.png, reader.info) != size_t(width) * 4)
+        png_error(reader.png, "unexpected row size");
+    return true;
+}
+
+bool pngReadRows(PngReader& reader, png_bytepp rows) {
+    if (setjmp(png_jmpbuf(reader.png)))
+        return false;
+    png_read_image(reader.png, rows);
+    return true;
+}
+
 class PngDecoder final : public ImageDecoder {
 public:
     explicit PngDecoder(QString name) : name_(std::move(name)) {}
     QString name() const override { return name_; }
 
     QImage decode(QByteArrayView data, QString* error) const override {
-        if (data.isEmpty()) {
-            setError(error, QStringLiteral("empty image data"));
+        if (data.isEmpty() || data.size() > kMaxImageFileBytes) {
+            setError(error, QStringLiteral("image data of unusable size"));
             return {};
         }
-        png_image image;
-        std::memset(&image, 0, sizeof image);
-        image.version = PNG_IMAGE_VERSION;
-        if (!png_image_begin_read_from_memory(&image, data.data(), size_t(data.size()))) {
-            setError(error, QString::fromLatin1(image.message));
-            png_image_free(&image);
+        if (!pngChunkListSound(data, error))
+            return {};
+        PngReader reader;
+        reader.data = data;
+        reader.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &reader, pngError, pngWarning);
+        if (reader.png)
+            reader.info = png_create_info_struct(reader.png);
+        if (!reader.info) {
+            setError(error, QStringLiteral("out of memory"));
             return {};
         }
-        if (!imageSizeAllowed(image.width, image.height)) {
-            setError(error,
-                     QStringLiteral("image of %1 by %2 is too large").arg(image.width).arg(image.height));
-            png_image_free(&image);
+        png_uint_32 width = 0, height = 0;
+        if (!pngReadHeader(reader, width, height)) {
+            setError(error, QString::fromLatin1(reader.message));
             return {};
         }
-        image.format = PNG_FORMAT_RGBA;
-        std::vector<unsigned char> pixels(PNG_IMAGE_SIZE(image));
-        if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr)) {
-            setError(error, QString::fromLatin1(image.message));
-            png_image_free(&image);
+        if (!imageSizeAllowed(width, height)) {
+            setError(error, QStringLiteral("image of %1 by %2 is too large").arg(width).arg(height));
             return {};
         }
-        return fromRgba(pixels.data(), int(image.width), int(image.height));
+        std::vector<unsigned char> pixels(size_t(width) * height * 4);
+        std::vector<png_bytep> rows(height);
+        for (png_uint_32 y = 0; y < height; ++y)
+            rows[y] = pixels.data() + size_t(y) * width * 4;
+        if (!pngReadRows(reader, rows.data())) {
+            setError(error, QString::fromLatin1(reader.message));
+            return {};
+        }
+        return fromRgba(pixels.data(), int(width), int(height));
     }
 
 private:
@@ -84,6 +157,8 @@ public:
             setError(error, QStringLiteral("image data of unusable size"));
             return {};
         }
+        if (!pngChunkListSound(data, error))
+            return {};
         const auto* bytes = reinterpret_cast<const stbi_uc*>(data.data());
         const int len = int(data.size());
         int w = 0, h = 0, comp = 0;
@@ -106,6 +181,37 @@ public:
 };
 
 } // namespace
+
+bool pngChunkListSound(QByteArrayView data, QString* error) {
+    static constexpr unsigned char signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+    const auto* bytes = reinterpret_cast<const unsigned char*>(data.data());
+    const size_t size = size_t(data.size());
+    if (size < sizeof signature || std::memcmp(bytes, signature, sizeof signature) != 0)
+        return true; // not a PNG: the chunk rules do not apply
+    auto be32 = [bytes](size_t at) {
+        return quint32(bytes[at]) << 24 | quint32(bytes[at + 1]) << 16 | quint32(bytes[at + 2]) << 8 | bytes[at + 3];
+    };
+    // Every chunk must lie inside the data, so the image data chunks together can never claim more
+    // than the file holds: a decoder that gathers them sizes its buffer from honest lengths.
+    size_t at = sizeof signature;
+    while (at < size) {
+        // length, type, data, CRC
+        if (size - at < 12) {
+            setError(error, QStringLiteral("PNG chunk header cut off at byte %1").arg(at));
+            return false;
+        }
+        const quint32 length = be32(at);
+        if (length > 0x7fffffffu || length > size - at - 12) {
+            setError(error, QStringLiteral("PNG chunk at byte %1 runs past the end of the data").arg(at));
+            return false;
+        }
+        const bool isIend = std::memcmp(bytes + at + 4, "IEND", 4) == 0;
+        at += 12 + size_t(length);
+        if (isIend)
+            break;
+    }
+    return true;
+}
 
 bool imageSizeAllowed(qint64 width, qint64 height) {
     return width > 0 && height > 0 && width <= kMaxImageSide && height <= kMaxImageSide &&

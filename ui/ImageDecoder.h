@@ -15,6 +15,8 @@ namespace velorin::ui {
 inline constexpr int kMaxImageSide = 8192;
 inline constexpr qint64 kMaxImagePixels = qint64(4096) * 4096;
 inline constexpr qint64 kMaxImageFileBytes = 64 * 1024 * 1024;
+// The most memory libpng may take for one ancillary chunk (text, ICC profile ...).
+inline constexpr int kMaxPngChunkBytes = 1024 * 1024;
 
 class ImageDecoder {
 public:
@@ -26,6 +28,11 @@ public:
 
 // The decoder of that name (case-insensitive), or nullptr for a name we do not know.
 std::unique_ptr<ImageDecoder> createImageDecoder(QStringView name);
+
+// Walks the chunk list of data that starts with the PNG signature, before any decoder sees it:
+// false (and *error set) when a chunk runs past the end of the data, so that no decoder sizes a
+// buffer from a forged length. Data that is not a PNG passes.
+bool pngChunkListSound(QByteArrayView data, QString* error = nullptr);
 
 // True when an image of that size may be decoded.
 bool imageSizeAllowed(qint64 width, qint64 height);

@@ -178,6 +178,34 @@ TEST(ImageDecoders, HostileInputIsRefusedWithoutDecoding) {
     EXPECT_FALSE(imageSizeAllowed(-1, -1));
 }
 
+// Chunk lists with forged lengths are refused by the chunk walk before either decoder starts, so no
+// decoder sizes a buffer from them. The first case is a fuzzer's find: a 2 by 2 picture whose second
+// image-data chunk claims about 1.2 GB, for which stb asked for 2 GiB.
+TEST(ImageDecoders, ForgedChunkLengthsAreRefusedBeforeDecoding) {
+    QByteArray lengthPastEnd = pngWithHeader(2, 2);
+    qToBigEndian(quint32(0x7fffff00), lengthPastEnd.data() + 33); // the IDAT chunk's length
+    QByteArray overLimit = pngWithHeader(2, 2);
+    qToBigEndian(quint32(0xfffffff0), overLimit.data() + 33);
+    const QByteArray cases[] = {
+        QByteArray::fromBase64("iVBORw0KGgoAAAANSUhEUgAAAAIAAAACCAYAAABytg0kAAAAEUlEQVR4nGP4z8DwH2hlaWdoR8oH+WdZDSRL"
+                               "AAARSURBVHicY4I="),
+        lengthPastEnd,
+        overLimit,
+        pngWithHeader(2, 2).left(40), // cut inside a chunk header
+    };
+    for (const char16_t* name : {u"imgdecoder-png", u"imgdecoder-stb"}) {
+        const auto decoder = createImageDecoder(name);
+        for (const QByteArray& data : cases) {
+            QString error;
+            EXPECT_TRUE(decoder->decode(data, &error).isNull());
+            EXPECT_TRUE(error.startsWith(u"PNG chunk")) << QString::fromUtf16(name).toStdString() << ": "
+                                                         << error.toStdString();
+        }
+    }
+    EXPECT_TRUE(pngChunkListSound(pngWithHeader(2, 2)));
+    EXPECT_TRUE(pngChunkListSound(QByteArray("BM not a PNG")));
+}
+
 TEST(ImageDecoders, FilesAreReadWithABound) {
     QTemporaryDir dir;
     const auto decoder = createImageDecoder(u"imgdecoder-gdip");
