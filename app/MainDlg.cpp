@@ -167,6 +167,7 @@ void CMainDlg::SelectConsole(uint8_t id) {
     device::joyData().resetNeutral();
     device::modeSelectPending().store(1);
     device::SendModeSelect(); // the reader repeats it while the flag stays set
+    device::wakeReader();
     if (auto* tab = findChildByName2<ui::STabCtrl>(u"tabctrl_mode"))
         tab->setCurSel(pageTitleFor(id));
     m_PS3Handler.ShowKeystatus();

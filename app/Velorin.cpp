@@ -208,6 +208,14 @@ private:
 
 } // namespace
 
+namespace {
+bool g_readerAbandoned = false;
+} // namespace
+
+bool readerAbandoned() {
+    return g_readerAbandoned;
+}
+
 int runVelorin(int argc, char** argv) {
     preferXcbOnWayland(argc, argv);
     QApplication app(argc, argv);
@@ -248,7 +256,8 @@ int runVelorin(int argc, char** argv) {
         dlg.show();
         result = QApplication::exec();
         // Teardown: the reader first, then the window, the toolkit and the simulated adapter.
-        dlg.stopListener();
+        if (!dlg.stopListener())
+            g_readerAbandoned = true;
     }
     return result;
 }

@@ -1,6 +1,16 @@
 // velorin: the desktop program.
 #include "app/Velorin.h"
 
+#include <cstdio>
+#include <cstdlib>
+
 int main(int argc, char** argv) {
-    return velorin::app::runVelorin(argc, argv);
+    const int result = velorin::app::runVelorin(argc, argv);
+    if (velorin::app::readerAbandoned()) {
+        // A reader still blocked in the device may yet touch the platform, the adapter path or the
+        // pad state: end here, before the static destructors take them away.
+        std::fflush(nullptr);
+        std::_Exit(result);
+    }
+    return result;
 }

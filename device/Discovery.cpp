@@ -55,30 +55,51 @@ bool isAdapterIdentity(const hid::DeviceInfo& info, std::string* whyNot) {
     return true;
 }
 
+std::unique_ptr<hid::HidHandle> OpenAdapterPath(const std::string& path, hid::OpenError* error) {
+    std::unique_ptr<hid::HidHandle> handle = hid::platform().open(path, error);
+    if (!handle)
+        return nullptr;
+    std::string whyNot;
+    if (!isAdapterIdentity(handle->identity(), &whyNot)) {
+        qCWarning(lcSoui) << "the interface opened at" << path.c_str()
+                          << "is not the adapter:" << whyNot.c_str();
+        if (error)
+            *error = hid::OpenError::NotAdapter;
+        return nullptr;
+    }
+    return handle;
+}
+
 std::optional<std::string> FindAdapter() {
-    hid::HidPlatform& p = hid::platform();
     // Identities come from the enumeration itself; only interfaces that pass are opened.
-    for (const hid::DeviceInfo& info : p.enumerate()) {
+    for (const hid::DeviceInfo& info : hid::platform().enumerate()) {
         if (!isAdapterIdentity(info))
             continue;
-        if (p.open(info.path))
+        if (OpenAdapterPath(info.path))
             return info.path;
-        // Not openable for reading and writing (no permission, held exclusively): skipped.
+        // Not openable for reading and writing (no permission, held exclusively), or taken over
+        // by another device since the enumeration: skipped.
     }
     return std::nullopt;
 }
 
 std::unique_ptr<hid::HidHandle> OpenAdapter() {
     std::string path = adapterPath().get();
-    if (path.empty()) {
-        if (auto found = FindAdapter()) {
-            adapterPath().set(*found);
-            path = std::move(*found);
-        }
+    const bool known = !path.empty();
+    if (known) {
+        hid::OpenError error = hid::OpenError::None;
+        if (auto handle = OpenAdapterPath(path, &error))
+            return handle;
+        if (error != hid::OpenError::NotAdapter)
+            return nullptr;
+        // The node now belongs to another device: forget it, then look for the adapter afresh.
+        adapterPath().clearIfSame(path);
     }
-    if (path.empty())
+    const std::optional<std::string> found = FindAdapter();
+    if (!found)
         return nullptr;
-    return hid::platform().open(path);
+    adapterPath().set(*found);
+    return OpenAdapterPath(*found);
 }
 
 std::vector<AdapterCandidate> DiagnoseAdapters() {
@@ -88,7 +109,7 @@ std::vector<AdapterCandidate> DiagnoseAdapters() {
         if (!isAdapterIdentity(info))
             continue;
         AdapterCandidate c{info.path, hid::OpenError::None};
-        p.open(info.path, &c.openError);
+        OpenAdapterPath(info.path, &c.openError);
         out.push_back(std::move(c));
     }
     return out;

@@ -21,7 +21,13 @@ bool isAdapterIdentity(const hid::DeviceInfo& info, std::string* whyNot = nullpt
 // opened for reading and writing. Does not touch adapterPath().
 std::optional<std::string> FindAdapter();
 
-// Opens adapterPath(), scanning first (and storing a found path) when it is empty.
+// Opens `path` and checks that the open handle is the adapter: node names are reused, so the path
+// that passed the identity test may since belong to another device. A handle that fails the
+// check is closed at once; nullptr then, with `error` NotAdapter.
+std::unique_ptr<hid::HidHandle> OpenAdapterPath(const std::string& path, hid::OpenError* error = nullptr);
+
+// Opens adapterPath(), scanning first (and storing a found path) when it is empty. When the handle
+// opened on the known path is not the adapter, the path is forgotten and one new scan is made.
 std::unique_ptr<hid::HidHandle> OpenAdapter();
 
 // For a caller that asks why no adapter is found: every interface with the adapter's identity,

@@ -84,21 +84,27 @@ bool waitReadable(std::initializer_list<int> fds, std::chrono::milliseconds boun
 // outlives its listener still finds it.
 struct CHidInputWnd::ReaderContext {
     std::atomic<bool> stop{false};
-    hid::StopSignal stopSignal;
+    // Raised to stop the reader or to wake it for a mode select; ends a pending read at once.
+    hid::StopSignal wake;
     // Signalled by every arrival notice; wakes the reader while it waits for an adapter.
     EventFd arrival;
     // Signalled by the thread as its last act.
     EventFd done;
+    // Set while a WM_UPDATE_JOYDATE is on its way to the owner; cleared as it is delivered.
+    std::atomic<bool> updatePending{false};
 
     // The window to notify; cleared (under the lock) when it is destroyed or the listener goes.
     std::mutex ownerMutex;
     QObject* owner = nullptr;
 
-    // Posts WM_UPDATE_JOYDATE when the owner still exists; returns whether it did.
+    // Posts WM_UPDATE_JOYDATE when the owner still exists and none is on its way; returns whether
+    // the owner will see one.
     bool postUpdate() {
         std::lock_guard lock(ownerMutex);
         if (!owner)
             return false;
+        if (updatePending.exchange(true))
+            return true; // the pending one reads the newest state when it is handled
         // postEvent takes the event over.
         QCoreApplication::postEvent(owner, new QEvent(WM_UPDATE_JOYDATE));
         return true;
@@ -111,12 +117,12 @@ struct CHidInputWnd::ReaderContext {
 
     void requestStop() {
         stop.store(true);
-        stopSignal.raise();
+        wake.raise();
     }
 
-    // Waits for an arrival notice since the last drain, the stop, or `bound`.
+    // Waits for an arrival notice since the last drain, a wake-up, or `bound`.
     void waitForWake(std::chrono::milliseconds bound) {
-        if (waitReadable({arrival.fd(), stopSignal.fd()}, bound))
+        if (waitReadable({arrival.fd(), wake.fd()}, bound))
             arrival.drain();
     }
 
@@ -127,24 +133,35 @@ namespace {
 
 using Context = CHidInputWnd::ReaderContext;
 
-// One pass: open, mode select while pending, one read, close, notify. While the adapter is absent,
-// notify once and then wait for an arrival notice, the stop, or the re-scan interval.
-void readerPass(Context& ctx) {
-    // Arrivals from here on end the wait below at once.
-    ctx.arrival.drain();
-    std::unique_ptr<hid::HidHandle> handle = OpenAdapter();
-    if (!handle) {
-        if (adapterSeen().load() == 1) {
-            // The adapter went. A state stored by a read that raced with the removal (which had
-            // already zeroed it) must not keep lamps lit with nothing attached.
-            joyData().zero();
-            if (ctx.postUpdate())
-                adapterSeen().store(0);
+// The reader's own state between passes: the one handle it keeps while the adapter stays.
+struct ReaderState {
+    std::unique_ptr<hid::HidHandle> handle;
+};
+
+// One pass. Without a handle: open the adapter (identity checked), or, while it is absent, notify
+// once and wait for an arrival notice, a wake-up or the re-scan interval. With a handle: send the
+// mode selects while one is pending, then read one input report and notify. The handle stays open
+// until a read ends with the device gone.
+void readerPass(Context& ctx, ReaderState& state) {
+    if (!state.handle) {
+        // Arrivals from here on end the wait below at once.
+        ctx.arrival.drain();
+        state.handle = OpenAdapter();
+        if (!state.handle) {
+            if (adapterSeen().load() == 1) {
+                // The adapter went. A state stored by a read that raced with the removal (which
+                // had already zeroed it) must not keep lamps lit with nothing attached.
+                joyData().zero();
+                if (ctx.postUpdate())
+                    adapterSeen().store(0);
+            }
+            ctx.waitForWake(CHidInputWnd::kAbsentRescanInterval);
+            if (!ctx.stop.load())
+                ctx.wake.reset(); // a mode select wake-up is answered once the adapter opens
+            return;
         }
-        ctx.waitForWake(CHidInputWnd::kAbsentRescanInterval);
-        return;
+        adapterSeen().store(1);
     }
-    adapterSeen().store(1);
 
     if (modeSelectPending().load() != 0) {
         // All five are sent even after an early success.
@@ -155,62 +172,106 @@ void readerPass(Context& ctx) {
     }
 
     hid::InputReport report{};
-    const hid::ReadStatus status = handle->readInputReport(report, -1, &ctx.stopSignal);
-    if (status == hid::ReadStatus::Report && isPadStateReport(report))
-        joyData().setFromReport(report);
-    handle.reset();
-
-    if (status == hid::ReadStatus::Stopped)
+    const hid::ReadStatus status = state.handle->readInputReport(report, -1, &ctx.wake);
+    switch (status) {
+    case hid::ReadStatus::Stopped:
+        // A stop or a mode select request. The stop flag is set before the raise, so a raise
+        // consumed here either belongs to a stop the loop sees, or is followed by another.
+        ctx.wake.reset();
         return;
+    case hid::ReadStatus::Report:
+        readerReportCount().fetch_add(1, std::memory_order_relaxed);
+        if (isPadStateReport(report))
+            joyData().setFromReport(report);
+        ctx.postUpdate();
+        return;
+    case hid::ReadStatus::Timeout:
+        return;
+    case hid::ReadStatus::Gone:
+        break;
+    }
+    state.handle.reset();
     ctx.postUpdate();
-    if (status == hid::ReadStatus::Gone)
-        ctx.waitForWake(kGoneBackoff);
+    ctx.waitForWake(kGoneBackoff);
+    if (!ctx.stop.load())
+        ctx.wake.reset();
 }
 
 void AsynchReadThreadProc(std::shared_ptr<Context> ctx) {
+    ReaderState state;
     while (!ctx->stop.load()) {
         try {
-            readerPass(*ctx);
+            readerPass(*ctx, state);
         } catch (...) {
             logAt(LogLevel::Error, "HidInputWnd", 138, "AsynchReadThreadProc",
                   QStringLiteral("AsynchReadThreadProc exception"));
+            state.handle.reset();
             // A fault that repeats on every pass must not turn the loop into a busy one.
             if (!ctx->stop.load())
                 ctx->waitForWake(CHidInputWnd::kAbsentRescanInterval);
         }
     }
+    state.handle.reset();
     ctx->done.signal();
 }
 
 } // namespace
 
-CHidInputWnd::CHidInputWnd(QObject* owner, QObject* parent)
-    : QObject(parent), ctx_(std::make_shared<ReaderContext>()), owner_(owner) {
-    monitor_ = hid::platform().createMonitor();
+CHidInputWnd::CHidInputWnd(QObject* owner, QObject* parent) : QObject(parent), owner_(owner) {
+    // Nothing here may end the program: without notices or without a reader the window still
+    // works, only without arrivals or live lamps.
+    try {
+        monitor_ = hid::platform().createMonitor();
+    } catch (const std::exception& e) {
+        qCWarning(lcSoui) << "cannot follow HID arrivals:" << e.what();
+    }
     if (monitor_) {
         connect(monitor_.get(), &hid::HidMonitor::deviceArrived, this, &CHidInputWnd::handleArrival);
         connect(monitor_.get(), &hid::HidMonitor::deviceRemoved, this, &CHidInputWnd::handleRemoval);
     } else {
         qCWarning(lcSoui) << "no HID arrival and removal notices";
     }
+    joyData().zero();
+    try {
+        ctx_ = std::make_shared<ReaderContext>();
+    } catch (const std::exception& e) {
+        qCWarning(lcSoui) << "no live pad state: cannot set up the reader:" << e.what();
+        return;
+    }
     if (owner) {
         ctx_->owner = owner;
+        // Delivery of WM_UPDATE_JOYDATE clears the pending mark before the owner reads the state.
+        owner->installEventFilter(this);
         // Runs inside the owner's destruction, before its queued events are dropped.
         connect(
             owner, &QObject::destroyed, this, [ctx = ctx_] { ctx->clearOwner(); }, Qt::DirectConnection);
     }
-    joyData().zero();
-    reader_ = std::thread(AsynchReadThreadProc, ctx_);
+    try {
+        reader_ = std::thread(AsynchReadThreadProc, ctx_);
+    } catch (const std::exception& e) {
+        qCWarning(lcSoui) << "no live pad state: cannot start the reader thread:" << e.what();
+        return;
+    }
+    setReaderWaker([ctx = ctx_] { ctx->wake.raise(); });
 }
 
 CHidInputWnd::~CHidInputWnd() {
     stopReader();
 }
 
+bool CHidInputWnd::eventFilter(QObject* watched, QEvent* event) {
+    if (ctx_ && watched == owner_ && event->type() == WM_UPDATE_JOYDATE)
+        ctx_->updatePending.exchange(false); // acquires what the reader stored before it posted
+    return false;
+}
+
 bool CHidInputWnd::stopReader() {
+    if (!ctx_)
+        return true;
     ctx_->clearOwner();
     if (!reader_.joinable())
         return true;
+    setReaderWaker(nullptr);
     ctx_->requestStop();
     if (ctx_->waitDone(kStopTimeout)) {
         reader_.join();
@@ -234,7 +295,8 @@ void CHidInputWnd::handleArrival(const QString& path) {
     } catch (const std::exception& e) {
         qCWarning(lcSoui) << "the scan after an arrival failed:" << e.what();
     }
-    ctx_->arrival.signal();
+    if (ctx_)
+        ctx_->arrival.signal();
     if (owner_) {
         QEvent event(WM_HID_ARRIVAL);
         QCoreApplication::sendEvent(owner_.data(), &event);
@@ -247,7 +309,8 @@ void CHidInputWnd::handleRemoval(const QString& path) {
     qCInfo(lcSoui) << "the adapter went away:" << path;
     joyData().zero();
     // The reader may have reported the adapter gone before this; one more notice puts the lamps out.
-    ctx_->postUpdate();
+    if (ctx_)
+        ctx_->postUpdate();
 }
 
 } // namespace velorin::device

@@ -41,6 +41,9 @@ public:
     // Whether the reader thread is running.
     bool readerRunning() const;
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 public Q_SLOTS:
     // An interface arrived: scan, store a found path, wake the reader, then send WM_HID_ARRIVAL
     // to the owner and wait for it to be handled.

@@ -77,7 +77,7 @@ bool sendShortCommand(const hid::OutputReport& report) {
     const std::optional<std::string> path = FindAdapter();
     if (!path)
         return false;
-    const std::unique_ptr<hid::HidHandle> handle = hid::platform().open(*path);
+    const std::unique_ptr<hid::HidHandle> handle = OpenAdapterPath(*path);
     if (!handle)
         return false;
     return handle->setOutputReport(report);

@@ -48,6 +48,7 @@ ApplyResult ApplyToAdapter(WorkModeBlock& block) {
     modeSelectPending().store(1);
     if (!SendModeSelect())
         qCInfo(lcSoui) << "the mode select after apply was not delivered; the reader repeats it";
+    wakeReader();
     return {ApplyStatus::Success, std::nullopt};
 }
 

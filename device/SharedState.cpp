@@ -3,6 +3,7 @@
 #include "device/Reports.h"
 
 #include <algorithm>
+#include <mutex>
 #include <thread>
 
 namespace velorin::device {
@@ -14,6 +15,33 @@ std::atomic<uint8_t>& currentConsole() {
 
 std::atomic<uint8_t>& modeSelectPending() {
     static std::atomic<uint8_t> value{1};
+    return value;
+}
+
+namespace {
+std::mutex& wakerMutex() {
+    static std::mutex m;
+    return m;
+}
+std::function<void()>& waker() {
+    static std::function<void()> w;
+    return w;
+}
+} // namespace
+
+void wakeReader() {
+    std::lock_guard lock(wakerMutex());
+    if (waker())
+        waker()();
+}
+
+void setReaderWaker(std::function<void()> wake) {
+    std::lock_guard lock(wakerMutex());
+    waker() = std::move(wake);
+}
+
+std::atomic<uint64_t>& readerReportCount() {
+    static std::atomic<uint64_t> value{0};
     return value;
 }
 

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
 
 namespace velorin::device {
@@ -16,6 +17,17 @@ namespace velorin::device {
 std::atomic<uint8_t>& currentConsole();
 // Set by the UI thread to ask the reader to send the mode select again; 1 at start.
 std::atomic<uint8_t>& modeSelectPending();
+// Wakes the reader thread, so that a pending mode select goes out at once rather than after the
+// next pad report.
+void wakeReader();
+// The reader's wake-up for wakeReader(); the listener installs it while its reader runs
+// (nullptr: none).
+void setReaderWaker(std::function<void()> wake);
+
+// Input reports the reader has read since the program started, marked or not: a figure for
+// diagnostics and benchmarks.
+std::atomic<uint64_t>& readerReportCount();
+
 // Set by the reader when it opens the adapter, cleared when it reports the adapter gone; 1 at start.
 std::atomic<uint8_t>& adapterSeen();
 

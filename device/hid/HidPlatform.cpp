@@ -55,6 +55,26 @@ std::unique_ptr<HidPlatform>& platformSlot() {
 
 } // namespace
 
+OutputPath outputPath(const DeviceInfo& info) {
+    if (info.usbhidQuirks & kQuirkNoOutputReportsOnIntrEp)
+        return OutputPath::SetReport;
+    if (!info.interruptOut)
+        return OutputPath::Unknown;
+    return *info.interruptOut ? OutputPath::Interrupt : OutputPath::SetReport;
+}
+
+const char* outputPathName(OutputPath path) {
+    switch (path) {
+    case OutputPath::Interrupt:
+        return "interrupt";
+    case OutputPath::SetReport:
+        return "set_report";
+    case OutputPath::Unknown:
+        break;
+    }
+    return "unknown";
+}
+
 HidPlatform& platform() {
     std::lock_guard lock(platformMutex());
     auto& slot = platformSlot();

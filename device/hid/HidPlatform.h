@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -28,6 +29,13 @@ struct CollectionCaps {
     friend bool operator==(const CollectionCaps&, const CollectionCaps&) = default;
 };
 
+// How the kernel sends an output report written to the interface: on its interrupt OUT endpoint
+// when it has one, as a SET_REPORT request on the control pipe when it has none or when the usbhid
+// quirk that forbids the interrupt endpoint is set for the device.
+enum class OutputPath : uint8_t { Unknown, Interrupt, SetReport };
+// The usbhid quirk HID_QUIRK_NO_OUTPUT_REPORTS_ON_INTR_EP.
+inline constexpr uint32_t kQuirkNoOutputReportsOnIntrEp = 0x00040000;
+
 // One present HID interface.
 struct DeviceInfo {
     std::string path; // what open() takes: /dev/hidrawN, or a socket of the simulated bus
@@ -35,7 +43,16 @@ struct DeviceInfo {
     uint16_t vendorId = 0;
     uint16_t productId = 0;
     std::vector<CollectionCaps> collections; // one per top-level collection, in descriptor order
+    // Whether the USB interface has an interrupt OUT endpoint; nullopt when that is not known
+    // (not a USB interface, sysfs unreadable, an identity read from an open handle).
+    std::optional<bool> interruptOut;
+    // usbhid quirks configured for this vendor and product (/sys/module/usbhid/parameters/quirks).
+    uint32_t usbhidQuirks = 0;
 };
+
+// Which way output reports to this interface travel.
+OutputPath outputPath(const DeviceInfo& info);
+const char* outputPathName(OutputPath path); // "interrupt", "set_report", "unknown"
 
 inline constexpr std::size_t kInputReportSize = 33;  // report ID 0x00 + 32 data bytes
 inline constexpr std::size_t kOutputReportSize = 65; // report ID 0x00 + 64 data bytes
@@ -78,6 +95,10 @@ public:
     // Ends at once when the device goes away or `stop` is raised.
     virtual ReadStatus readInputReport(std::span<uint8_t, kInputReportSize> out, int timeoutMs,
                                        const StopSignal* stop = nullptr) = 0;
+    // What the open handle itself says it is: bus, vendor, product and the parsed report descriptor,
+    // asked of the handle (not of the path, whose node may since belong to another device). Empty
+    // collections when the handle cannot tell.
+    virtual DeviceInfo identity() const = 0;
 };
 
 // Arrival and removal notices of HID interfaces, delivered on the thread that owns the object
@@ -93,7 +114,7 @@ Q_SIGNALS:
     void deviceRemoved(const QString& path);
 };
 
-enum class OpenError { None, NotFound, PermissionDenied, Other };
+enum class OpenError { None, NotFound, PermissionDenied, NotAdapter, Other };
 
 class HidPlatform {
 public:

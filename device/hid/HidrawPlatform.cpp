@@ -12,7 +12,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <dirent.h>
 #include <fcntl.h>
+#include <linux/hidraw.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 namespace velorin::hid {
@@ -43,6 +46,7 @@ public:
                                const StopSignal* stop) override {
         return readReportFd(fd_, out, !usesReportIds_, timeoutMs, stop);
     }
+    DeviceInfo identity() const override { return identityOfHidrawFd(fd_); }
 
 private:
     int fd_;
@@ -118,6 +122,7 @@ public:
         if (!en || udev_enumerate_add_match_subsystem(en.get(), "hidraw") < 0 ||
             udev_enumerate_scan_devices(en.get()) < 0)
             return {};
+        const auto quirks = readSmallFile(kUsbhidQuirksPath, 64 * 1024);
         udev_list_entry* entry = nullptr;
         udev_list_entry_foreach(entry, udev_enumerate_get_list_entry(en.get())) {
             const char* syspath = udev_list_entry_get_name(entry);
@@ -142,6 +147,13 @@ public:
                 const auto* bytes = reinterpret_cast<const uint8_t*>(desc->data());
                 info.collections = parseReportDescriptor(std::span(bytes, desc->size())).collections;
             }
+            if (udev_device* intf =
+                    udev_device_get_parent_with_subsystem_devtype(dev.get(), "usb", "usb_interface")) {
+                if (const char* intfPath = udev_device_get_syspath(intf))
+                    info.interruptOut = interruptOutFromSysfs(intfPath);
+            }
+            if (quirks)
+                info.usbhidQuirks = usbhidQuirksFor(*quirks, info.vendorId, info.productId);
             found.emplace_back(nodeNumber(info.path), std::move(info));
         }
         std::stable_sort(found.begin(), found.end(), [](const auto& a, const auto& b) {
@@ -213,6 +225,83 @@ std::optional<HidId> parseHidIdFromUevent(std::string_view text) {
         return id;
     }
     return std::nullopt;
+}
+
+std::optional<bool> interruptOutFromSysfs(const std::string& usbInterfaceDir) {
+    DIR* dir = ::opendir(usbInterfaceDir.c_str());
+    if (!dir)
+        return std::nullopt;
+    bool any = false;
+    bool interruptOut = false;
+    auto trimmed = [](std::optional<std::string> text) {
+        if (!text)
+            return std::string();
+        while (!text->empty() && (text->back() == '\n' || text->back() == ' '))
+            text->pop_back();
+        return *text;
+    };
+    while (const dirent* e = ::readdir(dir)) {
+        const std::string name = e->d_name;
+        if (!name.starts_with("ep_"))
+            continue;
+        const std::string ep = usbInterfaceDir + "/" + name + "/";
+        const std::string type = trimmed(readSmallFile(ep + "type", 64));
+        const std::string direction = trimmed(readSmallFile(ep + "direction", 64));
+        if (type.empty() || direction.empty())
+            continue;
+        any = true;
+        if (type == "Interrupt" && direction == "out")
+            interruptOut = true;
+    }
+    ::closedir(dir);
+    if (!any)
+        return std::nullopt; // an interface always has an endpoint: this is not one we can read
+    return interruptOut;
+}
+
+uint32_t usbhidQuirksFor(std::string_view text, uint16_t vendorId, uint16_t productId) {
+    uint32_t quirks = 0;
+    auto number = [](std::string_view field, uint32_t& out) {
+        if (field.starts_with("0x") || field.starts_with("0X"))
+            field.remove_prefix(2);
+        return parseHex(field, out);
+    };
+    std::size_t pos = 0;
+    while (pos <= text.size()) {
+        std::size_t end = text.find_first_of(", \n\t", pos);
+        if (end == std::string_view::npos)
+            end = text.size();
+        const std::string_view entry = text.substr(pos, end - pos);
+        pos = end + 1;
+        const auto c1 = entry.find(':');
+        const auto c2 = c1 == std::string_view::npos ? c1 : entry.find(':', c1 + 1);
+        if (c2 == std::string_view::npos)
+            continue;
+        uint32_t vid = 0, pid = 0, q = 0;
+        if (number(entry.substr(0, c1), vid) && number(entry.substr(c1 + 1, c2 - c1 - 1), pid) &&
+            number(entry.substr(c2 + 1), q) && vid == vendorId && pid == productId)
+            quirks |= q;
+    }
+    return quirks;
+}
+
+DeviceInfo identityOfHidrawFd(int fd) {
+    DeviceInfo info;
+    hidraw_devinfo raw{};
+    if (::ioctl(fd, HIDIOCGRAWINFO, &raw) < 0)
+        return info;
+    info.busType = raw.bustype;
+    info.vendorId = static_cast<uint16_t>(raw.vendor);
+    info.productId = static_cast<uint16_t>(raw.product);
+    int size = 0;
+    if (::ioctl(fd, HIDIOCGRDESCSIZE, &size) < 0 || size <= 0 || size > HID_MAX_DESCRIPTOR_SIZE)
+        return info;
+    auto desc = std::make_unique<hidraw_report_descriptor>();
+    desc->size = static_cast<uint32_t>(size);
+    if (::ioctl(fd, HIDIOCGRDESC, desc.get()) < 0)
+        return info;
+    info.collections = parseReportDescriptor(std::span<const uint8_t>(desc->value, desc->size)).collections;
+    return info;
 }
 
 std::unique_ptr<HidHandle> makeFdHandle(int fd, bool usesReportIds) {

@@ -19,21 +19,25 @@ std::vector<uint8_t> encodeIdentity(const Identity& id) {
     out.push_back(static_cast<uint8_t>(id.vendorId >> 8));
     out.push_back(static_cast<uint8_t>(id.productId));
     out.push_back(static_cast<uint8_t>(id.productId >> 8));
+    out.push_back(id.interruptOut.value_or(false) ? kFlagInterruptOut : 0);
     out.insert(out.end(), id.descriptor.begin(), id.descriptor.end());
     return out;
 }
 
 std::optional<Identity> decodeIdentity(std::span<const uint8_t> p) {
-    if (p.size() < kIdentityHeaderSize || p[0] != kMsgIdentity || p[1] != kProtocolVersion)
+    if (p.size() < kIdentityHeaderSizeV1 || p[0] != kMsgIdentity || (p[1] != 1 && p[1] != kProtocolVersion))
         return std::nullopt;
-    if (p.size() - kIdentityHeaderSize > kMaxDescriptorSize)
+    const std::size_t header = p[1] == 1 ? kIdentityHeaderSizeV1 : kIdentityHeaderSize;
+    if (p.size() < header || p.size() - header > kMaxDescriptorSize)
         return std::nullopt;
     Identity id;
     id.busType = static_cast<uint32_t>(p[2]) | static_cast<uint32_t>(p[3]) << 8 |
                  static_cast<uint32_t>(p[4]) << 16 | static_cast<uint32_t>(p[5]) << 24;
     id.vendorId = static_cast<uint16_t>(p[6] | p[7] << 8);
     id.productId = static_cast<uint16_t>(p[8] | p[9] << 8);
-    id.descriptor.assign(p.begin() + kIdentityHeaderSize, p.end());
+    if (p[1] != 1)
+        id.interruptOut = (p[10] & kFlagInterruptOut) != 0;
+    id.descriptor.assign(p.begin() + static_cast<std::ptrdiff_t>(header), p.end());
     return id;
 }
 

@@ -3,8 +3,9 @@
 // connection is one open handle. Every message is one packet whose first byte is its kind:
 //
 //   'I' identity   device -> host, first packet of every connection:
-//                  'I', version (1), bus type (u32 LE), vendor (u16 LE), product (u16 LE),
-//                  then the report descriptor (the rest of the packet)
+//                  'I', version (2), bus type (u32 LE), vendor (u16 LE), product (u16 LE),
+//                  flags (bit 0: the interface has an interrupt OUT endpoint), then the report
+//                  descriptor (the rest of the packet). Version 1 has no flags byte.
 //   'R' input      device -> host: 'R', the input report as a hidraw node delivers it (no
 //                  report-ID byte when the descriptor declares no report IDs)
 //   'O' output     host -> device: 'O', the output report, report ID first
@@ -30,8 +31,10 @@ inline constexpr uint8_t kMsgIdentity = 'I';
 inline constexpr uint8_t kMsgInput = 'R';
 inline constexpr uint8_t kMsgOutput = 'O';
 inline constexpr uint8_t kMsgAck = 'A';
-inline constexpr uint8_t kProtocolVersion = 1;
-inline constexpr std::size_t kIdentityHeaderSize = 10;
+inline constexpr uint8_t kProtocolVersion = 2;
+inline constexpr std::size_t kIdentityHeaderSizeV1 = 10;
+inline constexpr std::size_t kIdentityHeaderSize = 11;
+inline constexpr uint8_t kFlagInterruptOut = 0x01;
 inline constexpr std::size_t kMaxDescriptorSize = 4096;
 inline constexpr std::size_t kMaxReportSize = 4096;
 inline constexpr std::size_t kMaxMessageSize = kIdentityHeaderSize + kMaxDescriptorSize;
@@ -41,6 +44,8 @@ struct Identity {
     uint16_t vendorId = 0;
     uint16_t productId = 0;
     std::vector<uint8_t> descriptor;
+    // Whether the interface has an interrupt OUT endpoint; unknown in a version 1 identity.
+    std::optional<bool> interruptOut;
 };
 
 std::vector<uint8_t> encodeIdentity(const Identity& id);

@@ -158,12 +158,14 @@ bool SimController::pump(int timeoutMs) {
 }
 
 void SimController::takeLine(const QString& line) {
-    // "out NAME ok|refused HEX"
+    // "out NAME set_report|interrupt ok|refused|ignored HEX"
     if (line.startsWith(QLatin1String("out "))) {
         const QStringList f = line.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-        if (f.size() == 3 || f.size() == 4) { // an empty report has no hex field
-            if (auto bytes = fromHex(f.size() == 4 ? f[3] : QString())) {
-                outputs_.push_back({f[1].toStdString(), f[2] == QLatin1String("ok"), std::move(*bytes)});
+        if (f.size() == 4 || f.size() == 5) { // an empty report has no hex field
+            if (auto bytes = fromHex(f.size() == 5 ? f[4] : QString())) {
+                const bool ignored = f[3] == QLatin1String("ignored");
+                outputs_.push_back({f[1].toStdString(), ignored || f[3] == QLatin1String("ok"), ignored,
+                                    f[2] == QLatin1String("interrupt"), std::move(*bytes)});
                 return;
             }
         }

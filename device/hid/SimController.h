@@ -30,6 +30,8 @@ public:
     struct OutputReportLog {
         std::string iface;          // the interface that received it
         bool accepted = false;      // false when the sim refused it
+        bool ignored = false;       // taken on the interrupt endpoint, then dropped by the firmware
+        bool interrupt = false;     // it came on the interrupt OUT endpoint, not as SET_REPORT
         std::vector<uint8_t> bytes; // report ID first, as written
     };
     using Record = std::array<uint8_t, 27>;

@@ -113,6 +113,7 @@ DeviceInfo infoFrom(const std::string& path, const sim::Identity& id) {
     info.vendorId = id.vendorId;
     info.productId = id.productId;
     info.collections = parseReportDescriptor(id.descriptor).collections;
+    info.interruptOut = id.interruptOut;
     return info;
 }
 
@@ -125,7 +126,10 @@ std::optional<sim::Identity> handshake(int fd) {
 
 class SimHandle final : public HidHandle {
 public:
-    SimHandle(Fd fd, bool usesReportIds) : fd_(std::move(fd)), usesReportIds_(usesReportIds) {}
+    SimHandle(Fd fd, DeviceInfo identity, bool usesReportIds)
+        : fd_(std::move(fd)), identity_(std::move(identity)), usesReportIds_(usesReportIds) {}
+
+    DeviceInfo identity() const override { return identity_; }
 
     bool setOutputReport(std::span<const uint8_t, kOutputReportSize> report) override {
         std::array<uint8_t, kOutputReportSize + 1> msg{};
@@ -192,6 +196,7 @@ private:
     }
 
     Fd fd_;
+    DeviceInfo identity_;
     bool usesReportIds_;
     std::deque<std::vector<uint8_t>> pending_;
 };
@@ -291,7 +296,8 @@ public:
                 *error = OpenError::Other;
             return nullptr;
         }
-        return std::make_unique<SimHandle>(std::move(fd),
+        // The identity the connection itself handed over, which is what an identity check must see.
+        return std::make_unique<SimHandle>(std::move(fd), infoFrom(path, *id),
                                            parseReportDescriptor(id->descriptor).usesReportIds);
     }
 

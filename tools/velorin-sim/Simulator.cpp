@@ -288,9 +288,10 @@ bool Firmware::save(std::string* error) const {
         ok = (::fsync(fd) == 0) && ok, ::close(fd);
     ok = ok && ::rename(tmp.c_str(), flash_.c_str()) == 0;
     if (!ok) {
+        const int cause = errno; // before the clean-up below can change it
         ::unlink(tmp.c_str());
         if (error)
-            *error = "cannot write the flash file " + flash_ + ": " + std::strerror(errno);
+            *error = "cannot write the flash file " + flash_ + ": " + std::strerror(cause);
     }
     return ok;
 }
@@ -384,6 +385,8 @@ bool Simulator::plug(Kind kind, const std::string& name, bool noAccess, std::str
     in->name = name;
     in->kind = kind;
     in->identity = identityFor(kind);
+    if (kind == Kind::Adapter)
+        in->identity.interruptOut = opt_.outEndpoint;
     // The adapter named by --adapter-name keeps the (flash-backed) firmware across re-plugs;
     // further adapters get their own records.
     if (kind == Kind::Adapter)
@@ -465,7 +468,7 @@ void Simulator::acceptOn(Interface& in) {
             ::close(fd);
             continue;
         }
-        in.connections.push_back({fd});
+        in.connections.push_back({fd, nextConnectionId_++});
     }
 }
 
@@ -508,6 +511,14 @@ void Simulator::readFrom(Interface& in, std::size_t index) {
         const std::optional<bool> ok = handlePacket(in, std::span(buf.data(), static_cast<std::size_t>(got)));
         if (!ok)
             continue; // nothing else travels host -> device
+        if (stallMs_ > 0 && in.kind == Kind::Adapter && pending_.size() < kMaxPending) {
+            pending_.push_back({Clock::now() + std::chrono::milliseconds(stallMs_),
+                                in.name,
+                                {},
+                                in.connections[index].id,
+                                *ok});
+            return;
+        }
         // Like a SET_REPORT: the writer learns whether the device took the report.
         const uint8_t ack[2] = {hid::sim::kMsgAck, static_cast<uint8_t>(*ok ? 1 : 0)};
         sendAck(fd, ack);
@@ -540,9 +551,16 @@ bool Simulator::onOutputReport(Interface& in, std::span<const uint8_t> report) {
     const bool adapter = in.kind == Kind::Adapter && in.firmware;
     if (adapter && framed && console >= 1 && console <= 4 && faults_[console].refuse)
         ok = false;
-    say("out " + in.name + (ok ? " ok " : " refused ") + toHex(report));
+    // The kernel sends a write on the interrupt OUT endpoint when the interface has one.
+    const Way way = adapter && opt_.outEndpoint ? Way::Interrupt : Way::SetReport;
+    const bool ignored = ok && way == Way::Interrupt && opt_.ignoreInterruptOut;
+    say("out " + in.name + (way == Way::Interrupt ? " interrupt" : " set_report") +
+        (!ok       ? " refused "
+         : ignored ? " ignored "
+                   : " ok ") +
+        toHex(report));
 
-    if (ok && adapter && framed) {
+    if (ok && !ignored && adapter && framed) {
         if (cmd == 0x30) {
             Record r;
             std::copy_n(report.begin() + 4, r.size(), r.begin());
@@ -616,8 +634,19 @@ void Simulator::tick(Clock::time_point now) {
         }
     }
     for (const auto& p : due) {
-        if (Interface* in = find(p.iface))
+        Interface* in = find(p.iface);
+        if (!in)
+            continue;
+        if (p.ackConnection == 0) {
             sendInput(*in, p.report);
+            continue;
+        }
+        for (const auto& c : in->connections) {
+            if (c.id == p.ackConnection) {
+                const uint8_t ack[2] = {hid::sim::kMsgAck, static_cast<uint8_t>(p.ackTaken ? 1 : 0)};
+                sendAck(c.fd, ack);
+            }
+        }
     }
     if (streaming_ && now >= nextPad_) {
         sendPadToAdapters(nextPatternReport());
@@ -741,6 +770,16 @@ bool Simulator::handleLine(const std::string& rawLine) {
             return err("usage: delay CONSOLE MS (0..60000)");
         faults_[*console].delayMs = ms;
         say("ok delay");
+        return true;
+    }
+    if (cmd == "stall") {
+        int ms = -1;
+        if (args.size() == 1 && args[0].size() <= 6 && std::all_of(args[0].begin(), args[0].end(), ::isdigit))
+            ms = std::stoi(args[0]);
+        if (ms < 0 || ms > 60000)
+            return err("usage: stall MS (0..60000)");
+        stallMs_ = ms;
+        say("ok stall");
         return true;
     }
     if (cmd == "demo") {

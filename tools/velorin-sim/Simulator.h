@@ -53,6 +53,9 @@ struct Faults {
     int delayMs = 0;
 };
 
+// How an output report reached the firmware.
+enum class Way { SetReport, Interrupt };
+
 struct Options {
     std::string busDir;
     std::string flash;
@@ -63,6 +66,12 @@ struct Options {
     double rate = 10.0; // pad states per second for --demo and --script
     bool demo = false;
     std::vector<std::pair<Kind, std::string>> extra; // --plug KIND:NAME
+    // The adapter's interface has an interrupt OUT endpoint, so the kernel sends plain writes
+    // there instead of as SET_REPORT requests.
+    bool outEndpoint = false;
+    // The firmware drops every report that arrives on the interrupt OUT endpoint (it still takes
+    // the transfer, so the writer sees success).
+    bool ignoreInterruptOut = false;
 };
 
 class Simulator {
@@ -85,6 +94,7 @@ public:
 private:
     struct Connection {
         int fd = -1;
+        uint64_t id = 0;
     };
     struct Interface {
         std::string name;
@@ -98,6 +108,9 @@ private:
         Clock::time_point due;
         std::string iface;
         std::vector<uint8_t> report;
+        // An acknowledgement held back by "stall": the connection it is for, and whether taken.
+        uint64_t ackConnection = 0;
+        bool ackTaken = false;
     };
 
     bool plug(Kind kind, const std::string& name, bool noAccess, std::string* error);
@@ -119,6 +132,8 @@ private:
     std::vector<std::unique_ptr<Interface>> interfaces_;
     std::shared_ptr<Firmware> mainFirmware_;
     std::array<Faults, 5> faults_{}; // by console id 1..4
+    int stallMs_ = 0;                // acknowledgements of adapter writes held back this long
+    uint64_t nextConnectionId_ = 1;
     std::vector<Pending> pending_;
     std::vector<std::vector<uint8_t>> script_;
     std::size_t patternStep_ = 0;

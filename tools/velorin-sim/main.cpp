@@ -21,6 +21,9 @@ void usage() {
         "  --no-adapter         start with no interface plugged\n"
         "  --plug KIND:NAME     plug another interface at start (adapter keyboard mouse feature\n"
         "                       input64 page twolinks); may be repeated\n"
+        "  --out-endpoint       the adapter's interface has an interrupt OUT endpoint, so writes\n"
+        "                       travel there instead of as SET_REPORT requests\n"
+        "  --ignore-interrupt-out  the firmware drops reports that arrive on that endpoint\n"
         "Control lines on standard input are described in docs/velorin-sim.md.\n",
         stderr);
 }
@@ -59,6 +62,10 @@ int main(int argc, char** argv) {
             value(opt.script);
         } else if (a == "--adapter-name") {
             value(opt.adapterName);
+        } else if (a == "--out-endpoint") {
+            opt.outEndpoint = true;
+        } else if (a == "--ignore-interrupt-out") {
+            opt.ignoreInterruptOut = true;
         } else if (a == "--no-adapter") {
             opt.plugAdapter = false;
         } else if (a == "--demo") {

@@ -404,7 +404,7 @@ int cmdList(Context& ctx) {
         const bool isAdapter = device::isAdapterIdentity(info, &whyNot);
         hid::OpenError openError = hid::OpenError::None;
         if (isAdapter)
-            p.open(info.path, &openError);
+            device::OpenAdapterPath(info.path, &openError);
         const QString path = QString::fromStdString(info.path);
         const QString busName = info.busType == 3   ? QStringLiteral("usb")
                                 : info.busType == 5 ? QStringLiteral("bluetooth")
@@ -440,6 +440,9 @@ int cmdList(Context& ctx) {
             break;
         case hid::OpenError::NotFound:
             openText = QStringLiteral("not-found");
+            break;
+        case hid::OpenError::NotAdapter:
+            openText = QStringLiteral("not-the-adapter");
             break;
         case hid::OpenError::Other:
             openText = QStringLiteral("error");
@@ -477,7 +480,9 @@ int cmdList(Context& ctx) {
                     << permissionFix(ctx, info.path);
         } else {
             ctx.out << "  the adapter, but it cannot be opened: "
-                    << (openError == hid::OpenError::NotFound ? "it went away" : "it is busy or broken")
+                    << (openError == hid::OpenError::NotFound     ? "it went away"
+                        : openError == hid::OpenError::NotAdapter ? "the node now belongs to another device"
+                                                                  : "it is busy or broken")
                     << '\n';
         }
     }

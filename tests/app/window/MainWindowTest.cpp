@@ -208,6 +208,21 @@ TEST(MainWindow, ApplyWithoutAdapterShowsOnlyTheOpenError) {
     EXPECT_EQ(f.block, WorkModeBlock{});
 }
 
+// Node names are reused: a keyboard that takes over the adapter's name before the window has
+// handled the removal is found out when the handle is opened, and gets no report.
+TEST(MainWindow, ApplyToANodeTakenOverByAKeyboardWritesNothingThere) {
+    WindowFixture f;
+    ASSERT_TRUE(f.simStarted());
+    f.settle();
+    ASSERT_TRUE(f.sim().command(QStringLiteral("unplug adapter")));
+    ASSERT_TRUE(f.sim().command(QStringLiteral("plug keyboard adapter")));
+    f.click(QStringLiteral("btn_Applay"));
+    ASSERT_EQ(f.boxes.shown.size(), 1u);
+    EXPECT_EQ(f.boxes.shown[0].text, QStringLiteral("CreateFileHandle error"));
+    QTest::qWait(300);
+    EXPECT_TRUE(f.sim().outputReports().empty());
+}
+
 TEST(MainWindow, ApplyWithARefusedSwitchWriteStopsThere) {
     WindowFixture f;
     ASSERT_TRUE(f.simStarted());

@@ -17,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <stdexcept>
 
 using namespace velorin;
@@ -265,5 +266,21 @@ TEST_F(SingleInstanceProcesses, UpperCaseXStartsNormallyWhenAlone) {
             EXPECT_TRUE(p->output().contains(QStringLiteral("strCmdLine.Compare - boot")));
         }
     }
+}
+
+// A reader stuck in writes that the adapter never acknowledges must not keep the program from
+// ending, nor run on into what the exit takes down: after its bound the process ends at once.
+TEST_F(SingleInstanceProcesses, CloseWhileTheReaderIsStuckInAWriteEndsCleanly) {
+    hid::SimController sim{QStringLiteral(VELORIN_SIM_PATH)};
+    ASSERT_TRUE(sim.start());
+    ASSERT_TRUE(sim.command(QStringLiteral("stall 5000")));
+    Program p(runtime_.path(), QString::fromStdString(sim.busDir()));
+    p.start({});
+    ASSERT_TRUE(waitUntil([&] { return QFileInfo::exists(marker()); }, 15000)) << p.output().toStdString();
+    ASSERT_TRUE(
+        sim.waitForOutputReports(2, 5000)); // the read-back request and the reader's first mode select
+    ::kill(static_cast<pid_t>(p.pid()), SIGTERM);
+    EXPECT_EQ(p.finish(15000), 0);
+    EXPECT_TRUE(p.output().contains(QStringLiteral("did not end within"))) << "the reader was not stuck";
 }
 #endif

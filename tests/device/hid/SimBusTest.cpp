@@ -59,7 +59,7 @@ struct FakeInterface {
 } // namespace
 
 TEST(SimIdentity, EncodesAndDecodesAndRejectsMalformedPackets) {
-    sim::Identity id{3, 0x0888, 0x8831, {0x06, 0xC0, 0xFF}};
+    sim::Identity id{3, 0x0888, 0x8831, {0x06, 0xC0, 0xFF}, true};
     const auto packet = sim::encodeIdentity(id);
     const auto back = sim::decodeIdentity(packet);
     ASSERT_TRUE(back);
@@ -67,11 +67,18 @@ TEST(SimIdentity, EncodesAndDecodesAndRejectsMalformedPackets) {
     EXPECT_EQ(back->vendorId, 0x0888);
     EXPECT_EQ(back->productId, 0x8831);
     EXPECT_EQ(back->descriptor, id.descriptor);
+    EXPECT_EQ(back->interruptOut, std::optional<bool>(true));
+    // A version 1 packet has no flags byte: the endpoints are unknown, the descriptor intact.
+    const std::vector<uint8_t> v1 = {'I', 1, 3, 0, 0, 0, 0x88, 0x08, 0x31, 0x88, 0x06, 0xC0, 0xFF};
+    const auto old = sim::decodeIdentity(v1);
+    ASSERT_TRUE(old);
+    EXPECT_EQ(old->descriptor, id.descriptor);
+    EXPECT_FALSE(old->interruptOut);
 
     auto wrongKind = packet;
     wrongKind[0] = 'R';
     auto wrongVersion = packet;
-    wrongVersion[1] = 2;
+    wrongVersion[1] = 3;
     std::vector<uint8_t> tooLong = packet;
     tooLong.resize(sim::kIdentityHeaderSize + sim::kMaxDescriptorSize + 1);
     for (const auto& bad : {wrongKind, wrongVersion, tooLong,

@@ -7,6 +7,7 @@
 #include <QEventLoop>
 #include <QTimer>
 
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <set>
@@ -54,7 +55,9 @@ public:
             *error = e;
         if (e != OpenError::None)
             return nullptr;
-        return std::make_unique<NullHandle>();
+        const auto it2 =
+            std::find_if(devices.begin(), devices.end(), [&](const DeviceInfo& d) { return d.path == path; });
+        return std::make_unique<NullHandle>(it2 == devices.end() ? DeviceInfo{} : *it2);
     }
     std::unique_ptr<HidMonitor> createMonitor(QObject* parent) override {
         return std::make_unique<HidMonitor>(parent);
@@ -62,6 +65,9 @@ public:
 
 private:
     struct NullHandle : HidHandle {
+        explicit NullHandle(DeviceInfo info) : info_(std::move(info)) {}
+        DeviceInfo identity() const override { return info_; }
+        DeviceInfo info_;
         bool setOutputReport(std::span<const uint8_t, kOutputReportSize>) override { return true; }
         ReadStatus readInputReport(std::span<uint8_t, kInputReportSize>, int, const StopSignal*) override {
             return ReadStatus::Timeout;

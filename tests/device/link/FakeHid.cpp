@@ -15,8 +15,9 @@ namespace {
 
 class FakeHandle : public hid::HidHandle {
 public:
-    FakeHandle(std::shared_ptr<FakeBus> bus, std::string path, std::shared_ptr<FakeHandleState> state)
-        : bus_(std::move(bus)), path_(std::move(path)), state_(std::move(state)) {}
+    FakeHandle(std::shared_ptr<FakeBus> bus, hid::DeviceInfo info, std::shared_ptr<FakeHandleState> state)
+        : bus_(std::move(bus)), path_(info.path), info_(std::move(info)), state_(std::move(state)) {}
+    hid::DeviceInfo identity() const override { return info_; }
     ~FakeHandle() override { bus_->closeHandle(path_, state_); }
     bool setOutputReport(std::span<const uint8_t, hid::kOutputReportSize> report) override {
         hid::OutputReport copy{};
@@ -31,6 +32,7 @@ public:
 private:
     std::shared_ptr<FakeBus> bus_;
     std::string path_;
+    hid::DeviceInfo info_; // the device this handle was opened on
     std::shared_ptr<FakeHandleState> state_;
 };
 
@@ -141,13 +143,13 @@ std::vector<hid::DeviceInfo> FakeBus::enumerate() {
 std::unique_ptr<hid::HidHandle> FakeBus::open(const std::string& path) {
     ++opens_;
     std::lock_guard lock(mutex_);
-    const bool present =
-        std::any_of(devices_.begin(), devices_.end(), [&](const Device& d) { return d.info.path == path; });
-    if (!present)
+    const auto dev =
+        std::find_if(devices_.begin(), devices_.end(), [&](const Device& d) { return d.info.path == path; });
+    if (dev == devices_.end())
         return nullptr;
     auto state = std::make_shared<FakeHandleState>();
     handles_.emplace(path, state);
-    return std::make_unique<FakeHandle>(shared_from_this(), path, state);
+    return std::make_unique<FakeHandle>(shared_from_this(), dev->info, state);
 }
 
 bool FakeBus::write(const std::string& path, const hid::OutputReport& report) {

@@ -13,6 +13,9 @@
 #include <chrono>
 #include <memory>
 #include <mutex>
+#include <sys/resource.h>
+#include <unistd.h>
+#include <vector>
 
 using namespace velorin;
 using namespace velorin::device;
@@ -222,6 +225,27 @@ TEST_F(Listener, AnExceptionInAPassIsLoggedAndTheReaderGoesOn) {
                   .size(),
               2)
         << g_log.join(QLatin1Char('\n')).toStdString();
+}
+
+// With no descriptor left to make (the process at its file limit), the listener cannot set up its
+// reader; it says so and the program goes on without live lamps instead of ending.
+TEST_F(Listener, StartsWithoutAReaderWhenNoDescriptorCanBeMade) {
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    std::vector<int> filler;
+    rlimit tight = saved;
+    tight.rlim_cur = 256;
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &tight), 0);
+    for (int fd; (fd = ::dup(0)) >= 0;)
+        filler.push_back(fd);
+    EXPECT_NO_THROW(start());
+    for (int fd : filler)
+        ::close(fd);
+    ::setrlimit(RLIMIT_NOFILE, &saved);
+    EXPECT_FALSE(listener->readerRunning());
+    EXPECT_TRUE(listener->stopReader());
+    Q_EMIT monitor()->deviceArrived(QStringLiteral("/dev/fake-keyboard")); // still handled
+    EXPECT_EQ(owner->arrivals, 1);
 }
 
 } // namespace

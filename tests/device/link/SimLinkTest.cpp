@@ -278,6 +278,34 @@ TEST_F(SimLink, LiveStateReachesJoyData) {
     EXPECT_TRUE(pumpUntil([&] { return owner->updates >= 1; }));
 }
 
+// The reader keeps one handle while the adapter stays: a burst of states sent faster than any
+// reopening could follow is read in full, the notices of a busy owner collapse into one, and a
+// mode select request goes out at once, with no pad report to wake the reader.
+TEST_F(SimLink, ReaderKeepsItsHandleReadsEveryReportAndWakesForModeSelects) {
+    startListener();
+    ASSERT_TRUE(padUntilTaken("80 80 80 80 00 00 01", 0x01));
+    pumpFor(50);
+    const int updatesBefore = owner->updates;
+    const uint64_t readBefore = readerReportCount().load();
+    constexpr int kBurst = 300;
+    for (int i = 0; i < kBurst; ++i) // the owner handles no event meanwhile
+        ASSERT_TRUE(command("pad 80 80 80 80 00 00 " + std::string(i % 2 ? "02" : "04")));
+    ASSERT_TRUE(pumpUntil([&] { return readerReportCount().load() - readBefore >= kBurst; }));
+    pumpFor(50);
+    EXPECT_EQ(readerReportCount().load() - readBefore, uint64_t(kBurst));
+    EXPECT_LE(owner->updates - updatesBefore, 2);
+    EXPECT_EQ(joyData().get()[8], 0x02) << "the last state is the one kept";
+
+    sim->clearOutputReports();
+    currentConsole().store(4);
+    modeSelectPending().store(1);
+    wakeReader();
+    const auto out = reportsAfter(5);
+    ASSERT_EQ(out.size(), 5u);
+    EXPECT_EQ(out[0].bytes, frame({0x00, 0x32, 0xAA, 0x55, 0x01, 0x04}));
+    EXPECT_EQ(modeSelectPending().load(), 0);
+}
+
 class SimLinkNoAdapter : public SimLink {
 protected:
     QStringList startArgs() const override { return {QStringLiteral("--no-adapter")}; }
