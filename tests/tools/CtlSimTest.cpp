@@ -7,6 +7,8 @@
 #include "device/SharedState.h"
 #include "device/hid/SimController.h"
 
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -299,6 +301,67 @@ TEST_F(CtlSim, MonitorNamesPressedButtonsAndStopsOnTheSignal) {
     ASSERT_GE(first, 0) << r.out.toStdString();
     for (qsizetype i = first; i < lines.size(); ++i)
         EXPECT_EQ(lines[i], cycle[(i - first) % 3]) << r.out.toStdString();
+}
+
+// Records that carry their ids, as every record written by apply does, and odd unused bytes.
+class CtlSimDoctor : public CtlSim {
+protected:
+    QStringList startArgs() const override {
+        QByteArray bytes = bytesOf(patternBlock(0x30, 5));
+        for (int slot = 0; slot < 4; ++slot)
+            bytes[slot * 27] = char("\x01\x02\x04\x03"[slot]);
+        writeBytes(seed, bytes);
+        return {QStringLiteral("--seed"), seed};
+    }
+};
+
+// doctor on a healthy bus: every check passes, and the write test leaves the adapter exactly as it
+// began, with no mode select on the wire.
+TEST_F(CtlSimDoctor, WriteTestPassesAndLeavesTheRecordsAsTheyWere) {
+    qputenv("XDG_STATE_HOME", dir.path().toUtf8());
+    const auto before = sim->dump();
+    const RunResult r = ctl({QStringLiteral("doctor"), QStringLiteral("--json"), QStringLiteral("--write-test")});
+    ASSERT_EQ(r.code, kExitOk) << r.out.toStdString() << r.err.toStdString();
+    const QJsonObject o = QJsonDocument::fromJson(r.out.toUtf8()).object();
+    for (const char* key : {"kernel", "output_path", "interfaces", "adapter", "access", "udev_rule", "identity",
+                            "readback_ms", "records_match", "verdict"})
+        EXPECT_TRUE(o.contains(QLatin1String(key))) << key;
+    EXPECT_EQ(o[QStringLiteral("verdict")].toString(), QStringLiteral("ok"));
+    EXPECT_EQ(o[QStringLiteral("output_path")].toString(), QStringLiteral("set_report"));
+    EXPECT_EQ(o[QStringLiteral("identity")].toBool(), true);
+    EXPECT_EQ(o[QStringLiteral("records_match")].toBool(), true);
+    EXPECT_EQ(sim->dump(), before);
+    EXPECT_EQ(readBytes(o[QStringLiteral("backup")].toString()), readBytes(seed));
+    for (const auto& report : sim->outputReports())
+        EXPECT_NE(report.bytes[1], 0x32) << "doctor never selects a mode";
+}
+
+// An interface with an interrupt OUT endpoint whose firmware ignores it: the writes are taken, so
+// apply succeeds, but verify and the doctor find out and name the usbhid quirk.
+class CtlSimIgnoredInterrupt : public CtlSim {
+protected:
+    QStringList startArgs() const override {
+        return {QStringLiteral("--seed"), seed, QStringLiteral("--out-endpoint"),
+                QStringLiteral("--ignore-interrupt-out")};
+    }
+};
+
+TEST_F(CtlSimIgnoredInterrupt, VerifyAndDoctorNameTheQuirk) {
+    writeBytes(path("new.kvf"), bytesOf(patternBlock(0x50, 3)));
+    const RunResult apply = ctl({QStringLiteral("apply"), path("new.kvf"), QStringLiteral("--verify")});
+    EXPECT_EQ(apply.code, kExitDiffers) << apply.err.toStdString();
+    EXPECT_TRUE(apply.err.contains(QStringLiteral("quirks=0x0888:0x8831:0x00040000"))) << apply.err.toStdString();
+    const auto logged = sim->outputReports();
+    ASSERT_FALSE(logged.empty());
+    EXPECT_TRUE(logged[0].interrupt && logged[0].ignored && logged[0].accepted);
+    EXPECT_EQ(sim->dump()->at(0)[1], bytesOf(patternBlock(0x30, 5))[1]) << "nothing was stored";
+
+    const RunResult doctor = ctl({QStringLiteral("doctor"), QStringLiteral("--json")});
+    EXPECT_EQ(doctor.code, kExitAdapterFailed);
+    const QJsonObject o = QJsonDocument::fromJson(doctor.out.toUtf8()).object();
+    EXPECT_EQ(o[QStringLiteral("output_path")].toString(), QStringLiteral("interrupt"));
+    EXPECT_NE(o[QStringLiteral("verdict")].toString(), QStringLiteral("ok"));
+    EXPECT_TRUE(o[QStringLiteral("advice")].toString().contains(QStringLiteral("velorin-usbhid-quirk.conf")));
 }
 
 } // namespace

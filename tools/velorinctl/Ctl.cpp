@@ -1,5 +1,6 @@
 #include "Ctl.h"
 
+#include "Doctor.h"
 #include "KeyNames.h"
 #include "KvfFile.h"
 #include "KvfJson.h"
@@ -89,6 +90,13 @@ constexpr Verb kVerbs[] = {
     {"diff", "diff A.kvf B.kvf [--json]",
      "Lists the bytes in which two .kvf files differ, by console and button.\n"
      "Exit: 0 same, 1 different.\n"},
+    {"doctor", "doctor [--json] [--write-test]",
+     "Checks everything between this computer and the adapter and prints a report to attach to a bug:\n"
+     "the kernel, every HID interface, how output reports travel (interrupt OUT endpoint or\n"
+     "SET_REPORT, and the usbhid quirk), the adapter node's owner, mode and ACL, the udev rule, the\n"
+     "seat, the identity of the open handle, and a timed read-back of the four records.\n"
+     "--write-test also writes a changed copy of the records, reads it back, then writes the\n"
+     "originals back (saved first in ~/.local/state/velorin/); it never selects a console mode.\n"},
     {"monitor", "monitor [--console CONSOLE] [--json]",
      "Shows the live pad state as it changes: the pressed buttons by name and the left stick's\n"
      "direction, until interrupted (Ctrl+C). With --console, byte 9 bit 7 is named SHARE (ps4) or\n"
@@ -132,6 +140,7 @@ struct Options {
     bool version = false;
     bool json = false;
     bool verify = false;
+    bool writeTest = false;
     bool verbose = false;
     bool simulate = false;
     QString bus;
@@ -175,6 +184,8 @@ std::optional<Options> parse(const QStringList& args, QTextStream& err) {
             o.json = true;
         } else if (a == u"--verify") {
             o.verify = true;
+        } else if (a == u"--write-test") {
+            o.writeTest = true;
         } else if (a == u"-v" || a == u"--verbose") {
             o.verbose = true;
         } else if (a == u"--simulate") {
@@ -323,6 +334,8 @@ bool allowOnly(Context& ctx, bool json, bool output, bool verify, bool console) 
         bad = "--verify";
     else if (ctx.opt.console && !console)
         bad = "--console";
+    else if (ctx.opt.writeTest && ctx.opt.verb != u"doctor")
+        bad = "--write-test";
     if (!bad)
         return true;
     ctx.err << "velorinctl: " << ctx.opt.verb << " does not take " << bad << "\nTry `velorinctl "
@@ -549,6 +562,15 @@ void printDifferences(QTextStream& s, const std::vector<Difference>& diffs, cons
           << bLabel << valueAt(d.console, d.byte, d.b) << '\n';
 }
 
+// How output reports reach the adapter found first.
+hid::OutputPath adapterOutputPath() {
+    for (const hid::DeviceInfo& info : hid::platform().enumerate()) {
+        if (device::isAdapterIdentity(info))
+            return hid::outputPath(info);
+    }
+    return hid::OutputPath::Unknown;
+}
+
 int cmdApply(Context& ctx) {
     if (!allowOnly(ctx, false, false, true, true) || !expectPositional(ctx, 1, 1))
         return kExitUsage;
@@ -598,6 +620,8 @@ int cmdApply(Context& ctx) {
         return kExitOk;
     }
     ctx.err << "velorinctl: verify failed: the adapter does not hold what was written\n";
+    if (adapterOutputPath() == hid::OutputPath::Interrupt)
+        ctx.err << interruptQuirkAdvice() << '\n';
     return kExitDiffers;
 }
 
@@ -860,6 +884,19 @@ int cmdMonitor(Context& ctx) {
     }
 }
 
+int cmdDoctor(Context& ctx) {
+    if (!allowOnly(ctx, true, false, false, false) || !expectPositional(ctx, 0, 0))
+        return kExitUsage;
+    if (const int rc = preparePlatform(ctx); rc != kExitOk)
+        return rc;
+    const DoctorReport report = runDoctor(ctx.opt.writeTest, ctx.simulated, ctx.err);
+    if (ctx.opt.json)
+        ctx.out << QJsonDocument(doctorJson(report)).toJson(QJsonDocument::Indented);
+    else
+        printDoctor(ctx.out, report);
+    return report.exitCode;
+}
+
 int cmdHelp(Context& ctx) {
     if (ctx.opt.positional.isEmpty()) {
         printUsage(ctx.out);
@@ -947,7 +984,7 @@ int run(const QStringList& args, QTextStream& out, QTextStream& err, const hid::
     static constexpr std::pair<const char*, Handler> kHandlers[] = {
         {"list", cmdList}, {"read", cmdRead},       {"apply", cmdApply},   {"select", cmdSelect},
         {"show", cmdShow}, {"export", cmdExport},   {"import", cmdImport}, {"set", cmdSet},
-        {"diff", cmdDiff}, {"monitor", cmdMonitor},
+        {"diff", cmdDiff}, {"monitor", cmdMonitor}, {"doctor", cmdDoctor},
     };
     for (const auto& [name, handler] : kHandlers) {
         if (opt.verb == QLatin1String(name))

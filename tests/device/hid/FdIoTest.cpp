@@ -3,6 +3,9 @@
 #include "device/hid/FdIo.h"
 #include "device/hid/HidrawPlatform.h"
 
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -232,6 +235,40 @@ TEST(HidrawUevent, ParsesTheHidIdLine) {
             EXPECT_EQ(id->productId, c.product) << c.text;
         }
     }
+}
+
+// The usbhid quirks parameter as sysfs prints it: comma-separated entries, unset slots "(null)".
+TEST(HidrawOutputPath, QuirksAndEndpointsDecideHowOutputReportsTravel) {
+    const char* text = "0x046d:0xc52b:0x00000004,0x0888:0x8831:0x00040000,(null),0x0888:0x8831:0x1\n";
+    EXPECT_EQ(usbhidQuirksFor(text, 0x0888, 0x8831), 0x00040001u);
+    EXPECT_EQ(usbhidQuirksFor(text, 0x0888, 0x8832), 0u);
+    EXPECT_EQ(usbhidQuirksFor("(null),(null)", 0x0888, 0x8831), 0u);
+    EXPECT_EQ(usbhidQuirksFor("0x0888:0x8831", 0x0888, 0x8831), 0u);
+
+    // A USB interface directory as sysfs has it: ep_XX folders with type and direction.
+    QTemporaryDir dir;
+    auto endpoint = [&](const char* name, const char* type, const char* direction) {
+        const QString ep = dir.filePath(QString::fromLatin1(name));
+        QDir().mkpath(ep);
+        for (const auto& [file, text] : {std::pair{"type", type}, std::pair{"direction", direction}}) {
+            QFile f(ep + u'/' + QString::fromLatin1(file));
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write(QByteArray(text) + '\n');
+        }
+    };
+    const std::string path = dir.path().toStdString();
+    EXPECT_EQ(interruptOutFromSysfs(path), std::nullopt) << "no endpoint can be read";
+    endpoint("ep_81", "Interrupt", "in");
+    EXPECT_EQ(interruptOutFromSysfs(path), std::optional<bool>(false));
+    endpoint("ep_02", "Interrupt", "out");
+    EXPECT_EQ(interruptOutFromSysfs(path), std::optional<bool>(true));
+
+    DeviceInfo info;
+    EXPECT_EQ(outputPath(info), OutputPath::Unknown);
+    info.interruptOut = true;
+    EXPECT_EQ(outputPath(info), OutputPath::Interrupt);
+    info.usbhidQuirks = kQuirkNoOutputReportsOnIntrEp;
+    EXPECT_EQ(outputPath(info), OutputPath::SetReport);
 }
 
 TEST(HidrawEnumeration, ListsNodesInNumericOrder) {

@@ -1,0 +1,124 @@
+// The hidraw + udev backend on a real kernel, against the virtual adapter of VirtualAdapter.h:
+// discovery through udev, read-back, apply, the reader's live state, unplug and replug.
+#include "VirtualAdapter.h"
+
+#include "device/Discovery.h"
+#include "device/HidInputWnd.h"
+#include "device/Messages.h"
+#include "device/Reports.h"
+#include "device/Sequences.h"
+#include "device/SharedState.h"
+#include "device/hid/HidPlatform.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+using namespace velorin;
+using namespace velorin::device;
+using velorin::hw::VirtualAdapter;
+
+namespace {
+
+void ensureApp() {
+    if (QCoreApplication::instance())
+        return;
+    static int argc = 1;
+    static char name[] = "hw_tests";
+    static char* argv[] = {name, nullptr};
+    static QCoreApplication app(argc, argv);
+}
+
+bool pumpUntil(const std::function<bool()>& done, int timeoutMs = 5000) {
+    QElapsedTimer t;
+    t.start();
+    while (!done()) {
+        if (t.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+
+class Hardware : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const std::string why = VirtualAdapter::unavailableReason();
+        if (!why.empty())
+            GTEST_SKIP() << why;
+        ensureApp();
+        hid::setPlatform(hid::makeHidrawPlatform());
+        adapterPath().clear();
+        joyData().zero();
+        modeSelectPending().store(0);
+        currentConsole().store(1);
+        std::string error;
+        ASSERT_TRUE(adapter.plug(&error)) << error;
+        // The node appears once the kernel bound the device and udev made it.
+        ASSERT_TRUE(pumpUntil([] { return FindAdapter().has_value(); })) << "the virtual adapter is not found";
+    }
+    void TearDown() override {
+        adapterPath().clear();
+        hid::setPlatform(nullptr);
+    }
+
+    VirtualAdapter adapter;
+};
+
+TEST_F(Hardware, DiscoveryFindsTheVirtualAdapterAndTheOpenHandleIsIt) {
+    const std::optional<std::string> path = FindAdapter();
+    ASSERT_TRUE(path);
+    EXPECT_EQ(path->rfind("/dev/hidraw", 0), 0u) << *path;
+    hid::OpenError error = hid::OpenError::Other;
+    const auto handle = OpenAdapterPath(*path, &error);
+    ASSERT_NE(handle, nullptr);
+    EXPECT_EQ(error, hid::OpenError::None);
+    EXPECT_TRUE(isAdapterIdentity(handle->identity()));
+}
+
+TEST_F(Hardware, ReadBackAndApplyRoundTrip) {
+    WorkModeBlock block;
+    ASSERT_EQ(ReadBackFromAdapter(block).size(), 4u);
+    const auto records = adapter.records();
+    for (std::size_t s = 0; s < 4; ++s) {
+        const ConstRecordSpan got = block.record(kBlockOrder[s]);
+        EXPECT_TRUE(std::equal(got.begin(), got.end(), records[s].begin())) << "slot " << s;
+    }
+
+    block.setButton(ConsoleId::PS3, PadButton::L2, 0x04);
+    currentConsole().store(3);
+    ASSERT_EQ(ApplyToAdapter(block).status, ApplyStatus::Success);
+    EXPECT_EQ(adapter.records()[0][recordByte(PadButton::L2)], 0x04);
+    const auto received = adapter.received();
+    ASSERT_FALSE(received.empty());
+    const auto& last = received.back().bytes;
+    ASSERT_GE(last.size(), 6u);
+    EXPECT_EQ(last[1], 0x32);
+    EXPECT_EQ(last[5], 0x03);
+}
+
+TEST_F(Hardware, LampsFollowThePadAndGoOutOnUnplugThenReplugIsFound) {
+    QObject owner;
+    CHidInputWnd listener(&owner);
+    std::array<uint8_t, 32> pad{0xA1, 0xC4, 0x80, 0x80, 0x80, 0x80, 0, 0, 0x01};
+    ASSERT_TRUE(pumpUntil([&] {
+        adapter.sendInput(pad);
+        return joyData().get()[8] == 0x01;
+    }));
+    adapter.unplug();
+    ASSERT_TRUE(pumpUntil([] { return adapterPath().get().empty() && joyData().get() == JoyState{}; }));
+    std::string error;
+    ASSERT_TRUE(adapter.plug(&error)) << error;
+    ASSERT_TRUE(pumpUntil([] { return !adapterPath().get().empty(); })) << "no arrival notice";
+    pad[8] = 0x02;
+    EXPECT_TRUE(pumpUntil([&] {
+        adapter.sendInput(pad);
+        return joyData().get()[8] == 0x02;
+    }));
+}
+
+} // namespace
