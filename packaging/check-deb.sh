@@ -51,6 +51,8 @@ expected=(
     /usr/share/man/man1/velorinctl.1.gz
     /usr/share/man/man1/velorin-sim.1.gz
     /usr/share/doc/velorin/README.md
+    /usr/share/doc/velorin/HARDWARE.md
+    /usr/share/doc/velorin/examples/velorin-usbhid-quirk.conf
 )
 for size in 16 24 32 48 64 128 256; do
     expected+=("/usr/share/icons/hicolor/${size}x${size}/apps/velorin.png")

@@ -592,6 +592,7 @@ void Simulator::sendInput(Interface& in, std::span<const uint8_t> report) {
 }
 
 void Simulator::sendPadToAdapters(std::span<const uint8_t> report) {
+    ++padsSent_;
     for (auto& in : interfaces_) {
         if (in->kind == Kind::Adapter)
             sendInput(*in, report);
@@ -808,6 +809,11 @@ bool Simulator::handleLine(const std::string& rawLine) {
         for (std::size_t s = 0; s < recs.size(); ++s)
             say("record " + target->name + " " + std::to_string(s) + " " + toHex(recs[s]));
         say("ok dump");
+        return true;
+    }
+    if (cmd == "stats") {
+        say("stats pads " + std::to_string(padsSent_));
+        say("ok stats");
         return true;
     }
     if (cmd == "list") {

@@ -133,6 +133,7 @@ private:
     std::shared_ptr<Firmware> mainFirmware_;
     std::array<Faults, 5> faults_{}; // by console id 1..4
     int stallMs_ = 0;                // acknowledgements of adapter writes held back this long
+    uint64_t padsSent_ = 0;          // pad states sent to the adapters (demo, script, "pad")
     uint64_t nextConnectionId_ = 1;
     std::vector<Pending> pending_;
     std::vector<std::vector<uint8_t>> script_;
