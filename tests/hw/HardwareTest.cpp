@@ -1,6 +1,7 @@
 // The hidraw + udev backend on a real kernel, against the virtual adapter of VirtualAdapter.h:
 // discovery through udev, read-back, apply, the reader's live state, unplug and replug.
 #include "VirtualAdapter.h"
+#include "tests/device/link/TestSupport.h"
 
 #include "device/Discovery.h"
 #include "device/HidInputWnd.h"
@@ -10,9 +11,6 @@
 #include "device/SharedState.h"
 #include "device/hid/HidPlatform.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
-
 #include <gtest/gtest.h>
 
 #include <thread>
@@ -20,29 +18,9 @@
 using namespace velorin;
 using namespace velorin::device;
 using velorin::hw::VirtualAdapter;
+using velorin::test::pumpUntil;
 
 namespace {
-
-void ensureApp() {
-    if (QCoreApplication::instance())
-        return;
-    static int argc = 1;
-    static char name[] = "hw_tests";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication app(argc, argv);
-}
-
-bool pumpUntil(const std::function<bool()>& done, int timeoutMs = 5000) {
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return true;
-}
 
 class Hardware : public ::testing::Test {
 protected:
@@ -50,7 +28,7 @@ protected:
         const std::string why = VirtualAdapter::unavailableReason();
         if (!why.empty())
             GTEST_SKIP() << why;
-        ensureApp();
+        test::ensureCoreApp();
         hid::setPlatform(hid::makeHidrawPlatform());
         adapterPath().clear();
         joyData().zero();
@@ -59,7 +37,8 @@ protected:
         std::string error;
         ASSERT_TRUE(adapter.plug(&error)) << error;
         // The node appears once the kernel bound the device and udev made it.
-        ASSERT_TRUE(pumpUntil([] { return FindAdapter().has_value(); })) << "the virtual adapter is not found";
+        ASSERT_TRUE(pumpUntil([] { return FindAdapter().has_value(); }, 5000))
+            << "the virtual adapter is not found";
     }
     void TearDown() override {
         adapterPath().clear();

@@ -13,19 +13,19 @@ namespace {
 // The adapter's report descriptor: one vendor-defined application collection (usage page 0xFFC0,
 // usage 1) with a 32-byte input report and a 64-byte output report, no report IDs, no feature.
 constexpr uint8_t kDescriptor[] = {
-    0x06, 0xC0, 0xFF,       // Usage Page (0xFFC0)
-    0x09, 0x01,             // Usage (1)
-    0xA1, 0x01,             // Collection (Application)
-    0x09, 0x02,             //   Usage (2)
-    0x15, 0x00,             //   Logical Minimum (0)
-    0x26, 0xFF, 0x00,       //   Logical Maximum (255)
-    0x75, 0x08,             //   Report Size (8)
-    0x95, 0x20,             //   Report Count (32)
-    0x81, 0x02,             //   Input (Data, Variable, Absolute)
-    0x09, 0x03,             //   Usage (3)
-    0x95, 0x40,             //   Report Count (64)
-    0x91, 0x02,             //   Output (Data, Variable, Absolute)
-    0xC0,                   // End Collection
+    0x06, 0xC0, 0xFF, // Usage Page (0xFFC0)
+    0x09, 0x01,       // Usage (1)
+    0xA1, 0x01,       // Collection (Application)
+    0x09, 0x02,       //   Usage (2)
+    0x15, 0x00,       //   Logical Minimum (0)
+    0x26, 0xFF, 0x00, //   Logical Maximum (255)
+    0x75, 0x08,       //   Report Size (8)
+    0x95, 0x20,       //   Report Count (32)
+    0x81, 0x02,       //   Input (Data, Variable, Absolute)
+    0x09, 0x03,       //   Usage (3)
+    0x95, 0x40,       //   Report Count (64)
+    0x91, 0x02,       //   Output (Data, Variable, Absolute)
+    0xC0,             // End Collection
 };
 
 constexpr uint16_t kBusUsb = 0x03;
@@ -201,7 +201,8 @@ void VirtualAdapter::onOutput(const uint8_t* data, std::size_t size, const char*
             if (slot >= 0) {
                 reply.emplace();
                 reply->fill(0);
-                std::copy(records_[std::size_t(slot)].begin(), records_[std::size_t(slot)].end(), reply->begin());
+                std::copy(records_[std::size_t(slot)].begin(), records_[std::size_t(slot)].end(),
+                          reply->begin());
             }
         }
     }

@@ -320,11 +320,12 @@ protected:
 TEST_F(CtlSimDoctor, WriteTestPassesAndLeavesTheRecordsAsTheyWere) {
     qputenv("XDG_STATE_HOME", dir.path().toUtf8());
     const auto before = sim->dump();
-    const RunResult r = ctl({QStringLiteral("doctor"), QStringLiteral("--json"), QStringLiteral("--write-test")});
+    const RunResult r =
+        ctl({QStringLiteral("doctor"), QStringLiteral("--json"), QStringLiteral("--write-test")});
     ASSERT_EQ(r.code, kExitOk) << r.out.toStdString() << r.err.toStdString();
     const QJsonObject o = QJsonDocument::fromJson(r.out.toUtf8()).object();
-    for (const char* key : {"kernel", "output_path", "interfaces", "adapter", "access", "udev_rule", "identity",
-                            "readback_ms", "records_match", "verdict"})
+    for (const char* key : {"kernel", "output_path", "interfaces", "adapter", "access", "udev_rule",
+                            "identity", "readback_ms", "records_match", "verdict"})
         EXPECT_TRUE(o.contains(QLatin1String(key))) << key;
     EXPECT_EQ(o[QStringLiteral("verdict")].toString(), QStringLiteral("ok"));
     EXPECT_EQ(o[QStringLiteral("output_path")].toString(), QStringLiteral("set_report"));
@@ -350,7 +351,8 @@ TEST_F(CtlSimIgnoredInterrupt, VerifyAndDoctorNameTheQuirk) {
     writeBytes(path("new.kvf"), bytesOf(patternBlock(0x50, 3)));
     const RunResult apply = ctl({QStringLiteral("apply"), path("new.kvf"), QStringLiteral("--verify")});
     EXPECT_EQ(apply.code, kExitDiffers) << apply.err.toStdString();
-    EXPECT_TRUE(apply.err.contains(QStringLiteral("quirks=0x0888:0x8831:0x00040000"))) << apply.err.toStdString();
+    EXPECT_TRUE(apply.err.contains(QStringLiteral("quirks=0x0888:0x8831:0x00040000")))
+        << apply.err.toStdString();
     const auto logged = sim->outputReports();
     ASSERT_FALSE(logged.empty());
     EXPECT_TRUE(logged[0].interrupt && logged[0].ignored && logged[0].accepted);

@@ -41,7 +41,8 @@ QString kernelRelease() {
 // The entries of a POSIX access ACL beyond owner, group and others ("user:1000:rw-").
 QStringList aclEntries(const QString& path) {
     std::array<uint8_t, 1024> buf{};
-    const ssize_t n = ::getxattr(path.toLocal8Bit().constData(), "system.posix_acl_access", buf.data(), buf.size());
+    const ssize_t n =
+        ::getxattr(path.toLocal8Bit().constData(), "system.posix_acl_access", buf.data(), buf.size());
     QStringList out;
     if (n < 4)
         return out;
@@ -79,7 +80,8 @@ void describeAccess(const QString& path, DoctorReport::Access& access) {
 
 // Where udev would read the rule from, or where it lies unread.
 QString installedRule(bool& read) {
-    for (const char* dir : {"/etc/udev/rules.d", "/run/udev/rules.d", "/usr/lib/udev/rules.d", "/lib/udev/rules.d"}) {
+    for (const char* dir :
+         {"/etc/udev/rules.d", "/run/udev/rules.d", "/usr/lib/udev/rules.d", "/lib/udev/rules.d"}) {
         const QString path = QString::fromLatin1(dir) + QStringLiteral("/70-velorin.rules");
         if (QFileInfo::exists(path)) {
             read = true;
@@ -168,7 +170,8 @@ void fail(DoctorReport& r, const QString& verdict, int exitCode, const QString& 
 void writeTest(DoctorReport& r, const WorkModeBlock& original, QTextStream& progress) {
     QDir().mkpath(backupFolder());
     r.backup = backupFolder() + QStringLiteral("/doctor-backup-") +
-               QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")) + QStringLiteral(".kvf");
+               QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")) +
+               QStringLiteral(".kvf");
     QString error;
     if (!writeKvfFile(r.backup, original, &error)) {
         r.backup.clear();
@@ -230,7 +233,8 @@ DoctorReport runDoctor(bool withWriteTest, bool simulated, QTextStream& progress
     if (!adapterInfo) {
         fail(r, QStringLiteral("no adapter"), kExitNoAdapter,
              simulated ? QStringLiteral("Start velorin-sim on this bus.")
-                       : QStringLiteral("Plug the adapter in; if it is plugged in, it is not seen as a HID device."));
+                       : QStringLiteral(
+                             "Plug the adapter in; if it is plugged in, it is not seen as a HID device."));
         return r;
     }
     r.adapter = QString::fromStdString(adapterInfo->path);
@@ -244,15 +248,20 @@ DoctorReport runDoctor(bool withWriteTest, bool simulated, QTextStream& progress
         hid::OpenError error = hid::OpenError::None;
         hid::platform().open(adapterInfo->path, &error);
         const bool denied = error == hid::OpenError::PermissionDenied;
-        r.access.problem = denied ? QStringLiteral("permission denied") : QStringLiteral("it cannot be opened");
-        fail(r, denied ? QStringLiteral("no access to the adapter") : QStringLiteral("the adapter cannot be opened"),
+        r.access.problem =
+            denied ? QStringLiteral("permission denied") : QStringLiteral("it cannot be opened");
+        fail(r,
+             denied ? QStringLiteral("no access to the adapter")
+                    : QStringLiteral("the adapter cannot be opened"),
              denied ? kExitNoAccess : kExitAdapterFailed,
              denied && !simulated
                  ? (r.udevRule.isEmpty()
-                        ? QStringLiteral("Install 70-velorin.rules (see velorinctl list) and replug the adapter.")
-                        : QStringLiteral("The rule is installed: reload udev (sudo udevadm control --reload-rules "
-                                         "&& sudo udevadm trigger), replug the adapter, and use a local, active "
-                                         "session."))
+                        ? QStringLiteral(
+                              "Install 70-velorin.rules (see velorinctl list) and replug the adapter.")
+                        : QStringLiteral(
+                              "The rule is installed: reload udev (sudo udevadm control --reload-rules "
+                              "&& sudo udevadm trigger), replug the adapter, and use a local, active "
+                              "session."))
                  : QString());
         return r;
     }
@@ -291,23 +300,27 @@ void printDoctor(QTextStream& out, const DoctorReport& r) {
     out << "interfaces\n";
     for (const auto& i : r.interfaces)
         out << "  " << i.path << "  " << i.vendorProduct << "  "
-            << (i.adapter ? QStringLiteral("the adapter") : QStringLiteral("not the adapter: ") + i.reason) << '\n';
+            << (i.adapter ? QStringLiteral("the adapter") : QStringLiteral("not the adapter: ") + i.reason)
+            << '\n';
     if (r.interfaces.empty())
         out << "  none\n";
     line("adapter", r.adapter.isEmpty() ? QStringLiteral("not found") : r.adapter);
     if (!r.adapter.isEmpty()) {
-        const QString endpoint = !r.interruptOut ? QStringLiteral("endpoints unknown")
+        const QString endpoint = !r.interruptOut   ? QStringLiteral("endpoints unknown")
                                  : *r.interruptOut ? QStringLiteral("has an interrupt OUT endpoint")
                                                    : QStringLiteral("no interrupt OUT endpoint");
-        line("output path", QString::fromLatin1(hid::outputPathName(r.outputPath)) + QStringLiteral(" (") + endpoint +
+        line("output path", QString::fromLatin1(hid::outputPathName(r.outputPath)) + QStringLiteral(" (") +
+                                endpoint +
                                 QLatin1String(r.quirkActive ? ", usbhid quirk set)" : ", no usbhid quirk)"));
-        line("access", QStringLiteral("owner %1, group %2, mode %3%4; %5")
-                           .arg(r.access.owner, r.access.group, r.access.mode,
-                                r.access.acl.isEmpty() ? QString() : QStringLiteral(", acl ") + r.access.acl.join(u' '),
-                                r.access.canOpen ? QStringLiteral("you can open it")
-                                                 : QStringLiteral("you cannot open it: ") + r.access.problem));
+        line("access",
+             QStringLiteral("owner %1, group %2, mode %3%4; %5")
+                 .arg(r.access.owner, r.access.group, r.access.mode,
+                      r.access.acl.isEmpty() ? QString() : QStringLiteral(", acl ") + r.access.acl.join(u' '),
+                      r.access.canOpen ? QStringLiteral("you can open it")
+                                       : QStringLiteral("you cannot open it: ") + r.access.problem));
     }
-    line("udev rule", r.udevRule.isEmpty() ? QStringLiteral("not installed where udev reads it") : r.udevRule);
+    line("udev rule",
+         r.udevRule.isEmpty() ? QStringLiteral("not installed where udev reads it") : r.udevRule);
     line("seat", r.seat);
     if (r.access.canOpen)
         line("identity", r.identityDetail);

@@ -35,8 +35,8 @@ struct DoctorReport {
         bool canOpen = false;
         QString problem; // why it cannot be opened
     } access;
-    QString udevRule;     // where 70-velorin.rules is installed, empty when nowhere udev reads
-    QString seat;         // "seat0, active", "seat0, not active", or why it is unknown
+    QString udevRule; // where 70-velorin.rules is installed, empty when nowhere udev reads
+    QString seat;     // "seat0, active", "seat0, not active", or why it is unknown
     bool identityOk = false;
     QString identityDetail;
     std::optional<double> readbackMs;
