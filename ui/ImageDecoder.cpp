@@ -148,6 +148,30 @@ private:
     QString name_;
 };
 
+// stb gathers the image-data chunks into a buffer it grows on demand. For an empty chunk before any
+// data that buffer is still null, and stb hands memcpy a null pointer with a length of 0: harmless,
+// but undefined, and sanitizers rightly report it. Empty image-data chunks carry nothing, so a copy
+// without them decodes to the same picture. Only called on a PNG whose chunk list is sound.
+QByteArray withoutEmptyImageData(QByteArrayView png) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(png.data());
+    QByteArray out;
+    qsizetype at = 8;
+    qsizetype copied = 0;
+    while (at + 12 <= png.size()) {
+        const quint32 length = quint32(bytes[at]) << 24 | quint32(bytes[at + 1]) << 16 |
+                               quint32(bytes[at + 2]) << 8 | bytes[at + 3];
+        if (length == 0 && std::memcmp(bytes + at + 4, "IDAT", 4) == 0) {
+            out.append(png.data() + copied, at - copied);
+            copied = at + 12;
+        }
+        at += 12 + qsizetype(length);
+    }
+    if (copied == 0)
+        return QByteArray::fromRawData(png.data(), png.size());
+    out.append(png.data() + copied, png.size() - copied);
+    return out;
+}
+
 class StbDecoder final : public ImageDecoder {
 public:
     QString name() const override { return QStringLiteral("imgdecoder-stb"); }
@@ -159,8 +183,11 @@ public:
         }
         if (!pngChunkListSound(data, error))
             return {};
-        const auto* bytes = reinterpret_cast<const stbi_uc*>(data.data());
-        const int len = int(data.size());
+        const QByteArray input = data.startsWith("\x89PNG")
+                                     ? withoutEmptyImageData(data)
+                                     : QByteArray::fromRawData(data.data(), data.size());
+        const auto* bytes = reinterpret_cast<const stbi_uc*>(input.constData());
+        const int len = int(input.size());
         int w = 0, h = 0, comp = 0;
         if (!stbi_info_from_memory(bytes, len, &w, &h, &comp)) {
             setError(error, QString::fromLatin1(stbi_failure_reason()));
@@ -189,7 +216,8 @@ bool pngChunkListSound(QByteArrayView data, QString* error) {
     if (size < sizeof signature || std::memcmp(bytes, signature, sizeof signature) != 0)
         return true; // not a PNG: the chunk rules do not apply
     auto be32 = [bytes](size_t at) {
-        return quint32(bytes[at]) << 24 | quint32(bytes[at + 1]) << 16 | quint32(bytes[at + 2]) << 8 | bytes[at + 3];
+        return quint32(bytes[at]) << 24 | quint32(bytes[at + 1]) << 16 | quint32(bytes[at + 2]) << 8 |
+               bytes[at + 3];
     };
     // Every chunk must lie inside the data, so the image data chunks together can never claim more
     // than the file holds: a decoder that gathers them sizes its buffer from honest lengths.
