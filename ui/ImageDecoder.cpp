@@ -189,7 +189,8 @@ bool pngChunkListSound(QByteArrayView data, QString* error) {
     if (size < sizeof signature || std::memcmp(bytes, signature, sizeof signature) != 0)
         return true; // not a PNG: the chunk rules do not apply
     auto be32 = [bytes](size_t at) {
-        return quint32(bytes[at]) << 24 | quint32(bytes[at + 1]) << 16 | quint32(bytes[at + 2]) << 8 | bytes[at + 3];
+        return quint32(bytes[at]) << 24 | quint32(bytes[at + 1]) << 16 | quint32(bytes[at + 2]) << 8 |
+               bytes[at + 3];
     };
     // Every chunk must lie inside the data, so the image data chunks together can never claim more
     // than the file holds: a decoder that gathers them sizes its buffer from honest lengths.
