@@ -1,6 +1,8 @@
 #include "ui/Elements.h"
 
 #include "model/Log.h"
+#include "ui/AttributeParsers.h"
+#include "ui/AttributeTable.h"
 #include "ui/Skin.h"
 
 #include <QMouseEvent>
@@ -47,9 +49,16 @@ bool SImageButton::isKindOf(QStringView kind) const {
 }
 
 bool SImageButton::setAttribute(const QString& name, const QString& value) {
-    if (name == u"animate")
-        animate_ = value.trimmed() != u"0" && !value.trimmed().isEmpty();
-    // "tip" is kept like any other attribute but never shown.
+    // Each also keeps the value as a generic attribute. "tip" is kept like any other but never shown.
+    static const AttributeSetter<SImageButton> table[] = {
+        {u"animate",
+         [](SImageButton& w, const QString& n, const QString& v) {
+             w.animate_ = parseSwitch(v);
+             return w.SWindow::setAttribute(n, v);
+         }},
+    };
+    if (const auto* setter = findAttributeSetter<SImageButton>(table, name))
+        return setter->apply(*this, name, value);
     return SWindow::setAttribute(name, value);
 }
 
@@ -186,8 +195,15 @@ bool STabPage::isKindOf(QStringView kind) const {
 }
 
 bool STabPage::setAttribute(const QString& name, const QString& value) {
-    if (name == u"title")
-        title_ = value;
+    static const AttributeSetter<STabPage> table[] = {
+        {u"title",
+         [](STabPage& w, const QString& n, const QString& v) {
+             w.title_ = v;
+             return w.SWindow::setAttribute(n, v);
+         }},
+    };
+    if (const auto* setter = findAttributeSetter<STabPage>(table, name))
+        return setter->apply(*this, name, value);
     return SWindow::setAttribute(name, value);
 }
 
@@ -203,18 +219,25 @@ bool STabCtrl::isKindOf(QStringView kind) const {
 }
 
 bool STabCtrl::setAttribute(const QString& name, const QString& value) {
-    if (name == u"curSel") {
-        bool ok = false;
-        const int v = value.toInt(&ok);
-        if (!ok)
-            return false;
-        initialSel_ = v;
-    } else if (name == u"focusable") {
-        // A tab control never takes the focus.
-        SWindow::setAttribute(name, value);
-        setFocusPolicy(Qt::NoFocus);
-        return true;
-    }
+    static const AttributeSetter<STabCtrl> table[] = {
+        {u"curSel",
+         [](STabCtrl& w, const QString& n, const QString& v) {
+             const std::optional<int> index = parseInteger(v);
+             if (!index)
+                 return false;
+             w.initialSel_ = *index;
+             return w.SWindow::setAttribute(n, v);
+         }},
+        {u"focusable",
+         [](STabCtrl& w, const QString& n, const QString& v) {
+             // Kept, but a tab control never takes the focus.
+             w.SWindow::setAttribute(n, v);
+             w.setFocusPolicy(Qt::NoFocus);
+             return true;
+         }},
+    };
+    if (const auto* setter = findAttributeSetter<STabCtrl>(table, name))
+        return setter->apply(*this, name, value);
     return SWindow::setAttribute(name, value);
 }
 

@@ -1,70 +1,18 @@
 #include "ui/Font.h"
 
 #include "model/Log.h"
+#include "ui/AttributeParsers.h"
 
 #include <QFontDatabase>
 #include <QStringList>
 
-#include <algorithm>
-#include <optional>
-
 namespace velorin::ui {
-namespace {
-
-std::optional<int> toInt(QStringView v) {
-    bool ok = false;
-    const int n = v.trimmed().toInt(&ok);
-    return ok ? std::optional<int>(n) : std::nullopt;
-}
-
-} // namespace
 
 QFont applyFontDescription(const QFont& base, QStringView description, int scale, bool* ok) {
-    QFont font = base;
-    bool good = true;
-    for (QStringView pair : description.split(u',', Qt::SkipEmptyParts)) {
-        const qsizetype colon = pair.indexOf(u':');
-        if (colon <= 0) {
-            good = false;
-            continue;
-        }
-        const QStringView key = pair.left(colon).trimmed();
-        const QStringView value = pair.mid(colon + 1).trimmed();
-        if (key.compare(u"face", Qt::CaseInsensitive) == 0) {
-            if (value.isEmpty())
-                good = false;
-            else
-                font.setFamily(value.toString());
-            continue;
-        }
-        const std::optional<int> n = toInt(value);
-        if (!n) {
-            good = false;
-            continue;
-        }
-        if (key.compare(u"size", Qt::CaseInsensitive) == 0) {
-            if (*n > 0 && *n <= 500)
-                font.setPixelSize(std::max(1, *n * scale / 100));
-            else
-                good = false;
-        } else if (key.compare(u"italic", Qt::CaseInsensitive) == 0) {
-            font.setItalic(*n != 0);
-        } else if (key.compare(u"underline", Qt::CaseInsensitive) == 0) {
-            font.setUnderline(*n != 0);
-        } else if (key.compare(u"bold", Qt::CaseInsensitive) == 0) {
-            font.setBold(*n != 0);
-        } else if (key.compare(u"strike", Qt::CaseInsensitive) == 0) {
-            font.setStrikeOut(*n != 0);
-        } else if (key.compare(u"weight", Qt::CaseInsensitive) == 0) {
-            if (*n >= 1 && *n <= 1000)
-                font.setWeight(QFont::Weight(*n));
-            else
-                good = false;
-        }
-    }
+    ParsedFont parsed = parseFontDescription(base, description, scale);
     if (ok)
-        *ok = good;
-    return font;
+        *ok = parsed.good;
+    return std::move(parsed.font);
 }
 
 QString installCjkFontSubstitutions() {

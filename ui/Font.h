@@ -1,6 +1,7 @@
 // Font descriptions of the layouts: comma-separated "key:value" pairs applied over a base font, e.g.
-// "face:微软雅黑,size:14", "italic:1", "underline:1,italic:1". Keys: face, size (pixels at scale 100),
-// italic, underline, bold, strike, weight. Unknown keys are ignored; a malformed pair makes *ok false.
+// "face:微软雅黑,size:14", "italic:1", "underline:1,italic:1" (the rules: parseFontDescription() in
+// ui/AttributeParsers.h). Unknown keys are ignored; a malformed pair makes *ok false and the other pairs
+// are still applied.
 #pragma once
 
 #include <QFont>

@@ -1,6 +1,8 @@
 #include "ui/SHostWnd.h"
 
 #include "model/Log.h"
+#include "ui/AttributeParsers.h"
+#include "ui/AttributeTable.h"
 #include "ui/Resources.h"
 #include "ui/Toolkit.h"
 
@@ -75,43 +77,54 @@ bool SHostWnd::createFromXml(const pugi::xml_node& hostNode) {
 }
 
 bool SHostWnd::setAttribute(const QString& name, const QString& value) {
-    if (name == u"title") {
-        SWindow::setAttribute(name, value);
-        setWindowTitle(layoutText(value));
-        return true;
-    }
-    if (name == u"bigIcon" || name == u"smallIcon") {
-        SWindow::setAttribute(name, value);
-        const QIcon icon = iconFromAttribute(value);
-        (name == u"bigIcon" ? bigIcon_ : smallIcon_) = icon;
-        if (!icon.isNull() && (name == u"bigIcon" || windowIcon().isNull()))
-            setWindowIcon(icon);
-        return true;
-    }
-    if (name == u"width" || name == u"height") {
-        bool ok = false;
-        const int v = value.toInt(&ok);
-        if (!ok || v < 0 || v > 16384)
-            return false;
-        SWindow::setAttribute(name, value);
-        if (name == u"width")
-            fixedSize_.setWidth(v);
-        else
-            fixedSize_.setHeight(v);
-        return true;
-    }
-    if (name == u"translucent") {
-        SWindow::setAttribute(name, value);
-        translucent_ = value.trimmed() != u"0" && !value.trimmed().isEmpty();
-        QWidget::setAttribute(Qt::WA_TranslucentBackground, translucent_);
-        QWidget::setAttribute(Qt::WA_NoSystemBackground, translucent_);
-        return true;
-    }
-    if (name == u"resizable" || name == u"appWnd" || name == u"trCtx") {
-        // The host is always fixed-size; the rest is kept for whoever asks.
-        return SWindow::setAttribute(name, value);
-    }
+    // Each keeps the value as a generic attribute too.
+    static const AttributeSetter<SHostWnd> table[] = {
+        {u"title",
+         [](SHostWnd& w, const QString& n, const QString& v) {
+             w.SWindow::setAttribute(n, v);
+             w.setWindowTitle(w.layoutText(v));
+             return true;
+         }},
+        {u"bigIcon",
+         [](SHostWnd& w, const QString& n, const QString& v) { return w.setIconAttribute(n, v); }},
+        {u"smallIcon",
+         [](SHostWnd& w, const QString& n, const QString& v) { return w.setIconAttribute(n, v); }},
+        {u"width", [](SHostWnd& w, const QString& n, const QString& v) { return w.setFixedExtent(n, v); }},
+        {u"height", [](SHostWnd& w, const QString& n, const QString& v) { return w.setFixedExtent(n, v); }},
+        {u"translucent",
+         [](SHostWnd& w, const QString& n, const QString& v) {
+             w.SWindow::setAttribute(n, v);
+             w.translucent_ = parseSwitch(v);
+             w.QWidget::setAttribute(Qt::WA_TranslucentBackground, w.translucent_);
+             w.QWidget::setAttribute(Qt::WA_NoSystemBackground, w.translucent_);
+             return true;
+         }},
+    };
+    // "resizable", "appWnd" and "trCtx" are kept for whoever asks: the host is always fixed-size.
+    if (const auto* setter = findAttributeSetter<SHostWnd>(table, name))
+        return setter->apply(*this, name, value);
     return SWindow::setAttribute(name, value);
+}
+
+bool SHostWnd::setIconAttribute(const QString& name, const QString& value) {
+    SWindow::setAttribute(name, value);
+    const QIcon icon = iconFromAttribute(value);
+    (name == u"bigIcon" ? bigIcon_ : smallIcon_) = icon;
+    if (!icon.isNull() && (name == u"bigIcon" || windowIcon().isNull()))
+        setWindowIcon(icon);
+    return true;
+}
+
+bool SHostWnd::setFixedExtent(const QString& name, const QString& value) {
+    const std::optional<int> v = parseInteger(value);
+    if (!v || *v < 0 || *v > 16384)
+        return false;
+    SWindow::setAttribute(name, value);
+    if (name == u"width")
+        fixedSize_.setWidth(*v);
+    else
+        fixedSize_.setHeight(*v);
+    return true;
 }
 
 void SHostWnd::centerOnWorkArea() {

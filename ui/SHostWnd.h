@@ -71,6 +71,10 @@ protected:
     bool event(QEvent* e) override;
 
 private:
+    bool setIconAttribute(const QString& name, const QString& value);
+    // "width" or "height": the window's fixed size, 0..16384.
+    bool setFixedExtent(const QString& name, const QString& value);
+
     QString layoutRef_;
     bool created_ = false;
     bool translucent_ = false;

@@ -2,7 +2,6 @@
 
 #include "model/Log.h"
 #include "ui/Elements.h"
-#include "ui/Font.h"
 #include "ui/Resources.h"
 #include "ui/SHostWnd.h"
 #include "ui/Skin.h"
@@ -20,41 +19,6 @@ namespace {
 // Nesting limit for "include" (a layout that includes itself would otherwise never end).
 constexpr int kMaxIncludeDepth = 8;
 thread_local int includeDepth = 0;
-
-std::optional<int> parseInt(QStringView text) {
-    text = text.trimmed();
-    bool ok = false;
-    int v = 0;
-    if (text.startsWith(u"0x", Qt::CaseInsensitive))
-        v = int(text.mid(2).toUInt(&ok, 16));
-    else
-        v = text.toInt(&ok);
-    return ok ? std::optional<int>(v) : std::nullopt;
-}
-
-std::optional<std::vector<int>> parseIntList(QStringView text, int minCount, int maxCount) {
-    std::vector<int> values;
-    for (QStringView part : text.split(u',')) {
-        const auto v = parseInt(part);
-        if (!v || int(values.size()) >= maxCount)
-            return std::nullopt;
-        values.push_back(*v);
-    }
-    if (int(values.size()) < minCount)
-        return std::nullopt;
-    return values;
-}
-
-std::optional<int> parseExtent(QStringView text) {
-    const auto v = parseInt(text);
-    if (!v || *v < SWindow::kFill || *v > 100000)
-        return std::nullopt;
-    return v;
-}
-
-bool isTrue(const QString& value) {
-    return value.trimmed() != u"0" && value.trimmed().compare(u"false", Qt::CaseInsensitive) != 0;
-}
 
 QHash<QString, ElementCreator>& registry() {
     static QHash<QString, ElementCreator> kinds = [] {
@@ -80,13 +44,6 @@ void registerElementKind(const QString& tag, ElementCreator creator) {
 SWindow* createElement(const QString& tag, QWidget* parent) {
     const auto it = registry().constFind(tag.toLower());
     return it == registry().constEnd() ? nullptr : (*it)(parent);
-}
-
-Qt::Alignment alignmentFromTextMode(unsigned mode) {
-    Qt::Alignment a;
-    a |= (mode & 0x1) ? Qt::AlignHCenter : (mode & 0x2) ? Qt::AlignRight : Qt::AlignLeft;
-    a |= (mode & 0x4) ? Qt::AlignVCenter : (mode & 0x8) ? Qt::AlignBottom : Qt::AlignTop;
-    return a;
 }
 
 SWindow::SWindow(QWidget* parent) : QWidget(parent) {
@@ -286,139 +243,6 @@ bool SWindow::setAttribute(const QString& name, const QString& value) {
     if (!applyAttribute(name, value))
         return false;
     attributes_.insert(name, value);
-    return true;
-}
-
-bool SWindow::applyAttribute(const QString& name, const QString& value) {
-    const Toolkit* tk = Toolkit::instance();
-    auto color = [&](std::optional<QColor>& slot) {
-        const auto c = tk ? tk->resolveColor(value) : parseColor(value);
-        if (!c)
-            return false;
-        slot = toQColor(*c);
-        update();
-        return true;
-    };
-    if (name == u"name") {
-        setName(value);
-    } else if (name.compare(u"id", Qt::CaseInsensitive) == 0) {
-        const auto v = parseInt(value);
-        if (!v)
-            return false;
-        id_ = *v;
-    } else if (name == u"pos") {
-        const auto v = parseIntList(value, 2, 2);
-        if (!v)
-            return false;
-        specPos_ = QPoint((*v)[0], (*v)[1]);
-    } else if (name == u"size") {
-        const QStringList parts = value.split(u',');
-        if (parts.size() != 2)
-            return false;
-        const auto w = parseExtent(parts[0]);
-        const auto h = parseExtent(parts[1]);
-        if (!w || !h)
-            return false;
-        specWidth_ = w;
-        specHeight_ = h;
-    } else if (name == u"width" || name == u"height") {
-        const auto v = parseExtent(value);
-        if (!v)
-            return false;
-        (name == u"width" ? specWidth_ : specHeight_) = v;
-    } else if (name == u"skin") {
-        Skin* s = tk ? tk->skin(value) : nullptr;
-        if (!s) {
-            qCWarning(lcSoui) << "skin" << value << "not found for" << objectName();
-            return false;
-        }
-        setSkin(s);
-    } else if (name == u"colorText") {
-        return color(colorText_);
-    } else if (name == u"colorTextHover") {
-        return color(colorTextHover_);
-    } else if (name == u"colorTextPush") {
-        return color(colorTextPushed_);
-    } else if (name == u"colorTextDisable") {
-        return color(colorTextDisabled_);
-    } else if (name == u"colorBkgnd" || name == u"colorBorder") {
-        std::optional<QColor> c;
-        if (!color(c))
-            return false;
-        (name == u"colorBkgnd" ? colorBkgnd_ : colorBorder_) = *c;
-    } else if (name == u"font") {
-        bool ok = false;
-        const QFont f = applyFontDescription(font(), value, tk ? tk->scale() : 100, &ok);
-        setFont(f);
-        return ok;
-    } else if (name == u"margin") {
-        const auto v = parseIntList(value, 1, 4);
-        if (!v || v->size() == 3)
-            return false;
-        const auto& m = *v;
-        setMargin(m.size() == 1   ? QMargins(m[0], m[0], m[0], m[0])
-                  : m.size() == 2 ? QMargins(m[0], m[1], m[0], m[1])
-                                  : QMargins(m[0], m[1], m[2], m[3]));
-    } else if (name == u"margin-x" || name == u"margin-y") {
-        const auto v = parseInt(value);
-        if (!v)
-            return false;
-        QMargins m = margin_;
-        if (name == u"margin-x")
-            m.setLeft(*v), m.setRight(*v);
-        else
-            m.setTop(*v), m.setBottom(*v);
-        setMargin(m);
-    } else if (name == u"text") {
-        setText(layoutText(value));
-    } else if (name == u"visible" || name == u"show") {
-        setVisible(isTrue(value));
-    } else if (name == u"enable") {
-        setEnabled(isTrue(value));
-    } else if (name == u"checked" || name == u"check") {
-        setChecked(isTrue(value));
-    } else if (name == u"textMode") {
-        const auto v = parseInt(value);
-        if (!v)
-            return false;
-        setTextAlignment(alignmentFromTextMode(unsigned(*v)));
-    } else if (name == u"align") {
-        Qt::Alignment a = align_ & Qt::AlignVertical_Mask;
-        if (value == u"left")
-            a |= Qt::AlignLeft;
-        else if (value == u"center")
-            a |= Qt::AlignHCenter;
-        else if (value == u"right")
-            a |= Qt::AlignRight;
-        else
-            return false;
-        setTextAlignment(a);
-    } else if (name == u"valign") {
-        Qt::Alignment a = align_ & Qt::AlignHorizontal_Mask;
-        if (value == u"top")
-            a |= Qt::AlignTop;
-        else if (value == u"middle" || value == u"center")
-            a |= Qt::AlignVCenter;
-        else if (value == u"bottom")
-            a |= Qt::AlignBottom;
-        else
-            return false;
-        setTextAlignment(a);
-    } else if (name == u"cursor") {
-        if (value == u"hand")
-            setCursor(Qt::PointingHandCursor);
-        else
-            unsetCursor();
-    } else if (name == u"focusable") {
-        setFocusPolicy(isTrue(value) ? Qt::StrongFocus : Qt::NoFocus);
-    } else if (name == u"class") {
-        const StyleClass* style = tk ? tk->styleClass(value) : nullptr;
-        if (!style)
-            return false;
-        for (const auto& [k, v] : *style)
-            setAttribute(k, v);
-    }
-    // Everything else (tip, trCtx, animate handled by kinds, ...) is kept as given.
     return true;
 }
 

@@ -176,6 +176,7 @@ protected:
     QString layoutText(const QString& raw) const;
 
 private:
+    // The generic attributes' setters (ui/SWindowAttributes.cpp); true for names without one.
     bool applyAttribute(const QString& name, const QString& value);
     SWindow* findFirst(const std::function<bool(const SWindow*)>& match, int depth) const;
     void setStateFlags(bool hovered, bool pushed, bool checked);
@@ -207,8 +208,5 @@ using ElementCreator = std::function<SWindow*(QWidget* parent)>;
 void registerElementKind(const QString& tag, ElementCreator creator);
 // The element for a tag, or nullptr for an unknown tag.
 SWindow* createElement(const QString& tag, QWidget* parent);
-
-// Text-mode flags of the layouts (as hexadecimal numbers) to a Qt alignment.
-Qt::Alignment alignmentFromTextMode(unsigned mode);
 
 } // namespace velorin::ui

@@ -1,4 +1,5 @@
 #include "keysel/SMenuEx2.h"
+#include "keysel/SMenuEx2Items.h"
 #include "model/DisplayTexts.h"
 #include "ui/Toolkit.h"
 
@@ -101,10 +102,7 @@ protected:
         QTimer::singleShot(0, drive);
         QTimer guard;
         guard.setSingleShot(true);
-        QObject::connect(&guard, &QTimer::timeout, [] {
-            if (SMenuEx2RunData* run = currentMenuRun())
-                run->requestExit(-99);
-        });
+        QObject::connect(&guard, &QTimer::timeout, [] { endMenuRun(-99); });
         guard.start(5000);
         const QPoint global = owner->mapToGlobal(at);
         return menu.Track(global.x(), global.y(), owner.get());
@@ -140,7 +138,7 @@ TEST_F(MenuRun, ClickOnTheThirdRowReturns3) {
     EXPECT_TRUE(shown);
     EXPECT_EQ(r, 3);
     EXPECT_FALSE(m->window()->isVisible());
-    EXPECT_EQ(currentMenuRun(), nullptr);
+    EXPECT_FALSE(menuRunActive());
 }
 
 TEST_F(MenuRun, KeysGoToTheMenu) {
@@ -213,7 +211,7 @@ TEST_F(MenuRun, MiddleClickOutsideLeavesTheMenuOpen) {
     const int r = track(*m, [&] {
         QTest::mouseClick(owner->button, Qt::MiddleButton);
         QTest::qWait(50);
-        openAfter = m->window()->isVisible() && currentMenuRun() && currentMenuRun()->exitRequested == 0;
+        openAfter = m->window()->isVisible() && menuRunActive() && !menuRunEnding();
         QTest::mouseClick(m->FindItem(2), Qt::LeftButton);
     });
     EXPECT_TRUE(openAfter);
@@ -270,10 +268,16 @@ TEST_F(MenuRun, PlacedNearTheScreenEdgesItOpensLeftAndUp) {
     }
 }
 
-TEST_F(MenuRun, HoverOpensTheSubMenuAfter500ms) {
+// The tests shorten the sub-menu delay; users get 500 ms.
+constexpr std::chrono::milliseconds kTestDelay(60);
+
+TEST_F(MenuRun, HoverOpensTheSubMenuAfterTheDelay) {
     auto m = subMenuMenu();
+    EXPECT_EQ(m->subMenuDelay(), std::chrono::milliseconds(500));
+    m->setSubMenuDelay(kTestDelay);
     SMenuEx2* sub = m->root()->items()[2]->subMenu();
     ASSERT_NE(sub, nullptr);
+    EXPECT_EQ(sub->subMenuDelay(), kTestDelay);
     bool openEarly = false;
     bool openLate = false;
     qint64 openedAfterMs = -1;
@@ -284,9 +288,8 @@ TEST_F(MenuRun, HoverOpensTheSubMenuAfter500ms) {
         clock.start();
         pointAt(more);
         EXPECT_TRUE(m->isSubMenuTimerActive());
-        QTest::qWait(250);
-        // Checked only when the wait did not overshoot on a busy machine.
-        if (clock.elapsed() < 450)
+        // Checked only when the hover did not overshoot the delay on a busy machine.
+        if (clock.elapsed() < kTestDelay.count())
             openEarly = sub->window()->isVisible();
         while (!sub->window()->isVisible() && clock.elapsed() < 3000)
             QTest::qWait(5);
@@ -297,7 +300,7 @@ TEST_F(MenuRun, HoverOpensTheSubMenuAfter500ms) {
     });
     EXPECT_FALSE(openEarly);
     EXPECT_TRUE(openLate);
-    EXPECT_GE(openedAfterMs, 500);
+    EXPECT_GE(openedAfterMs, kTestDelay.count());
     EXPECT_EQ(r, 22);
     EXPECT_EQ(subPos.x(), m->window()->geometry().right() + 1); // beside the parent menu
     EXPECT_EQ(owner->popupNotices, std::vector<int>{2});
@@ -305,6 +308,7 @@ TEST_F(MenuRun, HoverOpensTheSubMenuAfter500ms) {
 
 TEST_F(MenuRun, LeavingTheItemEarlyCancelsTheSubMenu) {
     auto m = subMenuMenu();
+    m->setSubMenuDelay(kTestDelay);
     SMenuEx2* sub = m->root()->items()[2]->subMenu();
     ASSERT_NE(sub, nullptr);
     bool opened = true;
@@ -313,17 +317,40 @@ TEST_F(MenuRun, LeavingTheItemEarlyCancelsTheSubMenu) {
         QElapsedTimer clock;
         clock.start();
         pointAt(more);
-        QTest::qWait(150);
-        const bool early = clock.elapsed() < 450; // the pointer leaves before the delay is over
+        const bool early =
+            clock.elapsed() < kTestDelay.count(); // the pointer leaves before the delay is over
         pointAt(m->FindItem(1));
         EXPECT_FALSE(m->isSubMenuTimerActive());
-        QTest::qWait(600);
+        QTest::qWait(int(2 * kTestDelay.count()));
         opened = early && sub->window()->isVisible();
         QTest::keyClick(owner.get(), Qt::Key_Escape);
     });
     EXPECT_FALSE(opened);
     EXPECT_EQ(r, 0);
     EXPECT_TRUE(owner->popupNotices.empty());
+}
+
+// An open menu waits for the user without waking the application: no timer fires while it is up.
+TEST_F(MenuRun, AnOpenMenuWakesNoTimer) {
+    struct TimerCounter : QObject {
+        int count = 0;
+        bool eventFilter(QObject*, QEvent* e) override {
+            count += e->type() == QEvent::Timer ? 1 : 0;
+            return false;
+        }
+    };
+    auto m = funMenu();
+    int timerEvents = -1;
+    const int r = track(*m, [&] {
+        TimerCounter counter;
+        qApp->installEventFilter(&counter);
+        QTest::qWait(300);
+        qApp->removeEventFilter(&counter);
+        timerEvents = counter.count;
+        QTest::keyClick(owner.get(), Qt::Key_Escape);
+    });
+    EXPECT_EQ(r, 0);
+    EXPECT_EQ(timerEvents, 0);
 }
 
 TEST_F(MenuRun, SubMenuThatDoesNotFitOpensLeftOfItsParentAndStaysOnTheScreen) {
@@ -432,7 +459,7 @@ TEST_F(MenuRun, EventsOfTheRootReachTheOwner) {
     });
     EXPECT_EQ(r, 0);
     ASSERT_FALSE(owner->notices.empty());
-    EXPECT_EQ(owner->notices.front(), kMenuEventHover);
+    EXPECT_EQ(owner->notices.front(), ui::kEventMouseHover);
 }
 
 TEST(MenuDescription, UsesTheToolkitsSkinsWhenOneIsRunning) {

@@ -5,6 +5,7 @@
 #include "device/SharedState.h"
 #include "keysel/KeyboardDialog.h"
 #include "keysel/SMenuEx2.h"
+#include "keysel/SMenuEx2Items.h"
 #include "model/DisplayTexts.h"
 #include "model/Paths.h"
 #include "tests/TestApplication.h"
@@ -51,10 +52,7 @@ void whenReady(std::function<bool()> ready, std::function<void()> action) {
 }
 
 keysel::SMenuEx2* openMenu() {
-    keysel::SMenuEx2RunData* run = keysel::currentMenuRun();
-    if (!run || run->openMenus.empty())
-        return nullptr;
-    keysel::SMenuEx2* menu = run->openMenus.front();
+    keysel::SMenuEx2* menu = keysel::frontOpenMenu();
     return menu && menu->window() && menu->window()->isVisible() ? menu : nullptr;
 }
 
