@@ -238,6 +238,11 @@ TEST_F(Listener, StartsWithoutAReaderWhenNoDescriptorCanBeMade) {
     ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &tight), 0);
     for (int fd; (fd = ::dup(0)) >= 0;)
         filler.push_back(fd);
+    // Two left free: fewer than the reader needs, enough for a sanitizer runtime's own pipe.
+    for (int i = 0; i < 2 && !filler.empty(); ++i) {
+        ::close(filler.back());
+        filler.pop_back();
+    }
     EXPECT_NO_THROW(start());
     for (int fd : filler)
         ::close(fd);
