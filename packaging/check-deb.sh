@@ -76,6 +76,8 @@ expected=(
     /usr/share/doc/velorin/README.md
     /usr/share/doc/velorin/copyright
     /usr/share/doc/velorin/changelog.gz
+    /usr/share/bash-completion/completions/velorinctl
+    /usr/share/zsh/vendor-completions/_velorinctl
 )
 for size in 16 24 32 48 64 128 256; do
     expected+=("/usr/share/icons/hicolor/${size}x${size}/apps/velorin.png")
