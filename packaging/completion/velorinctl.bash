@@ -36,7 +36,7 @@ _velorinctl() {
     [[ $prog == */* && -x $prog ]] || prog=velorinctl
 
     # The verb, and the arguments after it (options and their values left out).
-    local verb="" 
+    local verb=""
     local -a args=()
     for ((i = 1; i < cword; i++)); do
         w=${words[i]}
