@@ -21,6 +21,7 @@
 #include <QTimer>
 
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -43,16 +44,32 @@ StartOptions parseStartOptions(const QStringList& args) {
     return options;
 }
 
-void preferXcbOnWayland(int argc, char** argv) {
+namespace {
+
+// The user chose a Qt platform: QT_QPA_PLATFORM or -platform/--platform on the command line.
+bool platformChosen(int argc, char** argv) {
     if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        return;
+        return true;
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "-platform") || !std::strcmp(argv[i], "--platform") ||
             !std::strncmp(argv[i], "--platform=", 11))
-            return;
+            return true;
     }
+    return false;
+}
+
+} // namespace
+
+void preferXcbOnWayland(int argc, char** argv) {
+    if (platformChosen(argc, argv))
+        return;
     if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") && !qEnvironmentVariableIsEmpty("DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "xcb");
+}
+
+bool displayAvailable(int argc, char** argv) {
+    return platformChosen(argc, argv) || !qEnvironmentVariableIsEmpty("DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
 
 QString findSimProgram() {
@@ -206,6 +223,19 @@ private:
     std::unique_ptr<QSocketNotifier> notifier_;
 };
 
+// Without a display only the single-instance decision can be taken, and it needs none: "-x" and
+// a later start reach the running instance through its local socket and end with 0; a first
+// start has nothing to show on and says so in one line.
+int runWithoutDisplay(int argc, char** argv) {
+    const QCoreApplication app(argc, argv);
+    installLogHandler();
+    SingleInstance instance;
+    if (!instance.isMYMutex(commandLineFromArguments(QCoreApplication::arguments().mid(1))))
+        return 0;
+    std::fputs("velorin: no display; set DISPLAY or WAYLAND_DISPLAY\n", stderr);
+    return 1;
+}
+
 } // namespace
 
 namespace {
@@ -217,6 +247,8 @@ bool readerAbandoned() {
 }
 
 int runVelorin(int argc, char** argv) {
+    if (!displayAvailable(argc, argv))
+        return runWithoutDisplay(argc, argv);
     preferXcbOnWayland(argc, argv);
     QApplication app(argc, argv);
     installLogHandler();

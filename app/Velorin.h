@@ -23,6 +23,10 @@ StartOptions parseStartOptions(const QStringList& argumentsWithoutProgram);
 // QT_QPA_PLATFORM or -platform/--platform). Call before the QApplication exists.
 void preferXcbOnWayland(int argc, char** argv);
 
+// A display to open: a platform chosen (QT_QPA_PLATFORM, -platform, --platform) or DISPLAY or
+// WAYLAND_DISPLAY set. Without one, start-up only takes the single-instance decision.
+bool displayAvailable(int argc, char** argv);
+
 // The velorin-sim program: $VELORIN_SIM_PROGRAM, beside the executable, in the build tree, or on
 // PATH. Empty when none is found.
 QString findSimProgram();

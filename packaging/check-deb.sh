@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the .deb from a built tree, unpacks it into a temporary root and checks what it holds:
-# the file list, the package's dependencies, the desktop entry and AppStream metadata, and that
-# the unpacked programs run.
+# lintian finds no error or warning, the description, the file list, the package's dependencies,
+# the copyright file and changelog, the desktop entry and AppStream metadata, and that the
+# unpacked programs run.
 #
 #   check-deb.sh BUILD_DIR EXPECT_APP(0|1)
 set -euo pipefail
@@ -36,6 +37,28 @@ fi
 control=$(dpkg-deb --ctrl-tarfile "$deb" | tar -t)
 grep -qx './postinst' <<<"$control" || fail "no postinst"
 
+# The description: one text, no CMake list separators, every line within 80 columns.
+description=$(dpkg-deb -f "$deb" Description)
+if grep -q '^ *;' <<<"$description"; then
+    fail "a line of the description starts with ';': $description"
+fi
+long=$(awk 'length > 80' <<<"$description")
+[ -z "$long" ] || fail "description lines longer than 80 columns: $long"
+
+# What a distribution's packager checks first. Informational tags may stay.
+if command -v lintian >/dev/null; then
+    status=0
+    lintian --fail-on error,warning --info --display-info --no-tag-display-limit "$deb" >"$tmp/lintian.log" 2>&1 || status=$?
+    tags=$(grep -E '^[EWIXP]: ' "$tmp/lintian.log" || true)
+    echo "lintian: $(grep -c '^E: ' <<<"$tags" || true) errors, $(grep -c '^W: ' <<<"$tags" || true) warnings, $(grep -c '^I: ' <<<"$tags" || true) informational"
+    if [ "$status" != 0 ]; then
+        cat "$tmp/lintian.log" >&2
+        fail "lintian reports errors or warnings (exit $status)"
+    fi
+else
+    fail "lintian is not installed (scripts/packages.txt lists it)"
+fi
+
 root=$tmp/root
 dpkg-deb -x "$deb" "$root"
 dpkg-deb -c "$deb" | awk '{print $6}' | sed 's|^\./|/|' | sort >"$tmp/files"
@@ -53,6 +76,10 @@ expected=(
     /usr/share/doc/velorin/README.md
     /usr/share/doc/velorin/HARDWARE.md
     /usr/share/doc/velorin/examples/velorin-usbhid-quirk.conf
+    /usr/share/doc/velorin/copyright
+    /usr/share/doc/velorin/changelog.gz
+    /usr/share/bash-completion/completions/velorinctl
+    /usr/share/zsh/vendor-completions/_velorinctl
 )
 for size in 16 24 32 48 64 128 256; do
     expected+=("/usr/share/icons/hicolor/${size}x${size}/apps/velorin.png")
@@ -73,6 +100,15 @@ for size in 16 48 256; do
     grep -q '89 50 4e 47' <<<"$magic" || fail "the ${size}px icon is not a PNG"
 done
 gzip -t "$root"/usr/share/man/man1/*.gz || fail "a man page is not valid gzip"
+# The copyright file is machine-readable and names the licence; the changelog's newest entry is
+# this version.
+copyright=$root/usr/share/doc/velorin/copyright
+grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' "$copyright" ||
+    fail "the copyright file is not in the machine-readable format"
+grep -qx 'License: Expat' "$copyright" || fail "the copyright file does not name the MIT (Expat) licence"
+changelog=$(gzip -dc "$root/usr/share/doc/velorin/changelog.gz") || fail "changelog.gz is not valid gzip"
+newest=${changelog%%$'\n'*}
+[ "${newest%%)*}" = "velorin ($(dpkg-deb -f "$deb" Version)" ] || fail "the changelog starts with: $newest"
 if command -v man >/dev/null; then
     for page in velorin velorinctl velorin-sim; do
         out=$(MANWIDTH=80 man --warnings -l "$root/usr/share/man/man1/$page.1.gz" 2>&1 >/dev/null) || true

@@ -280,7 +280,7 @@ TEST_F(CtlSim, MonitorNamesPressedButtonsAndStopsOnTheSignal) {
                    &stop);
     });
     // Pad states (bytes after A1 C4): A pressed with the stick up-left; then CAPTURE with
-    // ARROW_UP and ARROW_L; then the same again (not printed twice); then neutral.
+    // UP and LEFT; then the same again (not printed twice); then neutral.
     const char* states[] = {"7F7F8080 0000 0100 00", "80808080 0000 0080 05", "80808080 0000 0080 05",
                             "80808080 0000 0000 00"};
     for (int round = 0; round < 3; ++round) {
@@ -293,7 +293,7 @@ TEST_F(CtlSim, MonitorNamesPressedButtonsAndStopsOnTheSignal) {
     EXPECT_EQ(r.code, kExitOk) << r.err.toStdString();
     const QStringList lines = r.out.split(u'\n', Qt::SkipEmptyParts);
     const QStringList cycle = {QStringLiteral("pressed: A  stick: up left"),
-                               QStringLiteral("pressed: ARROW_UP ARROW_L CAPTURE  stick: centre"),
+                               QStringLiteral("pressed: UP LEFT CAPTURE  stick: centre"),
                                QStringLiteral("pressed: -  stick: centre")};
     ASSERT_GE(lines.size(), 3) << r.out.toStdString();
     // The first round may be missed while monitor opens the adapter; after that the cycle repeats.

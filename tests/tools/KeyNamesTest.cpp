@@ -51,3 +51,31 @@ TEST(CtlKeyNames, RejectsUnknownAndMalformed) {
         EXPECT_FALSE(parseKeyName(QString::fromUtf8(text)).has_value()) << text;
     }
 }
+
+TEST(CtlButtonNames, ReadableAndElementNamesAreBothAccepted) {
+    const std::pair<const char*, PadButton> cases[] = {
+        {"UP", PadButton::ARROW_UP},         {"arrow_up", PadButton::ARROW_UP},
+        {"RIGHT", PadButton::ARROW_R},       {"ARROW_R", PadButton::ARROW_R},
+        {"LSTICK_UP", PadButton::lyhih_UP},  {"lyhih_UP", PadButton::lyhih_UP},
+        {"lstick_left", PadButton::lxhih_L}, {"lxhih_L", PadButton::lxhih_L},
+        {"L3", PadButton::LSTICK_KEY},       {"LSTICK_KEY", PadButton::LSTICK_KEY},
+        {"r3", PadButton::RSTICK_KEY},       {"L2", PadButton::L2},
+        {" capture ", PadButton::CAPTURE},   {"SELECT", PadButton::SELECT},
+    };
+    for (const auto& [text, button] : cases) {
+        const auto got = parseButtonName(QString::fromLatin1(text));
+        ASSERT_TRUE(got.has_value()) << text;
+        EXPECT_EQ(*got, button) << text;
+    }
+    for (const char* text : {"", "ARROW", "LSTICK", "L4", "lyhih", "UP=A"})
+        EXPECT_FALSE(parseButtonName(QString::fromLatin1(text)).has_value()) << text;
+    // Every button has one readable name of its own, which leads back to it.
+    QStringList labels;
+    for (int i = 0; i < kPadButtonCount; ++i) {
+        const auto button = static_cast<PadButton>(i);
+        labels << buttonLabel(button);
+        EXPECT_EQ(parseButtonName(labels.back()), button) << labels.back().toStdString();
+    }
+    labels.removeDuplicates();
+    EXPECT_EQ(labels.size(), kPadButtonCount);
+}

@@ -38,8 +38,15 @@ QString consoleName(ConsoleId c) {
 QString consoleWord(ConsoleId c) {
     return latin(consoleInfo(c).word);
 }
+// The element name, which JSON output uses; text output uses buttonLabel().
 QString buttonName(PadButton b) {
     return latin(padButtonName(b));
+}
+QStringList buttonLabels(ConsoleId console) {
+    QStringList names;
+    for (const PadButton b : consoleInfo(console).buttons)
+        names << buttonLabel(b);
+    return names;
 }
 QString hexByte(unsigned v) {
     return QStringLiteral("0x") + QString::number(v, 16).rightJustified(2, u'0').toUpper();
@@ -83,7 +90,9 @@ constexpr Verb kVerbs[] = {
      "Builds a .kvf file from JSON written by export (possibly edited). Unknown consoles, buttons\n"
      "and keys are refused; the output file is written completely or not at all.\n"},
     {"set", "set FILE.kvf CONSOLE BUTTON=KEY... [-o OUT.kvf]",
-     "Changes assignments in a .kvf file (in place, or into OUT.kvf). KEY is a key name (A-Z,\n"
+     "Changes assignments in a .kvf file (in place, or into OUT.kvf). BUTTON is a button name\n"
+     "(L2, UP, LSTICK_LEFT, L3, START, A, ...; `velorinctl help buttons` lists them) or the window's\n"
+     "element name (ARROW_UP, lxhih_L, LSTICK_KEY, ...). KEY is a key name (A-Z,\n"
      "0-9, F1-F12, Space, Enter, Esc, Tab, Backspace, Up, Down, Left, Right, LCtrl, RShift, ...,\n"
      "KP_0-KP_9, KP_Enter, KP_Plus, ..., mouse-left, mouse-right, mouse-middle, none) or 0xNN.\n"
      "`velorinctl help keys` lists every name. Nothing is written when any assignment is bad.\n"},
@@ -143,6 +152,9 @@ struct Options {
     bool writeTest = false;
     bool verbose = false;
     bool simulate = false;
+    // Hidden, for the shell completions: the key names, or the button names (of --console).
+    bool listKeys = false;
+    bool listButtons = false;
     QString bus;
     std::optional<QString> output;
     std::optional<QString> console;
@@ -182,6 +194,10 @@ std::optional<Options> parse(const QStringList& args, QTextStream& err) {
             o.version = true;
         } else if (a == u"--json") {
             o.json = true;
+        } else if (a == u"--list-keys") {
+            o.listKeys = true;
+        } else if (a == u"--list-buttons") {
+            o.listButtons = true;
         } else if (a == u"--verify") {
             o.verify = true;
         } else if (a == u"--write-test") {
@@ -376,7 +392,7 @@ void printTable(QTextStream& out, const WorkModeBlock& block) {
     };
     for (int i = 0; i < kPadButtonCount; ++i) {
         const auto button = static_cast<PadButton>(i);
-        row(buttonName(button), [&](ConsoleId c) {
+        row(buttonLabel(button), [&](ConsoleId c) {
             return consoleHas(c, button) ? keyName(block.button(c, button)) : QStringLiteral("-");
         });
     }
@@ -718,17 +734,10 @@ int cmdSet(Context& ctx) {
             return kExitUsage;
         }
         const QString buttonText = a.left(eq);
-        std::optional<PadButton> button;
-        for (const PadButton b : consoleInfo(*console).buttons) {
-            if (buttonText.compare(buttonName(b), Qt::CaseInsensitive) == 0)
-                button = b;
-        }
-        if (!button) {
-            QStringList names;
-            for (const PadButton b : consoleInfo(*console).buttons)
-                names << buttonName(b);
+        const std::optional<PadButton> button = parseButtonName(buttonText);
+        if (!button || !consoleHas(*console, *button)) {
             ctx.err << "velorinctl: " << consoleName(*console) << " has no button \"" << buttonText.left(40)
-                    << "\"; its buttons are: " << names.join(QStringLiteral(", ")) << '\n';
+                    << "\"; its buttons are: " << buttonLabels(*console).join(QStringLiteral(", ")) << '\n';
             return kExitUsage;
         }
         const std::optional<KeyCode> key = parseKeyName(a.mid(eq + 1));
@@ -793,7 +802,8 @@ struct PadView {
     friend bool operator==(const PadView&, const PadView&) = default;
 };
 
-PadView viewOf(const device::JoyState& state, std::optional<ConsoleId> console) {
+// `readable`: button names for people; otherwise the element names (JSON).
+PadView viewOf(const device::JoyState& state, std::optional<ConsoleId> console, bool readable) {
     PadView v;
     static constexpr std::array<std::pair<PadButton, const char*>, 4> kStick{{
         {PadButton::lyhih_UP, "up"},
@@ -812,6 +822,7 @@ PadView viewOf(const device::JoyState& state, std::optional<ConsoleId> console) 
         }
         if (device::lampOn(state, b))
             v.pressed << (!console && b == PadButton::SHARE ? QStringLiteral("SHARE/CAPTURE")
+                          : readable                        ? buttonLabel(b)
                                                             : buttonName(b));
     };
     if (console) {
@@ -861,7 +872,7 @@ int cmdMonitor(Context& ctx) {
             continue;
         device::JoyState state{};
         std::copy_n(report.begin() + 1, state.size(), state.begin());
-        const PadView view = viewOf(state, console);
+        const PadView view = viewOf(state, console, !ctx.opt.json);
         if (last && *last == view)
             continue;
         last = view;
@@ -911,12 +922,16 @@ int cmdHelp(Context& ctx) {
         return kExitOk;
     }
     if (topic == u"buttons") {
-        for (const ConsoleId c : kBlockOrder) {
-            QStringList names;
-            for (const PadButton b : consoleInfo(c).buttons)
-                names << buttonName(b);
-            ctx.out << consoleWord(c) << ": " << names.join(u' ') << '\n';
+        for (const ConsoleId c : kBlockOrder)
+            ctx.out << consoleWord(c) << ": " << buttonLabels(c).join(u' ') << '\n';
+        QStringList elementNames;
+        for (int i = 0; i < kPadButtonCount; ++i) {
+            const auto b = static_cast<PadButton>(i);
+            if (buttonName(b) != buttonLabel(b))
+                elementNames << buttonName(b);
         }
+        ctx.out << "set also takes the element names of the window and the JSON layout:\n  "
+                << elementNames.join(u' ') << '\n';
         return kExitOk;
     }
     if (const Verb* v = findVerb(topic)) {
@@ -946,7 +961,7 @@ QString describeByte(ConsoleId console, int byte) {
     if (byte == 0)
         return consoleName(console) + QStringLiteral(" id (byte 0)");
     if (const auto button = buttonAtByte(console, byte))
-        return consoleName(console) + u' ' + buttonName(*button);
+        return consoleName(console) + u' ' + buttonLabel(*button);
     return consoleName(console) + QStringLiteral(" byte %1").arg(byte);
 }
 
@@ -957,6 +972,27 @@ int run(const QStringList& args, QTextStream& out, QTextStream& err, const hid::
     const Options& opt = *parsed;
     if (opt.version) {
         out << "velorinctl " << VELORIN_VERSION << '\n';
+        return kExitOk;
+    }
+    if (opt.listKeys) {
+        out << "none\n";
+        for (const QString& name : allKeyNames())
+            out << name << '\n';
+        return kExitOk;
+    }
+    if (opt.listButtons) {
+        QStringList names;
+        if (opt.console) {
+            const std::optional<ConsoleId> console = consoleFromName(opt.console->toStdString());
+            if (!console)
+                return kExitUsage;
+            names = buttonLabels(*console);
+        } else {
+            for (int i = 0; i < kPadButtonCount; ++i)
+                names << buttonLabel(static_cast<PadButton>(i));
+        }
+        for (const QString& name : names)
+            out << name << '\n';
         return kExitOk;
     }
     if (opt.verb.isEmpty()) {

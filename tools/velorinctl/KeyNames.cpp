@@ -99,6 +99,50 @@ std::optional<KeyCode> parseKeyName(const QString& raw) {
     return std::nullopt;
 }
 
+QString buttonLabel(PadButton button) {
+    switch (button) {
+    case PadButton::ARROW_UP:
+        return QStringLiteral("UP");
+    case PadButton::ARROW_DOWN:
+        return QStringLiteral("DOWN");
+    case PadButton::ARROW_L:
+        return QStringLiteral("LEFT");
+    case PadButton::ARROW_R:
+        return QStringLiteral("RIGHT");
+    case PadButton::lyhih_UP:
+        return QStringLiteral("LSTICK_UP");
+    case PadButton::lyhih_DOWN:
+        return QStringLiteral("LSTICK_DOWN");
+    case PadButton::lxhih_L:
+        return QStringLiteral("LSTICK_LEFT");
+    case PadButton::lxhih_R:
+        return QStringLiteral("LSTICK_RIGHT");
+    case PadButton::LSTICK_KEY:
+        return QStringLiteral("L3");
+    case PadButton::RSTICK_KEY:
+        return QStringLiteral("R3");
+    default:
+        break;
+    }
+    const std::string_view name = padButtonName(button);
+    return QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
+}
+
+std::optional<PadButton> parseButtonName(const QString& raw) {
+    const QString text = raw.trimmed();
+    if (text.isEmpty() || text.size() > 32)
+        return std::nullopt;
+    for (int i = 0; i < kPadButtonCount; ++i) {
+        const auto button = static_cast<PadButton>(i);
+        const std::string_view element = padButtonName(button);
+        if (text.compare(buttonLabel(button), Qt::CaseInsensitive) == 0 ||
+            text.compare(QLatin1String(element.data(), static_cast<qsizetype>(element.size())),
+                         Qt::CaseInsensitive) == 0)
+            return button;
+    }
+    return std::nullopt;
+}
+
 QStringList allKeyNames() {
     QStringList out;
     for (int code = 1; code <= 0xFF; ++code) {

@@ -139,14 +139,20 @@ TEST(Simulate, ChildServesTheDefaultAssignmentAndEndsWithItsOwner) {
 #ifdef VELORIN_APP_PATH
 namespace {
 
-// The real program in its own process, with its own runtime folder and an empty simulated bus.
+// The real program in its own process, with its own runtime folder and an empty simulated bus;
+// on the offscreen platform, or without any display.
 class Program {
 public:
-    explicit Program(const QString& runtimeDir, const QString& busDir) {
+    explicit Program(const QString& runtimeDir, const QString& busDir, bool display = true) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir);
         env.insert(QStringLiteral("VELORIN_SIM_BUS"), busDir);
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        if (display) {
+            env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        } else {
+            for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+                env.remove(QString::fromLatin1(name));
+        }
         // The program under a sanitizer build: the same allowances as the tests themselves.
         env.insert(QStringLiteral("LSAN_OPTIONS"),
                    QStringLiteral("suppressions=") + supp(u"leak:libfontconfig.so\nleak:libdbus-1.so\n"));
@@ -210,7 +216,9 @@ protected:
             << p->output().toStdString();
         return p;
     }
-    std::unique_ptr<Program> program() { return std::make_unique<Program>(runtime_.path(), bus()); }
+    std::unique_ptr<Program> program(bool display = true) {
+        return std::make_unique<Program>(runtime_.path(), bus(), display);
+    }
 
     QTemporaryDir runtime_;
 };
@@ -233,6 +241,27 @@ TEST_F(SingleInstanceProcesses, DashXWithNothingRunningEndsAtOnceWithoutAWindow)
     auto closer = program();
     closer->start({"-x"});
     EXPECT_EQ(closer->finish(10000), 0);
+    EXPECT_FALSE(QFileInfo::exists(marker()));
+}
+
+TEST_F(SingleInstanceProcesses, WithoutADisplayOnlyTheInstanceDecisionRuns) {
+    auto closer = program(false);
+    closer->start({"-x"});
+    EXPECT_EQ(closer->finish(10000), 0) << closer->output().toStdString();
+    auto alone = program(false);
+    alone->start({});
+    EXPECT_EQ(alone->finish(10000), 1);
+    EXPECT_EQ(alone->output(), QStringLiteral("velorin: no display; set DISPLAY or WAYLAND_DISPLAY\n"));
+
+    auto first = startFirst();
+    auto second = program(false);
+    second->start({});
+    EXPECT_EQ(second->finish(10000), 0) << second->output().toStdString();
+    EXPECT_TRUE(first->running());
+    closer = program(false);
+    closer->start({"-x"});
+    EXPECT_EQ(closer->finish(10000), 0) << closer->output().toStdString();
+    EXPECT_EQ(first->finish(10000), 0);
     EXPECT_FALSE(QFileInfo::exists(marker()));
 }
 

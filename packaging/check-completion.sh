@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# Drives velorinctl's bash completion function with partial command lines (COMP_WORDS,
+# COMP_CWORD) and checks COMPREPLY; the button and key names come from the velorinctl found
+# first on PATH. Also checks the zsh completion's syntax when zsh is there.
+#
+#   check-completion.sh COMPLETION_DIR VELORINCTL_DIR
+set -euo pipefail
+dir=$1
+PATH=$2:$PATH
+tmp=$(mktemp -d "${TMPDIR:-/tmp}/velorin-completion.XXXXXX")
+trap 'rm -rf "$tmp"' EXIT
+# shellcheck source=packaging/completion/velorinctl.bash
+source "$dir/velorinctl.bash"
+# Only valid while bash is completing; nothing to do here.
+compopt() { :; }
+touch "$tmp/a.kvf" "$tmp/b.json" "$tmp/c.txt"
+mkdir "$tmp/sub"
+failed=0
+
+# check EXPECTED WORD...: the last word is the one completed; EXPECTED is the sorted replies.
+check() {
+    local expected=$1
+    shift
+    COMP_WORDS=("$@")
+    COMP_CWORD=$(($# - 1))
+    COMPREPLY=()
+    _velorinctl
+    local got=""
+    if [ ${#COMPREPLY[@]} -gt 0 ]; then
+        got=$(printf '%s\n' "${COMPREPLY[@]}" | sort | paste -sd ' ')
+    fi
+    if [ "$got" != "$expected" ]; then
+        echo "completing '$*': got '$got', expected '$expected'" >&2
+        failed=1
+    fi
+}
+
+COMP_WORDBREAKS=$' \t\n"\'><=;|&(:'
+check "select set show" velorinctl s
+check "select set" velorinctl --simulate /run/bus se
+check "keys" velorinctl help k
+check "--console" velorinctl apply a.kvf --co
+check "xbox" velorinctl monitor --console x
+check "$tmp/a.kvf $tmp/sub" velorinctl show "$tmp/"
+check "$tmp/a.kvf $tmp/sub" velorinctl diff "$tmp/a.kvf" "$tmp/"
+check "$tmp/b.json $tmp/sub" velorinctl import "$tmp/"
+check "$tmp/b.json $tmp/sub" velorinctl export a.kvf -o "$tmp/"
+check "ps3 ps4" velorinctl set a.kvf ps
+check "LSTICK_DOWN= LSTICK_LEFT= LSTICK_RIGHT= LSTICK_UP=" velorinctl set a.kvf ps4 L2=A LST
+check "SHARE=" velorinctl set a.kvf ps4 SH
+check "" velorinctl set a.kvf ps3 SH
+# "=" splits the word: the replies are what follows it.
+check "KP_Enter" velorinctl set -o b.kvf a.kvf switch L3 = KP_E
+check "mouse-right" velorinctl set a.kvf xbox L2 = A R3 = mouse-r
+check "ps3 ps4" velorinctl monitor --console = ps
+# Without "=" as a word break the whole word is replaced.
+COMP_WORDBREAKS=$' \t\n'
+check "UP=mouse-middle" velorinctl set a.kvf ps3 UP=mouse-m
+check "--console=switch" velorinctl monitor --console=sw
+
+if command -v zsh >/dev/null; then
+    zsh -n "$dir/_velorinctl" || failed=1
+fi
+[ "$failed" = 0 ] || exit 1
+echo "completion ok"

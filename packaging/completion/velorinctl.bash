@@ -1,0 +1,128 @@
+# shellcheck shell=bash
+# bash completion for velorinctl: verbs, options, consoles, button and key names (asked of
+# velorinctl itself), .kvf and .json file arguments. Needs nothing from the bash-completion package.
+
+_velorinctl_verbs="list read apply select show export import set diff monitor help"
+_velorinctl_consoles="ps3 ps4 switch xbox"
+
+# Directories and the files with extension $1 that start with $2.
+_velorinctl_files() {
+    compopt -o filenames 2>/dev/null || true
+    mapfile -t COMPREPLY < <(compgen -d -- "$2"; compgen -f -X "!*.$1" -- "$2")
+}
+
+_velorinctl() {
+    # Put back together what COMP_WORDBREAKS split at "=" (BUTTON=KEY, --console=ps4).
+    local -a words=()
+    local i w joined=0 cword=0
+    for ((i = 0; i < ${#COMP_WORDS[@]}; i++)); do
+        w=${COMP_WORDS[i]}
+        if [[ $i -gt 0 && $COMP_WORDBREAKS == *=* && ($w == "=" || ($joined == 1 && ${words[-1]} == *=)) ]]; then
+            words[-1]+=$w
+            joined=1
+        else
+            words+=("$w")
+            joined=0
+        fi
+        [[ $i -eq $COMP_CWORD ]] && cword=$((${#words[@]} - 1))
+    done
+    local cur=${words[cword]} prev=""
+    [[ $cword -gt 0 ]] && prev=${words[cword - 1]}
+    # With "=" a word break, bash replaces only what follows the last "=": the replies are
+    # built for the whole word and cut to that part at the end.
+    local keep=""
+    [[ $COMP_WORDBREAKS == *=* && $cur == *=* ]] && keep=${cur%=*}=
+    local prog=${words[0]}
+    [[ $prog == */* && -x $prog ]] || prog=velorinctl
+
+    # The verb, and the arguments after it (options and their values left out).
+    local verb=""
+    local -a args=()
+    for ((i = 1; i < cword; i++)); do
+        w=${words[i]}
+        case $w in
+        -o | --output | --console | --mode) i=$((i + 1)) ;;
+        -*) ;;
+        *)
+            if [[ -z $verb ]]; then
+                # The bus directory after --simulate is no verb.
+                if [[ ${words[i - 1]} == --simulate && " $_velorinctl_verbs " != *" $w "* ]]; then
+                    continue
+                fi
+                verb=$w
+            else
+                args+=("$w")
+            fi
+            ;;
+        esac
+    done
+
+    local -a replies=()
+    local value=${cur#*=}
+    case $prev in
+    -o | --output)
+        if [[ $verb == export ]]; then _velorinctl_files json "$cur"; else _velorinctl_files kvf "$cur"; fi
+        return 0
+        ;;
+    --console | --mode)
+        mapfile -t COMPREPLY < <(compgen -W "$_velorinctl_consoles" -- "$cur")
+        return 0
+        ;;
+    esac
+    case $cur in
+    --console=* | --mode=*)
+        mapfile -t replies < <(compgen -W "$_velorinctl_consoles" -P "${cur%%=*}=" -- "$value")
+        ;;
+    --simulate=*)
+        compopt -o filenames 2>/dev/null || true
+        mapfile -t replies < <(compgen -d -P "--simulate=" -- "$value")
+        ;;
+    --output=*)
+        local ext=kvf
+        [[ $verb == export ]] && ext=json
+        compopt -o filenames 2>/dev/null || true
+        mapfile -t replies < <(compgen -d -P "--output=" -- "$value"; compgen -f -X "!*.$ext" -P "--output=" -- "$value")
+        ;;
+    -*)
+        local opts="--simulate --simulate= -v --verbose -h --help --version"
+        case $verb in
+        list | diff | show) opts+=" --json" ;;
+        read) opts+=" --json -o --output=" ;;
+        apply) opts+=" --verify --console" ;;
+        monitor) opts+=" --json --console" ;;
+        export | import | set) opts+=" -o --output=" ;;
+        esac
+        mapfile -t replies < <(compgen -W "$opts" -- "$cur")
+        [[ ${#replies[@]} -eq 1 && ${replies[0]} == *= ]] && { compopt -o nospace 2>/dev/null || true; }
+        ;;
+    *)
+        case $verb,${#args[@]} in
+        ,*) mapfile -t replies < <(compgen -W "$_velorinctl_verbs" -- "$cur") ;;
+        help,0) mapfile -t replies < <(compgen -W "keys buttons $_velorinctl_verbs" -- "$cur") ;;
+        select,0) mapfile -t replies < <(compgen -W "$_velorinctl_consoles" -- "$cur") ;;
+        show,0 | apply,0 | export,0 | diff,0 | diff,1 | set,0)
+            _velorinctl_files kvf "$cur"
+            return 0
+            ;;
+        import,0)
+            _velorinctl_files json "$cur"
+            return 0
+            ;;
+        set,1) mapfile -t replies < <(compgen -W "$_velorinctl_consoles" -- "$cur") ;;
+        set,*)
+            if [[ $cur == *=* ]]; then
+                mapfile -t replies < <(compgen -W "$("$prog" --list-keys 2>/dev/null)" -P "${cur%%=*}=" -- "$value")
+            else
+                mapfile -t replies < <(compgen -W "$("$prog" --list-buttons --console "${args[1]}" 2>/dev/null)" \
+                    -S "=" -- "$cur")
+                compopt -o nospace 2>/dev/null || true
+            fi
+            ;;
+        esac
+        ;;
+    esac
+    COMPREPLY=("${replies[@]#"$keep"}")
+    return 0
+}
+
+complete -F _velorinctl velorinctl
