@@ -36,7 +36,7 @@ dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $6}' | sed 's|^\./|/|' | sort >"$tmp
 diff -u "$tmp/deb.files" "$tmp/rpm.files" >&2 || fail "the RPM (+) and the .deb (-) hold different files"
 # It claims no folder that belongs to the system or to other packages.
 folders=$(rpm -qp --qf '[%{FILEMODES:perms} %{FILENAMES}\n]' "$rpm" 2>/dev/null | awk '$1 ~ /^d/ {print $2}')
-unexpected=$(grep -v -E '^/usr/(lib/velorin|share/doc/velorin)$' <<<"$folders" || true)
+unexpected=$(grep -v -E '^/usr/(lib/velorin|share/doc/velorin)(/[^/]+)*$' <<<"$folders" || true)
 [ -z "$unexpected" ] || fail "the RPM claims folders of the system: $unexpected"
 
 requires=$(rpm -qpR "$rpm" 2>/dev/null)
