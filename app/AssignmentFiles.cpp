@@ -1,6 +1,7 @@
 #include "app/AssignmentFiles.h"
 
 #include "model/DisplayTexts.h"
+#include "model/KvfCodec.h"
 #include "model/Paths.h"
 
 #include <QApplication>
@@ -8,7 +9,6 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 #include <memory>
@@ -16,49 +16,32 @@
 namespace velorin::app {
 
 KvfReadStatus readKvf(const QString& path, WorkModeBlock::Bytes& out) {
-    // Only regular files: opening a FIFO or reading a character device could block for ever.
-    const QFileInfo info(path);
-    if (!info.exists() || !info.isFile())
-        return KvfReadStatus::CreateFileError;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return KvfReadStatus::CreateFileError;
-    qint64 total = 0;
-    while (total < static_cast<qint64>(out.size())) {
-        const qint64 n =
-            file.read(reinterpret_cast<char*>(out.data()) + total, static_cast<qint64>(out.size()) - total);
-        if (n < 0)
-            return KvfReadStatus::ReadFileError;
-        if (n == 0)
-            break;
-        total += n;
+    kvf::Error error;
+    const std::optional<WorkModeBlock> block = kvf::read(path, kvf::SizeRule::AtLeastBlock, &error);
+    if (block) {
+        out = block->bytes();
+        return KvfReadStatus::Ok;
     }
-    return total == static_cast<qint64>(out.size()) ? KvfReadStatus::Ok : KvfReadStatus::FileInvalid;
+    switch (error.kind) {
+    case kvf::ErrorKind::CannotRead:
+        return KvfReadStatus::ReadFileError;
+    case kvf::ErrorKind::TooShort:
+        return KvfReadStatus::FileInvalid;
+    default:
+        return KvfReadStatus::CreateFileError; // missing, not a regular file, cannot be opened
+    }
 }
-
-namespace {
-qint64 realWrite(QIODevice& file, const char* data, qint64 size) {
-    return file.write(data, size);
-}
-KvfWriter kvfWriter = &realWrite;
-} // namespace
 
 void setKvfWriterForTesting(KvfWriter writer) {
-    kvfWriter = writer ? writer : &realWrite;
+    kvf::setWriterForTesting(writer);
 }
 
 KvfWriteStatus writeKvf(const QString& path, const WorkModeBlock& block) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return KvfWriteStatus::CreateFileError;
-    const auto bytes = block.raw();
-    const qint64 written =
-        kvfWriter(file, reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
-    if (written != static_cast<qint64>(bytes.size())) {
-        file.cancelWriting();
-        return KvfWriteStatus::WriteFileError;
-    }
-    return file.commit() ? KvfWriteStatus::Ok : KvfWriteStatus::WriteFileError;
+    kvf::Error error;
+    if (kvf::write(path, block, &error))
+        return KvfWriteStatus::Ok;
+    return error.kind == kvf::ErrorKind::CannotCreate ? KvfWriteStatus::CreateFileError
+                                                      : KvfWriteStatus::WriteFileError;
 }
 
 QString messageFor(KvfReadStatus status) {

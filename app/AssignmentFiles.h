@@ -2,6 +2,7 @@
 // restore-default commands, with the chooser and the message boxes behind small interfaces.
 #pragma once
 
+#include "model/KvfCodec.h"
 #include "model/WorkMode.h"
 
 #include <QString>
@@ -24,7 +25,7 @@ KvfReadStatus readKvf(const QString& path, WorkModeBlock::Bytes& out);
 KvfWriteStatus writeKvf(const QString& path, const WorkModeBlock& block);
 
 // How writeKvf() puts bytes into the file; tests replace it to simulate a short or failed write.
-using KvfWriter = qint64 (*)(QIODevice& file, const char* data, qint64 size);
+using KvfWriter = kvf::Writer;
 void setKvfWriterForTesting(KvfWriter writer); // nullptr restores the real one
 
 // The error box text for a failed read or write ("CreateFile error", ...), empty for Ok.

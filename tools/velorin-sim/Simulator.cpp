@@ -1,5 +1,7 @@
 #include "Simulator.h"
 
+#include "model/KvfCodec.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
@@ -74,9 +76,15 @@ bool writeAll(int fd, const void* data, std::size_t size) {
 }
 
 std::optional<std::vector<uint8_t>> readFileBounded(const std::string& path, std::size_t limit) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, and regular files only: a FIFO or a device could block the loop for ever.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return std::nullopt;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return std::nullopt;
+    }
     std::vector<uint8_t> data;
     uint8_t buf[4096];
     for (;;) {
@@ -227,30 +235,34 @@ Firmware::Firmware() {
 }
 
 bool Firmware::loadSeed(const std::string& seed, std::string* error) {
-    // Like a .kvf load: valid when at least the 108 bytes of the block can be read.
-    const auto data = readFileBounded(seed, 1 << 20);
-    if (!data || data->size() < kBlockSize || data->size() > (1u << 20)) {
+    // Like the window's load: the first 108 bytes of a regular file.
+    const auto block = kvf::read(QString::fromStdString(seed), kvf::SizeRule::AtLeastBlock);
+    if (!block) {
         if (error)
             *error = "seed file " + seed + " does not hold a 108-byte record block";
         return false;
     }
-    for (std::size_t s = 0; s < 4; ++s)
-        std::copy_n(data->begin() + static_cast<std::ptrdiff_t>(s * 27), 27, records_[s].begin());
+    setRecords(*block);
     return true;
+}
+
+void Firmware::setRecords(const WorkModeBlock& block) {
+    const auto raw = block.raw();
+    for (std::size_t s = 0; s < 4; ++s)
+        std::copy_n(raw.begin() + static_cast<std::ptrdiff_t>(s * 27), 27, records_[s].begin());
 }
 
 bool Firmware::attachFlash(const std::string& flash, const std::string& seed, std::string* error) {
     flash_ = flash;
     if (::access(flash.c_str(), F_OK) == 0) {
         // An existing flash file is the adapter's memory: never overwritten when it is unreadable.
-        const auto data = readFileBounded(flash, kBlockSize);
-        if (!data || data->size() != kBlockSize) {
+        const auto block = kvf::read(QString::fromStdString(flash), kvf::SizeRule::ExactlyBlock);
+        if (!block) {
             if (error)
                 *error = "flash file " + flash + " is not a 108-byte record block";
             return false;
         }
-        for (std::size_t s = 0; s < 4; ++s)
-            std::copy_n(data->begin() + static_cast<std::ptrdiff_t>(s * 27), 27, records_[s].begin());
+        setRecords(*block);
         return true;
     }
     if (!seed.empty() && !loadSeed(seed, error))
@@ -279,21 +291,15 @@ std::optional<Record> Firmware::record(uint8_t consoleId) const {
 }
 
 bool Firmware::save(std::string* error) const {
-    const std::string tmp = flash_ + ".tmp";
-    const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    bool ok = fd >= 0;
-    for (std::size_t s = 0; ok && s < 4; ++s)
-        ok = writeAll(fd, records_[s].data(), records_[s].size());
-    if (fd >= 0)
-        ok = (::fsync(fd) == 0) && ok, ::close(fd);
-    ok = ok && ::rename(tmp.c_str(), flash_.c_str()) == 0;
-    if (!ok) {
-        const int cause = errno; // before the clean-up below can change it
-        ::unlink(tmp.c_str());
-        if (error)
-            *error = "cannot write the flash file " + flash_ + ": " + std::strerror(cause);
-    }
-    return ok;
+    WorkModeBlock block;
+    for (std::size_t s = 0; s < 4; ++s)
+        block.replaceRecord(kBlockOrder[s], records_[s]);
+    kvf::Error e;
+    if (kvf::write(QString::fromStdString(flash_), block, &e))
+        return true;
+    if (error)
+        *error = "cannot write the flash file " + flash_ + ": " + e.detail.toStdString();
+    return false;
 }
 
 // ---- Simulator --------------------------------------------------------------------------------

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "device/hid/SimBus.h"
+#include "model/WorkMode.h"
 
 #include <array>
 #include <chrono>
@@ -19,7 +20,6 @@ namespace velorin::sim {
 
 using Clock = std::chrono::steady_clock;
 using Record = std::array<uint8_t, 27>;
-inline constexpr std::size_t kBlockSize = 108;
 inline constexpr std::size_t kMaxLine = 4096;
 
 enum class Kind { Adapter, Keyboard, Mouse, Feature, Input64, OtherPage, TwoLinks };
@@ -43,6 +43,7 @@ public:
 
 private:
     bool save(std::string* error) const;
+    void setRecords(const WorkModeBlock& block);
     std::array<Record, 4> records_{};
     std::string flash_;
 };

@@ -1,8 +1,9 @@
 #include "KvfFile.h"
 
+#include "model/KvfCodec.h"
+
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace velorin::ctl {
 
@@ -53,41 +54,39 @@ std::optional<QByteArray> readBoundedFile(const QString& path, qint64 maxBytes, 
 }
 
 std::optional<WorkModeBlock> readKvfFile(const QString& path, QString* error) {
-    constexpr auto kSize = static_cast<qint64>(kBlockSize);
-    bool tooLarge = false;
-    const std::optional<QByteArray> data = readBounded(path, kSize, error, &tooLarge);
-    if (!data) {
-        if (tooLarge)
-            *error = notKvf(path, QFileInfo(path).size());
-        return std::nullopt;
+    kvf::Error e;
+    std::optional<WorkModeBlock> block = kvf::read(path, kvf::SizeRule::ExactlyBlock, &e);
+    if (block)
+        return block;
+    switch (e.kind) {
+    case kvf::ErrorKind::NotFound:
+    case kvf::ErrorKind::NotRegular:
+        *error = QStringLiteral("%1: %2").arg(path, e.detail);
+        break;
+    case kvf::ErrorKind::CannotOpen:
+        *error = QStringLiteral("%1: cannot open: %2").arg(path, e.detail);
+        break;
+    case kvf::ErrorKind::TooShort:
+    case kvf::ErrorKind::TooLong:
+        *error = notKvf(path, e.size);
+        break;
+    default:
+        *error = QStringLiteral("%1: cannot read: %2").arg(path, e.detail);
+        break;
     }
-    if (data->size() != kSize) {
-        *error = notKvf(path, data->size());
-        return std::nullopt;
-    }
-    WorkModeBlock::Bytes bytes{};
-    std::copy(data->begin(), data->end(), reinterpret_cast<char*>(bytes.data()));
-    WorkModeBlock block;
-    block.replaceAll(bytes);
-    return block;
+    return std::nullopt;
 }
 
 bool writeFileAtomically(const QString& path, const QByteArray& data, QString* error) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        *error = QStringLiteral("%1: cannot create: %2").arg(path, file.errorString());
-        return false;
-    }
-    if (file.write(data) != data.size()) {
-        *error = QStringLiteral("%1: cannot write: %2").arg(path, file.errorString());
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit()) {
-        *error = QStringLiteral("%1: cannot write: %2").arg(path, file.errorString());
-        return false;
-    }
-    return true;
+    kvf::Error e;
+    if (kvf::writeAtomically(path, data, &e))
+        return true;
+    *error =
+        QStringLiteral("%1: cannot %2: %3")
+            .arg(path,
+                 e.kind == kvf::ErrorKind::CannotCreate ? QStringLiteral("create") : QStringLiteral("write"),
+                 e.detail);
+    return false;
 }
 
 bool writeKvfFile(const QString& path, const WorkModeBlock& block, QString* error) {
