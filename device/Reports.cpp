@@ -90,7 +90,10 @@ bool SendWorkModeRequest(ConsoleId console) {
 }
 
 bool SendModeSelect() {
-    const uint8_t console = currentConsole().load();
+    return SendModeSelect(currentConsole().load());
+}
+
+bool SendModeSelect(uint8_t console) {
     return sendShortCommand(makeModeSelectReport(console));
 }
 

@@ -57,5 +57,7 @@ std::optional<workModeData> ReadWorkModeReply(hid::HidHandle* handle,
 bool SendWorkModeRequest(ConsoleId console);
 // Sends the console mode held by currentConsole at the start of the call.
 bool SendModeSelect();
+// Sends the mode select for `console` (a tool that selects a mode without a window's state).
+bool SendModeSelect(uint8_t console);
 
 } // namespace velorin::device

@@ -29,7 +29,7 @@ std::string_view applyErrorText(const ApplyResult& result) {
     return {};
 }
 
-ApplyResult ApplyToAdapter(WorkModeBlock& block) {
+ApplyResult ApplyToAdapter(WorkModeBlock& block, std::optional<ConsoleId> console) {
     {
         const std::unique_ptr<hid::HidHandle> handle = OpenAdapter();
         if (!handle)
@@ -46,7 +46,8 @@ ApplyResult ApplyToAdapter(WorkModeBlock& block) {
         }
     } // the handle is closed before the mode select
     modeSelectPending().store(1);
-    if (!SendModeSelect())
+    const bool selected = console ? SendModeSelect(static_cast<uint8_t>(*console)) : SendModeSelect();
+    if (!selected)
         qCInfo(lcSoui) << "the mode select after apply was not delivered; the reader repeats it";
     wakeReader();
     return {ApplyStatus::Success, std::nullopt};

@@ -32,7 +32,8 @@ std::string_view applyErrorText(const ApplyResult& result);
 // Writes the PS3, PS4, SWITCH and XBOX records in this order on one handle, preparing each one
 // in the block just before its own write. Stops at the first refused write. After four writes it
 // sets modeSelectPending and sends one mode select, whose result it ignores.
-ApplyResult ApplyToAdapter(WorkModeBlock& block);
+// With `console`, the mode select names that console instead of currentConsole.
+ApplyResult ApplyToAdapter(WorkModeBlock& block, std::optional<ConsoleId> console = std::nullopt);
 
 // Called after each record that read-back replaced, so its page can be redrawn at once.
 using RecordReplaced = std::function<void(ConsoleId)>;

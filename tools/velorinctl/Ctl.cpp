@@ -58,10 +58,38 @@ QString hex4(unsigned v) {
 // ---------------------------------------------------------------------------------------------
 // Help texts
 
+struct Context;
+int cmdList(Context&);
+int cmdRead(Context&);
+int cmdApply(Context&);
+int cmdSelect(Context&);
+int cmdShow(Context&);
+int cmdExport(Context&);
+int cmdImport(Context&);
+int cmdSet(Context&);
+int cmdDiff(Context&);
+int cmdDoctor(Context&);
+int cmdMonitor(Context&);
+
+// The options a verb takes besides the global ones.
+enum VerbOption : unsigned {
+    kOptJson = 1u << 0,
+    kOptOutput = 1u << 1,
+    kOptVerify = 1u << 2,
+    kOptConsole = 1u << 3,
+    kOptWriteTest = 1u << 4,
+};
+
+// Everything about one verb: its help, what it accepts (checked in one place, before it runs)
+// and what runs it.
 struct Verb {
     const char* name;
     const char* synopsis;
     const char* text;
+    unsigned options;
+    int minArgs;
+    int maxArgs;
+    int (*handler)(Context&);
 };
 
 constexpr Verb kVerbs[] = {
@@ -69,47 +97,58 @@ constexpr Verb kVerbs[] = {
      "Lists every HID interface with its ids, top-level usage and report lengths, and says whether\n"
      "it is the adapter and, when not, why. For the adapter it says whether it can be opened; when\n"
      "permissions stand in the way it prints the fix.\n"
-     "Exit: 0 an adapter can be used, 5 none found, 6 found but not accessible.\n"},
+     "Exit: 0 an adapter can be used, 5 none found, 6 found but not accessible.\n",
+     kOptJson, 0, 0, cmdList},
     {"read", "read [-o FILE.kvf] [--json]",
      "Reads the four records from the adapter (the same read-back sequence as the window) and\n"
-     "writes them to FILE.kvf, or shows them as a table (or as JSON with --json).\n"},
+     "writes them to FILE.kvf, or shows them as a table (or as JSON with --json).\n",
+     kOptJson | kOptOutput, 0, 0, cmdRead},
     {"apply", "apply FILE.kvf [--verify] [--console CONSOLE]",
      "Writes the four records of FILE.kvf to the adapter (the same five reports as the window's\n"
      "apply: the PS3, PS4, SWITCH and XBOX records, then the mode select) and selects CONSOLE\n"
      "(default ps3). --verify reads the records back afterwards and reports every difference\n"
-     "(exit 1).\n"},
-    {"select", "select ps3|ps4|switch|xbox", "Tells the adapter which console mode to use.\n"},
+     "(exit 1).\n",
+     kOptVerify | kOptConsole, 1, 1, cmdApply},
+    {"select", "select ps3|ps4|switch|xbox", "Tells the adapter which console mode to use.\n", 0, 1, 1,
+     cmdSelect},
     {"show", "show FILE.kvf [--json]",
      "Shows the assignments of a .kvf file: one row per button, one column per console. Codes\n"
      "without a name are shown as 0xNN, an empty assignment as \"none\", and \"-\" marks a button\n"
-     "the console does not have.\n"},
+     "the console does not have.\n",
+     kOptJson, 1, 1, cmdShow},
     {"export", "export FILE.kvf [-o FILE.json]",
      "Writes a .kvf file as JSON (layout \"velorin-kvf\", version 1; see velorinctl(1)) to standard\n"
-     "output or FILE.json. Every byte of the file is kept in the \"raw\" fields.\n"},
+     "output or FILE.json. Every byte of the file is kept in the \"raw\" fields.\n",
+     kOptOutput, 1, 1, cmdExport},
     {"import", "import FILE.json -o FILE.kvf",
      "Builds a .kvf file from JSON written by export (possibly edited). Unknown consoles, buttons\n"
-     "and keys are refused; the output file is written completely or not at all.\n"},
+     "and keys are refused; the output file is written completely or not at all.\n",
+     kOptOutput, 1, 1, cmdImport},
     {"set", "set FILE.kvf CONSOLE BUTTON=KEY... [-o OUT.kvf]",
      "Changes assignments in a .kvf file (in place, or into OUT.kvf). BUTTON is a button name\n"
      "(L2, UP, LSTICK_LEFT, L3, START, A, ...; `velorinctl help buttons` lists them) or the window's\n"
      "element name (ARROW_UP, lxhih_L, LSTICK_KEY, ...). KEY is a key name (A-Z,\n"
      "0-9, F1-F12, Space, Enter, Esc, Tab, Backspace, Up, Down, Left, Right, LCtrl, RShift, ...,\n"
      "KP_0-KP_9, KP_Enter, KP_Plus, ..., mouse-left, mouse-right, mouse-middle, none) or 0xNN.\n"
-     "`velorinctl help keys` lists every name. Nothing is written when any assignment is bad.\n"},
+     "`velorinctl help keys` lists every name. Nothing is written when any assignment is bad.\n",
+     kOptOutput, 3, 64, cmdSet},
     {"diff", "diff A.kvf B.kvf [--json]",
      "Lists the bytes in which two .kvf files differ, by console and button.\n"
-     "Exit: 0 same, 1 different.\n"},
+     "Exit: 0 same, 1 different.\n",
+     kOptJson, 2, 2, cmdDiff},
     {"doctor", "doctor [--json] [--write-test]",
      "Checks everything between this computer and the adapter and prints a report to attach to a bug:\n"
      "the kernel, every HID interface, how output reports travel (interrupt OUT endpoint or\n"
      "SET_REPORT, and the usbhid quirk), the adapter node's owner, mode and ACL, the udev rule, the\n"
      "seat, the identity of the open handle, and a timed read-back of the four records.\n"
      "--write-test also writes a changed copy of the records, reads it back, then writes the\n"
-     "originals back (saved first in ~/.local/state/velorin/); it never selects a console mode.\n"},
+     "originals back (saved first in ~/.local/state/velorin/); it never selects a console mode.\n",
+     kOptJson | kOptWriteTest, 0, 0, cmdDoctor},
     {"monitor", "monitor [--console CONSOLE] [--json]",
      "Shows the live pad state as it changes: the pressed buttons by name and the left stick's\n"
      "direction, until interrupted (Ctrl+C). With --console, byte 9 bit 7 is named SHARE (ps4) or\n"
-     "CAPTURE (switch) or nothing (ps3, xbox); without it, SHARE/CAPTURE.\n"},
+     "CAPTURE (switch) or nothing (ps3, xbox); without it, SHARE/CAPTURE.\n",
+     kOptJson | kOptConsole, 0, 0, cmdMonitor},
 };
 
 const Verb* findVerb(const QString& name) {
@@ -340,17 +379,17 @@ bool expectPositional(Context& ctx, qsizetype min, qsizetype max) {
     return false;
 }
 
-bool allowOnly(Context& ctx, bool json, bool output, bool verify, bool console) {
+bool allowOnly(Context& ctx, unsigned options) {
     const char* bad = nullptr;
-    if (ctx.opt.json && !json)
+    if (ctx.opt.json && !(options & kOptJson))
         bad = "--json";
-    else if (ctx.opt.output && !output)
+    else if (ctx.opt.output && !(options & kOptOutput))
         bad = "-o";
-    else if (ctx.opt.verify && !verify)
+    else if (ctx.opt.verify && !(options & kOptVerify))
         bad = "--verify";
-    else if (ctx.opt.console && !console)
+    else if (ctx.opt.console && !(options & kOptConsole))
         bad = "--console";
-    else if (ctx.opt.writeTest && ctx.opt.verb != u"doctor")
+    else if (ctx.opt.writeTest && !(options & kOptWriteTest))
         bad = "--write-test";
     if (!bad)
         return true;
@@ -418,8 +457,6 @@ QString valueAt(ConsoleId console, int byte, uint8_t v) {
 // The verbs
 
 int cmdList(Context& ctx) {
-    if (!allowOnly(ctx, true, false, false, false) || !expectPositional(ctx, 0, 0))
-        return kExitUsage;
     if (const int rc = preparePlatform(ctx); rc != kExitOk)
         return rc;
     hid::HidPlatform& p = hid::platform();
@@ -535,8 +572,6 @@ int cmdList(Context& ctx) {
 }
 
 int cmdRead(Context& ctx) {
-    if (!allowOnly(ctx, true, true, false, false) || !expectPositional(ctx, 0, 0))
-        return kExitUsage;
     if (int rc = preparePlatform(ctx); rc != kExitOk || (rc = requireAdapter(ctx)) != kExitOk)
         return rc;
     WorkModeBlock block;
@@ -588,8 +623,6 @@ hid::OutputPath adapterOutputPath() {
 }
 
 int cmdApply(Context& ctx) {
-    if (!allowOnly(ctx, false, false, true, true) || !expectPositional(ctx, 1, 1))
-        return kExitUsage;
     ConsoleId mode = ConsoleId::PS3;
     if (ctx.opt.console) {
         const auto c = parseConsole(*ctx.opt.console, ctx.err);
@@ -602,8 +635,7 @@ int cmdApply(Context& ctx) {
         return kExitBadInput;
     if (int rc = preparePlatform(ctx); rc != kExitOk || (rc = requireAdapter(ctx)) != kExitOk)
         return rc;
-    device::currentConsole().store(static_cast<uint8_t>(mode));
-    const device::ApplyResult result = device::ApplyToAdapter(*block);
+    const device::ApplyResult result = device::ApplyToAdapter(*block, mode);
     if (result.status == device::ApplyStatus::NoAdapter) {
         ctx.err
             << "velorinctl: the adapter could not be opened (CreateFileHandle error); nothing was written\n";
@@ -642,15 +674,12 @@ int cmdApply(Context& ctx) {
 }
 
 int cmdSelect(Context& ctx) {
-    if (!allowOnly(ctx, false, false, false, false) || !expectPositional(ctx, 1, 1))
-        return kExitUsage;
     const auto console = parseConsole(ctx.opt.positional[0], ctx.err);
     if (!console)
         return kExitUsage;
     if (int rc = preparePlatform(ctx); rc != kExitOk || (rc = requireAdapter(ctx)) != kExitOk)
         return rc;
-    device::currentConsole().store(static_cast<uint8_t>(*console));
-    if (!device::SendModeSelect()) {
+    if (!device::SendModeSelect(static_cast<uint8_t>(*console))) {
         ctx.err << "velorinctl: the adapter refused the mode select\n";
         return kExitAdapterFailed;
     }
@@ -659,8 +688,6 @@ int cmdSelect(Context& ctx) {
 }
 
 int cmdShow(Context& ctx) {
-    if (!allowOnly(ctx, true, false, false, false) || !expectPositional(ctx, 1, 1))
-        return kExitUsage;
     const std::optional<WorkModeBlock> block = loadKvf(ctx, ctx.opt.positional[0]);
     if (!block)
         return kExitBadInput;
@@ -685,8 +712,6 @@ int writeOutput(Context& ctx, const QByteArray& data) {
 }
 
 int cmdExport(Context& ctx) {
-    if (!allowOnly(ctx, false, true, false, false) || !expectPositional(ctx, 1, 1))
-        return kExitUsage;
     const std::optional<WorkModeBlock> block = loadKvf(ctx, ctx.opt.positional[0]);
     if (!block)
         return kExitBadInput;
@@ -694,8 +719,6 @@ int cmdExport(Context& ctx) {
 }
 
 int cmdImport(Context& ctx) {
-    if (!allowOnly(ctx, false, true, false, false) || !expectPositional(ctx, 1, 1))
-        return kExitUsage;
     if (!ctx.opt.output || ctx.opt.output->isEmpty() || *ctx.opt.output == u"-") {
         ctx.err << "velorinctl: import needs -o FILE.kvf (the .kvf file to write)\n";
         return kExitUsage;
@@ -719,8 +742,6 @@ int cmdImport(Context& ctx) {
 }
 
 int cmdSet(Context& ctx) {
-    if (!allowOnly(ctx, false, true, false, false) || !expectPositional(ctx, 3, 64))
-        return kExitUsage;
     const auto console = parseConsole(ctx.opt.positional[1], ctx.err);
     if (!console)
         return kExitUsage;
@@ -765,8 +786,6 @@ int cmdSet(Context& ctx) {
 }
 
 int cmdDiff(Context& ctx) {
-    if (!allowOnly(ctx, true, false, false, false) || !expectPositional(ctx, 2, 2))
-        return kExitUsage;
     const std::optional<WorkModeBlock> a = loadKvf(ctx, ctx.opt.positional[0]);
     if (!a)
         return kExitBadInput;
@@ -836,8 +855,6 @@ PadView viewOf(const device::JoyState& state, std::optional<ConsoleId> console, 
 }
 
 int cmdMonitor(Context& ctx) {
-    if (!allowOnly(ctx, true, false, false, true) || !expectPositional(ctx, 0, 0))
-        return kExitUsage;
     std::optional<ConsoleId> console;
     if (ctx.opt.console) {
         console = parseConsole(*ctx.opt.console, ctx.err);
@@ -896,8 +913,6 @@ int cmdMonitor(Context& ctx) {
 }
 
 int cmdDoctor(Context& ctx) {
-    if (!allowOnly(ctx, true, false, false, false) || !expectPositional(ctx, 0, 0))
-        return kExitUsage;
     if (const int rc = preparePlatform(ctx); rc != kExitOk)
         return rc;
     const DoctorReport report = runDoctor(ctx.opt.writeTest, ctx.simulated, ctx.err);
@@ -1016,17 +1031,9 @@ int run(const QStringList& args, QTextStream& out, QTextStream& err, const hid::
         printVerbHelp(out, *verb);
         return kExitOk;
     }
-    using Handler = int (*)(Context&);
-    static constexpr std::pair<const char*, Handler> kHandlers[] = {
-        {"list", cmdList}, {"read", cmdRead},       {"apply", cmdApply},   {"select", cmdSelect},
-        {"show", cmdShow}, {"export", cmdExport},   {"import", cmdImport}, {"set", cmdSet},
-        {"diff", cmdDiff}, {"monitor", cmdMonitor}, {"doctor", cmdDoctor},
-    };
-    for (const auto& [name, handler] : kHandlers) {
-        if (opt.verb == QLatin1String(name))
-            return handler(ctx);
-    }
-    return kExitUsage;
+    if (!allowOnly(ctx, verb->options) || !expectPositional(ctx, verb->minArgs, verb->maxArgs))
+        return kExitUsage;
+    return verb->handler(ctx);
 }
 
 } // namespace velorin::ctl
