@@ -224,6 +224,18 @@ TEST(ImageDecoders, AnEmptyImageDataChunkBeforeTheDataDecodesTheSame) {
     }
 }
 
+// stb decodes PNG only: its JPEG reader writes past its Huffman tables on hostile files.
+TEST(ImageDecoders, StbTakesNoJpeg) {
+    test::app();
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(test::solidImage({4, 4}, Qt::red).save(&buffer, "JPG"));
+    QString error;
+    EXPECT_TRUE(createImageDecoder(u"imgdecoder-stb")->decode(jpeg, &error).isNull());
+    EXPECT_FALSE(error.isEmpty());
+}
+
 TEST(ImageDecoders, FilesAreReadWithABound) {
     QTemporaryDir dir;
     const auto decoder = createImageDecoder(u"imgdecoder-gdip");
