@@ -29,6 +29,10 @@ constexpr int kModeSelectRepeats = 5;
 // A read that ends because the handle broke is followed by this pause (or an arrival notice), so
 // a node that opens but fails every read cannot make the reader spin.
 constexpr std::chrono::milliseconds kGoneBackoff{50};
+// Lamp notices follow one another at most this often. A state read sooner is noticed at the end
+// of the interval, so a fast stream wakes the window about 250 times a second instead of once per
+// report, while a lone press is noticed at once.
+constexpr std::chrono::milliseconds kNoticeInterval{4};
 } // namespace
 
 namespace {
@@ -136,6 +140,28 @@ using Context = CHidInputWnd::ReaderContext;
 // The reader's own state between passes: the one handle it keeps while the adapter stays.
 struct ReaderState {
     std::unique_ptr<hid::HidHandle> handle;
+    std::chrono::steady_clock::time_point lastNotice{};
+    bool noticeOwed = false; // a state was read since the last notice
+
+    // Notices the window now, or owes it a notice at the end of the interval.
+    void notice(Context& ctx, bool atOnce) {
+        const auto now = std::chrono::steady_clock::now();
+        if (!atOnce && now - lastNotice < kNoticeInterval) {
+            noticeOwed = true;
+            return;
+        }
+        ctx.postUpdate();
+        lastNotice = now;
+        noticeOwed = false;
+    }
+    // How long the next read may wait before an owed notice is due; -1 without one.
+    int readTimeoutMs() const {
+        if (!noticeOwed)
+            return -1;
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(lastNotice + kNoticeInterval -
+                                                                       std::chrono::steady_clock::now());
+        return static_cast<int>(std::max<long long>(0, left.count()));
+    }
 };
 
 // One pass. Without a handle: open the adapter (identity checked), or, while it is absent, notify
@@ -172,7 +198,7 @@ void readerPass(Context& ctx, ReaderState& state) {
     }
 
     hid::InputReport report{};
-    const hid::ReadStatus status = state.handle->readInputReport(report, -1, &ctx.wake);
+    const hid::ReadStatus status = state.handle->readInputReport(report, state.readTimeoutMs(), &ctx.wake);
     switch (status) {
     case hid::ReadStatus::Stopped:
         // A stop or a mode select request. The stop flag is set before the raise, so a raise
@@ -183,15 +209,16 @@ void readerPass(Context& ctx, ReaderState& state) {
         readerReportCount().fetch_add(1, std::memory_order_relaxed);
         if (isPadStateReport(report))
             joyData().setFromReport(report);
-        ctx.postUpdate();
+        state.notice(ctx, false);
         return;
     case hid::ReadStatus::Timeout:
+        state.notice(ctx, true); // the owed notice is due
         return;
     case hid::ReadStatus::Gone:
         break;
     }
     state.handle.reset();
-    ctx.postUpdate();
+    state.notice(ctx, true);
     ctx.waitForWake(kGoneBackoff);
     if (!ctx.stop.load())
         ctx.wake.reset();
