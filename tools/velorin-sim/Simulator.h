@@ -1,61 +1,26 @@
-// The simulated adapter: a single-threaded event loop over the bus sockets, standard input (the
-// control lines) and a few timers. See docs/velorin-sim.md for the control protocol.
+// The simulated adapter's bus server: a single-threaded event loop over the bus sockets, standard
+// input (the control lines, Commands.h) and a few timers, delivering output reports to the firmware
+// model (Firmware.h). See docs/velorin-sim.md for the protocol.
 #pragma once
 
-#include "device/hid/SimBus.h"
-#include "model/WorkMode.h"
+#include "Commands.h"
+#include "Firmware.h"
+#include "InterfaceKinds.h"
 
-#include <array>
+#include "device/hid/SimBus.h"
+
 #include <chrono>
-#include <csignal>
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace velorin::sim {
 
 using Clock = std::chrono::steady_clock;
-using Record = std::array<uint8_t, 27>;
-inline constexpr std::size_t kMaxLine = 4096;
-
-enum class Kind { Adapter, Keyboard, Mouse, Feature, Input64, OtherPage, TwoLinks };
-
-std::optional<Kind> kindFromName(const std::string& name);
-hid::sim::Identity identityFor(Kind kind);
-
-// Slot of a console's record in the block (PS3, PS4, SWITCH, XBOX); nullopt for other ids.
-std::optional<std::size_t> slotOfConsole(uint8_t consoleId);
-
-// The firmware's four records, optionally kept in a flash file.
-class Firmware {
-public:
-    Firmware();
-    // Loads the flash file, seeding it from `seed` (or defaults) when it does not exist yet.
-    bool attachFlash(const std::string& flash, const std::string& seed, std::string* error);
-    bool loadSeed(const std::string& seed, std::string* error);
-    const std::array<Record, 4>& records() const { return records_; }
-    bool store(const Record& r); // into the slot named by r[0]; false for an unknown console
-    std::optional<Record> record(uint8_t consoleId) const;
-
-private:
-    bool save(std::string* error) const;
-    void setRecords(const WorkModeBlock& block);
-    std::array<Record, 4> records_{};
-    std::string flash_;
-};
-
-struct Faults {
-    bool refuse = false;
-    bool drop = false;
-    int delayMs = 0;
-};
-
-// How an output report reached the firmware.
-enum class Way { SetReport, Interrupt };
 
 struct Options {
     std::string busDir;
@@ -92,6 +57,28 @@ public:
     // Public for fuzzing.
     std::optional<bool> handlePacket(const std::string& name, std::span<const uint8_t> packet);
 
+    // What the control commands do.
+    bool plug(Kind kind, const std::string& name, bool noAccess, std::string* error);
+    bool unplug(const std::string& name);
+    // One input report to every connection of interface `name`; false when there is none.
+    bool sendInput(const std::string& name, std::span<const uint8_t> report);
+    void sendPadToAdapters(std::span<const uint8_t> report);
+    // The records of the adapter `name`; null when no adapter has that name.
+    const RecordStore* recordsOf(const std::string& name) const;
+    const std::string& adapterName() const { return opt_.adapterName; }
+    // Name and number of open connections of every interface, in the order they were plugged.
+    std::vector<std::pair<std::string, std::size_t>> interfaces() const;
+    Firmware& firmware() { return firmware_; }
+    // Acknowledgements of adapter writes are held back this long.
+    void setStall(int ms) { stallMs_ = ms; }
+    // Starts the pad-state stream (the script, else the demo), at `rate` or the rate it had.
+    void startPadStream(std::optional<double> rate);
+    void stopPadStream() { streaming_ = false; }
+    uint64_t padsSent() const { return padsSent_; }
+    // One line on standard output.
+    void say(const std::string& line);
+    void quit() { quit_ = true; }
+
 private:
     struct Connection {
         int fd = -1;
@@ -103,7 +90,7 @@ private:
         hid::sim::Identity identity;
         int listenFd = -1;
         std::vector<Connection> connections;
-        std::shared_ptr<Firmware> firmware; // adapters only
+        std::shared_ptr<RecordStore> records; // adapters only
     };
     struct Pending {
         Clock::time_point due;
@@ -114,27 +101,24 @@ private:
         bool ackTaken = false;
     };
 
-    bool plug(Kind kind, const std::string& name, bool noAccess, std::string* error);
-    bool unplug(const std::string& name);
-    Interface* find(const std::string& name);
+    Interface* find(const std::string& name) const;
+    bool listenOn(Interface& in, bool noAccess, std::string* error);
     void acceptOn(Interface& in);
     void readFrom(Interface& in, std::size_t connIndex);
     std::optional<bool> handlePacket(Interface& in, std::span<const uint8_t> packet);
     bool onOutputReport(Interface& in, std::span<const uint8_t> report);
     void sendInput(Interface& in, std::span<const uint8_t> report);
-    void sendPadToAdapters(std::span<const uint8_t> report);
     void tick(Clock::time_point now);
     void readStdin();
-    void say(const std::string& line);
     int nextTimeoutMs(Clock::time_point now) const;
     std::vector<uint8_t> nextPatternReport();
 
     Options opt_;
+    Firmware firmware_;
     std::vector<std::unique_ptr<Interface>> interfaces_;
-    std::shared_ptr<Firmware> mainFirmware_;
-    std::array<Faults, 5> faults_{}; // by console id 1..4
-    int stallMs_ = 0;                // acknowledgements of adapter writes held back this long
-    uint64_t padsSent_ = 0;          // pad states sent to the adapters (demo, script, "pad")
+    std::shared_ptr<RecordStore> mainRecords_;
+    int stallMs_ = 0;       // acknowledgements of adapter writes held back this long
+    uint64_t padsSent_ = 0; // pad states sent to the adapters (demo, script, "pad")
     uint64_t nextConnectionId_ = 1;
     std::vector<Pending> pending_;
     std::vector<std::vector<uint8_t>> script_;
@@ -146,9 +130,5 @@ private:
     bool quit_ = false;
     int signalFd_ = -1;
 };
-
-// Parses hex digits, ignoring spaces; nullopt for odd counts, other characters or more than `max` bytes.
-std::optional<std::vector<uint8_t>> parseHex(const std::string& text, std::size_t max);
-std::string toHex(std::span<const uint8_t> bytes);
 
 } // namespace velorin::sim

@@ -1,4 +1,5 @@
 // velorin-sim: a simulated adapter on a socket bus, for tests, demos and users without hardware.
+#include "PadStates.h"
 #include "Simulator.h"
 
 #include <cstdio>
@@ -28,13 +29,11 @@ void usage() {
         stderr);
 }
 
-bool parseRate(const char* s, double& out) {
-    char* end = nullptr;
-    const double v = std::strtod(s, &end);
-    if (!end || *end || !(v >= 0.1 && v <= 1000.0))
-        return false;
-    out = v;
-    return true;
+bool parseRate(const std::string& s, double& out) {
+    const auto rate = velorin::sim::parseRate(s);
+    if (rate)
+        out = *rate;
+    return rate.has_value();
 }
 
 } // namespace
@@ -77,7 +76,7 @@ int main(int argc, char** argv) {
         } else if (a == "--rate") {
             std::string r;
             value(r);
-            if (!parseRate(r.c_str(), opt.rate)) {
+            if (!parseRate(r, opt.rate)) {
                 std::fprintf(stderr, "velorin-sim: bad rate %s\n", r.c_str());
                 return 2;
             }
