@@ -23,9 +23,6 @@ namespace velorin::keysel {
 
 namespace {
 
-// When the owner's window was never seen active during a run, the run ends after this long.
-constexpr int kActivationGraceMs = 1000;
-
 // The skins the menu draws with: the toolkit's built-in menu skins and the program's skin table.
 const ui::SkinPool& menuSkins() {
     static const ui::SkinPool pool = [] {
