@@ -1,6 +1,7 @@
 #include "InterfaceKinds.h"
 
 #include <cstdint>
+#include <initializer_list>
 #include <map>
 #include <vector>
 
@@ -14,19 +15,24 @@ constexpr uint32_t kBusUsb = 0x0003;
 // Vendor collection: usage page 0xFFC0, usage 1, 32-byte input, 64-byte output, no report IDs.
 // `variant` changes one property for the near misses.
 std::vector<uint8_t> adapterDescriptor(Kind variant) {
-    std::vector<uint8_t> d = {0x06, 0xC0, 0xFF, 0x09, 0x01, 0xA1, 0x01};
-    if (variant == Kind::OtherPage)
-        d[1] = 0xC1;
+    std::vector<uint8_t> d;
+    d.reserve(48);
+    // Byte by byte: GCC 12 at -O3 misjudges inserts of initializer lists here (-Wstringop-overflow).
+    auto add = [&d](std::initializer_list<uint8_t> bytes) {
+        for (const uint8_t b : bytes)
+            d.push_back(b);
+    };
+    add({0x06, variant == Kind::OtherPage ? uint8_t{0xC1} : uint8_t{0xC0}, 0xFF, 0x09, 0x01, 0xA1, 0x01});
     if (variant == Kind::TwoLinks)
-        d.insert(d.end(), {0x09, 0x01, 0xA1, 0x00}); // a physical collection inside
+        add({0x09, 0x01, 0xA1, 0x00}); // a physical collection inside
     const uint8_t inCount = variant == Kind::Input64 ? 0x40 : 0x20;
-    d.insert(d.end(), {0x09, 0x01, 0x15, 0x00, 0x26, 0xFF, 0x00, 0x75, 0x08, 0x95, inCount, 0x81, 0x02});
-    d.insert(d.end(), {0x09, 0x01, 0x95, 0x40, 0x91, 0x02});
+    add({0x09, 0x01, 0x15, 0x00, 0x26, 0xFF, 0x00, 0x75, 0x08, 0x95, inCount, 0x81, 0x02});
+    add({0x09, 0x01, 0x95, 0x40, 0x91, 0x02});
     if (variant == Kind::Feature)
-        d.insert(d.end(), {0x09, 0x01, 0x95, 0x08, 0xB1, 0x02});
+        add({0x09, 0x01, 0x95, 0x08, 0xB1, 0x02});
     if (variant == Kind::TwoLinks)
-        d.push_back(0xC0);
-    d.push_back(0xC0);
+        add({0xC0});
+    add({0xC0});
     return d;
 }
 
