@@ -122,17 +122,19 @@ void CConsoleHandler::ShowKeystatus() {
     if (device::currentConsole().load() != uint8_t(console_))
         return;
     const device::JoyState state = device::joyData().get();
+    // The lamps that change are redrawn together before this returns.
+    ui::VisibilityBatch batch;
     for (const PadButton button : consoleInfo(console_).buttons) {
         ui::SWindow* lampWnd = lamps_[std::size_t(button)];
         if (!lampWnd)
             continue;
         if (device::lampOn(state, button)) {
             if (lampWnd->isHidden())
-                lampWnd->setVisibleNow(true);
+                batch.setVisible(lampWnd, true);
         } else if (!lampWnd->isHidden()) {
             // Hiding a lamp that is already dark and redrawing its area changes no pixel; at a
             // thousand pad reports per second those redraws were most of the program's CPU.
-            lampWnd->setVisibleNow(false);
+            batch.setVisible(lampWnd, false);
         }
     }
 }

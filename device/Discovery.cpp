@@ -120,6 +120,11 @@ std::string AdapterPath::get() const {
     return path_;
 }
 
+bool AdapterPath::empty() const {
+    std::lock_guard lock(mutex_);
+    return path_.empty();
+}
+
 void AdapterPath::set(const std::string& path) {
     std::string copy = path; // allocate outside the lock
     std::lock_guard lock(mutex_);

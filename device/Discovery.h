@@ -43,6 +43,7 @@ std::vector<AdapterCandidate> DiagnoseAdapters();
 class AdapterPath {
 public:
     std::string get() const;
+    bool empty() const;
     void set(const std::string& path);
     void clear();
     // Clears the path when it equals `removed` ignoring ASCII case; returns whether it did.

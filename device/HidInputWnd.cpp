@@ -141,32 +141,36 @@ using Context = CHidInputWnd::ReaderContext;
 struct ReaderState {
     std::unique_ptr<hid::HidHandle> handle;
     std::chrono::steady_clock::time_point lastNotice{};
-    bool noticeOwed = false; // a state was read since the last notice
 
-    // Notices the window now, or owes it a notice at the end of the interval.
-    void notice(Context& ctx, bool atOnce) {
-        const auto now = std::chrono::steady_clock::now();
-        if (!atOnce && now - lastNotice < kNoticeInterval) {
-            noticeOwed = true;
-            return;
-        }
+    void notice(Context& ctx) {
         ctx.postUpdate();
-        lastNotice = now;
-        noticeOwed = false;
+        lastNotice = std::chrono::steady_clock::now();
     }
-    // How long the next read may wait before an owed notice is due; -1 without one.
-    int readTimeoutMs() const {
-        if (!noticeOwed)
-            return -1;
+    // How long until a notice keeps to the interval again.
+    std::chrono::milliseconds timeLeft() const {
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(lastNotice + kNoticeInterval -
                                                                        std::chrono::steady_clock::now());
-        return static_cast<int>(std::max<long long>(0, left.count()));
+        return std::max(std::chrono::milliseconds(0), left);
     }
 };
 
+// Keeps a pad state read from the adapter as the live one.
+void takeReport(const hid::InputReport& report) {
+    readerReportCount().fetch_add(1, std::memory_order_relaxed);
+    // A report still queued when the window handled the adapter's removal is no live state.
+    // The removal clears the path before it zeroes the state, so checking the path again
+    // after storing leaves either this zero or the removal's last.
+    if (isPadStateReport(report) && !adapterPath().empty()) {
+        joyData().setFromReport(report);
+        if (adapterPath().empty())
+            joyData().zero();
+    }
+}
+
 // One pass. Without a handle: open the adapter (identity checked), or, while it is absent, notify
 // once and wait for an arrival notice, a wake-up or the re-scan interval. With a handle: send the
-// mode selects while one is pending, then read one input report and notify. The handle stays open
+// mode selects while one is pending, then read one input report (with those that follow it within
+// the notice interval) and notify. The handle stays open
 // until a read ends with the device gone.
 void readerPass(Context& ctx, ReaderState& state) {
     if (!state.handle) {
@@ -198,7 +202,19 @@ void readerPass(Context& ctx, ReaderState& state) {
     }
 
     hid::InputReport report{};
-    const hid::ReadStatus status = state.handle->readInputReport(report, state.readTimeoutMs(), &ctx.wake);
+    hid::ReadStatus status = state.handle->readInputReport(report, -1, &ctx.wake);
+    if (status == hid::ReadStatus::Report) {
+        takeReport(report);
+        if (state.timeLeft().count() > 0) {
+            // Within the interval the reports gather in the device's queue until the notice is
+            // due and are then taken together: one wake-up per interval, not one per report.
+            ctx.waitForWake(state.timeLeft());
+            do
+                status = state.handle->readInputReport(report, 0, &ctx.wake);
+            while (status == hid::ReadStatus::Report && (takeReport(report), true));
+        }
+        state.notice(ctx);
+    }
     switch (status) {
     case hid::ReadStatus::Stopped:
         // A stop or a mode select request. The stop flag is set before the raise, so a raise
@@ -206,19 +222,14 @@ void readerPass(Context& ctx, ReaderState& state) {
         ctx.wake.reset();
         return;
     case hid::ReadStatus::Report:
-        readerReportCount().fetch_add(1, std::memory_order_relaxed);
-        if (isPadStateReport(report))
-            joyData().setFromReport(report);
-        state.notice(ctx, false);
-        return;
     case hid::ReadStatus::Timeout:
-        state.notice(ctx, true); // the owed notice is due
         return;
     case hid::ReadStatus::Gone:
         break;
     }
     state.handle.reset();
-    state.notice(ctx, true);
+    joyData().zero(); // nothing read from a gone adapter is live any more
+    state.notice(ctx);
     ctx.waitForWake(kGoneBackoff);
     if (!ctx.stop.load())
         ctx.wake.reset();

@@ -25,6 +25,7 @@ public:
     int drawState() const override { return kStateNormal; }
 
 protected:
+    bool drawsSomething() const override { return ownImage_ || SWindow::drawsSomething(); }
     void paintSkin(QPainter& p, int state) override;
 
 private:

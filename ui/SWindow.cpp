@@ -150,6 +150,21 @@ void SWindow::setVisibleNow(bool visible) {
         parent->repaint(geometry());
 }
 
+void VisibilityBatch::setVisible(SWindow* element, bool visible) {
+    QWidget* parent = element->parentWidget();
+    if (parent != parent_)
+        flush();
+    parent_ = parent;
+    element->setVisible(visible);
+    region_ += element->geometry();
+}
+
+void VisibilityBatch::flush() {
+    if (parent_ && parent_->isVisible() && !region_.isEmpty())
+        parent_->repaint(region_);
+    region_ = QRegion();
+}
+
 int SWindow::drawState() const {
     if (!isEnabled())
         return kStateDisabled;
@@ -388,7 +403,14 @@ void SWindow::onClick() {
 // ---- Qt events
 // ------------------------------------------------------------------------------------------------
 
+bool SWindow::drawsSomething() const {
+    return colorBkgnd_.isValid() || skin_ || (colorBorder_.isValid() && !margin_.isNull()) ||
+           !text_.isEmpty();
+}
+
 void SWindow::paintEvent(QPaintEvent*) {
+    if (!drawsSomething())
+        return;
     QPainter p(this);
     paintBackground(p);
     paintContent(p);

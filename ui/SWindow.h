@@ -10,6 +10,8 @@
 
 #include <QHash>
 #include <QMargins>
+#include <QPointer>
+#include <QRegion>
 #include <QString>
 #include <QWidget>
 #include <functional>
@@ -160,6 +162,9 @@ protected:
     void resizeEvent(QResizeEvent* e) override;
     void changeEvent(QEvent* e) override;
 
+    // Whether paintEvent() has anything to draw. A bare container draws nothing, and opening a
+    // painter on it would be most of the cost of redrawing a small area such as a lamp.
+    virtual bool drawsSomething() const;
     // Background colour, skin, border, then content.
     virtual void paintBackground(QPainter& p);
     virtual void paintContent(QPainter& p);
@@ -200,6 +205,24 @@ private:
     bool pushed_ = false;
     bool checked_ = false;
     bool commandOnClick_ = false;
+};
+
+// Visibility changes of elements that are redrawn together, at once, when the batch ends: one
+// synchronous redraw of their parent instead of one per element.
+class VisibilityBatch {
+public:
+    VisibilityBatch() = default;
+    VisibilityBatch(const VisibilityBatch&) = delete;
+    VisibilityBatch& operator=(const VisibilityBatch&) = delete;
+    ~VisibilityBatch() { flush(); }
+
+    void setVisible(SWindow* element, bool visible);
+    // Redraws what changed so far.
+    void flush();
+
+private:
+    QPointer<QWidget> parent_;
+    QRegion region_;
 };
 
 // Creates an element of one kind as a child of `parent`.
