@@ -59,6 +59,7 @@ struct FakeBoxes : MessageBoxes {
         questionCaption = caption;
         return answer;
     }
+    CloseAnswer applyBeforeClosing(const QString&, const QString&) override { return CloseAnswer::Cancel; }
 };
 
 class AssignmentFilesTest : public ::testing::Test {
