@@ -120,9 +120,10 @@ bool QtMessageBoxes::question(const QString& text, const QString& caption) {
     return box.exec() == QMessageBox::Yes;
 }
 
-CloseAnswer QtMessageBoxes::applyBeforeClosing(const QString& text, const QString& caption) {
+CloseAnswer QtMessageBoxes::applyBeforeClosing(const QString& text, const QString& caption,
+                                               const QString& applyLabel) {
     QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::NoButton, QApplication::activeWindow());
-    QPushButton* apply = box.addButton(displayTexts().get(DisplayText::applay), QMessageBox::AcceptRole);
+    QPushButton* apply = box.addButton(applyLabel, QMessageBox::AcceptRole);
     QPushButton* discard =
         box.addButton(QCoreApplication::translate("CMainDlg", "放弃更改"), QMessageBox::DestructiveRole);
     QPushButton* cancel =

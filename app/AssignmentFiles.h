@@ -54,9 +54,10 @@ public:
     virtual void information(const QString& text, const QString& caption) = 0;
     // No icon, Yes and No; true for Yes.
     virtual bool question(const QString& text, const QString& caption) = 0;
-    // No icon, the given caption; apply (the default), discard, and cancel (also Esc and the
-    // box's own close).
-    virtual CloseAnswer applyBeforeClosing(const QString& text, const QString& caption) = 0;
+    // No icon, the given caption; `applyLabel` (the default), discard, and cancel (also Esc and
+    // the box's own close).
+    virtual CloseAnswer applyBeforeClosing(const QString& text, const QString& caption,
+                                           const QString& applyLabel) = 0;
 };
 
 // The real ones: QFileDialog and QMessageBox.
@@ -70,7 +71,8 @@ public:
     void error(const QString& text) override;
     void information(const QString& text, const QString& caption) override;
     bool question(const QString& text, const QString& caption) override;
-    CloseAnswer applyBeforeClosing(const QString& text, const QString& caption) override;
+    CloseAnswer applyBeforeClosing(const QString& text, const QString& caption,
+                                   const QString& applyLabel) override;
 };
 
 // The three file commands of the main window. `showAll` redraws the four pages from the block.

@@ -248,6 +248,12 @@ void CMainDlg::showCopyMenu(ConsoleId from, const ui::SWindow* button) {
         CopyConsole(from, *to);
 }
 
+QString CMainDlg::applyLabel() const {
+    // What the apply button says, so that the question names the same command.
+    const ui::SWindow* apply = findChildByName(u"btn_Applay");
+    return apply && !apply->text().isEmpty() ? apply->text() : QStringLiteral("应用");
+}
+
 void CMainDlg::refreshUnappliedMark() {
     if (mark_)
         mark_->set(changesNotApplied());
@@ -275,7 +281,7 @@ bool CMainDlg::CloseMain() {
     if (!device::adapterPath().get().empty() && changesNotApplied()) {
         const CloseAnswer answer = boxes_.applyBeforeClosing(
             QCoreApplication::translate("CMainDlg", "适配器中还没有这些更改。关闭前要应用吗？"),
-            displayTexts().get(DisplayText::title));
+            displayTexts().get(DisplayText::title), applyLabel());
         if (closed_) // a later start's "-x" closed the window meanwhile
             return true;
         if (answer == CloseAnswer::Cancel)

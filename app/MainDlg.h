@@ -89,6 +89,7 @@ protected:
 private:
     void showAll();
     void refreshUnappliedMark();
+    QString applyLabel() const;
     void showCopyMenu(ConsoleId from, const ui::SWindow* button);
 
     WorkModeBlock& block_;

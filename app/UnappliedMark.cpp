@@ -32,7 +32,7 @@ void UnappliedMark::set(bool unapplied) {
 
 void UnappliedMark::place() {
     if (button_)
-        move(button_->width() - kInset - kDiameter, kInset);
+        move(button_->width() - kRightInset - kDiameter, (button_->height() - kDiameter) / 2);
     raise();
 }
 

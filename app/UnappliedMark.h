@@ -1,5 +1,5 @@
 // The mark on the apply button while the window holds changes the adapter does not have: a small
-// dot in the accent colour at the button's top-right corner, and the tooltip "Changes not yet
+// dot in the accent colour inside the button's right end, and the tooltip "Changes not yet
 // applied" in the current language. It lets every click through to the button.
 #pragma once
 
@@ -13,7 +13,8 @@ class UnappliedMark : public QWidget {
     Q_OBJECT
 public:
     static constexpr int kDiameter = 8;
-    static constexpr int kInset = 5;                      // from the button's top and right edges
+    // From the button's right edge to the dot: the button face is inset 9 px in its image.
+    static constexpr int kRightInset = 24;
     static inline const QColor kAccent{0xe6, 0x62, 0x19}; // the orange of the artwork
 
     // A child of `button`; hidden until set.

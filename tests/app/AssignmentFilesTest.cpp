@@ -59,7 +59,9 @@ struct FakeBoxes : MessageBoxes {
         questionCaption = caption;
         return answer;
     }
-    CloseAnswer applyBeforeClosing(const QString&, const QString&) override { return CloseAnswer::Cancel; }
+    CloseAnswer applyBeforeClosing(const QString&, const QString&, const QString&) override {
+        return CloseAnswer::Cancel;
+    }
 };
 
 class AssignmentFilesTest : public ::testing::Test {

@@ -39,7 +39,7 @@ public:
         shown.push_back({Box::Question, text, caption});
         return answerYes;
     }
-    CloseAnswer applyBeforeClosing(const QString& text, const QString& caption) override {
+    CloseAnswer applyBeforeClosing(const QString& text, const QString& caption, const QString&) override {
         shown.push_back({Box::ApplyBeforeClosing, text, caption});
         return closeAnswer;
     }
