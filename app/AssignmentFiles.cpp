@@ -120,6 +120,10 @@ bool QtMessageBoxes::question(const QString& text, const QString& caption) {
     return box.exec() == QMessageBox::Yes;
 }
 
+CloseAnswer MessageBoxes::applyBeforeClosing(const QString&, const QString&, const QString&) {
+    return CloseAnswer::Discard;
+}
+
 CloseAnswer QtMessageBoxes::applyBeforeClosing(const QString& text, const QString& caption,
                                                const QString& applyLabel) {
     QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::NoButton, QApplication::activeWindow());

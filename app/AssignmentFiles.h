@@ -55,9 +55,10 @@ public:
     // No icon, Yes and No; true for Yes.
     virtual bool question(const QString& text, const QString& caption) = 0;
     // No icon, the given caption; `applyLabel` (the default), discard, and cancel (also Esc and
-    // the box's own close).
+    // the box's own close). Boxes that cannot ask let the window close as it did before the
+    // question existed.
     virtual CloseAnswer applyBeforeClosing(const QString& text, const QString& caption,
-                                           const QString& applyLabel) = 0;
+                                           const QString& applyLabel);
 };
 
 // The real ones: QFileDialog and QMessageBox.

@@ -59,9 +59,6 @@ struct FakeBoxes : MessageBoxes {
         questionCaption = caption;
         return answer;
     }
-    CloseAnswer applyBeforeClosing(const QString&, const QString&, const QString&) override {
-        return CloseAnswer::Cancel;
-    }
 };
 
 class AssignmentFilesTest : public ::testing::Test {
