@@ -9,6 +9,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QStandardPaths>
 
 #include <memory>
@@ -117,6 +118,28 @@ bool QtMessageBoxes::question(const QString& text, const QString& caption) {
     QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Yes | QMessageBox::No,
                     QApplication::activeWindow());
     return box.exec() == QMessageBox::Yes;
+}
+
+CloseAnswer MessageBoxes::applyBeforeClosing(const QString&, const QString&, const QString&) {
+    return CloseAnswer::Discard;
+}
+
+CloseAnswer QtMessageBoxes::applyBeforeClosing(const QString& text, const QString& caption,
+                                               const QString& applyLabel) {
+    QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::NoButton, QApplication::activeWindow());
+    QPushButton* apply = box.addButton(applyLabel, QMessageBox::AcceptRole);
+    QPushButton* discard =
+        box.addButton(QCoreApplication::translate("CMainDlg", "放弃更改"), QMessageBox::DestructiveRole);
+    QPushButton* cancel =
+        box.addButton(QCoreApplication::translate("CMainDlg", "取消"), QMessageBox::RejectRole);
+    box.setDefaultButton(apply);
+    box.setEscapeButton(cancel);
+    box.exec();
+    if (box.clickedButton() == apply)
+        return CloseAnswer::Apply;
+    if (box.clickedButton() == discard)
+        return CloseAnswer::Discard;
+    return CloseAnswer::Cancel;
 }
 
 AssignmentFiles::AssignmentFiles(WorkModeBlock& block, FileChooser& chooser, MessageBoxes& boxes,

@@ -41,6 +41,9 @@ public:
     virtual std::optional<QString> chooseSave(QWidget* owner) = 0;
 };
 
+// The answers to the question before closing with changes not yet applied.
+enum class CloseAnswer { Apply, Discard, Cancel };
+
 // Message boxes, owned by the active window.
 class MessageBoxes {
 public:
@@ -51,6 +54,11 @@ public:
     virtual void information(const QString& text, const QString& caption) = 0;
     // No icon, Yes and No; true for Yes.
     virtual bool question(const QString& text, const QString& caption) = 0;
+    // No icon, the given caption; `applyLabel` (the default), discard, and cancel (also Esc and
+    // the box's own close). Boxes that cannot ask let the window close as it did before the
+    // question existed.
+    virtual CloseAnswer applyBeforeClosing(const QString& text, const QString& caption,
+                                           const QString& applyLabel);
 };
 
 // The real ones: QFileDialog and QMessageBox.
@@ -64,6 +72,8 @@ public:
     void error(const QString& text) override;
     void information(const QString& text, const QString& caption) override;
     bool question(const QString& text, const QString& caption) override;
+    CloseAnswer applyBeforeClosing(const QString& text, const QString& caption,
+                                   const QString& applyLabel) override;
 };
 
 // The three file commands of the main window. `showAll` redraws the four pages from the block.

@@ -7,7 +7,27 @@
 #include "model/Log.h"
 #include "ui/SHostWnd.h"
 
+#include <QCoreApplication>
+
 namespace velorin::app {
+
+QString copyToText(ConsoleId to) {
+    const std::string_view name = consoleInfo(to).name;
+    return QCoreApplication::translate("CMainDlg", "复制到 %1")
+        .arg(QString::fromLatin1(name.data(), qsizetype(name.size())));
+}
+
+std::optional<ConsoleId> ShowCopyMenu(ConsoleId from, QPoint screenPoint, QWidget* owner) {
+    keysel::SMenuEx2 menu;
+    menu.LoadDescription();
+    for (const ConsoleId to : kBlockOrder) {
+        if (to != from)
+            menu.AppendItem(int(to), copyToText(to));
+    }
+    const int id = menu.Track(screenPoint.x(), screenPoint.y(), owner);
+    const std::optional<ConsoleId> to = id > 0 && id <= 0xFF ? consoleFromByte(uint8_t(id)) : std::nullopt;
+    return to == from ? std::nullopt : to;
+}
 
 CHandlerBase::CHandlerBase(ConsoleId console, WorkModeBlock& block) : console_(console), block_(&block) {}
 

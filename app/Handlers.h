@@ -14,6 +14,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 
 namespace velorin::app {
 
@@ -22,6 +23,13 @@ inline constexpr int kFunKeyboard = 1;
 inline constexpr int kFunLclick = 2;
 inline constexpr int kFunRclick = 3;
 inline constexpr int kFunMclick = 4;
+
+// "复制到 XBOX": the copy entry for a target console, in the current language.
+QString copyToText(ConsoleId to);
+// The function menu of a console button: one copy entry per other console, in block order, each
+// with the target's ConsoleId as its id, top-left corner at a screen point. Returns the chosen
+// target; nullopt when dismissed or when the menu could not run.
+std::optional<ConsoleId> ShowCopyMenu(ConsoleId from, QPoint screenPoint, QWidget* owner);
 
 class CHandlerBase {
 public:

@@ -1,12 +1,14 @@
 #include "app/MainDlg.h"
 
 #include "app/SingleInstance.h"
+#include "app/UnappliedMark.h"
 #include "device/Discovery.h"
 #include "device/HidInputWnd.h"
 #include "device/Messages.h"
 #include "device/Reports.h"
 #include "device/Sequences.h"
 #include "device/SharedState.h"
+#include "model/ConsoleCopy.h"
 #include "model/DisplayTexts.h"
 #include "model/Log.h"
 #include "model/Paths.h"
@@ -16,6 +18,7 @@
 
 #include <QCloseEvent>
 #include <QFileInfo>
+#include <QGuiApplication>
 
 #include <exception>
 
@@ -29,9 +32,13 @@ constexpr const char kColorUnselected[] = "#adadadff";
 struct TabButton {
     const char* name;
     uint8_t id;
+    ConsoleId console;
 };
 // The tab buttons in the order the selection walks them.
-constexpr TabButton kTabButtons[] = {{"btn_ps3", 1}, {"btn_ps4", 2}, {"btn_xbox", 3}, {"btn_switch", 4}};
+constexpr TabButton kTabButtons[] = {{"btn_ps3", 1, ConsoleId::PS3},
+                                     {"btn_ps4", 2, ConsoleId::PS4},
+                                     {"btn_xbox", 3, ConsoleId::XBOX},
+                                     {"btn_switch", 4, ConsoleId::SWITCH}};
 
 QString pageTitleFor(uint8_t id) {
     switch (id) {
@@ -63,8 +70,15 @@ void guardedShowKeystatus(const std::function<void()>& call, const char* text, i
 
 CMainDlg::CMainDlg(WorkModeBlock& block, FileChooser& chooser, MessageBoxes& boxes, SingleInstance* instance)
     : ui::SHostWnd(QStringLiteral("LAYOUT:XML_MAINWND")), block_(block), boxes_(boxes), instance_(instance),
-      files_(block, chooser, boxes, [this] { showAll(); }), m_PS3Handler(block), m_PS4Handler(block),
-      m_SwtichHandler(block), m_XBOXHandler(block) {}
+      files_(block, chooser, boxes,
+             [this] {
+                 showAll();
+                 history_.commit(); // a file loaded, the default restored
+             }),
+      m_PS3Handler(block), m_PS4Handler(block), m_SwtichHandler(block), m_XBOXHandler(block),
+      history_(block, [this] { showAll(); }) {
+    connect(&history_, &EditHistory::changed, this, &CMainDlg::refreshUnappliedMark);
+}
 
 CMainDlg::~CMainDlg() {
     stopListener();
@@ -93,7 +107,7 @@ bool CMainDlg::stopListener() {
 void CMainDlg::OnInitDialog() {
     // 1. The instance marker: later starts find this window through it.
     if (instance_)
-        instance_->setMarker([this] { CloseMain(); }, [this] { BringToFront(); });
+        instance_->setMarker([this] { CloseMainWithoutQuestion(); }, [this] { BringToFront(); });
     // 2. A background picture beside the executable.
     LoadBackgroundOverride();
     // 3. The listener: arrival notices and the reader thread, reporting to this window.
@@ -110,11 +124,24 @@ void CMainDlg::OnInitDialog() {
     } else {
         qCWarning(lcSoui) << "the main layout has no tabctrl_mode";
     }
+    // The editing aids: history shortcuts, the mark on the apply button, the copy menus.
+    history_.installShortcuts(this);
+    if (ui::SWindow* apply = findChildByName(u"btn_Applay"))
+        mark_ = new UnappliedMark(apply); // owned by the button
+    for (const TabButton& b : kTabButtons) {
+        ui::SWindow* button = findChildByName(QString::fromLatin1(b.name));
+        if (!button)
+            continue;
+        button->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(button, &QWidget::customContextMenuRequested, this,
+                [this, button, console = b.console] { showCopyMenu(console, button); });
+    }
     // 6. The adapter, when one is present.
     if (const auto path = device::FindAdapter())
         device::adapterPath().set(*path);
     // 7. What the adapter holds.
     ReadBackFromAdapter();
+    history_.sync(); // the history starts from what the window opens with
     // 8. The window opens on PS3.
     SelectConsole(1);
 }
@@ -177,18 +204,59 @@ void CMainDlg::SelectConsole(uint8_t id) {
 }
 
 void CMainDlg::ReadBackFromAdapter() {
-    device::ReadBackFromAdapter(
-        block_, [this](ConsoleId console) { handler(console).ShowWorkMode(block_.record(console)); });
+    device::ReadBackFromAdapter(block_, [this](ConsoleId console) {
+        adapter_.holds(console, block_.record(console));
+        handler(console).ShowWorkMode(block_.record(console));
+    });
+    refreshUnappliedMark();
 }
 
-void CMainDlg::ApplyToAdapter() {
+bool CMainDlg::ApplyToAdapter(bool announceSuccess) {
     const device::ApplyResult result = device::ApplyToAdapter(block_);
+    // The records written before a refused one are in the adapter now.
+    for (const ConsoleId console : kBlockOrder) {
+        if (result.status == device::ApplyStatus::NoAdapter || result.failedConsole == console)
+            break;
+        adapter_.holds(console, block_.record(console));
+    }
+    history_.sync(); // apply prepared the records in place; that is no step of the user's
+    refreshUnappliedMark();
     if (result.status != device::ApplyStatus::Success) {
         const std::string_view text = device::applyErrorText(result);
         boxes_.error(QString::fromLatin1(text.data(), qsizetype(text.size())));
-        return;
+        return false;
     }
-    boxes_.information(displayTexts().get(DisplayText::msgsuccess), displayTexts().get(DisplayText::title));
+    if (announceSuccess)
+        boxes_.information(displayTexts().get(DisplayText::msgsuccess),
+                           displayTexts().get(DisplayText::title));
+    return true;
+}
+
+void CMainDlg::CopyConsole(ConsoleId from, ConsoleId to) {
+    block_ = copyConsole(block_, from, to);
+    showAll();
+    history_.commit();
+}
+
+void CMainDlg::showCopyMenu(ConsoleId from, const ui::SWindow* button) {
+    if (closed_)
+        return;
+    // Where a box opens its menu: the button's left edge, 4 pixels above its bottom.
+    const QRect r = button->windowRectInHost();
+    const QPoint point = button->hostToScreen(QPoint(r.left(), r.top() + r.height() - 4));
+    if (const std::optional<ConsoleId> to = ShowCopyMenu(from, point, this))
+        CopyConsole(from, *to);
+}
+
+QString CMainDlg::applyLabel() const {
+    // What the apply button says, so that the question names the same command.
+    const ui::SWindow* apply = findChildByName(u"btn_Applay");
+    return apply && !apply->text().isEmpty() ? apply->text() : QStringLiteral("应用");
+}
+
+void CMainDlg::refreshUnappliedMark() {
+    if (mark_)
+        mark_->set(changesNotApplied());
 }
 
 void CMainDlg::OnWMUpdateJoydate() {
@@ -207,7 +275,26 @@ void CMainDlg::showAll() {
         handler(console).ShowWorkMode(block_.record(console));
 }
 
-void CMainDlg::CloseMain() {
+bool CMainDlg::CloseMain() {
+    if (closed_)
+        return true;
+    if (!device::adapterPath().get().empty() && changesNotApplied()) {
+        const CloseAnswer answer = boxes_.applyBeforeClosing(
+            QCoreApplication::translate("CMainDlg", "适配器中还没有这些更改。关闭前要应用吗？"),
+            displayTexts().get(DisplayText::title), applyLabel());
+        if (closed_) // a later start's "-x" closed the window meanwhile
+            return true;
+        if (answer == CloseAnswer::Cancel)
+            return false;
+        // A failed apply has shown its error; the window stays so that nothing is lost.
+        if (answer == CloseAnswer::Apply && !ApplyToAdapter(false))
+            return false;
+    }
+    CloseMainWithoutQuestion();
+    return true;
+}
+
+void CMainDlg::CloseMainWithoutQuestion() {
     if (closed_)
         return;
     closed_ = true;
@@ -228,8 +315,16 @@ void CMainDlg::BringToFront() {
 }
 
 void CMainDlg::closeEvent(QCloseEvent* event) {
-    // The window manager's close works like btn_close: no question, nothing saved.
-    CloseMain();
+    // The window system's close (task bar, Alt+F4) is the user's close command. A close Qt sends
+    // on its own (the application quitting) and the session ending never ask.
+    if (event->spontaneous() && !(qGuiApp && qGuiApp->isSavingSession())) {
+        if (!CloseMain()) {
+            event->ignore();
+            return;
+        }
+    } else {
+        CloseMainWithoutQuestion();
+    }
     event->accept();
 }
 
@@ -277,18 +372,17 @@ bool CMainDlg::onEvent(ui::EventArgs& args) {
             return true;
         }
     }
-    if (m_PS3Handler.HandleEvent(args))
-        return true;
-    if (m_PS4Handler.HandleEvent(args))
-        return true;
-    if (m_SwtichHandler.HandleEvent(args))
-        return true;
-    return m_XBOXHandler.HandleEvent(args);
+    const bool handled = m_PS3Handler.HandleEvent(args) || m_PS4Handler.HandleEvent(args) ||
+                         m_SwtichHandler.HandleEvent(args) || m_XBOXHandler.HandleEvent(args);
+    history_.commit(); // a key or mouse button chosen for a box
+    return handled;
 }
 
 bool CMainDlg::onMessage(QEvent* message) {
     if (message->type() == device::WM_HID_ARRIVAL) {
+        adapter_.forget(); // perhaps another adapter: known only once read back
         ReadBackFromAdapter();
+        history_.commit(); // the records read back are one step
         return true;
     }
     if (message->type() == device::WM_UPDATE_JOYDATE) {

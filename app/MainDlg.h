@@ -2,12 +2,20 @@
 // commands (console selection, files, apply, minimise, close), every other toolkit event goes to
 // the console handlers in the order PS3, PS4, SWITCH, XBOX. It follows the adapter (read-back on
 // arrival) and lights the lamps of the selected console on every pad-state notice.
+//
+// Every change of the records made here is one step of the editing history (Ctrl+Z, Ctrl+Shift+Z,
+// Ctrl+Y); the apply button carries a mark while the adapter may not hold what the window shows,
+// and the close command asks before such changes are lost. A right click on a console button
+// offers to copy that console's assignment to another.
 #pragma once
 
 #include "app/AssignmentFiles.h"
+#include "app/EditHistory.h"
 #include "app/Handlers.h"
 #include "model/WorkMode.h"
 #include "ui/SHostWnd.h"
+
+#include <QPointer>
 
 #include <memory>
 
@@ -18,6 +26,7 @@ class CHidInputWnd;
 namespace velorin::app {
 
 class SingleInstance;
+class UnappliedMark;
 
 // The process-wide block of the four records; all zero at start.
 WorkModeBlock& workModeBlock();
@@ -35,13 +44,22 @@ public:
 
     void SelectConsole(uint8_t id);
     void ReadBackFromAdapter();
-    void ApplyToAdapter();
+    // Writes the four records; shows the error box on failure and, when `announceSuccess`, the
+    // success box. Returns whether all four were written.
+    bool ApplyToAdapter(bool announceSuccess = true);
     void ApplyDisplayTexts();
     void LoadBackgroundOverride();
     void OnWMUpdateJoydate();
-    // btn_close and a close request: removes the instance marker, hides the window and reports
-    // closed(); nothing is saved and nothing is asked.
-    void CloseMain();
+    // The close command (btn_close, the window system's close, Ctrl+Q). While an adapter is present
+    // and the window holds changes it does not have, asks once: apply them first, discard them, or
+    // stay. Returns whether the window closed.
+    bool CloseMain();
+    // Closes without a question: "-x" from a later start, a termination signal, the session
+    // ending. Removes the instance marker, hides the window and reports closed(); nothing is saved.
+    void CloseMainWithoutQuestion();
+    // Copies the assignment of every button both consoles have from one record to the other, as
+    // one step of the history.
+    void CopyConsole(ConsoleId from, ConsoleId to);
     // A later start asked for the window: restore it when minimised and bring it to the front.
     void BringToFront();
 
@@ -57,6 +75,9 @@ public:
     // Stops the listener's reader thread (teardown); returns whether it ended in time.
     bool stopListener();
     bool isClosed() const { return closed_; }
+    EditHistory& history() { return history_; }
+    // Whether the four records may differ from what the adapter holds (also when nothing is known).
+    bool changesNotApplied() const { return !adapter_.matches(block_); }
 
 Q_SIGNALS:
     // The window is gone from the user's view; the program ends its message loop.
@@ -67,6 +88,9 @@ protected:
 
 private:
     void showAll();
+    void refreshUnappliedMark();
+    QString applyLabel() const;
+    void showCopyMenu(ConsoleId from, const ui::SWindow* button);
 
     WorkModeBlock& block_;
     MessageBoxes& boxes_;
@@ -77,6 +101,9 @@ private:
     CPS4Handler m_PS4Handler;
     CSWITCHHandler m_SwtichHandler;
     CXBOXHandler m_XBOXHandler;
+    EditHistory history_;
+    AdapterRecords adapter_;
+    QPointer<UnappliedMark> mark_;
     bool closed_ = false;
 };
 

@@ -63,9 +63,10 @@ bool SImageButton::setAttribute(const QString& name, const QString& value) {
 }
 
 bool SImageButton::event(QEvent* e) {
-    if (e->type() == QEvent::ToolTip || e->type() == QEvent::WhatsThis) {
+    const bool tip = e->type() == QEvent::ToolTip && !toolTip().isEmpty();
+    if (!tip && (e->type() == QEvent::ToolTip || e->type() == QEvent::WhatsThis)) {
         e->accept();
-        return true; // image buttons show no tool tip
+        return true; // image buttons show a tool tip only when the program gives them one
     }
     return SWindow::event(e);
 }

@@ -24,7 +24,7 @@ QApplication& app();
 bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 5000);
 
 struct Box {
-    enum Kind { Error, Information, Question } kind;
+    enum Kind { Error, Information, Question, ApplyBeforeClosing } kind;
     QString text;
     QString caption;
 };
@@ -39,8 +39,13 @@ public:
         shown.push_back({Box::Question, text, caption});
         return answerYes;
     }
+    CloseAnswer applyBeforeClosing(const QString& text, const QString& caption, const QString&) override {
+        shown.push_back({Box::ApplyBeforeClosing, text, caption});
+        return closeAnswer;
+    }
     std::vector<Box> shown;
     bool answerYes = true;
+    CloseAnswer closeAnswer = CloseAnswer::Cancel;
 };
 
 class FakeChooser final : public FileChooser {

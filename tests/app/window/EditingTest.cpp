@@ -1,0 +1,175 @@
+// Undo and redo, the mark for changes not yet applied, the question before closing, and copying
+// between consoles, driven with real clicks and keys against velorin-sim.
+#include "WindowTestSupport.h"
+
+#include "app/UnappliedMark.h"
+#include "model/DisplayTexts.h"
+#include "model/KeyCodes.h"
+
+#include <QTest>
+
+#include <algorithm>
+
+#include <gtest/gtest.h>
+
+using namespace velorin;
+using namespace velorin::app;
+using namespace velorin::app::test;
+
+namespace {
+
+QString boxText(WindowFixture& f, const char* name) {
+    ui::SWindow* w = f.element(QString::fromLatin1(name));
+    return w ? w->text() : QStringLiteral("<missing>");
+}
+
+bool markShown(WindowFixture& f) {
+    const auto* mark = f.element(QStringLiteral("btn_Applay"))->findChild<UnappliedMark*>();
+    return mark && mark->isVisible();
+}
+
+void key(WindowFixture& f, Qt::Key k, Qt::KeyboardModifiers modifiers) {
+    f.dlg().activateWindow();
+    if (!QTest::qWaitForWindowActive(&f.dlg()))
+        ADD_FAILURE() << "the main window did not become active";
+    QTest::keyClick(&f.dlg(), k, modifiers);
+}
+
+void pick(WindowFixture& f, const char* box, int menuId) {
+    answerMenu(menuId);
+    f.click(QString::fromLatin1(box));
+}
+
+} // namespace
+
+TEST(Editing, UndoAndRedoAMenuChoiceWithoutTalkingToTheAdapterAndTheMarkFollowsApply) {
+    WindowFixture f;
+    ASSERT_TRUE(f.simStarted());
+    f.settle();
+    // Read back at start and nothing edited: the apply button looks as it always did.
+    EXPECT_FALSE(markShown(f));
+    EXPECT_TRUE(f.element(QStringLiteral("btn_Applay"))->toolTip().isEmpty());
+    const uint8_t before = f.block.raw()[22]; // PS3 L2
+
+    pick(f, "btn_ps3_key_L2", kFunRclick);
+    ASSERT_EQ(f.block.raw()[22], 0xA1);
+    EXPECT_TRUE(markShown(f));
+    EXPECT_EQ(f.element(QStringLiteral("btn_Applay"))->toolTip(), QStringLiteral("更改尚未应用"));
+
+    key(f, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(f.block.raw()[22], before);
+    EXPECT_EQ(boxText(f, "btn_ps3_key_L2"), KeyCodeName(before));
+    EXPECT_FALSE(markShown(f)); // back to what the adapter holds
+    key(f, Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(f.block.raw()[22], 0xA1);
+    key(f, Qt::Key_Z, Qt::ControlModifier);
+    key(f, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(f.block.raw()[22], 0xA1);
+    EXPECT_EQ(boxText(f, "btn_ps3_key_L2"), displayTexts().get(DisplayText::Rclick));
+    QTest::qWait(50);
+    EXPECT_TRUE(f.sim().outputReports().empty()); // undo and redo sent nothing
+
+    f.click(QStringLiteral("btn_Applay"));
+    EXPECT_FALSE(markShown(f));
+    EXPECT_TRUE(f.element(QStringLiteral("btn_Applay"))->toolTip().isEmpty());
+    const auto dump = f.sim().dump();
+    ASSERT_TRUE(dump);
+    EXPECT_EQ((*dump)[0][22], 0xA1);
+}
+
+TEST(Editing, ARightClickCopiesPs3ToXboxKeepingXboxByteZeroAndByte26AsOneStep) {
+    WindowFixture f;
+    ASSERT_TRUE(f.simStarted());
+    QTemporaryDir dir;
+    WorkModeBlock file;
+    for (std::size_t i = 0; i < kRecordSize; ++i) {
+        file.record(ConsoleId::PS3)[i] = uint8_t(0x04 + i);  // A, B, C ... by byte
+        file.record(ConsoleId::XBOX)[i] = uint8_t(0x3A + i); // F1 ... onwards
+    }
+    f.chooser.openPath = dir.path() + QStringLiteral("/copy.kvf");
+    ASSERT_EQ(writeKvf(*f.chooser.openPath, file), KvfWriteStatus::Ok);
+    f.click(QStringLiteral("btn_loadcfg"));
+    ASSERT_EQ(f.block, file);
+    f.settle();
+
+    MenuSeen seen;
+    answerMenu(int(ConsoleId::XBOX), &seen);
+    // Through the window, as the window system delivers it: that is where a right press becomes a
+    // context-menu request.
+    ui::SWindow* ps3 = f.element(QStringLiteral("btn_ps3"));
+    QTest::mouseClick(f.dlg().windowHandle(), Qt::RightButton, {},
+                      ps3->mapTo(&f.dlg(), ps3->rect().center()));
+    ASSERT_TRUE(seen.shown);
+    EXPECT_EQ(seen.itemTexts, (QStringList{QStringLiteral("复制到 PS4"), QStringLiteral("复制到 SWITCH"),
+                                           QStringLiteral("复制到 XBOX")}));
+
+    const ConstRecordSpan xbox = f.block.record(ConsoleId::XBOX);
+    EXPECT_EQ(xbox[0], 0x3A);  // the console id stays
+    EXPECT_EQ(xbox[26], 0x54); // XBOX has no 22nd button: its byte stays
+    for (std::size_t i : {6u, 7u, 8u, 9u})
+        EXPECT_EQ(xbox[i], 0x3A + i) << i; // no button uses these
+    for (std::size_t i : {1u, 5u, 10u, 19u, 25u})
+        EXPECT_EQ(xbox[i], 0x04 + i) << i;
+    EXPECT_EQ(boxText(f, "btn_xbox_key_A"), QStringLiteral("T")); // byte 19: 0x17
+    EXPECT_TRUE(std::ranges::equal(f.block.record(ConsoleId::PS3), file.record(ConsoleId::PS3)));
+    QTest::qWait(50);
+    EXPECT_TRUE(f.sim().outputReports().empty());
+
+    key(f, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(f.block, file);
+    EXPECT_EQ(boxText(f, "btn_xbox_key_A"), KeyCodeName(0x3A + 19));
+}
+
+TEST(Editing, RecordsReadBackAtAnArrivalAreOneStepAndClearTheMark) {
+    QTemporaryDir dir;
+    WorkModeBlock seed;
+    seed.setButton(ConsoleId::PS4, PadButton::L1, 0x05);
+    const QString seedPath = dir.path() + QStringLiteral("/seed.kvf");
+    ASSERT_EQ(writeKvf(seedPath, seed), KvfWriteStatus::Ok);
+    WindowFixture f(QStringList{QStringLiteral("--no-adapter"), QStringLiteral("--seed"), seedPath});
+    ASSERT_TRUE(f.simStarted());
+    EXPECT_TRUE(markShown(f)); // nothing known of an adapter
+    f.click(QStringLiteral("btn_ps4"));
+    pick(f, "btn_ps4_key_L1", kFunMclick);
+    ASSERT_EQ(f.block.button(ConsoleId::PS4, PadButton::L1), 0xA2);
+
+    ASSERT_TRUE(f.sim().command(QStringLiteral("plug adapter adapter")));
+    ASSERT_TRUE(waitUntil([&] { return f.block.button(ConsoleId::PS4, PadButton::L1) == 0x05; }));
+    EXPECT_FALSE(markShown(f));
+    key(f, Qt::Key_Z, Qt::ControlModifier); // the read-back overwrote the pick: take it back
+    EXPECT_EQ(f.block.button(ConsoleId::PS4, PadButton::L1), 0xA2);
+    EXPECT_TRUE(markShown(f));
+}
+
+TEST(Editing, CloseAsksOnlyWithAnAdapterAndChangesNotApplied) {
+    {
+        WindowFixture f;
+        f.click(QStringLiteral("btn_close")); // nothing edited
+        EXPECT_TRUE(f.dlg().isClosed());
+        EXPECT_TRUE(f.boxes.shown.empty());
+    }
+    {
+        WindowFixture f;
+        pick(f, "btn_ps3_key_R1", kFunLclick);
+        f.dlg().close(); // as when the program is told to end: no question
+        EXPECT_TRUE(f.dlg().isClosed());
+        EXPECT_TRUE(f.boxes.shown.empty());
+    }
+    WindowFixture f;
+    ASSERT_TRUE(f.simStarted());
+    pick(f, "btn_ps3_key_R1", kFunLclick);
+    f.settle();
+    f.click(QStringLiteral("btn_close"));
+    ASSERT_EQ(f.boxes.shown.size(), 1u);
+    EXPECT_EQ(f.boxes.shown[0].kind, Box::ApplyBeforeClosing);
+    EXPECT_FALSE(f.dlg().isClosed()); // cancelled
+    EXPECT_TRUE(f.sim().outputReports().empty());
+
+    f.boxes.closeAnswer = CloseAnswer::Apply;
+    f.click(QStringLiteral("btn_close"));
+    EXPECT_EQ(f.boxes.shown.size(), 2u); // no success box on the way out
+    EXPECT_TRUE(f.dlg().isClosed());
+    const auto dump = f.sim().dump();
+    ASSERT_TRUE(dump);
+    EXPECT_EQ((*dump)[0][25], 0xA0);
+}
