@@ -15,6 +15,7 @@
 #include "ui/Toolkit.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QFileInfo>
 
 #include <exception>
@@ -185,7 +186,8 @@ void CMainDlg::ApplyToAdapter() {
     const device::ApplyResult result = device::ApplyToAdapter(block_);
     if (result.status != device::ApplyStatus::Success) {
         const std::string_view text = device::applyErrorText(result);
-        boxes_.error(QString::fromLatin1(text.data(), qsizetype(text.size())));
+        const QByteArray source(text.data(), qsizetype(text.size()));
+        boxes_.error(QCoreApplication::translate("messages", source.constData()));
         return;
     }
     boxes_.information(displayTexts().get(DisplayText::msgsuccess), displayTexts().get(DisplayText::title));
