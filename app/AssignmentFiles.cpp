@@ -50,11 +50,11 @@ QString messageFor(KvfReadStatus status) {
     case KvfReadStatus::Ok:
         return {};
     case KvfReadStatus::CreateFileError:
-        return QStringLiteral("CreateFile error");
+        return QCoreApplication::translate("messages", "CreateFile error");
     case KvfReadStatus::ReadFileError:
-        return QStringLiteral("ReadFile error");
+        return QCoreApplication::translate("messages", "ReadFile error");
     case KvfReadStatus::FileInvalid:
-        return QStringLiteral("File invalid");
+        return QCoreApplication::translate("messages", "File invalid");
     }
     return {};
 }
@@ -64,9 +64,9 @@ QString messageFor(KvfWriteStatus status) {
     case KvfWriteStatus::Ok:
         return {};
     case KvfWriteStatus::CreateFileError:
-        return QStringLiteral("CreateFile error");
+        return QCoreApplication::translate("messages", "CreateFile error");
     case KvfWriteStatus::WriteFileError:
-        return QStringLiteral("WriteFile error");
+        return QCoreApplication::translate("messages", "WriteFile error");
     }
     return {};
 }
@@ -78,7 +78,10 @@ QFileDialog* makeDialog(QWidget* owner, QFileDialog::AcceptMode mode) {
     dialog->setAttribute(Qt::WA_DeleteOnClose, false);
     dialog->setAcceptMode(mode);
     dialog->setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
-    dialog->setNameFilter(QStringLiteral("kvf files(*.kvf)"));
+    dialog->setWindowTitle(mode == QFileDialog::AcceptOpen
+                               ? QCoreApplication::translate("file_dialog", "Open")
+                               : QCoreApplication::translate("file_dialog", "Save As"));
+    dialog->setNameFilter(QCoreApplication::translate("file_dialog", "kvf files(*.kvf)"));
     dialog->setDefaultSuffix(QStringLiteral("kvf"));
     const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     if (!documents.isEmpty() && QFileInfo(documents).isDir())

@@ -17,6 +17,7 @@
 #include "ui/Toolkit.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QGuiApplication>
 
@@ -223,7 +224,8 @@ bool CMainDlg::ApplyToAdapter(bool announceSuccess) {
     refreshUnappliedMark();
     if (result.status != device::ApplyStatus::Success) {
         const std::string_view text = device::applyErrorText(result);
-        boxes_.error(QString::fromLatin1(text.data(), qsizetype(text.size())));
+        const QByteArray source(text.data(), qsizetype(text.size()));
+        boxes_.error(QCoreApplication::translate("messages", source.constData()));
         return false;
     }
     if (announceSuccess)

@@ -19,13 +19,15 @@ QString commandLineFromArguments(const QStringList& argumentsWithoutProgram) {
     QStringList kept;
     for (qsizetype i = 0; i < argumentsWithoutProgram.size(); ++i) {
         const QString& arg = argumentsWithoutProgram[i];
-        if (arg == QLatin1String("--simulate") || arg == QLatin1String("--platform")) {
+        if (arg == QLatin1String("--simulate") || arg == QLatin1String("--platform") ||
+            arg == QLatin1String("--lang")) {
             // An optional value follows unless it is another option.
             if (i + 1 < argumentsWithoutProgram.size() && !argumentsWithoutProgram[i + 1].startsWith(u'-'))
                 ++i;
             continue;
         }
-        if (arg.startsWith(QLatin1String("--simulate=")) || arg.startsWith(QLatin1String("--platform=")))
+        if (arg.startsWith(QLatin1String("--simulate=")) || arg.startsWith(QLatin1String("--platform=")) ||
+            arg.startsWith(QLatin1String("--lang=")))
             continue;
         kept << arg;
     }

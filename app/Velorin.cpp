@@ -2,6 +2,7 @@
 
 #include "app/AssignmentFiles.h"
 #include "app/FirstFrameReporter.h"
+#include "app/Language.h"
 #include "app/MainDlg.h"
 #include "app/SingleInstance.h"
 #include "device/hid/HidPlatform.h"
@@ -14,6 +15,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
+#include <QLocale>
 #include <QProcess>
 #include <QSocketNotifier>
 #include <QStandardPaths>
@@ -39,9 +41,31 @@ StartOptions parseStartOptions(const QStringList& args) {
         } else if (arg.startsWith(QLatin1String("--simulate="))) {
             options.simulate = true;
             options.simBus = arg.mid(int(std::strlen("--simulate=")));
+        } else if (arg == QLatin1String("--lang")) {
+            options.lang = (i + 1 < args.size() && !args[i + 1].startsWith(u'-')) ? args[++i] : QString();
+        } else if (arg.startsWith(QLatin1String("--lang="))) {
+            options.lang = arg.mid(int(std::strlen("--lang=")));
+        } else if (arg == QLatin1String("--help")) {
+            options.help = true;
         }
     }
     return options;
+}
+
+QString usageText() {
+    return QStringLiteral(
+        "Usage: velorin [-x | -boot] [--simulate[=BUS]] [--lang zh|en|ja]\n"
+        "Sets up the four-in-one game controller adapter.\n"
+        "\n"
+        "  -x                 ask the running instance to close, and exit\n"
+        "  -boot              start normally\n"
+        "  --simulate[=BUS]   start a simulated adapter (velorin-sim) and use it\n"
+        "  --lang zh|en|ja    show the window in Chinese, English or Japanese; without it\n"
+        "                     VELORIN_LANG, then the locale (LANGUAGE, LC_ALL, LC_MESSAGES,\n"
+        "                     LANG) decide: en* English, ja* Japanese, anything else Chinese\n"
+        "  --help             show this text and exit\n"
+        "\n"
+        "See velorin(1).\n");
 }
 
 namespace {
@@ -247,6 +271,13 @@ bool readerAbandoned() {
 }
 
 int runVelorin(int argc, char** argv) {
+    QStringList rawArguments;
+    for (int i = 1; i < argc; ++i)
+        rawArguments << QString::fromLocal8Bit(argv[i]);
+    if (parseStartOptions(rawArguments).help) {
+        std::fputs(usageText().toLocal8Bit().constData(), stdout);
+        return 0;
+    }
     if (!displayAvailable(argc, argv))
         return runWithoutDisplay(argc, argv);
     preferXcbOnWayland(argc, argv);
@@ -259,8 +290,14 @@ int runVelorin(int argc, char** argv) {
         return 0;
 
     const TerminationSignals terminationSignals;
+    const StartOptions options = parseStartOptions(arguments);
+    QString languageWarning;
+    const Language language = chooseLanguage(options.lang, qEnvironmentVariable("VELORIN_LANG"),
+                                             QLocale::system().uiLanguages(), &languageWarning);
+    if (!languageWarning.isEmpty())
+        std::fprintf(stderr, "%s\n", languageWarning.toLocal8Bit().constData());
     SimulatedAdapter sim;
-    if (!setUpSimulation(parseStartOptions(arguments), sim))
+    if (!setUpSimulation(options, sim))
         return 1;
 
     QDir::setCurrent(executableDir());
@@ -268,8 +305,8 @@ int runVelorin(int argc, char** argv) {
     ui::Toolkit toolkit(QStringLiteral("imgdecoder-gdip"));
     toolkit.loadUiDefinition(u"uidef:xml_init");
     toolkit.registerNamedIds(ui::NamedIdTable::fromLayouts(toolkit.package()));
-    if (!toolkit.installTranslator(u"lang_cn"))
-        qCInfo(lcSoui) << "no translator installed";
+    LanguageInstaller languageInstaller;
+    languageInstaller.install(toolkit, language);
 
     QtFileChooser chooser;
     QtMessageBoxes boxes;

@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <memory>
+#include <optional>
 
 class QProcess;
 class QTemporaryDir;
@@ -14,10 +15,15 @@ namespace velorin::app {
 
 // What the program's own long options ask for.
 struct StartOptions {
-    bool simulate = false; // --simulate [BUS]
-    QString simBus;        // BUS, empty for a private bus folder
+    bool simulate = false;       // --simulate [BUS]
+    QString simBus;              // BUS, empty for a private bus folder
+    std::optional<QString> lang; // --lang LANG or --lang=LANG; empty when the value is missing
+    bool help = false;           // --help
 };
 StartOptions parseStartOptions(const QStringList& argumentsWithoutProgram);
+
+// What --help prints.
+QString usageText();
 
 // On a Wayland session with XWayland, asks Qt for xcb unless the user chose a platform (through
 // QT_QPA_PLATFORM or -platform/--platform). Call before the QApplication exists.

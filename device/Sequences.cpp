@@ -5,26 +5,29 @@
 #include "device/SharedState.h"
 #include "model/Log.h"
 
+#include <QtGlobal>
+
 namespace velorin::device {
 
+// The window shows these texts translated (context "messages"); velorinctl prints them as they are.
 std::string_view applyErrorText(const ApplyResult& result) {
     switch (result.status) {
     case ApplyStatus::Success:
         return {};
     case ApplyStatus::NoAdapter:
-        return "CreateFileHandle error";
+        return QT_TRANSLATE_NOOP("messages", "CreateFileHandle error");
     case ApplyStatus::WriteFailed:
         break;
     }
     switch (result.failedConsole.value_or(ConsoleId::PS3)) {
     case ConsoleId::PS3:
-        return "Write ps3 workModeData error";
+        return QT_TRANSLATE_NOOP("messages", "Write ps3 workModeData error");
     case ConsoleId::PS4:
-        return "Write ps4 workModeData error";
+        return QT_TRANSLATE_NOOP("messages", "Write ps4 workModeData error");
     case ConsoleId::SWITCH:
-        return "Write switch workModeData error";
+        return QT_TRANSLATE_NOOP("messages", "Write switch workModeData error");
     case ConsoleId::XBOX:
-        return "Write Xbox workModeData error";
+        return QT_TRANSLATE_NOOP("messages", "Write Xbox workModeData error");
     }
     return {};
 }

@@ -3,6 +3,7 @@
 #include "keysel/KeyboardLayout.h"
 #include "model/Log.h"
 
+#include <QCoreApplication>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QPainter>
@@ -71,7 +72,10 @@ void KeyButton::paintEvent(QPaintEvent*) {
 
 KeyboardWindow::KeyboardWindow(const KeyboardTemplate& tpl, QWidget* owner) : QDialog(owner) {
     setObjectName(QStringLiteral("keyboard_%1").arg(kKeyboardTemplateId));
-    setWindowTitle(tpl.caption);
+    setWindowTitle(
+        tpl.trCtx.isEmpty() || tpl.caption.isEmpty()
+            ? tpl.caption
+            : QCoreApplication::translate(tpl.trCtx.toUtf8().constData(), tpl.caption.toUtf8().constData()));
     // Title bar with a close box only.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);

@@ -77,6 +77,7 @@ std::optional<KeyboardTemplate> parseKeyboardTemplate(const QByteArray& xml, QSt
     }
     KeyboardTemplate tpl;
     tpl.caption = QString::fromUtf8(root.attribute("caption").value());
+    tpl.trCtx = QString::fromUtf8(root.attribute("trCtx").value());
     int w = 0, h = 0;
     if (!readInt(root, "width", 1, kMaxDialogUnits, w) || !readInt(root, "height", 1, kMaxDialogUnits, h)) {
         fail(error, QStringLiteral("bad dialog size"));

@@ -28,6 +28,7 @@ struct KeyboardKey {
 
 struct KeyboardTemplate {
     QString caption;
+    QString trCtx;    // translation context of the caption, empty for none
     QSize sizeDu;     // client area in dialog units
     QString fontFace; // as the template names it
     int pointSize = 8;

@@ -2,6 +2,7 @@
 
 #include "model/Paths.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 
@@ -16,14 +17,35 @@ const char* displayTextKey(DisplayText which) {
     return keys[static_cast<std::size_t>(which)];
 }
 
+namespace {
+
+// The built-in values, as translation sources; the title and the four captions have none.
+constexpr std::array<const char*, kDisplayTextCount> kBuiltIn{
+    "",
+    "",
+    "",
+    "",
+    "",
+    QT_TRANSLATE_NOOP("display_texts", "键盘"),
+    QT_TRANSLATE_NOOP("display_texts", "鼠标左键"),
+    QT_TRANSLATE_NOOP("display_texts", "鼠标右键"),
+    QT_TRANSLATE_NOOP("display_texts", "鼠标中键"),
+    QT_TRANSLATE_NOOP("display_texts", "是否恢复默认"),
+    QT_TRANSLATE_NOOP("display_texts", "烧录成功"),
+};
+
+} // namespace
+
+QString DisplayTexts::get(DisplayText which) const {
+    const auto i = static_cast<std::size_t>(which);
+    if (!builtIn_)
+        return texts_[i];
+    return *kBuiltIn[i] ? QCoreApplication::translate("display_texts", kBuiltIn[i]) : QString();
+}
+
 void DisplayTexts::resetToBuiltIn() {
     texts_.fill(QString());
-    texts_[static_cast<std::size_t>(DisplayText::keyboard)] = QStringLiteral("键盘");
-    texts_[static_cast<std::size_t>(DisplayText::Lclick)] = QStringLiteral("鼠标左键");
-    texts_[static_cast<std::size_t>(DisplayText::Rclick)] = QStringLiteral("鼠标右键");
-    texts_[static_cast<std::size_t>(DisplayText::Mclick)] = QStringLiteral("鼠标中键");
-    texts_[static_cast<std::size_t>(DisplayText::msgRestore)] = QStringLiteral("是否恢复默认");
-    texts_[static_cast<std::size_t>(DisplayText::msgsuccess)] = QStringLiteral("烧录成功");
+    builtIn_ = true;
     loaded_ = false;
 }
 
@@ -57,6 +79,7 @@ void DisplayTexts::loadOverrideBuffer(std::span<const char> data) {
 
 void DisplayTexts::applyOverride(const pugi::xml_document& doc) {
     loaded_ = true;
+    builtIn_ = false;
     const pugi::xml_node root = doc.child("root");
     for (int i = 0; i < kDisplayTextCount; ++i) {
         const auto which = static_cast<DisplayText>(i);

@@ -39,7 +39,9 @@ public:
 
     DisplayTexts() { resetToBuiltIn(); }
 
-    const QString& get(DisplayText which) const { return texts_[static_cast<std::size_t>(which)]; }
+    // A built-in value is shown in the installed language (context "display_texts"); a text from
+    // the override file is shown as the file gives it.
+    QString get(DisplayText which) const;
     // Whether the override file was loaded (read and well-formed).
     bool loaded() const { return loaded_; }
 
@@ -55,7 +57,8 @@ public:
 private:
     void applyOverride(const pugi::xml_document& doc);
 
-    std::array<QString, kDisplayTextCount> texts_;
+    std::array<QString, kDisplayTextCount> texts_; // from the override file
+    bool builtIn_ = true;                          // texts_ unused: the built-in values apply
     bool loaded_ = false;
 };
 

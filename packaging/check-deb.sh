@@ -25,7 +25,7 @@ dpkg-deb --info "$deb" >/dev/null || fail "dpkg-deb cannot read $deb"
 [ "$(dpkg-deb -f "$deb" Architecture)" = "$(dpkg --print-architecture)" ] || fail "wrong architecture"
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
-for dep in libc6 libqt6core6 qt6-qpa-plugins fonts-wqy-microhei; do
+for dep in libc6 libqt6core6 qt6-qpa-plugins fonts-wqy-microhei fonts-noto-cjk; do
     grep -q "\b$dep\b" <<<"$depends" || fail "Depends lacks $dep"
 done
 if [ "$expect_app" = 1 ]; then

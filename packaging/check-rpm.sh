@@ -40,7 +40,7 @@ unexpected=$(grep -v -E '^/usr/(lib/velorin|share/doc/velorin)(/[^/]+)*$' <<<"$f
 [ -z "$unexpected" ] || fail "the RPM claims folders of the system: $unexpected"
 
 requires=$(rpm -qpR "$rpm" 2>/dev/null)
-for req in 'qt6-qtbase-gui' 'font(wenquanyimicrohei)' 'font(liberationsans)' 'libQt6Core.so.6()(64bit)'; do
+for req in 'qt6-qtbase-gui' 'font(wenquanyimicrohei)' 'font(notosanscjkjp)' 'font(liberationsans)' 'libQt6Core.so.6()(64bit)'; do
     grep -qxF "$req" <<<"$requires" || fail "Requires lacks $req: $requires"
 done
 if [ "$expect_app" = 1 ]; then

@@ -15,11 +15,12 @@ QFont applyFontDescription(const QFont& base, QStringView description, int scale
     return std::move(parsed.font);
 }
 
-QString installCjkFontSubstitutions() {
-    static const QStringList candidates = {
+QString installCjkFontSubstitutions(const QStringList& preferred) {
+    static const QStringList defaults = {
         QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK SC"),
         QStringLiteral("Noto Sans SC"),        QStringLiteral("Source Han Sans SC"),
         QStringLiteral("Droid Sans Fallback"), QStringLiteral("AR PL UMing CN")};
+    const QStringList candidates = preferred + defaults;
     const QStringList families = QFontDatabase::families();
     QString found;
     for (const QString& c : candidates) {
@@ -34,7 +35,8 @@ QString installCjkFontSubstitutions() {
     }
     for (const QString& face : {QStringLiteral("微软雅黑"), QStringLiteral("宋体"),
                                 QStringLiteral("Microsoft YaHei"), QStringLiteral("SimSun")}) {
-        QFont::insertSubstitution(face, found); // adds nothing when already there
+        QFont::removeSubstitutions(face); // the family found first is the one drawn
+        QFont::insertSubstitution(face, found);
     }
     return found;
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QFont>
+#include <QStringList>
 #include <QStringView>
 
 namespace velorin::ui {
@@ -13,7 +14,8 @@ QFont applyFontDescription(const QFont& base, QStringView description, int scale
 
 // Maps the faces the layouts ask for (微软雅黑, 宋体) to the installed CJK face through
 // QFont::insertSubstitution, so their text renders. Safe to call more than once. Returns the face used,
-// or an empty string when no CJK face is installed.
-QString installCjkFontSubstitutions();
+// or an empty string when no CJK face is installed. `preferred` families are tried before the usual
+// ones (a Japanese window asks for a face with Japanese glyph forms); a later call replaces the choice.
+QString installCjkFontSubstitutions(const QStringList& preferred = {});
 
 } // namespace velorin::ui

@@ -68,6 +68,9 @@ bool SHostWnd::createFromXml(const pugi::xml_node& hostNode) {
         if (!setAttribute(key, QString::fromUtf8(a.value())))
             qCWarning(lcSoui) << "host attribute" << key << "=" << a.value() << "not usable";
     }
+    // The title is translated in the host's context, which may come after it among the attributes.
+    if (hasAttribute(QStringLiteral("title")))
+        setWindowTitle(layoutText(attribute(QStringLiteral("title"))));
     if (const pugi::xml_node root = hostNode.child("root"))
         loadFromXml(root);
     if (fixedSize_.width() >= 0 && fixedSize_.height() >= 0)

@@ -20,8 +20,6 @@
 
 namespace velorin::app::test {
 
-namespace {
-
 ui::Toolkit& toolkit() {
     app();
     static ui::Toolkit* tk = [] {
@@ -33,6 +31,8 @@ ui::Toolkit& toolkit() {
     }();
     return *tk;
 }
+
+namespace {
 
 // Runs `action` once `ready` holds, checking every 10 ms for at most 5 s.
 void whenReady(std::function<bool()> ready, std::function<void()> action) {

@@ -17,9 +17,15 @@
 #include <optional>
 #include <vector>
 
+namespace velorin::ui {
+class Toolkit;
+}
+
 namespace velorin::app::test {
 
 QApplication& app();
+// The toolkit of the window tests, with "lang_cn" installed.
+ui::Toolkit& toolkit();
 // Polls the event loop until `condition` holds or `timeoutMs` passed.
 bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 5000);
 
