@@ -103,12 +103,19 @@ int prepareAdapter(Context& ctx) {
     return rc != kExitOk ? rc : requireAdapter(ctx);
 }
 
+// The one-line message of a file that cannot be used; returns its exit code.
+int report(Context& ctx, const FileError& error) {
+    ctx.err << "velorinctl: " << error.detail << '\n';
+    return error.kind;
+}
+
 std::optional<WorkModeBlock> loadKvf(Context& ctx, const QString& path) {
-    QString error;
-    std::optional<WorkModeBlock> block = readKvfFile(path, &error);
-    if (!block)
-        ctx.err << "velorinctl: " << error << '\n';
-    return block;
+    auto block = readKvfFile(path);
+    if (!block) {
+        report(ctx, block.error());
+        return std::nullopt;
+    }
+    return *block;
 }
 
 // How output reports reach the adapter found first.
@@ -125,20 +132,13 @@ int writeOutput(Context& ctx, const QByteArray& data) {
         ctx.out << QString::fromUtf8(data);
         return kExitOk;
     }
-    QString error;
-    if (!writeFileAtomically(*ctx.opt.output, data, &error)) {
-        ctx.err << "velorinctl: " << error << '\n';
-        return kExitCannotWrite;
-    }
-    return kExitOk;
+    const auto written = writeFileAtomically(*ctx.opt.output, data);
+    return written ? kExitOk : report(ctx, written.error());
 }
 
 int writeKvf(Context& ctx, const QString& path, const WorkModeBlock& block) {
-    QString error;
-    if (writeKvfFile(path, block, &error))
-        return kExitOk;
-    ctx.err << "velorinctl: " << error << '\n';
-    return kExitCannotWrite;
+    const auto written = writeKvfFile(path, block);
+    return written ? kExitOk : report(ctx, written.error());
 }
 
 // `readable`: button names for people; otherwise the element names (JSON).
@@ -207,7 +207,7 @@ InterfaceList::Entry describeInterface(const Context& ctx, const hid::DeviceInfo
     e.adapter = device::isAdapterIdentity(info, &whyNot);
     e.whyNot = QString::fromStdString(whyNot);
     if (e.adapter)
-        device::OpenAdapterPath(info.path, &e.openError);
+        e.openError = device::OpenAdapterPath(info.path).kind();
     if (e.adapter && e.openError == hid::OpenError::PermissionDenied)
         e.fix = permissionFix(ctx, info.path);
     return e;
@@ -355,12 +355,10 @@ Outcome cmdImport(Context& ctx) {
         ctx.err << "velorinctl: import needs -o FILE.kvf (the .kvf file to write)\n";
         return kExitUsage;
     }
+    const auto json = readBoundedFile(ctx.opt.positional[0], kMaxJsonFileSize);
+    if (!json)
+        return report(ctx, json.error());
     QString error;
-    const std::optional<QByteArray> json = readBoundedFile(ctx.opt.positional[0], kMaxJsonFileSize, &error);
-    if (!json) {
-        ctx.err << "velorinctl: " << error << '\n';
-        return kExitBadInput;
-    }
     const std::optional<WorkModeBlock> block = blockFromJson(*json, &error);
     if (!block) {
         ctx.err << "velorinctl: " << ctx.opt.positional[0] << ": " << error << "; nothing was written\n";

@@ -168,10 +168,10 @@ void writeTest(DoctorReport& r, const WorkModeBlock& original, QTextStream& prog
     r.backup = backupFolder() + QStringLiteral("/doctor-backup-") +
                QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")) +
                QStringLiteral(".kvf");
-    QString error;
-    if (!writeKvfFile(r.backup, original, &error)) {
+    if (const auto saved = writeKvfFile(r.backup, original); !saved) {
         r.backup.clear();
-        fail(r, QStringLiteral("cannot save the records before the write test"), kExitCannotWrite, error);
+        fail(r, QStringLiteral("cannot save the records before the write test"), kExitCannotWrite,
+             saved.error().detail);
         return;
     }
     progress << "records saved in " << r.backup << "; writing a changed copy\n";
