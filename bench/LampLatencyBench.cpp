@@ -13,7 +13,7 @@
 #include "app/MainDlg.h"
 #include "device/Discovery.h"
 #include "device/SharedState.h"
-#include "device/hid/SimController.h"
+#include "tests/support/SimController.h"
 #include "model/Console.h"
 #include "model/DisplayTexts.h"
 #include "model/Paths.h"
