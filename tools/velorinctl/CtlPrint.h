@@ -48,7 +48,7 @@ struct DiffList {
     std::vector<Difference> differences;
 };
 
-// apply --verify: what the adapter holds against what was written.
+// apply --verify: what the adapter holds against what was written. Text only: apply takes no --json.
 struct Verification {
     std::vector<ConsoleId> unread; // records that could not be read back
     std::vector<Difference> differences;
