@@ -17,13 +17,12 @@
 namespace velorin::app {
 
 KvfReadStatus readKvf(const QString& path, WorkModeBlock::Bytes& out) {
-    kvf::Error error;
-    const std::optional<WorkModeBlock> block = kvf::read(path, kvf::SizeRule::AtLeastBlock, &error);
+    const auto block = kvf::read(path, kvf::SizeRule::AtLeastBlock);
     if (block) {
         out = block->bytes();
         return KvfReadStatus::Ok;
     }
-    switch (error.kind) {
+    switch (block.kind()) {
     case kvf::ErrorKind::CannotRead:
         return KvfReadStatus::ReadFileError;
     case kvf::ErrorKind::TooShort:
@@ -38,11 +37,11 @@ void setKvfWriterForTesting(KvfWriter writer) {
 }
 
 KvfWriteStatus writeKvf(const QString& path, const WorkModeBlock& block) {
-    kvf::Error error;
-    if (kvf::write(path, block, &error))
+    const auto written = kvf::write(path, block);
+    if (written)
         return KvfWriteStatus::Ok;
-    return error.kind == kvf::ErrorKind::CannotCreate ? KvfWriteStatus::CreateFileError
-                                                      : KvfWriteStatus::WriteFileError;
+    return written.kind() == kvf::ErrorKind::CannotCreate ? KvfWriteStatus::CreateFileError
+                                                          : KvfWriteStatus::WriteFileError;
 }
 
 QString messageFor(KvfReadStatus status) {

@@ -13,10 +13,10 @@
 #include "app/MainDlg.h"
 #include "device/Discovery.h"
 #include "device/SharedState.h"
-#include "device/hid/SimController.h"
 #include "model/Console.h"
 #include "model/DisplayTexts.h"
 #include "model/Paths.h"
+#include "tests/support/SimController.h"
 #include "ui/NamedIds.h"
 #include "ui/Toolkit.h"
 

@@ -4,7 +4,7 @@
 #include "device/Reports.h"
 #include "device/Sequences.h"
 #include "device/SharedState.h"
-#include "device/hid/SimController.h"
+#include "tests/support/SimController.h"
 
 #include <benchmark/benchmark.h>
 

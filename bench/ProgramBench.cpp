@@ -9,7 +9,7 @@
 //   bench_program [--runs N] [--cpu-seconds S] [--velorin PATH]   (PATH: another build to compare)
 #include "BenchTable.h"
 
-#include "device/hid/SimController.h"
+#include "tests/support/SimController.h"
 
 #include <QCoreApplication>
 #include <QProcess>

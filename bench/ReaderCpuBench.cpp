@@ -7,7 +7,7 @@
 #include "device/HidInputWnd.h"
 #include "device/Messages.h"
 #include "device/SharedState.h"
-#include "device/hid/SimController.h"
+#include "tests/support/SimController.h"
 
 #include <QCoreApplication>
 #include <QTimer>

@@ -6,7 +6,7 @@
 #include "BenchTable.h"
 
 #include "device/Discovery.h"
-#include "device/hid/SimController.h"
+#include "tests/support/SimController.h"
 
 #include <QCoreApplication>
 

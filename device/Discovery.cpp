@@ -55,17 +55,16 @@ bool isAdapterIdentity(const hid::DeviceInfo& info, std::string* whyNot) {
     return true;
 }
 
-std::unique_ptr<hid::HidHandle> OpenAdapterPath(const std::string& path, hid::OpenError* error) {
-    std::unique_ptr<hid::HidHandle> handle = hid::platform().open(path, error);
+AdapterHandle OpenAdapterPath(const std::string& path) {
+    hid::OpenError error = hid::OpenError::Other;
+    std::unique_ptr<hid::HidHandle> handle = hid::platform().open(path, &error);
     if (!handle)
-        return nullptr;
+        return Error<hid::OpenError>{error, {}};
     std::string whyNot;
     if (!isAdapterIdentity(handle->identity(), &whyNot)) {
         qCWarning(lcSoui) << "the interface opened at" << path.c_str()
                           << "is not the adapter:" << whyNot.c_str();
-        if (error)
-            *error = hid::OpenError::NotAdapter;
-        return nullptr;
+        return Error<hid::OpenError>{hid::OpenError::NotAdapter, QString::fromStdString(whyNot)};
     }
     return handle;
 }
@@ -87,10 +86,10 @@ std::unique_ptr<hid::HidHandle> OpenAdapter() {
     std::string path = adapterPath().get();
     const bool known = !path.empty();
     if (known) {
-        hid::OpenError error = hid::OpenError::None;
-        if (auto handle = OpenAdapterPath(path, &error))
-            return handle;
-        if (error != hid::OpenError::NotAdapter)
+        AdapterHandle opened = OpenAdapterPath(path);
+        if (opened)
+            return std::move(*opened);
+        if (opened.kind() != hid::OpenError::NotAdapter)
             return nullptr;
         // The node now belongs to another device: forget it, then look for the adapter afresh.
         adapterPath().clearIfSame(path);
@@ -99,7 +98,8 @@ std::unique_ptr<hid::HidHandle> OpenAdapter() {
     if (!found)
         return nullptr;
     adapterPath().set(*found);
-    return OpenAdapterPath(*found);
+    AdapterHandle opened = OpenAdapterPath(*found);
+    return opened ? std::move(*opened) : nullptr;
 }
 
 std::vector<AdapterCandidate> DiagnoseAdapters() {
@@ -108,9 +108,7 @@ std::vector<AdapterCandidate> DiagnoseAdapters() {
     for (const hid::DeviceInfo& info : p.enumerate()) {
         if (!isAdapterIdentity(info))
             continue;
-        AdapterCandidate c{info.path, hid::OpenError::None};
-        OpenAdapterPath(info.path, &c.openError);
-        out.push_back(std::move(c));
+        out.push_back({info.path, OpenAdapterPath(info.path).kind()});
     }
     return out;
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "device/hid/HidPlatform.h"
+#include "model/Result.h"
 
 #include <memory>
 #include <mutex>
@@ -21,10 +22,13 @@ bool isAdapterIdentity(const hid::DeviceInfo& info, std::string* whyNot = nullpt
 // opened for reading and writing. Does not touch adapterPath().
 std::optional<std::string> FindAdapter();
 
+// An open adapter, or why it could not be opened.
+using AdapterHandle = Result<std::unique_ptr<hid::HidHandle>, Error<hid::OpenError>>;
+
 // Opens `path` and checks that the open handle is the adapter: node names are reused, so the path
 // that passed the identity test may since belong to another device. A handle that fails the
-// check is closed at once; nullptr then, with `error` NotAdapter.
-std::unique_ptr<hid::HidHandle> OpenAdapterPath(const std::string& path, hid::OpenError* error = nullptr);
+// check is closed at once; the error is then NotAdapter, its detail the property that differs.
+AdapterHandle OpenAdapterPath(const std::string& path);
 
 // Opens adapterPath(), scanning first (and storing a found path) when it is empty. When the handle
 // opened on the known path is not the adapter, the path is forgotten and one new scan is made.

@@ -77,10 +77,8 @@ bool sendShortCommand(const hid::OutputReport& report) {
     const std::optional<std::string> path = FindAdapter();
     if (!path)
         return false;
-    const std::unique_ptr<hid::HidHandle> handle = OpenAdapterPath(*path);
-    if (!handle)
-        return false;
-    return handle->setOutputReport(report);
+    const AdapterHandle handle = OpenAdapterPath(*path);
+    return handle && handle.value()->setOutputReport(report);
 }
 
 } // namespace

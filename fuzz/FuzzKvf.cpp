@@ -29,13 +29,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     if (status == velorin::app::KvfReadStatus::Ok && !std::equal(bytes.begin(), bytes.end(), data))
         std::abort();
 
-    QString error;
-    const auto block = velorin::ctl::readKvfFile(path, &error);
-    if (block.has_value() != (size == velorin::kBlockSize))
+    const auto block = velorin::ctl::readKvfFile(path);
+    if (block.ok() != (size == velorin::kBlockSize))
         std::abort();
     if (block && !std::equal(block->raw().begin(), block->raw().end(), data))
         std::abort();
-    if (!block && error.isEmpty())
+    if (!block && block.error().detail.isEmpty())
         std::abort(); // a refusal always says why
     return 0;
 }

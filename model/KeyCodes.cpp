@@ -47,6 +47,63 @@ const std::array<KeyCode, kKeyboardKeyCount> keyboardKeyCodes{
 };
 // clang-format on
 
+namespace {
+
+// The names of the codes outside the letter, digit and function-key runs.
+struct NamedCode {
+    KeyCode code;
+    const char* name;
+};
+// clang-format off
+constexpr NamedCode kNamedCodes[] = {
+    {0x27, "0"},
+    {0x28, "Enter"},
+    {0x29, "Esc"},
+    {0x2A, "BackSpace"},
+    {0x2B, "Tab"},
+    {0x2C, "Space"},
+    {0x35, "`"},
+    {0x39, "CapsLock"},
+    {0x49, "INS"},
+    {0x4A, "Home"},
+    {0x4B, "PageUp"},
+    {0x4C, "Del"},
+    {0x4D, "End"},
+    {0x4E, "PageDown"},
+    {0x4F, "RightArrow"},
+    {0x50, "LeftArrow"},
+    {0x51, "DownArrow"},
+    {0x52, "UpArrow"},
+    {0x53, "NumLock"},
+    {0x54, "/"},
+    {0x55, "*"},
+    {0x56, "-"},
+    {0x57, "+"},
+    {0x58, "Enter"},
+    {0x59, "1/End"},
+    {0x5A, "2/Down"},
+    {0x5B, "3/PgDn"},
+    {0x5C, "4/Left"},
+    {0x5D, "5"},
+    {0x5E, "6/Right"},
+    {0x5F, "7/Home"},
+    {0x60, "8/Up"},
+    {0x61, "9/PgUp"},
+    {0x62, "0/Ins"},
+    {0x63, "./Del"},
+    {0xE0, "Ctrl"},
+    {0xE4, "Ctrl"},
+    {0xE1, "Shift"},
+    {0xE5, "Shift"},
+    {0xE2, "Alt"},
+    {0xE6, "Alt"},
+    {0xE3, "Win"},
+    {0xE7, "Win"},
+};
+// clang-format on
+
+} // namespace
+
 QString KeyCodeName(KeyCode code) {
     if (code >= 0x04 && code <= 0x1D)
         return QString(QChar(char16_t(code + 61)));
@@ -55,97 +112,20 @@ QString KeyCodeName(KeyCode code) {
     if (code >= 0x3A && code <= 0x45)
         return QStringLiteral("F%1").arg(code - 57);
     switch (code) {
-    case 0x27:
-        return QStringLiteral("0");
-    case 0x28:
-        return QStringLiteral("Enter");
-    case 0x29:
-        return QStringLiteral("Esc");
-    case 0x2A:
-        return QStringLiteral("BackSpace");
-    case 0x2B:
-        return QStringLiteral("Tab");
-    case 0x2C:
-        return QStringLiteral("Space");
-    case 0x35:
-        return QStringLiteral("`");
-    case 0x39:
-        return QStringLiteral("CapsLock");
-    case 0x49:
-        return QStringLiteral("INS");
-    case 0x4A:
-        return QStringLiteral("Home");
-    case 0x4B:
-        return QStringLiteral("PageUp");
-    case 0x4C:
-        return QStringLiteral("Del");
-    case 0x4D:
-        return QStringLiteral("End");
-    case 0x4E:
-        return QStringLiteral("PageDown");
-    case 0x4F:
-        return QStringLiteral("RightArrow");
-    case 0x50:
-        return QStringLiteral("LeftArrow");
-    case 0x51:
-        return QStringLiteral("DownArrow");
-    case 0x52:
-        return QStringLiteral("UpArrow");
-    case 0x53:
-        return QStringLiteral("NumLock");
-    case 0x54:
-        return QStringLiteral("/");
-    case 0x55:
-        return QStringLiteral("*");
-    case 0x56:
-        return QStringLiteral("-");
-    case 0x57:
-        return QStringLiteral("+");
-    case 0x58:
-        return QStringLiteral("Enter");
-    case 0x59:
-        return QStringLiteral("1/End");
-    case 0x5A:
-        return QStringLiteral("2/Down");
-    case 0x5B:
-        return QStringLiteral("3/PgDn");
-    case 0x5C:
-        return QStringLiteral("4/Left");
-    case 0x5D:
-        return QStringLiteral("5");
-    case 0x5E:
-        return QStringLiteral("6/Right");
-    case 0x5F:
-        return QStringLiteral("7/Home");
-    case 0x60:
-        return QStringLiteral("8/Up");
-    case 0x61:
-        return QStringLiteral("9/PgUp");
-    case 0x62:
-        return QStringLiteral("0/Ins");
-    case 0x63:
-        return QStringLiteral("./Del");
     case MOUSE_LCLICK:
         return displayTexts().get(DisplayText::Lclick);
     case MOUSE_RCLICK:
         return displayTexts().get(DisplayText::Rclick);
     case MOUSE_MCLICK:
         return displayTexts().get(DisplayText::Mclick);
-    case 0xE0:
-    case 0xE4:
-        return QStringLiteral("Ctrl");
-    case 0xE1:
-    case 0xE5:
-        return QStringLiteral("Shift");
-    case 0xE2:
-    case 0xE6:
-        return QStringLiteral("Alt");
-    case 0xE3:
-    case 0xE7:
-        return QStringLiteral("Win");
     default:
-        return QString();
+        break;
     }
+    for (const NamedCode& n : kNamedCodes) {
+        if (n.code == code)
+            return QString::fromLatin1(n.name);
+    }
+    return QString();
 }
 
 KeyCode keyCodeForKeyIndex(int index) {

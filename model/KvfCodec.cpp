@@ -14,29 +14,25 @@ qint64 realWrite(QIODevice& file, const char* data, qint64 size) {
 }
 std::atomic<Writer> g_writer{&realWrite};
 
-bool fail(Error* error, ErrorKind kind, QString detail = {}, qint64 size = -1) {
-    if (error)
-        *error = {kind, std::move(detail), size};
-    return false;
+Error fail(ErrorKind kind, QString detail = {}, qint64 size = -1) {
+    Error e;
+    e.kind = kind;
+    e.detail = std::move(detail);
+    e.size = size;
+    return e;
 }
 
 } // namespace
 
-std::optional<WorkModeBlock> read(const QString& path, SizeRule rule, Error* error) {
+Result<WorkModeBlock, Error> read(const QString& path, SizeRule rule) {
     const QFileInfo info(path);
-    if (!info.exists()) {
-        fail(error, ErrorKind::NotFound, QStringLiteral("no such file"));
-        return std::nullopt;
-    }
-    if (!info.isFile()) {
-        fail(error, ErrorKind::NotRegular, QStringLiteral("not a regular file"));
-        return std::nullopt;
-    }
+    if (!info.exists())
+        return fail(ErrorKind::NotFound, QStringLiteral("no such file"));
+    if (!info.isFile())
+        return fail(ErrorKind::NotRegular, QStringLiteral("not a regular file"));
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        fail(error, ErrorKind::CannotOpen, file.errorString());
-        return std::nullopt;
-    }
+    if (!file.open(QIODevice::ReadOnly))
+        return fail(ErrorKind::CannotOpen, file.errorString());
     // One byte more than a block tells a longer file from one that fits exactly.
     constexpr auto kSize = static_cast<qint64>(kBlockSize);
     WorkModeBlock::Bytes bytes{};
@@ -45,46 +41,40 @@ std::optional<WorkModeBlock> read(const QString& path, SizeRule rule, Error* err
     while (total <= kSize) {
         char* into = total < kSize ? reinterpret_cast<char*>(bytes.data()) + total : &extra;
         const qint64 n = file.read(into, total < kSize ? kSize - total : 1);
-        if (n < 0) {
-            fail(error, ErrorKind::CannotRead, file.errorString());
-            return std::nullopt;
-        }
+        if (n < 0)
+            return fail(ErrorKind::CannotRead, file.errorString());
         if (n == 0)
             break;
         total += n;
     }
-    if (total < kSize) {
-        fail(error, ErrorKind::TooShort, {}, total);
-        return std::nullopt;
-    }
-    if (total > kSize && rule == SizeRule::ExactlyBlock) {
-        fail(error, ErrorKind::TooLong, {}, info.size());
-        return std::nullopt;
-    }
+    if (total < kSize)
+        return fail(ErrorKind::TooShort, {}, total);
+    if (total > kSize && rule == SizeRule::ExactlyBlock)
+        return fail(ErrorKind::TooLong, {}, info.size());
     WorkModeBlock block;
     block.replaceAll(bytes);
     return block;
 }
 
-bool writeAtomically(const QString& path, QByteArrayView data, Error* error) {
+Status<Error> writeAtomically(const QString& path, QByteArrayView data) {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
-        return fail(error, ErrorKind::CannotCreate, file.errorString());
+        return fail(ErrorKind::CannotCreate, file.errorString());
     const qint64 written = g_writer.load()(file, data.data(), data.size());
     if (written != data.size()) {
         const QString why = written < 0 ? file.errorString() : QStringLiteral("short write");
         file.cancelWriting();
-        return fail(error, ErrorKind::CannotWrite, why);
+        return fail(ErrorKind::CannotWrite, why);
     }
     if (!file.commit())
-        return fail(error, ErrorKind::CannotWrite, file.errorString());
-    return true;
+        return fail(ErrorKind::CannotWrite, file.errorString());
+    return Done{};
 }
 
-bool write(const QString& path, const WorkModeBlock& block, Error* error) {
+Status<Error> write(const QString& path, const WorkModeBlock& block) {
     const auto bytes = block.raw();
     return writeAtomically(
-        path, QByteArrayView(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size())), error);
+        path, QByteArrayView(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size())));
 }
 
 void setWriterForTesting(Writer writer) {

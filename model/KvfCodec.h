@@ -3,13 +3,12 @@
 // error kinds into its own texts.
 #pragma once
 
+#include "model/Result.h"
 #include "model/WorkMode.h"
 
 #include <QByteArrayView>
 #include <QIODevice>
 #include <QString>
-
-#include <optional>
 
 namespace velorin::kvf {
 
@@ -29,18 +28,17 @@ enum class ErrorKind {
     CannotWrite,  // a write or the final rename failed; the earlier file is as it was
 };
 
-struct Error {
-    ErrorKind kind = ErrorKind::None;
-    QString detail;   // the system's reason, for logs and the command line
-    qint64 size = -1; // the file's length, for TooShort and TooLong
+// The kind, the system's detail, and the file's length for TooShort and TooLong.
+struct Error : velorin::Error<ErrorKind> {
+    qint64 size = -1;
 };
 
-// Reads a .kvf file. On failure returns nullopt and fills `error`.
-std::optional<WorkModeBlock> read(const QString& path, SizeRule rule, Error* error = nullptr);
+// Reads a .kvf file.
+Result<WorkModeBlock, Error> read(const QString& path, SizeRule rule);
 
 // Replaces `path` with `data` atomically: the file changes only when every byte was written.
-bool writeAtomically(const QString& path, QByteArrayView data, Error* error = nullptr);
-bool write(const QString& path, const WorkModeBlock& block, Error* error = nullptr);
+Status<Error> writeAtomically(const QString& path, QByteArrayView data);
+Status<Error> write(const QString& path, const WorkModeBlock& block);
 
 // How writeAtomically() puts bytes into the file; tests replace it to simulate a short or failed
 // write. nullptr restores the real one.

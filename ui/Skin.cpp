@@ -141,6 +141,75 @@ Skin* SkinPool::find(QStringView name) const {
     return nullptr;
 }
 
+namespace {
+
+// imgframe and imglist; nullptr when the skin is refused.
+std::shared_ptr<Skin> imageSkin(const pugi::xml_node& node, const QString& kind, const QString& name,
+                                const ImageSource& images) {
+    const QString src = QString::fromUtf8(node.attribute("src").as_string());
+    // Decoded when the skin is first drawn or measured.
+    SkinImage image;
+    if (images) {
+        image = SkinImage(std::function<QImage()>([images, src, name] {
+            QImage decoded = images(src);
+            if (decoded.isNull())
+                qCWarning(lcSoui) << "skin" << name << "has no image" << src;
+            return decoded;
+        }));
+    } else {
+        qCWarning(lcSoui) << "skin" << name << "has no image" << src;
+        image = SkinImage(QImage());
+    }
+    if (kind == u"imgframe")
+        return std::make_shared<ImageFrameSkin>(std::move(image));
+    const int states = node.attribute("states").as_int(1);
+    if (states < 1 || states > 64) {
+        qCWarning(lcSoui) << "skin" << name << "has an unusable state count";
+        return nullptr;
+    }
+    return std::make_shared<ImageListSkin>(std::move(image), states,
+                                           node.attribute("vertical").as_int(0) != 0);
+}
+
+// nullptr when not even the normal colour is usable.
+std::shared_ptr<Skin> colorRectSkin(const pugi::xml_node& node, const QString& name) {
+    std::vector<QColor> colors;
+    for (const char* attr : {"normal", "hover", "pushed", "disable"}) {
+        const pugi::xml_attribute a = node.attribute(attr);
+        if (!a)
+            break;
+        const QColor c = parseQColor(QString::fromUtf8(a.as_string()));
+        if (!c.isValid()) {
+            qCWarning(lcSoui) << "skin" << name << "has a bad colour" << a.as_string();
+            break;
+        }
+        colors.push_back(c);
+    }
+    if (colors.empty())
+        return nullptr;
+    QSize size;
+    if (node.attribute("height"))
+        size = QSize(0, std::clamp(node.attribute("height").as_int(0), 0, 4096));
+    return std::make_shared<ColorRectSkin>(std::move(colors), size);
+}
+
+std::shared_ptr<Skin> markSkin(const pugi::xml_node& node) {
+    std::vector<MarkSkin::Mark> marks;
+    for (const QString& m : QString::fromUtf8(node.attribute("marks").as_string()).split(u',')) {
+        const QString t = m.trimmed();
+        marks.push_back(t == u"check"   ? MarkSkin::Mark::Check
+                        : t == u"radio" ? MarkSkin::Mark::Radio
+                        : t == u"arrow" ? MarkSkin::Mark::Arrow
+                                        : MarkSkin::Mark::None);
+    }
+    return std::make_shared<MarkSkin>(
+        std::move(marks), parseSize(node.attribute("size").as_string()),
+        parseQColor(QString::fromUtf8(node.attribute("color").as_string())),
+        parseQColor(QString::fromUtf8(node.attribute("colorHover").as_string())));
+}
+
+} // namespace
+
 int SkinPool::loadTable(const QByteArray& xml, const ImageSource& images) {
     pugi::xml_document doc;
     if (!doc.load_buffer(xml.constData(), size_t(xml.size()))) {
@@ -160,67 +229,17 @@ int SkinPool::loadTable(const QByteArray& xml, const ImageSource& images) {
         }
         std::shared_ptr<Skin> skin;
         if (kind == u"imgframe" || kind == u"imglist") {
-            const QString src = QString::fromUtf8(node.attribute("src").as_string());
-            // Decoded when the skin is first drawn or measured.
-            SkinImage image;
-            if (images) {
-                image = SkinImage(std::function<QImage()>([images, src, name] {
-                    QImage decoded = images(src);
-                    if (decoded.isNull())
-                        qCWarning(lcSoui) << "skin" << name << "has no image" << src;
-                    return decoded;
-                }));
-            } else {
-                qCWarning(lcSoui) << "skin" << name << "has no image" << src;
-                image = SkinImage(QImage());
-            }
-            if (kind == u"imgframe") {
-                skin = std::make_shared<ImageFrameSkin>(std::move(image));
-            } else {
-                const int states = node.attribute("states").as_int(1);
-                if (states < 1 || states > 64) {
-                    qCWarning(lcSoui) << "skin" << name << "has an unusable state count";
-                    continue;
-                }
-                skin = std::make_shared<ImageListSkin>(std::move(image), states,
-                                                       node.attribute("vertical").as_int(0) != 0);
-            }
+            skin = imageSkin(node, kind, name, images);
         } else if (kind == u"colorrect") {
-            std::vector<QColor> colors;
-            for (const char* attr : {"normal", "hover", "pushed", "disable"}) {
-                const pugi::xml_attribute a = node.attribute(attr);
-                if (!a)
-                    break;
-                const QColor c = parseQColor(QString::fromUtf8(a.as_string()));
-                if (!c.isValid()) {
-                    qCWarning(lcSoui) << "skin" << name << "has a bad colour" << a.as_string();
-                    break;
-                }
-                colors.push_back(c);
-            }
-            if (colors.empty())
-                continue;
-            QSize size;
-            if (node.attribute("height"))
-                size = QSize(0, std::clamp(node.attribute("height").as_int(0), 0, 4096));
-            skin = std::make_shared<ColorRectSkin>(std::move(colors), size);
+            skin = colorRectSkin(node, name);
         } else if (kind == u"mark") {
-            std::vector<MarkSkin::Mark> marks;
-            for (const QString& m : QString::fromUtf8(node.attribute("marks").as_string()).split(u',')) {
-                const QString t = m.trimmed();
-                marks.push_back(t == u"check"   ? MarkSkin::Mark::Check
-                                : t == u"radio" ? MarkSkin::Mark::Radio
-                                : t == u"arrow" ? MarkSkin::Mark::Arrow
-                                                : MarkSkin::Mark::None);
-            }
-            skin = std::make_shared<MarkSkin>(
-                std::move(marks), parseSize(node.attribute("size").as_string()),
-                parseQColor(QString::fromUtf8(node.attribute("color").as_string())),
-                parseQColor(QString::fromUtf8(node.attribute("colorHover").as_string())));
+            skin = markSkin(node);
         } else {
             qCWarning(lcSoui) << "unknown skin kind" << kind;
             continue;
         }
+        if (!skin)
+            continue;
         add(name, std::move(skin));
         ++added;
     }

@@ -65,15 +65,10 @@ void finish(CollectionBits& c, CollectionCaps& caps) {
     }
 }
 
-} // namespace
-
-DescriptorCaps parseReportDescriptor(std::span<const uint8_t> d) {
+// The parser's state between items. Each item handler returns why the descriptor is refused, or
+// nullptr.
+struct Parser {
     DescriptorCaps result;
-    if (d.size() > kMaxReportDescriptorSize) {
-        result.error = "descriptor too long";
-        return result;
-    }
-
     Globals g;
     std::vector<Globals> stack;
     // The first usage of the current local set; a 4-byte usage carries its own page.
@@ -82,12 +77,120 @@ DescriptorCaps parseReportDescriptor(std::span<const uint8_t> d) {
     uint32_t usage = 0;
     std::size_t depth = 0;
     CollectionBits current;
-    std::vector<CollectionCaps>& tlcs = result.collections;
-    auto fail = [&result](const char* why) {
-        result.collections.clear();
-        result.error = why;
-        return result;
+
+    const char* global(uint8_t tag, uint32_t value) {
+        switch (tag) {
+        case kTagUsagePage:
+            g.usagePage = value;
+            break;
+        case kTagReportSize:
+            g.reportSize = value;
+            break;
+        case kTagReportId:
+            if (value == 0 || value > 255)
+                return "report ID out of range";
+            g.reportId = value;
+            result.usesReportIds = true;
+            break;
+        case kTagReportCount:
+            g.reportCount = value;
+            break;
+        case kTagPush:
+            if (stack.size() >= kMaxPushDepth)
+                return "push stack overflow";
+            stack.push_back(g);
+            break;
+        case kTagPop:
+            if (stack.empty())
+                return "pop without push";
+            g = stack.back();
+            stack.pop_back();
+            break;
+        default:
+            break; // logical/physical extents, units: no effect on the figures
+        }
+        return nullptr;
+    }
+
+    void local(uint8_t tag, uint32_t value, std::size_t size) {
+        if ((tag == kTagUsage || tag == kTagUsageMinimum) && !haveUsage) {
+            haveUsage = true;
+            usageExtended = size == 4;
+            usage = value;
+        }
+    }
+
+    const char* collection() {
+        std::vector<CollectionCaps>& tlcs = result.collections;
+        if (depth >= kMaxCollectionDepth)
+            return "collections nested too deeply";
+        if (depth == 0) {
+            if (tlcs.size() >= kMaxTopLevelCollections)
+                return "too many top-level collections";
+            CollectionCaps& c = tlcs.emplace_back();
+            // A usage without its own page takes the page current at the main item.
+            const uint32_t page = usageExtended ? (usage >> 16) : g.usagePage;
+            c.usagePage = static_cast<uint16_t>(page);
+            c.usage = static_cast<uint16_t>(haveUsage ? usage : 0);
+        }
+        CollectionCaps& caps = tlcs.back();
+        if (caps.linkCollectionNodes < std::numeric_limits<uint16_t>::max())
+            ++caps.linkCollectionNodes;
+        ++depth;
+        return nullptr;
+    }
+
+    const char* report(uint8_t tag) {
+        if (depth == 0)
+            return "report item outside any collection";
+        const int kind = tag == kTagInput ? 0 : tag == kTagOutput ? 1 : 2;
+        // Saturate far above any representable length, so no sum can wrap.
+        constexpr uint64_t kCap = uint64_t{1} << 40;
+        const uint64_t add = std::min<uint64_t>(static_cast<uint64_t>(g.reportSize) * g.reportCount, kCap);
+        uint64_t& bits = current.bits[kind][g.reportId];
+        bits = std::min<uint64_t>(bits + add, kCap);
+        current.present[kind].set(g.reportId);
+        return nullptr;
+    }
+
+    const char* main(uint8_t tag) {
+        const char* error = nullptr;
+        switch (tag) {
+        case kTagCollection:
+            error = collection();
+            break;
+        case kTagEndCollection:
+            if (depth == 0)
+                return "end collection without collection";
+            if (--depth == 0)
+                finish(current, result.collections.back());
+            break;
+        case kTagInput:
+        case kTagOutput:
+        case kTagFeature:
+            error = report(tag);
+            break;
+        default:
+            break;
+        }
+        haveUsage = false;
+        usageExtended = false;
+        usage = 0;
+        return error;
+    }
+};
+
+} // namespace
+
+DescriptorCaps parseReportDescriptor(std::span<const uint8_t> d) {
+    Parser p;
+    auto fail = [&p](const char* why) {
+        p.result.collections.clear();
+        p.result.error = why;
+        return p.result;
     };
+    if (d.size() > kMaxReportDescriptorSize)
+        return fail("descriptor too long");
 
     std::size_t i = 0;
     while (i < d.size()) {
@@ -113,105 +216,21 @@ DescriptorCaps parseReportDescriptor(std::span<const uint8_t> d) {
             value |= static_cast<uint32_t>(d[i + 1 + b]) << (8 * b);
         i += 1 + size;
 
-        switch (type) {
-        case kGlobal:
-            switch (tag) {
-            case kTagUsagePage:
-                g.usagePage = value;
-                break;
-            case kTagReportSize:
-                g.reportSize = value;
-                break;
-            case kTagReportId:
-                if (value == 0 || value > 255)
-                    return fail("report ID out of range");
-                g.reportId = value;
-                result.usesReportIds = true;
-                break;
-            case kTagReportCount:
-                g.reportCount = value;
-                break;
-            case kTagPush:
-                if (stack.size() >= kMaxPushDepth)
-                    return fail("push stack overflow");
-                stack.push_back(g);
-                break;
-            case kTagPop:
-                if (stack.empty())
-                    return fail("pop without push");
-                g = stack.back();
-                stack.pop_back();
-                break;
-            default:
-                break; // logical/physical extents, units: no effect on the figures
-            }
-            break;
-        case kLocal:
-            if ((tag == kTagUsage || tag == kTagUsageMinimum) && !haveUsage) {
-                haveUsage = true;
-                usageExtended = size == 4;
-                usage = value;
-            }
-            break;
-        case kMain: {
-            switch (tag) {
-            case kTagCollection: {
-                if (depth >= kMaxCollectionDepth)
-                    return fail("collections nested too deeply");
-                if (depth == 0) {
-                    if (tlcs.size() >= kMaxTopLevelCollections)
-                        return fail("too many top-level collections");
-                    CollectionCaps& c = tlcs.emplace_back();
-                    // A usage without its own page takes the page current at the main item.
-                    const uint32_t page = usageExtended ? (usage >> 16) : g.usagePage;
-                    c.usagePage = static_cast<uint16_t>(page);
-                    c.usage = static_cast<uint16_t>(haveUsage ? usage : 0);
-                }
-                CollectionCaps& caps = tlcs.back();
-                if (caps.linkCollectionNodes < std::numeric_limits<uint16_t>::max())
-                    ++caps.linkCollectionNodes;
-                ++depth;
-                break;
-            }
-            case kTagEndCollection:
-                if (depth == 0)
-                    return fail("end collection without collection");
-                if (--depth == 0)
-                    finish(current, tlcs.back());
-                break;
-            case kTagInput:
-            case kTagOutput:
-            case kTagFeature: {
-                if (depth == 0)
-                    return fail("report item outside any collection");
-                const int kind = tag == kTagInput ? 0 : tag == kTagOutput ? 1 : 2;
-                CollectionBits& c = current;
-                // Saturate far above any representable length, so no sum can wrap.
-                constexpr uint64_t kCap = uint64_t{1} << 40;
-                const uint64_t add =
-                    std::min<uint64_t>(static_cast<uint64_t>(g.reportSize) * g.reportCount, kCap);
-                uint64_t& bits = c.bits[kind][g.reportId];
-                bits = std::min<uint64_t>(bits + add, kCap);
-                c.present[kind].set(g.reportId);
-                break;
-            }
-            default:
-                break;
-            }
-            haveUsage = false;
-            usageExtended = false;
-            usage = 0;
-            break;
-        }
-        case kReserved:
-            break;
-        }
+        const char* error = nullptr;
+        if (type == kGlobal)
+            error = p.global(tag, value);
+        else if (type == kLocal)
+            p.local(tag, value, size);
+        else if (type == kMain)
+            error = p.main(tag);
+        if (error)
+            return fail(error);
     }
     // Collections still open at the end are closed there: descriptors of shipping devices omit the
     // final End Collection items and are still taken by the common desktop HID parsers.
-    if (depth != 0)
-        finish(current, tlcs.back());
-    return result;
+    if (p.depth != 0)
+        finish(p.current, p.result.collections.back());
+    return p.result;
 }
 
 } // namespace velorin::hid

@@ -52,11 +52,10 @@ TEST_F(Hardware, DiscoveryFindsTheVirtualAdapterAndTheOpenHandleIsIt) {
     const std::optional<std::string> path = FindAdapter();
     ASSERT_TRUE(path);
     EXPECT_EQ(path->rfind("/dev/hidraw", 0), 0u) << *path;
-    hid::OpenError error = hid::OpenError::Other;
-    const auto handle = OpenAdapterPath(*path, &error);
-    ASSERT_NE(handle, nullptr);
-    EXPECT_EQ(error, hid::OpenError::None);
-    EXPECT_TRUE(isAdapterIdentity(handle->identity()));
+    const auto handle = OpenAdapterPath(*path);
+    ASSERT_TRUE(handle);
+    EXPECT_EQ(handle.kind(), hid::OpenError::None);
+    EXPECT_TRUE(isAdapterIdentity((*handle)->identity()));
 }
 
 TEST_F(Hardware, ReadBackAndApplyRoundTrip) {

@@ -46,24 +46,25 @@ TEST(KvfCodec, SizeRulesAndFilesThatAreNeverOpened) {
     };
     for (const Case& c : cases) {
         const QString path = writeFile(dir, QStringLiteral("f%1.kvf").arg(c.size), counting(c.size));
-        kvf::Error error;
-        const auto block = kvf::read(path, c.rule, &error);
-        EXPECT_EQ(block.has_value(), c.want == kvf::ErrorKind::None) << c.size;
-        EXPECT_EQ(error.kind, c.want) << c.size;
+        const auto block = kvf::read(path, c.rule);
+        EXPECT_EQ(block.ok(), c.want == kvf::ErrorKind::None) << c.size;
+        EXPECT_EQ(block.kind(), c.want) << c.size;
         if (block)
             EXPECT_EQ(block->raw()[107], 108) << "the first 108 bytes, in order";
         else
-            EXPECT_EQ(error.size, c.size);
+            EXPECT_EQ(block.error().size, c.size);
     }
     const QString fifo = dir.filePath(QStringLiteral("fifo.kvf"));
     ASSERT_EQ(::mkfifo(fifo.toLocal8Bit().constData(), 0600), 0);
-    kvf::Error error;
-    EXPECT_FALSE(kvf::read(fifo, kvf::SizeRule::AtLeastBlock, &error)); // returns at once
-    EXPECT_EQ(error.kind, kvf::ErrorKind::NotRegular);
-    EXPECT_FALSE(kvf::read(dir.path(), kvf::SizeRule::AtLeastBlock, &error));
-    EXPECT_EQ(error.kind, kvf::ErrorKind::NotRegular);
-    EXPECT_FALSE(kvf::read(dir.filePath(QStringLiteral("none")), kvf::SizeRule::AtLeastBlock, &error));
-    EXPECT_EQ(error.kind, kvf::ErrorKind::NotFound);
+    const auto fromFifo = kvf::read(fifo, kvf::SizeRule::AtLeastBlock); // returns at once
+    EXPECT_FALSE(fromFifo);
+    EXPECT_EQ(fromFifo.kind(), kvf::ErrorKind::NotRegular);
+    const auto fromDir = kvf::read(dir.path(), kvf::SizeRule::AtLeastBlock);
+    EXPECT_FALSE(fromDir);
+    EXPECT_EQ(fromDir.kind(), kvf::ErrorKind::NotRegular);
+    const auto missing = kvf::read(dir.filePath(QStringLiteral("none")), kvf::SizeRule::AtLeastBlock);
+    EXPECT_FALSE(missing);
+    EXPECT_EQ(missing.kind(), kvf::ErrorKind::NotFound);
 }
 
 TEST(KvfCodec, AShortWriteLeavesTheEarlierFile) {
@@ -71,10 +72,10 @@ TEST(KvfCodec, AShortWriteLeavesTheEarlierFile) {
     const QString path = writeFile(dir, QStringLiteral("keep.kvf"), counting(108));
     kvf::setWriterForTesting(
         [](QIODevice& f, const char* data, qint64 size) { return f.write(data, size - 1); });
-    kvf::Error error;
-    EXPECT_FALSE(kvf::write(path, WorkModeBlock{}, &error));
+    const auto written = kvf::write(path, WorkModeBlock{});
     kvf::setWriterForTesting(nullptr);
-    EXPECT_EQ(error.kind, kvf::ErrorKind::CannotWrite);
+    EXPECT_FALSE(written);
+    EXPECT_EQ(written.kind(), kvf::ErrorKind::CannotWrite);
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), counting(108));

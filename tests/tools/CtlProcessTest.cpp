@@ -4,7 +4,7 @@
 #include "KvfJson.h"
 #include "TestSupport.h"
 
-#include "device/hid/SimController.h"
+#include "tests/support/SimController.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -5,7 +5,7 @@
 
 #include "device/Discovery.h"
 #include "device/SharedState.h"
-#include "device/hid/SimController.h"
+#include "tests/support/SimController.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>

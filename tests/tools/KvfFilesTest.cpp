@@ -19,42 +19,43 @@ TEST(CtlKvfFile, OnlyExactly108BytesAreAKvfFile) {
     for (const int size : {0, 1, 107, 109, 200, 5000}) {
         const QString path = dir.filePath(QStringLiteral("f%1.kvf").arg(size));
         writeBytes(path, QByteArray(size, '\x05'));
-        QString error;
-        EXPECT_FALSE(readKvfFile(path, &error).has_value()) << size;
+        const auto refused = readKvfFile(path);
+        ASSERT_FALSE(refused) << size;
+        const QString error = refused.error().detail;
         EXPECT_TRUE(error.contains(QStringLiteral("%1 bytes long").arg(size))) << error.toStdString();
         EXPECT_TRUE(error.contains(QStringLiteral("exactly 108"))) << error.toStdString();
     }
     const QString good = dir.filePath(QStringLiteral("good.kvf"));
     writeBytes(good, bytesOf(patternBlock()));
-    QString error;
-    const auto block = readKvfFile(good, &error);
-    ASSERT_TRUE(block.has_value()) << error.toStdString();
+    const auto block = readKvfFile(good);
+    ASSERT_TRUE(block.ok()) << block.error().detail.toStdString();
     EXPECT_EQ(*block, patternBlock());
 }
 
 TEST(CtlKvfFile, MissingFilesDirectoriesAndDevicesAreRefused) {
     QTemporaryDir dir;
-    QString error;
-    EXPECT_FALSE(readKvfFile(dir.filePath(QStringLiteral("nope.kvf")), &error).has_value());
-    EXPECT_TRUE(error.contains(QStringLiteral("no such file")));
-    EXPECT_FALSE(readKvfFile(dir.path(), &error).has_value());
-    EXPECT_TRUE(error.contains(QStringLiteral("not a regular file")));
-    EXPECT_FALSE(readKvfFile(QStringLiteral("/dev/zero"), &error).has_value());
+    const auto missing = readKvfFile(dir.filePath(QStringLiteral("nope.kvf")));
+    ASSERT_FALSE(missing);
+    EXPECT_TRUE(missing.error().detail.contains(QStringLiteral("no such file")));
+    const auto folder = readKvfFile(dir.path());
+    ASSERT_FALSE(folder);
+    EXPECT_TRUE(folder.error().detail.contains(QStringLiteral("not a regular file")));
+    EXPECT_FALSE(readKvfFile(QStringLiteral("/dev/zero")).ok());
 }
 
 TEST(CtlKvfFile, FailedWriteLeavesTheEarlierFile) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("keep.kvf"));
     writeBytes(path, bytesOf(patternBlock(1)));
-    QString error;
-    ASSERT_TRUE(writeKvfFile(path, patternBlock(9), &error)) << error.toStdString();
+    const auto written = writeKvfFile(path, patternBlock(9));
+    ASSERT_TRUE(written) << (written ? std::string() : written.error().detail.toStdString());
     EXPECT_EQ(readBytes(path), bytesOf(patternBlock(9)));
     // A directory in the way of the file cannot be replaced; nothing else changes.
     const QString blocked = dir.filePath(QStringLiteral("sub"));
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("sub")));
-    EXPECT_FALSE(writeKvfFile(blocked, patternBlock(2), &error));
+    EXPECT_FALSE(writeKvfFile(blocked, patternBlock(2)));
     EXPECT_TRUE(QFileInfo(blocked).isDir());
-    EXPECT_FALSE(writeKvfFile(dir.filePath(QStringLiteral("missing/dir/x.kvf")), patternBlock(2), &error));
+    EXPECT_FALSE(writeKvfFile(dir.filePath(QStringLiteral("missing/dir/x.kvf")), patternBlock(2)));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("keep.kvf")});
 }
 

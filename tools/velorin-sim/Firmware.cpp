@@ -118,11 +118,11 @@ bool RecordStore::save(std::string* error) const {
     WorkModeBlock block;
     for (std::size_t s = 0; s < 4; ++s)
         block.replaceRecord(kBlockOrder[s], records_[s]);
-    kvf::Error e;
-    if (kvf::write(QString::fromStdString(flash_), block, &e))
+    const auto written = kvf::write(QString::fromStdString(flash_), block);
+    if (written)
         return true;
     if (error)
-        *error = "cannot write the flash file " + flash_ + ": " + e.detail.toStdString();
+        *error = "cannot write the flash file " + flash_ + ": " + written.error().detail.toStdString();
     return false;
 }
 

@@ -1,6 +1,7 @@
 #include "Doctor.h"
 
 #include "Ctl.h"
+#include "CtlPrint.h"
 #include "KvfFile.h"
 
 #include "device/Discovery.h"
@@ -11,7 +12,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QJsonArray>
 #include <QProcess>
 #include <QStandardPaths>
 
@@ -26,10 +26,6 @@
 
 namespace velorin::ctl {
 namespace {
-
-QString hex4(unsigned v) {
-    return QString::number(v, 16).rightJustified(4, u'0').toUpper();
-}
 
 QString kernelRelease() {
     utsname u{};
@@ -172,10 +168,10 @@ void writeTest(DoctorReport& r, const WorkModeBlock& original, QTextStream& prog
     r.backup = backupFolder() + QStringLiteral("/doctor-backup-") +
                QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")) +
                QStringLiteral(".kvf");
-    QString error;
-    if (!writeKvfFile(r.backup, original, &error)) {
+    if (const auto saved = writeKvfFile(r.backup, original); !saved) {
         r.backup.clear();
-        fail(r, QStringLiteral("cannot save the records before the write test"), kExitCannotWrite, error);
+        fail(r, QStringLiteral("cannot save the records before the write test"), kExitCannotWrite,
+             saved.error().detail);
         return;
     }
     progress << "records saved in " << r.backup << "; writing a changed copy\n";
@@ -199,6 +195,21 @@ void writeTest(DoctorReport& r, const WorkModeBlock& original, QTextStream& prog
     }
 }
 
+// Fills the report's interfaces; returns the first with the adapter's identity.
+std::optional<hid::DeviceInfo> listInterfaces(DoctorReport& r) {
+    std::optional<hid::DeviceInfo> adapterInfo;
+    for (const hid::DeviceInfo& info : hid::platform().enumerate()) {
+        std::string whyNot;
+        const bool isAdapter = device::isAdapterIdentity(info, &whyNot);
+        r.interfaces.push_back({QString::fromStdString(info.path),
+                                hex4(info.vendorId) + u':' + hex4(info.productId), isAdapter,
+                                QString::fromStdString(whyNot)});
+        if (isAdapter && !adapterInfo)
+            adapterInfo = info;
+    }
+    return adapterInfo;
+}
+
 } // namespace
 
 QString interruptQuirkAdvice() {
@@ -220,16 +231,7 @@ DoctorReport runDoctor(bool withWriteTest, bool simulated, QTextStream& progress
         r.udevRule.clear();
     r.seat = seatState();
 
-    std::optional<hid::DeviceInfo> adapterInfo;
-    for (const hid::DeviceInfo& info : hid::platform().enumerate()) {
-        std::string whyNot;
-        const bool isAdapter = device::isAdapterIdentity(info, &whyNot);
-        r.interfaces.push_back({QString::fromStdString(info.path),
-                                hex4(info.vendorId) + u':' + hex4(info.productId), isAdapter,
-                                QString::fromStdString(whyNot)});
-        if (isAdapter && !adapterInfo)
-            adapterInfo = info;
-    }
+    const std::optional<hid::DeviceInfo> adapterInfo = listInterfaces(r);
     if (!adapterInfo) {
         fail(r, QStringLiteral("no adapter"), kExitNoAdapter,
              simulated ? QStringLiteral("Start velorin-sim on this bus.")
@@ -290,88 +292,6 @@ DoctorReport runDoctor(bool withWriteTest, bool simulated, QTextStream& progress
     if (withWriteTest)
         writeTest(r, original, progress);
     return r;
-}
-
-void printDoctor(QTextStream& out, const DoctorReport& r) {
-    auto line = [&out](const char* what, const QString& value) {
-        out << QString::fromLatin1(what).leftJustified(14) << value << '\n';
-    };
-    line("kernel", r.kernel);
-    out << "interfaces\n";
-    for (const auto& i : r.interfaces)
-        out << "  " << i.path << "  " << i.vendorProduct << "  "
-            << (i.adapter ? QStringLiteral("the adapter") : QStringLiteral("not the adapter: ") + i.reason)
-            << '\n';
-    if (r.interfaces.empty())
-        out << "  none\n";
-    line("adapter", r.adapter.isEmpty() ? QStringLiteral("not found") : r.adapter);
-    if (!r.adapter.isEmpty()) {
-        const QString endpoint = !r.interruptOut   ? QStringLiteral("endpoints unknown")
-                                 : *r.interruptOut ? QStringLiteral("has an interrupt OUT endpoint")
-                                                   : QStringLiteral("no interrupt OUT endpoint");
-        line("output path", QString::fromLatin1(hid::outputPathName(r.outputPath)) + QStringLiteral(" (") +
-                                endpoint +
-                                QLatin1String(r.quirkActive ? ", usbhid quirk set)" : ", no usbhid quirk)"));
-        line("access",
-             QStringLiteral("owner %1, group %2, mode %3%4; %5")
-                 .arg(r.access.owner, r.access.group, r.access.mode,
-                      r.access.acl.isEmpty() ? QString() : QStringLiteral(", acl ") + r.access.acl.join(u' '),
-                      r.access.canOpen ? QStringLiteral("you can open it")
-                                       : QStringLiteral("you cannot open it: ") + r.access.problem));
-    }
-    line("udev rule",
-         r.udevRule.isEmpty() ? QStringLiteral("not installed where udev reads it") : r.udevRule);
-    line("seat", r.seat);
-    if (r.access.canOpen)
-        line("identity", r.identityDetail);
-    if (r.readbackMs)
-        line("read-back", QStringLiteral("4 records in %1 ms").arg(*r.readbackMs, 0, 'f', 1));
-    else if (r.identityOk)
-        line("read-back", QStringLiteral("failed after %1 of 4 records").arg(r.recordsRead));
-    if (r.recordsMatch)
-        line("write test", QStringLiteral("%1; originals %2 (saved in %3)")
-                               .arg(*r.recordsMatch ? QStringLiteral("the changed records read back")
-                                                    : QStringLiteral("the records did not change"),
-                                    r.restored.value_or(false) ? QStringLiteral("written back")
-                                                               : QStringLiteral("NOT written back"),
-                                    r.backup));
-    line("verdict", r.verdict);
-    if (!r.advice.isEmpty())
-        out << r.advice << '\n';
-}
-
-QJsonObject doctorJson(const DoctorReport& r) {
-    QJsonArray interfaces;
-    for (const auto& i : r.interfaces) {
-        QJsonObject o{{"path", i.path}, {"vendor_product", i.vendorProduct}, {"adapter", i.adapter}};
-        if (!i.adapter)
-            o.insert(QStringLiteral("reason"), i.reason);
-        interfaces.append(o);
-    }
-    auto orNull = [](const QString& s) { return s.isEmpty() ? QJsonValue() : QJsonValue(s); };
-    QJsonObject access{{"owner", orNull(r.access.owner)},
-                       {"group", orNull(r.access.group)},
-                       {"mode", orNull(r.access.mode)},
-                       {"acl", QJsonArray::fromStringList(r.access.acl)},
-                       {"can_open", r.access.canOpen}};
-    return QJsonObject{
-        {"kernel", r.kernel},
-        {"output_path", QString::fromLatin1(hid::outputPathName(r.outputPath))},
-        {"interrupt_out", r.interruptOut ? QJsonValue(*r.interruptOut) : QJsonValue()},
-        {"usbhid_quirk", r.quirkActive},
-        {"interfaces", interfaces},
-        {"adapter", orNull(r.adapter)},
-        {"access", access},
-        {"udev_rule", orNull(r.udevRule)},
-        {"seat", r.seat},
-        {"identity", r.access.canOpen ? QJsonValue(r.identityOk) : QJsonValue()},
-        {"readback_ms", r.readbackMs ? QJsonValue(*r.readbackMs) : QJsonValue()},
-        {"records_match", r.recordsMatch ? QJsonValue(*r.recordsMatch) : QJsonValue()},
-        {"restored", r.restored ? QJsonValue(*r.restored) : QJsonValue()},
-        {"backup", orNull(r.backup)},
-        {"advice", orNull(r.advice)},
-        {"verdict", r.verdict},
-    };
 }
 
 } // namespace velorin::ctl

@@ -4,7 +4,6 @@
 
 #include "device/hid/HidPlatform.h"
 
-#include <QJsonObject>
 #include <QString>
 #include <QStringList>
 #include <QTextStream>
@@ -51,10 +50,8 @@ struct DoctorReport {
 
 // Runs every check against the installed platform. With `writeTest` it also writes a changed copy
 // of the records, reads them back, and writes the originals back (never a mode select); progress
-// lines for a long step go to `progress`.
+// lines for a long step go to `progress`. The printers of CtlPrint.h render the report.
 DoctorReport runDoctor(bool writeTest, bool simulated, QTextStream& progress);
-void printDoctor(QTextStream& out, const DoctorReport& report);
-QJsonObject doctorJson(const DoctorReport& report);
 
 // The one sentence that names the usbhid quirk when writes on the interrupt endpoint go unheard.
 QString interruptQuirkAdvice();

@@ -9,34 +9,8 @@ namespace velorin::ctl {
 
 namespace {
 
-std::optional<QByteArray> readBounded(const QString& path, qint64 maxBytes, QString* error, bool* tooLarge) {
-    const QFileInfo info(path);
-    if (!info.exists()) {
-        *error = QStringLiteral("%1: no such file").arg(path);
-        return std::nullopt;
-    }
-    // A FIFO or a device could block for ever or never end.
-    if (!info.isFile()) {
-        *error = QStringLiteral("%1: not a regular file").arg(path);
-        return std::nullopt;
-    }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("%1: cannot open: %2").arg(path, file.errorString());
-        return std::nullopt;
-    }
-    // One byte more than allowed tells an oversized file from one that fits exactly.
-    QByteArray data = file.read(maxBytes + 1);
-    if (file.error() != QFileDevice::NoError) {
-        *error = QStringLiteral("%1: cannot read: %2").arg(path, file.errorString());
-        return std::nullopt;
-    }
-    if (data.size() > maxBytes) {
-        *error = QStringLiteral("%1: larger than %2 bytes").arg(path).arg(maxBytes);
-        *tooLarge = true;
-        return std::nullopt;
-    }
-    return data;
+FileError badInput(const QString& message) {
+    return {kExitBadInput, message};
 }
 
 QString notKvf(const QString& path, qint64 size) {
@@ -48,52 +22,61 @@ QString notKvf(const QString& path, qint64 size) {
 
 } // namespace
 
-std::optional<QByteArray> readBoundedFile(const QString& path, qint64 maxBytes, QString* error) {
-    bool tooLarge = false;
-    return readBounded(path, maxBytes, error, &tooLarge);
+Result<QByteArray, FileError> readBoundedFile(const QString& path, qint64 maxBytes) {
+    const QFileInfo info(path);
+    if (!info.exists())
+        return badInput(QStringLiteral("%1: no such file").arg(path));
+    // A FIFO or a device could block for ever or never end.
+    if (!info.isFile())
+        return badInput(QStringLiteral("%1: not a regular file").arg(path));
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return badInput(QStringLiteral("%1: cannot open: %2").arg(path, file.errorString()));
+    // One byte more than allowed tells an oversized file from one that fits exactly.
+    QByteArray data = file.read(maxBytes + 1);
+    if (file.error() != QFileDevice::NoError)
+        return badInput(QStringLiteral("%1: cannot read: %2").arg(path, file.errorString()));
+    if (data.size() > maxBytes)
+        return badInput(QStringLiteral("%1: larger than %2 bytes").arg(path).arg(maxBytes));
+    return data;
 }
 
-std::optional<WorkModeBlock> readKvfFile(const QString& path, QString* error) {
-    kvf::Error e;
-    std::optional<WorkModeBlock> block = kvf::read(path, kvf::SizeRule::ExactlyBlock, &e);
+Result<WorkModeBlock, FileError> readKvfFile(const QString& path) {
+    auto block = kvf::read(path, kvf::SizeRule::ExactlyBlock);
     if (block)
-        return block;
+        return *block;
+    const kvf::Error& e = block.error();
     switch (e.kind) {
     case kvf::ErrorKind::NotFound:
     case kvf::ErrorKind::NotRegular:
-        *error = QStringLiteral("%1: %2").arg(path, e.detail);
-        break;
+        return badInput(QStringLiteral("%1: %2").arg(path, e.detail));
     case kvf::ErrorKind::CannotOpen:
-        *error = QStringLiteral("%1: cannot open: %2").arg(path, e.detail);
-        break;
+        return badInput(QStringLiteral("%1: cannot open: %2").arg(path, e.detail));
     case kvf::ErrorKind::TooShort:
     case kvf::ErrorKind::TooLong:
-        *error = notKvf(path, e.size);
-        break;
+        return badInput(notKvf(path, e.size));
     default:
-        *error = QStringLiteral("%1: cannot read: %2").arg(path, e.detail);
-        break;
+        return badInput(QStringLiteral("%1: cannot read: %2").arg(path, e.detail));
     }
-    return std::nullopt;
 }
 
-bool writeFileAtomically(const QString& path, const QByteArray& data, QString* error) {
-    kvf::Error e;
-    if (kvf::writeAtomically(path, data, &e))
-        return true;
-    *error =
+Status<FileError> writeFileAtomically(const QString& path, const QByteArray& data) {
+    const auto written = kvf::writeAtomically(path, data);
+    if (written)
+        return Done{};
+    const kvf::Error& e = written.error();
+    return FileError{
+        kExitCannotWrite,
         QStringLiteral("%1: cannot %2: %3")
             .arg(path,
                  e.kind == kvf::ErrorKind::CannotCreate ? QStringLiteral("create") : QStringLiteral("write"),
-                 e.detail);
-    return false;
+                 e.detail)};
 }
 
-bool writeKvfFile(const QString& path, const WorkModeBlock& block, QString* error) {
+Status<FileError> writeKvfFile(const QString& path, const WorkModeBlock& block) {
     const auto raw = block.raw();
     return writeFileAtomically(
-        path, QByteArray(reinterpret_cast<const char*>(raw.data()), static_cast<qsizetype>(raw.size())),
-        error);
+        path, QByteArray(reinterpret_cast<const char*>(raw.data()), static_cast<qsizetype>(raw.size())));
 }
 
 } // namespace velorin::ctl

@@ -3,26 +3,31 @@
 // it was and never a partial one.
 #pragma once
 
+#include "Ctl.h"
+
+#include "model/Result.h"
 #include "model/WorkMode.h"
 
 #include <QByteArray>
 #include <QString>
-
-#include <optional>
 
 namespace velorin::ctl {
 
 // The largest JSON file import reads.
 inline constexpr qint64 kMaxJsonFileSize = 1 << 20;
 
+// A file velorinctl cannot use: the exit code that says so (kExitBadInput, kExitCannotWrite) and
+// the one-line message, which names the path.
+using FileError = velorin::Error<Exit>;
+
 // A .kvf file: exactly 108 bytes, the four records in block order. Shorter and longer files are
 // refused with a message saying what is wrong.
-std::optional<WorkModeBlock> readKvfFile(const QString& path, QString* error);
-bool writeKvfFile(const QString& path, const WorkModeBlock& block, QString* error);
+Result<WorkModeBlock, FileError> readKvfFile(const QString& path);
+Status<FileError> writeKvfFile(const QString& path, const WorkModeBlock& block);
 
 // Up to `maxBytes` of a regular file; a longer file is refused.
-std::optional<QByteArray> readBoundedFile(const QString& path, qint64 maxBytes, QString* error);
+Result<QByteArray, FileError> readBoundedFile(const QString& path, qint64 maxBytes);
 // Replaces `path` with `data` atomically.
-bool writeFileAtomically(const QString& path, const QByteArray& data, QString* error);
+Status<FileError> writeFileAtomically(const QString& path, const QByteArray& data);
 
 } // namespace velorin::ctl

@@ -5,7 +5,7 @@
 
 #include "app/AssignmentFiles.h"
 #include "app/MainDlg.h"
-#include "device/hid/SimController.h"
+#include "tests/support/SimController.h"
 
 #include <QApplication>
 #include <QPoint>

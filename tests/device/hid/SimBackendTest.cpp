@@ -2,7 +2,7 @@
 // private bus directory.
 #include "device/Discovery.h"
 #include "device/hid/SimBus.h"
-#include "device/hid/SimController.h"
+#include "tests/support/SimController.h"
 
 #include "TestSupport.h"
 

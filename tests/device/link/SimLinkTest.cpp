@@ -1,6 +1,6 @@
 // The link against the simulated adapter process, checking the bytes it logs.
 #include "TestSupport.h"
-#include "device/hid/SimController.h"
+#include "tests/support/SimController.h"
 
 #include "device/Discovery.h"
 #include "device/HidInputWnd.h"

@@ -1,4 +1,4 @@
-#include "device/hid/SimController.h"
+#include "tests/support/SimController.h"
 
 #include "model/Log.h"
 

@@ -1,0 +1,449 @@
+#include "CtlVerbs.h"
+
+#include "Doctor.h"
+#include "KeyNames.h"
+#include "KvfFile.h"
+#include "KvfJson.h"
+
+#include "device/Discovery.h"
+#include "device/Reports.h"
+#include "device/Sequences.h"
+#include "device/SharedState.h"
+#include "device/hid/SimBus.h"
+
+#include <QFileInfo>
+
+#include <array>
+
+namespace velorin::ctl {
+
+namespace {
+
+using device::AdapterCandidate;
+
+QString permissionFix(const Context& ctx, const std::string& path) {
+    const QString p = QString::fromStdString(path);
+    if (ctx.simulated)
+        return QStringLiteral(
+                   "  fix: the simulator's socket %1 is not accessible to you; run velorin-sim as\n"
+                   "       the same user as velorinctl, or replug it without \"noaccess\".\n")
+            .arg(p);
+    const bool shipped = QFileInfo::exists(QStringLiteral("/usr/lib/udev/rules.d/70-velorin.rules")) ||
+                         QFileInfo::exists(QStringLiteral("/etc/udev/rules.d/70-velorin.rules"));
+    QString text =
+        QStringLiteral("  fix: %1 is not accessible to you. The udev rule 70-velorin.rules gives the\n"
+                       "       user at the seat access to the adapter.\n")
+            .arg(p);
+    if (shipped)
+        text += QStringLiteral("       The rule is installed; reload it:\n");
+    else
+        text += QStringLiteral(
+            "       Install it (the package puts it in /usr/lib/udev/rules.d/70-velorin.rules;\n"
+            "       from a source tree:\n"
+            "         sudo install -m 0644 packaging/70-velorin.rules /etc/udev/rules.d/\n"
+            "       ), then reload udev:\n");
+    text += QStringLiteral("         sudo udevadm control --reload-rules && sudo udevadm trigger\n"
+                           "       and unplug and replug the adapter.\n");
+    return text;
+}
+
+// Installs the platform and checks that the bus exists. Returns kExitOk or an exit code after
+// printing why not.
+int preparePlatform(Context& ctx) {
+    device::adapterPath().clear();
+    // Like the window, a set VELORIN_SIM_BUS alone attaches to that simulator.
+    const QString fromEnv = qEnvironmentVariable("VELORIN_SIM_BUS");
+    if (!ctx.opt.simulate && fromEnv.isEmpty())
+        return kExitOk;
+    ctx.simulated = true;
+    ctx.bus = !ctx.opt.bus.isEmpty() ? ctx.opt.bus
+              : !fromEnv.isEmpty()   ? fromEnv
+                                     : QString::fromStdString(hid::sim::defaultBusDir());
+    if (!QFileInfo(ctx.bus).isDir()) {
+        ctx.err << "velorinctl: no simulator bus at " << ctx.bus
+                << "\n  start one in another terminal: velorin-sim --bus " << ctx.bus << '\n';
+        return kExitNoAdapter;
+    }
+    hid::setPlatform(hid::makeSimPlatform(ctx.bus.toStdString()));
+    return kExitOk;
+}
+
+// Checks that an adapter is present and can be opened; prints the diagnosis when not.
+int requireAdapter(Context& ctx) {
+    const std::vector<AdapterCandidate> candidates = device::DiagnoseAdapters();
+    bool denied = false;
+    for (const AdapterCandidate& c : candidates) {
+        if (c.openError == hid::OpenError::None)
+            return kExitOk;
+        denied = denied || c.openError == hid::OpenError::PermissionDenied;
+    }
+    if (candidates.empty()) {
+        ctx.err << "velorinctl: no adapter found";
+        if (ctx.simulated)
+            ctx.err << " on the simulated bus " << ctx.bus;
+        ctx.err << ".\n  Is it plugged in? `velorinctl"
+                << (ctx.simulated ? " --simulate=" + ctx.bus : QString())
+                << " list` shows every HID interface and why it is not the adapter.\n";
+        return kExitNoAdapter;
+    }
+    for (const AdapterCandidate& c : candidates) {
+        ctx.err << "velorinctl: the adapter at " << QString::fromStdString(c.path) << " cannot be opened: "
+                << (c.openError == hid::OpenError::PermissionDenied ? "permission denied"
+                                                                    : "it went away or is busy")
+                << '\n';
+        if (c.openError == hid::OpenError::PermissionDenied)
+            ctx.err << permissionFix(ctx, c.path);
+    }
+    return denied ? kExitNoAccess : kExitAdapterFailed;
+}
+
+// The platform, then an adapter that can be opened.
+int prepareAdapter(Context& ctx) {
+    const int rc = preparePlatform(ctx);
+    return rc != kExitOk ? rc : requireAdapter(ctx);
+}
+
+// The one-line message of a file that cannot be used; returns its exit code.
+int report(Context& ctx, const FileError& error) {
+    ctx.err << "velorinctl: " << error.detail << '\n';
+    return error.kind;
+}
+
+std::optional<WorkModeBlock> loadKvf(Context& ctx, const QString& path) {
+    auto block = readKvfFile(path);
+    if (!block) {
+        report(ctx, block.error());
+        return std::nullopt;
+    }
+    return *block;
+}
+
+// How output reports reach the adapter found first.
+hid::OutputPath adapterOutputPath() {
+    for (const hid::DeviceInfo& info : hid::platform().enumerate()) {
+        if (device::isAdapterIdentity(info))
+            return hid::outputPath(info);
+    }
+    return hid::OutputPath::Unknown;
+}
+
+int writeOutput(Context& ctx, const QByteArray& data) {
+    if (!ctx.opt.output || *ctx.opt.output == u"-") {
+        ctx.out << QString::fromUtf8(data);
+        return kExitOk;
+    }
+    const auto written = writeFileAtomically(*ctx.opt.output, data);
+    return written ? kExitOk : report(ctx, written.error());
+}
+
+int writeKvf(Context& ctx, const QString& path, const WorkModeBlock& block) {
+    const auto written = writeKvfFile(path, block);
+    return written ? kExitOk : report(ctx, written.error());
+}
+
+// `readable`: button names for people; otherwise the element names (JSON).
+PadView viewOf(const device::JoyState& state, std::optional<ConsoleId> console, bool readable) {
+    PadView v;
+    v.state = state;
+    static constexpr std::array<std::pair<PadButton, const char*>, 4> kStick{{
+        {PadButton::lyhih_UP, "up"},
+        {PadButton::lyhih_DOWN, "down"},
+        {PadButton::lxhih_L, "left"},
+        {PadButton::lxhih_R, "right"},
+    }};
+    for (const auto& [button, dir] : kStick) {
+        if (device::lampOn(state, button))
+            v.stick << QLatin1String(dir);
+    }
+    auto add = [&](PadButton b) {
+        for (const auto& s : kStick) {
+            if (s.first == b)
+                return;
+        }
+        if (device::lampOn(state, b))
+            v.pressed << (!console && b == PadButton::SHARE ? QStringLiteral("SHARE/CAPTURE")
+                          : readable                        ? buttonLabel(b)
+                                                            : buttonName(b));
+    };
+    for (const PadButton b : consoleInfo(console.value_or(ConsoleId::PS4)).buttons)
+        add(b);
+    return v;
+}
+
+// The assignments of `set`, all checked before any file is touched; nullopt after printing the
+// first bad one.
+std::optional<std::vector<std::pair<PadButton, KeyCode>>> parseAssignments(Context& ctx, ConsoleId console) {
+    std::vector<std::pair<PadButton, KeyCode>> changes;
+    for (qsizetype i = 2; i < ctx.opt.positional.size(); ++i) {
+        const QString& a = ctx.opt.positional[i];
+        const qsizetype eq = a.indexOf(u'=');
+        if (eq <= 0) {
+            ctx.err << "velorinctl: \"" << a.left(60) << "\" is not BUTTON=KEY (for example L2=A)\n";
+            return std::nullopt;
+        }
+        const QString buttonText = a.left(eq);
+        const std::optional<PadButton> button = parseButtonName(buttonText);
+        if (!button || !consoleHas(console, *button)) {
+            ctx.err << "velorinctl: " << consoleName(console) << " has no button \"" << buttonText.left(40)
+                    << "\"; its buttons are: " << buttonLabels(console).join(QStringLiteral(", ")) << '\n';
+            return std::nullopt;
+        }
+        const std::optional<KeyCode> key = parseKeyName(a.mid(eq + 1));
+        if (!key) {
+            ctx.err
+                << "velorinctl: unknown key \"" << a.mid(eq + 1).left(40)
+                << "\"; use a key name (A, 7, F1, Space, Enter, Esc, KP_Enter, LCtrl, mouse-left, none) or "
+                   "0xNN; `velorinctl help keys` lists every name\n";
+            return std::nullopt;
+        }
+        changes.emplace_back(*button, *key);
+    }
+    return changes;
+}
+
+InterfaceList::Entry describeInterface(const Context& ctx, const hid::DeviceInfo& info) {
+    InterfaceList::Entry e{info};
+    std::string whyNot;
+    e.adapter = device::isAdapterIdentity(info, &whyNot);
+    e.whyNot = QString::fromStdString(whyNot);
+    if (e.adapter)
+        e.openError = device::OpenAdapterPath(info.path).kind();
+    if (e.adapter && e.openError == hid::OpenError::PermissionDenied)
+        e.fix = permissionFix(ctx, info.path);
+    return e;
+}
+
+} // namespace
+
+std::optional<ConsoleId> parseConsole(const QString& text, QTextStream& err) {
+    const std::optional<ConsoleId> c = consoleFromName(text.toStdString());
+    if (!c) {
+        err << "velorinctl: unknown console \"" << text.left(40) << "\"; use ps3, ps4, switch or xbox\n";
+        return std::nullopt;
+    }
+    return c;
+}
+
+std::vector<Difference> diffBlocks(const WorkModeBlock& a, const WorkModeBlock& b) {
+    std::vector<Difference> out;
+    for (const ConsoleId c : kBlockOrder) {
+        const ConstRecordSpan ra = a.record(c);
+        const ConstRecordSpan rb = b.record(c);
+        for (std::size_t i = 0; i < kRecordSize; ++i) {
+            if (ra[i] != rb[i])
+                out.push_back({c, static_cast<int>(i), ra[i], rb[i]});
+        }
+    }
+    return out;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The verbs
+
+Outcome cmdList(Context& ctx) {
+    if (const int rc = preparePlatform(ctx); rc != kExitOk)
+        return rc;
+    InterfaceList list;
+    for (const hid::DeviceInfo& info : hid::platform().enumerate()) {
+        InterfaceList::Entry e = describeInterface(ctx, info);
+        if (e.adapter && e.openError == hid::OpenError::None && ++list.usable == 1)
+            list.firstUsable = QString::fromStdString(info.path);
+        if (e.adapter && e.openError == hid::OpenError::PermissionDenied)
+            ++list.denied;
+        list.interfaces.push_back(std::move(e));
+    }
+    if (ctx.simulated)
+        list.where = " on the simulated bus " + ctx.bus;
+    const int rc = list.usable > 0 ? kExitOk : list.denied > 0 ? kExitNoAccess : kExitNoAdapter;
+    return {rc, std::move(list)};
+}
+
+Outcome cmdRead(Context& ctx) {
+    if (const int rc = prepareAdapter(ctx); rc != kExitOk)
+        return rc;
+    WorkModeBlock block;
+    const std::vector<ConsoleId> got = device::ReadBackFromAdapter(block);
+    if (got.size() != kBlockOrder.size()) {
+        const ConsoleId missing = kBlockOrder[got.size()];
+        ctx.err << "velorinctl: the adapter did not answer the request for the " << consoleName(missing)
+                << " record (" << got.size() << " of 4 read); nothing was written\n";
+        return kExitAdapterFailed;
+    }
+    if (!ctx.opt.output)
+        return {kExitOk, BlockView{block}};
+    if (const int rc = writeKvf(ctx, *ctx.opt.output, block); rc != kExitOk)
+        return rc;
+    ctx.err << "read 4 records into " << *ctx.opt.output << '\n';
+    return kExitOk;
+}
+
+Outcome cmdApply(Context& ctx) {
+    ConsoleId mode = ConsoleId::PS3;
+    if (ctx.opt.console) {
+        const auto c = parseConsole(*ctx.opt.console, ctx.err);
+        if (!c)
+            return kExitUsage;
+        mode = *c;
+    }
+    std::optional<WorkModeBlock> block = loadKvf(ctx, ctx.opt.positional[0]);
+    if (!block)
+        return kExitBadInput;
+    if (const int rc = prepareAdapter(ctx); rc != kExitOk)
+        return rc;
+    const device::ApplyResult result = device::ApplyToAdapter(*block, mode);
+    if (result.status == device::ApplyStatus::NoAdapter) {
+        ctx.err
+            << "velorinctl: the adapter could not be opened (CreateFileHandle error); nothing was written\n";
+        return kExitNoAdapter;
+    }
+    if (result.status == device::ApplyStatus::WriteFailed) {
+        const ConsoleId failed = result.failedConsole.value_or(ConsoleId::PS3);
+        ctx.err << "velorinctl: the adapter refused the " << consoleName(failed) << " record ("
+                << latin(device::applyErrorText(result))
+                << "); the records after it were not written and no mode was selected\n";
+        return kExitAdapterFailed;
+    }
+    ctx.err << "applied " << ctx.opt.positional[0] << ": 4 records written, mode " << consoleName(mode)
+            << " selected\n";
+    if (!ctx.opt.verify)
+        return kExitOk;
+    // The block now holds exactly what was sent (ids set, unused bytes cleared).
+    WorkModeBlock back = *block;
+    const std::vector<ConsoleId> got = device::ReadBackFromAdapter(back);
+    Verification v{{kBlockOrder.begin() + static_cast<std::ptrdiff_t>(got.size()), kBlockOrder.end()},
+                   diffBlocks(*block, back)};
+    if (v.unread.empty() && v.differences.empty()) {
+        ctx.err << "verified: the adapter holds the 4 records written\n";
+        return {kExitOk, std::move(v)};
+    }
+    ctx.err << "velorinctl: verify failed: the adapter does not hold what was written\n";
+    if (adapterOutputPath() == hid::OutputPath::Interrupt)
+        ctx.err << interruptQuirkAdvice() << '\n';
+    return {kExitDiffers, std::move(v)};
+}
+
+Outcome cmdSelect(Context& ctx) {
+    const auto console = parseConsole(ctx.opt.positional[0], ctx.err);
+    if (!console)
+        return kExitUsage;
+    if (const int rc = prepareAdapter(ctx); rc != kExitOk)
+        return rc;
+    if (!device::SendModeSelect(static_cast<uint8_t>(*console))) {
+        ctx.err << "velorinctl: the adapter refused the mode select\n";
+        return kExitAdapterFailed;
+    }
+    ctx.err << "mode " << consoleName(*console) << " selected\n";
+    return kExitOk;
+}
+
+Outcome cmdShow(Context& ctx) {
+    const std::optional<WorkModeBlock> block = loadKvf(ctx, ctx.opt.positional[0]);
+    if (!block)
+        return kExitBadInput;
+    return {kExitOk, BlockView{*block}};
+}
+
+Outcome cmdExport(Context& ctx) {
+    const std::optional<WorkModeBlock> block = loadKvf(ctx, ctx.opt.positional[0]);
+    if (!block)
+        return kExitBadInput;
+    return writeOutput(ctx, blockToJson(*block));
+}
+
+Outcome cmdImport(Context& ctx) {
+    if (!ctx.opt.output || ctx.opt.output->isEmpty() || *ctx.opt.output == u"-") {
+        ctx.err << "velorinctl: import needs -o FILE.kvf (the .kvf file to write)\n";
+        return kExitUsage;
+    }
+    const auto json = readBoundedFile(ctx.opt.positional[0], kMaxJsonFileSize);
+    if (!json)
+        return report(ctx, json.error());
+    QString error;
+    const std::optional<WorkModeBlock> block = blockFromJson(*json, &error);
+    if (!block) {
+        ctx.err << "velorinctl: " << ctx.opt.positional[0] << ": " << error << "; nothing was written\n";
+        return kExitBadInput;
+    }
+    return writeKvf(ctx, *ctx.opt.output, *block);
+}
+
+Outcome cmdSet(Context& ctx) {
+    const auto console = parseConsole(ctx.opt.positional[1], ctx.err);
+    if (!console)
+        return kExitUsage;
+    const auto changes = parseAssignments(ctx, *console);
+    if (!changes)
+        return kExitUsage;
+    std::optional<WorkModeBlock> block = loadKvf(ctx, ctx.opt.positional[0]);
+    if (!block)
+        return kExitBadInput;
+    for (const auto& [button, key] : *changes)
+        block->setButton(*console, button, key);
+    return writeKvf(ctx, ctx.opt.output ? *ctx.opt.output : ctx.opt.positional[0], *block);
+}
+
+Outcome cmdDiff(Context& ctx) {
+    const std::optional<WorkModeBlock> a = loadKvf(ctx, ctx.opt.positional[0]);
+    if (!a)
+        return kExitBadInput;
+    const std::optional<WorkModeBlock> b = loadKvf(ctx, ctx.opt.positional[1]);
+    if (!b)
+        return kExitBadInput;
+    DiffList list{diffBlocks(*a, *b)};
+    const int rc = list.differences.empty() ? kExitOk : kExitDiffers;
+    return {rc, std::move(list)};
+}
+
+Outcome cmdMonitor(Context& ctx) {
+    std::optional<ConsoleId> console;
+    if (ctx.opt.console) {
+        console = parseConsole(*ctx.opt.console, ctx.err);
+        if (!console)
+            return kExitUsage;
+    }
+    if (const int rc = prepareAdapter(ctx); rc != kExitOk)
+        return rc;
+    const std::unique_ptr<hid::HidHandle> handle = device::OpenAdapter();
+    if (!handle) {
+        ctx.err << "velorinctl: the adapter could not be opened\n";
+        return kExitAdapterFailed;
+    }
+    ctx.err << "watching the adapter at " << QString::fromStdString(device::adapterPath().get())
+            << "; press Ctrl+C to stop\n";
+    ctx.err.flush();
+    std::optional<PadView> last;
+    hid::InputReport report{};
+    for (;;) {
+        switch (handle->readInputReport(report, 500, ctx.stop)) {
+        case hid::ReadStatus::Timeout:
+            continue;
+        case hid::ReadStatus::Stopped:
+            return kExitOk;
+        case hid::ReadStatus::Gone:
+            ctx.err << "velorinctl: the adapter went away\n";
+            return kExitAdapterFailed;
+        case hid::ReadStatus::Report:
+            break;
+        }
+        if (!device::isPadStateReport(report))
+            continue;
+        device::JoyState state{};
+        std::copy_n(report.begin() + 1, state.size(), state.begin());
+        PadView view = viewOf(state, console, !ctx.opt.json);
+        if (last && *last == view)
+            continue;
+        ctx.show(view);
+        ctx.out.flush();
+        last = std::move(view);
+    }
+}
+
+Outcome cmdDoctor(Context& ctx) {
+    if (const int rc = preparePlatform(ctx); rc != kExitOk)
+        return rc;
+    DoctorReport report = runDoctor(ctx.opt.writeTest, ctx.simulated, ctx.err);
+    const int rc = report.exitCode;
+    return {rc, std::move(report)};
+}
+
+} // namespace velorin::ctl
