@@ -41,6 +41,7 @@ check "select set" velorinctl --simulate /run/bus se
 check "keys" velorinctl help k
 check "--console" velorinctl apply a.kvf --co
 check "xbox" velorinctl monitor --console x
+check "xbox" velorinctl copy a.kvf ps3 x
 check "$tmp/a.kvf $tmp/sub" velorinctl show "$tmp/"
 check "$tmp/a.kvf $tmp/sub" velorinctl diff "$tmp/a.kvf" "$tmp/"
 check "$tmp/b.json $tmp/sub" velorinctl import "$tmp/"

@@ -2,7 +2,7 @@
 # bash completion for velorinctl: verbs, options, consoles, button and key names (asked of
 # velorinctl itself), .kvf and .json file arguments. Needs nothing from the bash-completion package.
 
-_velorinctl_verbs="list read apply select show export import set diff monitor help"
+_velorinctl_verbs="list read apply select show export import set copy diff monitor doctor help"
 _velorinctl_consoles="ps3 ps4 switch xbox"
 
 # Directories and the files with extension $1 that start with $2.
@@ -90,7 +90,8 @@ _velorinctl() {
         read) opts+=" --json -o --output=" ;;
         apply) opts+=" --verify --console" ;;
         monitor) opts+=" --json --console" ;;
-        export | import | set) opts+=" -o --output=" ;;
+        export | import | set | copy) opts+=" -o --output=" ;;
+        doctor) opts+=" --json --write-test" ;;
         esac
         mapfile -t replies < <(compgen -W "$opts" -- "$cur")
         [[ ${#replies[@]} -eq 1 && ${replies[0]} == *= ]] && { compopt -o nospace 2>/dev/null || true; }
@@ -100,7 +101,7 @@ _velorinctl() {
         ,*) mapfile -t replies < <(compgen -W "$_velorinctl_verbs" -- "$cur") ;;
         help,0) mapfile -t replies < <(compgen -W "keys buttons $_velorinctl_verbs" -- "$cur") ;;
         select,0) mapfile -t replies < <(compgen -W "$_velorinctl_consoles" -- "$cur") ;;
-        show,0 | apply,0 | export,0 | diff,0 | diff,1 | set,0)
+        show,0 | apply,0 | export,0 | diff,0 | diff,1 | set,0 | copy,0)
             _velorinctl_files kvf "$cur"
             return 0
             ;;
@@ -108,7 +109,7 @@ _velorinctl() {
             _velorinctl_files json "$cur"
             return 0
             ;;
-        set,1) mapfile -t replies < <(compgen -W "$_velorinctl_consoles" -- "$cur") ;;
+        set,1 | copy,1 | copy,2) mapfile -t replies < <(compgen -W "$_velorinctl_consoles" -- "$cur") ;;
         set,*)
             if [[ $cur == *=* ]]; then
                 mapfile -t replies < <(compgen -W "$("$prog" --list-keys 2>/dev/null)" -P "${cur%%=*}=" -- "$value")

@@ -165,3 +165,30 @@ TEST(CtlDiff, NamesButtonsAndSpareBytes) {
     EXPECT_EQ(describeByte(diffs[3].console, diffs[3].byte), QStringLiteral("XBOX byte 26"));
     EXPECT_TRUE(diffBlocks(b, b).empty());
 }
+
+// The file offsets are the block's layout: PS3 at 0, XBOX at 81; a button byte of XBOX takes PS3's,
+// its id (0), spare bytes (6-9) and byte 26 stay.
+TEST(CtlCopy, CopiesIntoTheTargetRecordOnlyAndRefusesOneConsole) {
+    QTemporaryDir dir;
+    const QString in = dir.filePath(QStringLiteral("in.kvf")), out = dir.filePath(QStringLiteral("out.kvf"));
+    const QByteArray before = bytesOf(patternBlock());
+    writeBytes(in, before);
+
+    RunResult r = runCtl({QStringLiteral("copy"), in, QStringLiteral("ps3"), QStringLiteral("xbox"),
+                          QStringLiteral("-o"), out});
+    ASSERT_EQ(r.code, kExitOk) << r.err.toStdString();
+    const QByteArray after = readBytes(out);
+    ASSERT_EQ(after.size(), 108);
+    for (int i = 0; i < 108; ++i) {
+        const int xboxByte = i - 81;
+        const bool copied = xboxByte >= 1 && xboxByte <= 25 && (xboxByte < 6 || xboxByte > 9);
+        EXPECT_EQ(after[i], copied ? before[xboxByte] : before[i]) << "byte " << i;
+    }
+    EXPECT_EQ(readBytes(in), before); // -o leaves the input alone
+
+    r = runCtl({QStringLiteral("copy"), in, QStringLiteral("ps4"), QStringLiteral("PS4")});
+    EXPECT_EQ(r.code, kExitUsage);
+    r = runCtl({QStringLiteral("copy"), in, QStringLiteral("ps4"), QStringLiteral("wii")});
+    EXPECT_EQ(r.code, kExitUsage);
+    EXPECT_EQ(readBytes(in), before);
+}

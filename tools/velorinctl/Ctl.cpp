@@ -79,6 +79,12 @@ constexpr Verb kVerbs[] = {
      "KP_0-KP_9, KP_Enter, KP_Plus, ..., mouse-left, mouse-right, mouse-middle, none) or 0xNN.\n"
      "`velorinctl help keys` lists every name. Nothing is written when any assignment is bad.\n",
      kOptOutput, 3, 64, cmdSet},
+    {"copy", "copy FILE.kvf FROM TO [-o OUT.kvf]",
+     "Copies the assignments of console FROM onto console TO in a .kvf file (in place, or into\n"
+     "OUT.kvf), as the window's \"copy to\" does: every button both pads have. SHARE (ps4) and\n"
+     "CAPTURE (switch) are copied between those two only; TO keeps its console byte and whatever\n"
+     "FROM lacks. The other consoles are untouched.\n",
+     kOptOutput, 3, 3, cmdCopy},
     {"diff", "diff A.kvf B.kvf [--json]",
      "Lists the bytes in which two .kvf files differ, by console and button.\n"
      "Exit: 0 same, 1 different.\n",

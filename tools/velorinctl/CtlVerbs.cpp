@@ -10,6 +10,7 @@
 #include "device/Sequences.h"
 #include "device/SharedState.h"
 #include "device/hid/SimBus.h"
+#include "model/ConsoleCopy.h"
 
 #include <QFileInfo>
 
@@ -380,6 +381,22 @@ Outcome cmdSet(Context& ctx) {
     for (const auto& [button, key] : *changes)
         block->setButton(*console, button, key);
     return writeKvf(ctx, ctx.opt.output ? *ctx.opt.output : ctx.opt.positional[0], *block);
+}
+
+Outcome cmdCopy(Context& ctx) {
+    const auto from = parseConsole(ctx.opt.positional[1], ctx.err);
+    const auto to = from ? parseConsole(ctx.opt.positional[2], ctx.err) : std::nullopt;
+    if (!from || !to)
+        return kExitUsage;
+    if (*from == *to) {
+        ctx.err << "velorinctl: copy needs two different consoles\n";
+        return kExitUsage;
+    }
+    const std::optional<WorkModeBlock> block = loadKvf(ctx, ctx.opt.positional[0]);
+    if (!block)
+        return kExitBadInput;
+    return writeKvf(ctx, ctx.opt.output ? *ctx.opt.output : ctx.opt.positional[0],
+                    copyConsole(*block, *from, *to));
 }
 
 Outcome cmdDiff(Context& ctx) {

@@ -73,6 +73,7 @@ Outcome cmdShow(Context& ctx);
 Outcome cmdExport(Context& ctx);
 Outcome cmdImport(Context& ctx);
 Outcome cmdSet(Context& ctx);
+Outcome cmdCopy(Context& ctx);
 Outcome cmdDiff(Context& ctx);
 Outcome cmdDoctor(Context& ctx);
 Outcome cmdMonitor(Context& ctx);
