@@ -6,6 +6,7 @@
 
 #include "app/AssignmentFiles.h"
 #include "app/Handlers.h"
+#include "app/PadFocus.h"
 #include "model/WorkMode.h"
 #include "ui/SHostWnd.h"
 
@@ -47,6 +48,8 @@ public:
 
     bool onEvent(ui::EventArgs& args) override;
     bool onMessage(QEvent* message) override;
+    // Tab order: the console buttons, the boxes of the visible page, the four command buttons.
+    QList<ui::SWindow*> focusChain() const override;
 
     CPS3Handler& ps3Handler() { return m_PS3Handler; }
     CPS4Handler& ps4Handler() { return m_PS4Handler; }
@@ -64,9 +67,14 @@ Q_SIGNALS:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void showAll();
+    void prepareKeyboardAccess();
+    // A new press of a pad button focuses its box; a second one soon after opens the box's menu.
+    void followPadPress();
+    QList<ui::SWindow*> elements(std::initializer_list<const char16_t*> names) const;
 
     WorkModeBlock& block_;
     MessageBoxes& boxes_;
@@ -78,6 +86,7 @@ private:
     CSWITCHHandler m_SwtichHandler;
     CXBOXHandler m_XBOXHandler;
     bool closed_ = false;
+    PadPressTracker padPresses_;
 };
 
 // Runs one handler's ShowKeystatus inside its own guard: an exception that leaves it is logged
