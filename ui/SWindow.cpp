@@ -143,6 +143,12 @@ void SWindow::setText(const QString& text) {
         return;
     text_ = text;
     update();
+    if (QAccessible::isActive()) {
+        // The text is the name, or with a name of its own the value (see Accessible.cpp).
+        QAccessibleEvent event(this, accessibleName().isEmpty() ? QAccessible::NameChanged
+                                                                : QAccessible::DescriptionChanged);
+        QAccessible::updateAccessibility(&event);
+    }
 }
 
 void SWindow::setChecked(bool checked) {

@@ -79,6 +79,7 @@ TEST(KeyboardAccess, ElementsTellScreenReadersTheirNameRoleAndValue) {
         EXPECT_EQ(a->text(QAccessible::Name), QString::fromUtf8(c.name)) << c.element;
         EXPECT_EQ(a->role(), c.role) << c.element;
         EXPECT_EQ(a->text(QAccessible::Value), QString::fromUtf8(c.value)) << c.element;
+        EXPECT_EQ(a->text(QAccessible::Description), QString::fromUtf8(c.value)) << c.element;
     }
     // The selected console is the checked tab; a box can be pressed.
     EXPECT_TRUE(accessible(f.element(QStringLiteral("btn_ps3")))->state().checked);
