@@ -23,6 +23,9 @@ class PadPressTracker {
 public:
     using Clock = std::chrono::steady_clock;
     static constexpr std::chrono::milliseconds kSecondPressWithin{1500};
+    // A stream of presses (a pad script, a demo) moves the focus at most this often, so that it
+    // costs no more than a few redraws a second; a hand does not press faster.
+    static constexpr std::chrono::milliseconds kReportsAtMostEvery{100};
 
     struct Press {
         PadButton button;
@@ -30,8 +33,8 @@ public:
     };
 
     // A pad state arrived. Returns the new press (the first in button order when several began
-    // together), if any. `quiet` states are followed (so that a button held meanwhile is not new
-    // afterwards) but report nothing.
+    // together), if any; `second` only when no other press came in between. `quiet` states are followed (so
+    // that a button held meanwhile is not new afterwards) but report nothing.
     std::optional<Press> onState(const device::JoyState& state, ConsoleId console, Clock::time_point now,
                                  bool quiet);
     // Forgets the last press, so that the next one is a first press again.
@@ -42,6 +45,7 @@ private:
     uint32_t held_ = 0;
     std::optional<PadButton> lastPress_;
     Clock::time_point lastPressAt_{};
+    std::optional<Clock::time_point> lastReportAt_;
 };
 
 } // namespace velorin::app

@@ -158,8 +158,8 @@ void SHostWnd::focusFromKeyboard(SWindow* element, Qt::FocusReason reason) {
     if (!element || !isAncestorOf(element))
         return;
     setFocusOutlineShown(true);
-    element->setFocus(reason);
-    element->update();
+    if (!element->hasFocus())
+        element->setFocus(reason); // the element redraws itself with the outline
 }
 
 bool SHostWnd::focusNextPrevChild(bool next) {

@@ -227,6 +227,11 @@ bool padUntil(WindowFixture& f, const QString& hex, const std::function<bool()>&
     return false;
 }
 
+// Presses closer together than a hand makes them are taken for a stream and skipped.
+void likeAHand() {
+    QTest::qWait(int(PadPressTracker::kReportsAtMostEvery.count()) + 50);
+}
+
 bool lampLit(WindowFixture& f, ConsoleId console, PadButton b) {
     ui::SWindow* lamp = f.dlg().handler(console).lamp(b);
     return lamp && !lamp->isHidden();
@@ -258,6 +263,7 @@ TEST(KeyboardAccess, APadPressFocusesItsBoxOnEachConsole) {
     };
     for (const PadCase& c : cases) {
         press(f.dlg(), Qt::Key_0 + c.ctrlDigit, Qt::ControlModifier);
+        likeAHand();
         ASSERT_TRUE(padUntil(f, QString::fromLatin1(c.pad), [&] { return lampLit(f, c.console, c.button); }))
             << c.box;
         EXPECT_EQ(QApplication::focusWidget(), f.element(QString::fromLatin1(c.box))) << c.box;
@@ -268,6 +274,7 @@ TEST(KeyboardAccess, APadPressFocusesItsBoxOnEachConsole) {
     EXPECT_TRUE(f.dlg().focusOutlineShown());
 
     // A stick short of its edge lights its lamp but leaves the focus where it is.
+    likeAHand();
     ASSERT_TRUE(padUntil(f, QStringLiteral("40 80 80 80 00 00 00 00 00 00"),
                          [&] { return lampLit(f, ConsoleId::PS3, PadButton::lxhih_L); }));
     EXPECT_EQ(QApplication::focusWidget(), f.element(QStringLiteral("btn_ps3_key_lyhih_DOWN")));
@@ -279,8 +286,10 @@ TEST(KeyboardAccess, APadPressFocusesItsBoxOnEachConsole) {
     answerMenu(0, &seen);
     const QString l2Held = QStringLiteral("80 80 80 80 00 00 00 01 00 00");
     auto l2Lit = [&] { return lampLit(f, ConsoleId::PS3, PadButton::L2); };
+    likeAHand();
     ASSERT_TRUE(padUntil(f, l2Held, l2Lit));
     ASSERT_TRUE(padUntil(f, QString::fromLatin1(neutral), [&] { return !l2Lit(); }));
+    likeAHand();
     ASSERT_TRUE(padUntil(f, l2Held, l2Lit));
     ASSERT_TRUE(waitUntil([&] { return seen.shown; }));
     ui::SWindow* l2 = f.element(QStringLiteral("btn_ps3_key_L2"));
