@@ -13,7 +13,7 @@ except ImportError:
     sys.exit(77)
 
 
-def wait_for(what, find, seconds=20.0):
+def wait_for(what, find, seconds=60.0):
     deadline = time.monotonic() + seconds
     while time.monotonic() < deadline:
         try:

@@ -28,6 +28,8 @@ mkdir -m 700 "$work/runtime" "$work/home"
 /usr/bin/python3 -c 'import sys; open(sys.argv[1], "wb").write(bytes([1] + [0] * 21 + [0x14] + [0] * 85))' \
     "$work/seed.kvf"
 export HOME=$work/home XDG_RUNTIME_DIR=$work/runtime
+# On the X server (test presets choose the offscreen platform, which has no AT-SPI bridge).
+export QT_QPA_PLATFORM=xcb
 export VELORIN_SIM=$sim VELORIN=$velorin FIND_BOX=$here/find_box.py LAUNCHER=$launcher BUS=$work/bus SEED=$work/seed.kvf
 
 # The inner script is single-quoted on purpose: it expands its variables itself.
@@ -43,7 +45,7 @@ xvfb-run -a -s "-screen 0 1024x768x24" dbus-run-session -- bash -c '
     QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 VELORIN_SIM_BUS=$BUS "$VELORIN" >/dev/null 2>&1 &
     app=$!
     status=0
-    timeout 60 /usr/bin/python3 "$FIND_BOX" || status=$?
+    timeout 100 /usr/bin/python3 "$FIND_BOX" || status=$?
     kill "$app" "$sim" "$launcher" 2>/dev/null
     wait 2>/dev/null
     exit "$status"
