@@ -9,6 +9,9 @@
 
 #include <QCoreApplication>
 
+#include <algorithm>
+#include <tuple>
+
 namespace velorin::app {
 
 QString copyToText(ConsoleId to) {
@@ -90,14 +93,80 @@ void CHandlerBase::PickAssignment(uint8_t& cell, RecordSpan record, QPoint scree
     ShowWorkMode(record);
 }
 
+QString spokenButtonName(PadButton button) {
+    // The buttons that read well as they are spelt in the element names keep that spelling.
+    switch (button) {
+    case PadButton::ARROW_UP:
+        return QCoreApplication::translate("pad", "方向键上");
+    case PadButton::ARROW_DOWN:
+        return QCoreApplication::translate("pad", "方向键下");
+    case PadButton::ARROW_L:
+        return QCoreApplication::translate("pad", "方向键左");
+    case PadButton::ARROW_R:
+        return QCoreApplication::translate("pad", "方向键右");
+    case PadButton::lyhih_UP:
+        return QCoreApplication::translate("pad", "左摇杆上");
+    case PadButton::lyhih_DOWN:
+        return QCoreApplication::translate("pad", "左摇杆下");
+    case PadButton::lxhih_L:
+        return QCoreApplication::translate("pad", "左摇杆左");
+    case PadButton::lxhih_R:
+        return QCoreApplication::translate("pad", "左摇杆右");
+    case PadButton::LSTICK_KEY:
+        return QCoreApplication::translate("pad", "左摇杆按下");
+    case PadButton::RSTICK_KEY:
+        return QCoreApplication::translate("pad", "右摇杆按下");
+    default: {
+        const std::string_view name = padButtonName(button);
+        return QString::fromLatin1(name.data(), qsizetype(name.size()));
+    }
+    }
+}
+
 void CConsoleHandler::BindPage(ui::SWindow* page) {
     CHandlerBase::BindPage(page);
     lamps_.fill(nullptr);
+    boxes_.fill(nullptr);
     if (!page)
         return;
-    for (const PadButton button : consoleInfo(console_).buttons)
+    const ConsoleInfo& info = consoleInfo(console_);
+    const QString consoleName = QString::fromLatin1(info.name.data(), qsizetype(info.name.size()));
+    for (const PadButton button : info.buttons) {
         lamps_[std::size_t(button)] =
             page->findChildByName(QString::fromStdString(lampName(console_, button)));
+        ui::SWindow* box =
+            page->findChildByName(QString::fromStdString(boxName(console_, button)), u"button");
+        boxes_[std::size_t(button)] = box;
+        if (!box)
+            continue;
+        box->setFocusPolicy(Qt::TabFocus); // the keyboard reaches it; a click does not move the focus
+        box->setAccessibleName(consoleName + u' ' + spokenButtonName(button));
+    }
+}
+
+ui::SWindow* CConsoleHandler::box(PadButton button) const {
+    return boxes_[std::size_t(button)];
+}
+
+QList<ui::SWindow*> CConsoleHandler::boxesInFocusOrder() const {
+    QList<ui::SWindow*> boxes;
+    for (const auto& b : boxes_)
+        if (b)
+            boxes << b;
+    if (!pageRoot_)
+        return boxes;
+    // Columns by the box's centre: the left and right thirds of the page, and what lies between.
+    const int width = pageRoot_->width();
+    auto column = [&](const ui::SWindow* w) {
+        const int x = w->mapTo(pageRoot_, w->rect().center()).x();
+        return x < width / 3 ? 0 : x >= width - width / 3 ? 1 : 2;
+    };
+    std::stable_sort(boxes.begin(), boxes.end(), [&](const ui::SWindow* a, const ui::SWindow* b) {
+        const QPoint pa = a->mapTo(pageRoot_, QPoint(0, 0));
+        const QPoint pb = b->mapTo(pageRoot_, QPoint(0, 0));
+        return std::tuple(column(a), pa.y(), pa.x()) < std::tuple(column(b), pb.y(), pb.x());
+    });
+    return boxes;
 }
 
 void CConsoleHandler::ShowWorkMode(ConstRecordSpan record) {
@@ -149,12 +218,17 @@ void CConsoleHandler::ShowKeystatus() {
         if (!lampWnd)
             continue;
         if (device::lampOn(state, button)) {
-            if (lampWnd->isHidden())
+            if (lampWnd->isHidden()) {
                 batch.setVisible(lampWnd, true);
+                if (ui::SWindow* b = boxes_[std::size_t(button)])
+                    b->setAccessiblePressed(true);
+            }
         } else if (!lampWnd->isHidden()) {
             // Hiding a lamp that is already dark and redrawing its area changes no pixel; at a
             // thousand pad reports per second those redraws were most of the program's CPU.
             batch.setVisible(lampWnd, false);
+            if (ui::SWindow* b = boxes_[std::size_t(button)])
+                b->setAccessiblePressed(false);
         }
     }
 }

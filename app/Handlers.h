@@ -8,6 +8,7 @@
 #include "model/WorkMode.h"
 #include "ui/SWindow.h"
 
+#include <QList>
 #include <QPoint>
 #include <QPointer>
 #include <QString>
@@ -82,13 +83,22 @@ public:
 
     // The lamp of each button in button order; nullptr where the page has none.
     ui::SWindow* lamp(PadButton button) const;
+    // The assignment box of a button; nullptr where the page has none.
+    ui::SWindow* box(PadButton button) const;
+    // The page's boxes in keyboard order: down the left column, down the right column, then the
+    // boxes in between.
+    QList<ui::SWindow*> boxesInFocusOrder() const;
     int lampCount() const;
     // The screen point where a click on that box opens the menu (left edge, 4 px above the bottom).
     QPoint menuPointFor(const ui::SWindow* box) const;
 
 private:
     std::array<QPointer<ui::SWindow>, kPadButtonCount> lamps_{};
+    std::array<QPointer<ui::SWindow>, kPadButtonCount> boxes_{};
 };
+
+// What a screen reader calls a pad button: "L2", "D-pad up", "Left stick left" ...
+QString spokenButtonName(PadButton button);
 
 class CPS3Handler final : public CConsoleHandler {
 public:

@@ -8,6 +8,7 @@
 #include "device/Reports.h"
 #include "device/Sequences.h"
 #include "device/SharedState.h"
+#include "keysel/SMenuEx2.h"
 #include "model/ConsoleCopy.h"
 #include "model/DisplayTexts.h"
 #include "model/Log.h"
@@ -16,10 +17,12 @@
 #include "ui/ImageDecoder.h"
 #include "ui/Toolkit.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QKeyEvent>
 
 #include <exception>
 
@@ -40,6 +43,12 @@ constexpr TabButton kTabButtons[] = {{"btn_ps3", 1, ConsoleId::PS3},
                                      {"btn_ps4", 2, ConsoleId::PS4},
                                      {"btn_xbox", 3, ConsoleId::XBOX},
                                      {"btn_switch", 4, ConsoleId::SWITCH}};
+
+// The console buttons as they stand in the window, left to right, and the command buttons.
+constexpr std::initializer_list<const char16_t*> kConsoleButtons = {u"btn_ps3", u"btn_ps4", u"btn_switch",
+                                                                    u"btn_xbox"};
+constexpr std::initializer_list<const char16_t*> kCommandButtons = {u"btn_loadcfg", u"btn_savecfg",
+                                                                    u"btn_default", u"btn_Applay"};
 
 QString pageTitleFor(uint8_t id) {
     switch (id) {
@@ -145,6 +154,114 @@ void CMainDlg::OnInitDialog() {
     history_.sync(); // the history starts from what the window opens with
     // 8. The window opens on PS3.
     SelectConsole(1);
+    prepareKeyboardAccess();
+}
+
+QList<ui::SWindow*> CMainDlg::elements(std::initializer_list<const char16_t*> names) const {
+    QList<ui::SWindow*> found;
+    for (const char16_t* name : names)
+        if (ui::SWindow* w = findChildByName(QStringView(name)))
+            found << w;
+    return found;
+}
+
+void CMainDlg::prepareKeyboardAccess() {
+    for (ui::SWindow* w : elements(kConsoleButtons)) {
+        w->setFocusPolicy(Qt::TabFocus);
+        w->setAccessibleRole(QAccessible::PageTab);
+    }
+    for (ui::SWindow* w : elements(kCommandButtons))
+        w->setFocusPolicy(Qt::TabFocus);
+    // The caption buttons show a picture only.
+    if (ui::SWindow* w = findChildByName(u"btn_min"))
+        w->setAccessibleName(QCoreApplication::translate("CMainDlg", "最小化"));
+    if (ui::SWindow* w = findChildByName(u"btn_close"))
+        w->setAccessibleName(QCoreApplication::translate("CMainDlg", "关闭"));
+}
+
+QList<ui::SWindow*> CMainDlg::focusChain() const {
+    QList<ui::SWindow*> chain = elements(kConsoleButtons);
+    if (const auto console = consoleFromByte(device::currentConsole().load()))
+        chain << const_cast<CMainDlg*>(this)->handler(*console).boxesInFocusOrder();
+    chain << elements(kCommandButtons);
+    return chain;
+}
+
+void CMainDlg::keyPressEvent(QKeyEvent* event) {
+    const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
+    const int key = event->key();
+    if (mods == Qt::ControlModifier) {
+        switch (key) {
+        case Qt::Key_1:
+            SelectConsole(uint8_t(ConsoleId::PS3));
+            return;
+        case Qt::Key_2:
+            SelectConsole(uint8_t(ConsoleId::PS4));
+            return;
+        case Qt::Key_3:
+            SelectConsole(uint8_t(ConsoleId::SWITCH));
+            return;
+        case Qt::Key_4:
+            SelectConsole(uint8_t(ConsoleId::XBOX));
+            return;
+        case Qt::Key_O:
+            files_.load(this);
+            return;
+        case Qt::Key_S:
+            files_.save(this);
+            return;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            ApplyToAdapter();
+            return;
+        case Qt::Key_Q:
+            CloseMain();
+            return;
+        default:
+            break;
+        }
+    }
+    if (mods == Qt::NoModifier && (key == Qt::Key_Left || key == Qt::Key_Right)) {
+        const QList<ui::SWindow*> consoles = elements(kConsoleButtons);
+        const qsizetype at = consoles.indexOf(qobject_cast<ui::SWindow*>(focusWidget()));
+        if (at >= 0) {
+            const qsizetype n = consoles.size();
+            focusFromKeyboard(consoles[(at + (key == Qt::Key_Right ? 1 : n - 1)) % n]);
+            return;
+        }
+    }
+    ui::SHostWnd::keyPressEvent(event);
+}
+
+void CMainDlg::followPadPress() {
+    const auto console = consoleFromByte(device::currentConsole().load());
+    if (!console)
+        return;
+    // Only the user at this window moves its focus: not behind a menu, a dialog or another window.
+    const bool quiet = closed_ || !isActiveWindow() || keysel::menuRunActive() ||
+                       QApplication::activeModalWidget() != nullptr ||
+                       QApplication::activePopupWidget() != nullptr;
+    const auto press =
+        padPresses_.onState(device::joyData().get(), *console, PadPressTracker::Clock::now(), quiet);
+    if (!press)
+        return;
+    ui::SWindow* box = handler(*console).box(press->button);
+    if (!box || !box->isVisible())
+        return;
+    if (press->second && box->hasFocus()) {
+        padPresses_.forgetPress();
+        // As a click would, once this notice is done.
+        QPointer<ui::SWindow> target(box);
+        QMetaObject::invokeMethod(
+            this,
+            [this, target] {
+                if (target && !keysel::menuRunActive() && !QApplication::activeModalWidget())
+                    target->click();
+            },
+            Qt::QueuedConnection);
+        return;
+    }
+    focusFromKeyboard(box);
 }
 
 void CMainDlg::LoadBackgroundOverride() {
@@ -196,7 +313,15 @@ void CMainDlg::SelectConsole(uint8_t id) {
     device::modeSelectPending().store(1);
     device::SendModeSelect(); // the reader repeats it while the flag stays set
     device::wakeReader();
-    if (auto* tab = findChildByName2<ui::STabCtrl>(u"tabctrl_mode"))
+    auto* tab = findChildByName2<ui::STabCtrl>(u"tabctrl_mode");
+    if (tab && tab->isAncestorOf(focusWidget())) {
+        // The focused box is about to be hidden: the keyboard's place moves to the console chosen.
+        for (const TabButton& b : kTabButtons)
+            if (b.id == id)
+                if (ui::SWindow* button = findChildByName(QString::fromLatin1(b.name)))
+                    button->setFocus(Qt::OtherFocusReason);
+    }
+    if (tab)
         tab->setCurSel(pageTitleFor(id));
     m_PS3Handler.ShowKeystatus();
     m_PS4Handler.ShowKeystatus();
@@ -270,6 +395,7 @@ void CMainDlg::OnWMUpdateJoydate() {
                          "m_SwtichHandler.ShowKeystatus(); exception", 48);
     guardedShowKeystatus([this] { m_XBOXHandler.ShowKeystatus(); },
                          "m_XBOXHandler.ShowKeystatus(); exception", 55);
+    followPadPress();
 }
 
 void CMainDlg::showAll() {

@@ -12,6 +12,7 @@
 #include "app/AssignmentFiles.h"
 #include "app/EditHistory.h"
 #include "app/Handlers.h"
+#include "app/PadFocus.h"
 #include "model/WorkMode.h"
 #include "ui/SHostWnd.h"
 
@@ -65,6 +66,8 @@ public:
 
     bool onEvent(ui::EventArgs& args) override;
     bool onMessage(QEvent* message) override;
+    // Tab order: the console buttons, the boxes of the visible page, the four command buttons.
+    QList<ui::SWindow*> focusChain() const override;
 
     CPS3Handler& ps3Handler() { return m_PS3Handler; }
     CPS4Handler& ps4Handler() { return m_PS4Handler; }
@@ -85,12 +88,17 @@ Q_SIGNALS:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void showAll();
     void refreshUnappliedMark();
     QString applyLabel() const;
     void showCopyMenu(ConsoleId from, const ui::SWindow* button);
+    void prepareKeyboardAccess();
+    // A new press of a pad button focuses its box; a second one soon after opens the box's menu.
+    void followPadPress();
+    QList<ui::SWindow*> elements(std::initializer_list<const char16_t*> names) const;
 
     WorkModeBlock& block_;
     MessageBoxes& boxes_;
@@ -105,6 +113,7 @@ private:
     AdapterRecords adapter_;
     QPointer<UnappliedMark> mark_;
     bool closed_ = false;
+    PadPressTracker padPresses_;
 };
 
 // Runs one handler's ShowKeystatus inside its own guard: an exception that leaves it is logged

@@ -10,6 +10,9 @@
 #include <QStyle>
 #include <QStyleOptionButton>
 
+#include <cstdlib>
+#include <utility>
+
 namespace velorin::keysel {
 
 KeyboardDialog* activeKeyboard = nullptr;
@@ -19,6 +22,13 @@ KeyButton::KeyButton(int controlId, const QString& text, bool multiline, bool av
     setText(text);
     setObjectName(QStringLiteral("key_%1").arg(controlId));
     setFocusPolicy(Qt::StrongFocus); // every key is a tab stop
+    // What a screen reader says: the caption on one line ("~ `"), the space bar by its name.
+    QString spoken = text.simplified().replace(QStringLiteral("&&"), QStringLiteral("&"));
+    if (spoken.isEmpty())
+        spoken = QStringLiteral("Space");
+    setAccessibleName(spoken);
+    if (!available)
+        setAccessibleDescription(QCoreApplication::translate("dlg_keyboard", "不可用"));
 }
 
 QSize KeyButton::sizeHint() const {
@@ -30,6 +40,19 @@ void KeyButton::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
         click();
         return;
+    }
+    switch (event->key()) {
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+        if (auto* window = qobject_cast<KeyboardWindow*>(parentWidget()))
+            if (KeyButton* next = window->neighbour(this, event->key()))
+                next->setFocus(Qt::OtherFocusReason);
+        event->accept();
+        return;
+    default:
+        break;
     }
     QAbstractButton::keyPressEvent(event);
 }
@@ -109,6 +132,41 @@ KeyboardWindow::KeyboardWindow(const KeyboardTemplate& tpl, QWidget* owner) : QD
 
 KeyButton* KeyboardWindow::keyButton(int controlId) const {
     return findChild<KeyButton*>(QStringLiteral("key_%1").arg(controlId), Qt::FindDirectChildrenOnly);
+}
+
+KeyButton* KeyboardWindow::neighbour(const KeyButton* from, int arrowKey) const {
+    if (!from)
+        return nullptr;
+    const bool horizontal = arrowKey == Qt::Key_Left || arrowKey == Qt::Key_Right;
+    const bool forward = arrowKey == Qt::Key_Right || arrowKey == Qt::Key_Down;
+    const QRect a = from->geometry();
+    // Along the arrow: the gap between the two keys; across it: the distance of their centres.
+    auto along = [&](const QRect& b) {
+        if (horizontal)
+            return forward ? b.left() - a.right() : a.left() - b.right();
+        return forward ? b.top() - a.bottom() : a.top() - b.bottom();
+    };
+    auto across = [&](const QRect& b) {
+        return horizontal ? std::abs(b.center().y() - a.center().y())
+                          : std::abs(b.center().x() - a.center().x());
+    };
+    auto overlaps = [&](const QRect& b) {
+        return horizontal ? b.top() <= a.bottom() && b.bottom() >= a.top()
+                          : b.left() <= a.right() && b.right() >= a.left();
+    };
+    KeyButton* best = nullptr;
+    std::pair<int, int> bestScore;
+    for (KeyButton* k : findChildren<KeyButton*>(Qt::FindDirectChildrenOnly)) {
+        const QRect b = k->geometry();
+        if (k == from || along(b) <= 0 || !overlaps(b))
+            continue;
+        const std::pair<int, int> score{along(b), across(b)};
+        if (!best || score < bestScore) {
+            best = k;
+            bestScore = score;
+        }
+    }
+    return best;
 }
 
 void KeyboardWindow::showEvent(QShowEvent* event) {

@@ -57,6 +57,9 @@ public:
     KeyboardWindow(const KeyboardTemplate& tpl, QWidget* owner);
     KeyButton* keyButton(int controlId) const;
     QWidget* frameWidget() const { return frame_; }
+    // The key next to `from` in the direction of an arrow key (Qt::Key_Left ... Qt::Key_Down): the
+    // nearest one that shares part of its row (or column); nullptr at the keyboard's edge.
+    KeyButton* neighbour(const KeyButton* from, int arrowKey) const;
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -278,8 +278,14 @@ void SMenuEx2::setCurrentItem(SMenuEx2Item* item) {
     if (currentItem_)
         currentItem_->setChecked(false);
     currentItem_ = item;
-    if (currentItem_)
+    if (currentItem_) {
         currentItem_->setChecked(true);
+        if (QAccessible::isActive()) {
+            // The keyboard's place in the menu, for screen readers.
+            QAccessibleEvent event(currentItem_, QAccessible::Focus);
+            QAccessible::updateAccessibility(&event);
+        }
+    }
 }
 
 void SMenuEx2::closeCurrentSubMenu() {

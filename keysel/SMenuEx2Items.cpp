@@ -105,6 +105,7 @@ void ensureCjkFaces() {
 
 SMenuEx2Root::SMenuEx2Root(SMenuEx2* menu, QWidget* parent) : ui::SWindow(parent), menu_(menu) {
     setObjectName(QStringLiteral("menuRoot"));
+    setAccessibleRole(QAccessible::PopupMenu);
     setMouseTracking(true);
     itemSkin_ = findSkin(u"_skin.sys.menu.skin");
     checkSkin_ = findSkin(u"_skin.sys.menu.check");

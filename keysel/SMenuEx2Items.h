@@ -112,6 +112,8 @@ public:
     QSize desiredSize() const override;
     // The skin state: 2 disabled, 1 selected (checked), pressed or under the pointer, else 0.
     int drawState() const override;
+    QAccessible::Role accessibleRole() const override { return QAccessible::MenuItem; }
+    QString accessibleText() const override { return displayText(); }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -143,6 +145,7 @@ public:
     SMenuEx2Sep(SMenuEx2* menu, SMenuEx2Root* root);
     QString className() const override { return QStringLiteral("sep"); }
     QSize desiredSize() const override;
+    QAccessible::Role accessibleRole() const override { return QAccessible::Separator; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -15,7 +15,9 @@ namespace velorin::ui {
 // ---- SImageWnd
 // ------------------------------------------------------------------------------------------------
 
-SImageWnd::SImageWnd(QWidget* parent) : SWindow(parent) {}
+SImageWnd::SImageWnd(QWidget* parent) : SWindow(parent) {
+    setAccessibleRole(QAccessible::Graphic);
+}
 
 bool SImageWnd::isKindOf(QStringView kind) const {
     return kind == u"img" || kind == u"image" || SWindow::isKindOf(kind);
@@ -121,6 +123,7 @@ void SImageButton::onStateChanged(int oldState, int newState) {
 
 SStatic::SStatic(QWidget* parent) : SWindow(parent) {
     setAttribute(Qt::WA_TransparentForMouseEvents);
+    setAccessibleRole(QAccessible::StaticText);
 }
 
 bool SStatic::isKindOf(QStringView kind) const {
@@ -145,7 +148,9 @@ QSize SStatic::desiredSize() const {
 // ---- SCaption
 // -------------------------------------------------------------------------------------------------
 
-SCaption::SCaption(QWidget* parent) : SWindow(parent) {}
+SCaption::SCaption(QWidget* parent) : SWindow(parent) {
+    setAccessibleRole(QAccessible::TitleBar);
+}
 
 bool SCaption::isKindOf(QStringView kind) const {
     return kind == u"caption" || SWindow::isKindOf(kind);
@@ -188,6 +193,7 @@ void SCaption::mouseReleaseEvent(QMouseEvent* e) {
 // -------------------------------------------------------------------------------------------------
 
 STabPage::STabPage(QWidget* parent) : SWindow(parent) {
+    setAccessibleRole(QAccessible::Pane);
     setLayoutSpec(QPoint(0, 0), kFill, kFill);
 }
 

@@ -7,6 +7,7 @@
 #include "ui/Toolkit.h"
 
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QScreen>
 #include <QWindow>
 
@@ -102,6 +103,14 @@ bool SHostWnd::setAttribute(const QString& name, const QString& value) {
              w.QWidget::setAttribute(Qt::WA_NoSystemBackground, w.translucent_);
              return true;
          }},
+        {u"colorFocus",
+         [](SHostWnd& w, const QString& n, const QString& v) {
+             const QColor c = parseQColor(v);
+             if (!c.isValid())
+                 return false;
+             w.focusColor_ = c;
+             return w.SWindow::setAttribute(n, v);
+         }},
     };
     // "resizable", "appWnd" and "trCtx" are kept for whoever asks: the host is always fixed-size.
     if (const auto* setter = findAttributeSetter<SHostWnd>(table, name))
@@ -138,6 +147,55 @@ void SHostWnd::centerOnWorkArea() {
         return;
     const QRect area = s->availableGeometry();
     move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
+}
+
+void SHostWnd::setFocusOutlineShown(bool shown) {
+    if (shown == focusOutlineShown_)
+        return;
+    focusOutlineShown_ = shown;
+    if (QWidget* f = focusWidget(); f && isAncestorOf(f))
+        f->update();
+}
+
+void SHostWnd::focusFromKeyboard(SWindow* element, Qt::FocusReason reason) {
+    if (!element || !isAncestorOf(element))
+        return;
+    setFocusOutlineShown(true);
+    if (!element->hasFocus())
+        element->setFocus(reason); // the element redraws itself with the outline
+}
+
+bool SHostWnd::focusNextPrevChild(bool next) {
+    QList<SWindow*> chain = focusChain();
+    chain.removeIf([](const SWindow* w) { return !w || !w->isVisible() || !w->isEnabled(); });
+    if (chain.isEmpty())
+        return SWindow::focusNextPrevChild(next);
+    // While the outline is hidden the keyboard has no place yet: the walk starts at an end.
+    const qsizetype at = focusOutlineShown_ ? chain.indexOf(qobject_cast<SWindow*>(focusWidget())) : -1;
+    const qsizetype n = chain.size();
+    qsizetype to = 0;
+    if (at < 0)
+        to = next ? 0 : n - 1;
+    else
+        to = (at + (next ? 1 : n - 1)) % n;
+    focusFromKeyboard(chain[to], next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+    return true;
+}
+
+void SHostWnd::keyPressEvent(QKeyEvent* e) {
+    const int key = e->key();
+    const bool plain = (e->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    if (plain && !e->isAutoRepeat() &&
+        (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space)) {
+        auto* focused = qobject_cast<SWindow*>(focusWidget());
+        if (focused && focused != this && isAncestorOf(focused) && focused->commandOnClick()) {
+            e->accept();
+            setFocusOutlineShown(true);
+            focused->click(); // may run a menu or close the window: nothing may follow
+            return;
+        }
+    }
+    SWindow::keyPressEvent(e);
 }
 
 bool SHostWnd::onEvent(EventArgs&) {

@@ -8,6 +8,10 @@
 //
 // Toolkit events of its elements reach onEvent(); the program's own messages (QEvent types in the user
 // range, such as 0x0414 and 0x0415) reach onMessage().
+//
+// Keyboard: Tab and Shift+Tab walk focusChain(); Return or Space on a focused element that raises the
+// command event on a click acts as that click. The focused element is outlined in "colorFocus" only
+// once the keyboard has moved the focus; a mouse press anywhere in the window hides the outline again.
 #pragma once
 
 #include "ui/SWindow.h"
@@ -67,8 +71,22 @@ public:
 
     static QEvent::Type messageType(int message) { return QEvent::Type(message); }
 
+    // ---- Keyboard focus
+    // --------------------------------------------------------------------------------------- The elements
+    // Tab walks, in order; elements that are hidden or disabled are skipped. Empty: Qt's own order.
+    virtual QList<SWindow*> focusChain() const { return {}; }
+    // Gives an element the focus from the keyboard's side (Tab, arrows, a pad button) and shows the
+    // outline.
+    void focusFromKeyboard(SWindow* element, Qt::FocusReason reason = Qt::OtherFocusReason);
+    bool focusOutlineShown() const { return focusOutlineShown_; }
+    void setFocusOutlineShown(bool shown);
+    // "colorFocus"; invalid (no outline) unless the layout gives one.
+    QColor focusColor() const { return focusColor_; }
+
 protected:
     bool event(QEvent* e) override;
+    bool focusNextPrevChild(bool next) override;
+    void keyPressEvent(QKeyEvent* e) override;
 
 private:
     bool setIconAttribute(const QString& name, const QString& value);
@@ -81,6 +99,8 @@ private:
     QIcon bigIcon_;
     QIcon smallIcon_;
     QSize fixedSize_;
+    QColor focusColor_;
+    bool focusOutlineShown_ = false;
 };
 
 } // namespace velorin::ui

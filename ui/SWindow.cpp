@@ -1,6 +1,7 @@
 #include "ui/SWindow.h"
 
 #include "model/Log.h"
+#include "ui/Accessible.h"
 #include "ui/Elements.h"
 #include "ui/Resources.h"
 #include "ui/SHostWnd.h"
@@ -9,9 +10,12 @@
 
 #include <QCoreApplication>
 #include <QEnterEvent>
+#include <QImage>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
+
+#include <algorithm>
 
 namespace velorin::ui {
 namespace {
@@ -48,6 +52,7 @@ SWindow* createElement(const QString& tag, QWidget* parent) {
 
 SWindow::SWindow(QWidget* parent) : QWidget(parent) {
     setFocusPolicy(Qt::NoFocus);
+    installAccessibleFactory();
 }
 
 SWindow::~SWindow() = default;
@@ -138,6 +143,12 @@ void SWindow::setText(const QString& text) {
         return;
     text_ = text;
     update();
+    if (QAccessible::isActive()) {
+        // The text is the name, or with a name of its own the value (see Accessible.cpp).
+        QAccessibleEvent event(this, accessibleName().isEmpty() ? QAccessible::NameChanged
+                                                                : QAccessible::DescriptionChanged);
+        QAccessible::updateAccessibility(&event);
+    }
 }
 
 void SWindow::setChecked(bool checked) {
@@ -393,6 +404,31 @@ bool SWindow::fireEvent(EventArgs& args) {
     return host ? host->onEvent(args) : false;
 }
 
+void SWindow::click() {
+    if (isEnabled())
+        onClick(); // may close or destroy this element's window: nothing may follow
+}
+
+QAccessible::Role SWindow::accessibleRole() const {
+    if (accessibleRole_)
+        return *accessibleRole_;
+    if (commandOnClick_)
+        return QAccessible::Button;
+    return isWindow() ? QAccessible::Window : QAccessible::Client;
+}
+
+void SWindow::setAccessiblePressed(bool pressed) {
+    if (pressed == accessiblePressed_)
+        return;
+    accessiblePressed_ = pressed;
+    if (QAccessible::isActive()) {
+        QAccessible::State changed;
+        changed.pressed = true;
+        QAccessibleStateChangeEvent event(this, changed);
+        QAccessible::updateAccessibility(&event);
+    }
+}
+
 void SWindow::onClick() {
     QPointer<SWindow> self(this);
     Q_EMIT clicked();
@@ -409,11 +445,46 @@ bool SWindow::drawsSomething() const {
 }
 
 void SWindow::paintEvent(QPaintEvent*) {
-    if (!drawsSomething())
+    if (!drawsSomething() && !hasFocus())
         return;
     QPainter p(this);
     paintBackground(p);
     paintContent(p);
+    if (hasFocus()) {
+        // The keyboard's place, once the keyboard has been used in this window.
+        const SHostWnd* host = hostWindow();
+        if (host && host != this && host->focusOutlineShown() && host->focusColor().isValid()) {
+            p.setRenderHint(QPainter::Antialiasing, false);
+            p.setPen(QPen(host->focusColor(), 2));
+            p.setBrush(Qt::NoBrush);
+            p.drawRect(QRectF(visibleRect()).adjusted(1, 1, -1, -1));
+        }
+    }
+}
+
+QRect SWindow::visibleRect() {
+    if (!skin_ || colorBkgnd_.isValid() || size().isEmpty())
+        return rect();
+    // The part of the skin that is not transparent: a button picture may carry a clear margin.
+    QImage image(size(), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    {
+        QPainter ip(&image);
+        paintSkin(ip, kStateNormal);
+    }
+    int left = image.width(), top = image.height(), right = -1, bottom = -1;
+    for (int y = 0; y < image.height(); ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            if (qAlpha(line[x]) < 0x40)
+                continue;
+            left = std::min(left, x);
+            right = std::max(right, x);
+            top = std::min(top, y);
+            bottom = std::max(bottom, y);
+        }
+    }
+    return right < 0 ? rect() : QRect(QPoint(left, top), QPoint(right, bottom));
 }
 
 void SWindow::paintBackground(QPainter& p) {
@@ -458,6 +529,8 @@ void SWindow::leaveEvent(QEvent* e) {
 }
 
 void SWindow::mousePressEvent(QMouseEvent* e) {
+    if (SHostWnd* host = hostWindow())
+        host->setFocusOutlineShown(false); // a mouse user sees no keyboard outline
     if (e->button() != Qt::LeftButton) {
         QWidget::mousePressEvent(e);
         return;
@@ -482,6 +555,16 @@ void SWindow::mouseReleaseEvent(QMouseEvent* e) {
 void SWindow::resizeEvent(QResizeEvent* e) {
     QWidget::resizeEvent(e);
     relayoutChildren();
+}
+
+void SWindow::focusInEvent(QFocusEvent* e) {
+    QWidget::focusInEvent(e);
+    update();
+}
+
+void SWindow::focusOutEvent(QFocusEvent* e) {
+    QWidget::focusOutEvent(e);
+    update();
 }
 
 void SWindow::changeEvent(QEvent* e) {

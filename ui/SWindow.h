@@ -8,6 +8,7 @@
 
 #include "ui/Color.h"
 
+#include <QAccessible>
 #include <QHash>
 #include <QMargins>
 #include <QPointer>
@@ -149,6 +150,22 @@ public:
     // Whether a click raises the command event (buttons do; plain windows do not unless asked).
     bool commandOnClick() const { return commandOnClick_; }
     void setCommandOnClick(bool on) { commandOnClick_ = on; }
+    // A click from the keyboard or an assistive tool: what a finished left click does. Nothing while
+    // the element is disabled.
+    void click();
+
+    // ---- Accessibility
+    // ------------------------------------------------------------------------------------ What assistive
+    // tools are told (ui/Accessible.cpp). The name is accessibleName() when set, else the text; when a
+    // name is set, the text is the element's value (a box named "PS3 L2" whose value is "Q").
+    virtual QAccessible::Role accessibleRole() const;
+    void setAccessibleRole(QAccessible::Role role) { accessibleRole_ = role; }
+    QString accessibleValue() const { return accessibleName().isEmpty() ? QString() : accessibleText(); }
+    // The text as the user sees it (kinds that translate or decorate their text override this).
+    virtual QString accessibleText() const { return text_; }
+    // A state shown to assistive tools only, such as "the pad button of this box is held".
+    bool accessiblePressed() const { return accessiblePressed_; }
+    void setAccessiblePressed(bool pressed);
 
 Q_SIGNALS:
     void clicked();
@@ -161,6 +178,8 @@ protected:
     void mouseReleaseEvent(QMouseEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
     void changeEvent(QEvent* e) override;
+    void focusInEvent(QFocusEvent* e) override;
+    void focusOutEvent(QFocusEvent* e) override;
 
     // Whether paintEvent() has anything to draw. A bare container draws nothing, and opening a
     // painter on it would be most of the cost of redrawing a small area such as a lamp.
@@ -176,6 +195,9 @@ protected:
     virtual void onClick();
     // After loadFromXml() set attributes and created children.
     virtual void onLoaded() {}
+
+    // The element's rectangle less any transparent margin of its skin (where the focus outline goes).
+    QRect visibleRect();
 
     // Resolves "@string/name" and translates with the translation context.
     QString layoutText(const QString& raw) const;
@@ -205,6 +227,8 @@ private:
     bool pushed_ = false;
     bool checked_ = false;
     bool commandOnClick_ = false;
+    bool accessiblePressed_ = false;
+    std::optional<QAccessible::Role> accessibleRole_;
 };
 
 // Visibility changes of elements that are redrawn together, at once, when the batch ends: one
