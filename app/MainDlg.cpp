@@ -254,7 +254,7 @@ void CMainDlg::followPadPress() {
         QPointer<ui::SWindow> target(box);
         QMetaObject::invokeMethod(
             this,
-            [this, target] {
+            [target] {
                 if (target && !keysel::menuRunActive() && !QApplication::activeModalWidget())
                     target->click();
             },
