@@ -11,6 +11,7 @@
 #include <QCoreApplication>
 #include <QEnterEvent>
 #include <QImage>
+#include <QLayout>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
@@ -168,12 +169,24 @@ void VisibilityBatch::setVisible(SWindow* element, bool visible) {
     parent_ = parent;
     element->setVisible(visible);
     region_ += element->geometry();
+    if (visible)
+        shown_.emplace_back(element);
 }
 
 void VisibilityBatch::flush() {
-    if (parent_ && parent_->isVisible() && !region_.isEmpty())
+    if (parent_ && parent_->isVisible() && !region_.isEmpty()) {
         parent_->repaint(region_);
+        // Showing a child posts it a deferred update of its whole area, and showing or hiding one
+        // posts its parent a layout request. The repaint above has already drawn those areas as
+        // they are now, so without this each change was painted a second time a moment later.
+        for (const QPointer<QWidget>& element : shown_)
+            if (element)
+                QCoreApplication::removePostedEvents(element, QEvent::UpdateLater);
+        if (!parent_->layout())
+            QCoreApplication::removePostedEvents(parent_, QEvent::LayoutRequest);
+    }
     region_ = QRegion();
+    shown_.clear();
 }
 
 int SWindow::drawState() const {

@@ -18,6 +18,7 @@
 #include <functional>
 #include <optional>
 #include <pugixml.hpp>
+#include <vector>
 
 namespace velorin::ui {
 
@@ -247,6 +248,7 @@ public:
 private:
     QPointer<QWidget> parent_;
     QRegion region_;
+    std::vector<QPointer<QWidget>> shown_;
 };
 
 // Creates an element of one kind as a child of `parent`.

@@ -8,6 +8,7 @@
 #include <QScreen>
 #include <QTest>
 #include <gtest/gtest.h>
+#include <map>
 #include <memory>
 
 using namespace velorin::ui;
@@ -262,6 +263,49 @@ TEST(HostWindow, VisibilityTextAndBackgroundImage) {
     EXPECT_EQ(shot.pixelColor(20, 300), QColor(1, 2, 3));
     background->setImage(QImage());
     EXPECT_FALSE(background->hasOwnImage());
+}
+
+// Paint events per watched widget.
+class PaintCounter : public QObject {
+public:
+    std::map<const QObject*, int> paints;
+    bool eventFilter(QObject* o, QEvent* e) override {
+        if (e->type() == QEvent::Paint)
+            ++paints[o];
+        return false;
+    }
+};
+
+// Lamps switched in one batch are drawn before the batch ends, and once: nothing Qt queued while
+// showing them paints the same pixels again afterwards.
+TEST(HostWindow, ABatchOfLampChangesIsPaintedOnceAndAtOnce) {
+    auto w = mainWindow();
+    w->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
+    SWindow* on = w->findChildByName(u"img_ps3_key_A", u"img");
+    SWindow* off = w->findChildByName(u"img_ps3_key_B", u"img");
+    ASSERT_TRUE(on && off);
+    off->setVisibleNow(true);
+    QCoreApplication::processEvents();
+    PaintCounter counter;
+    QWidget* page = on->parentWidget();
+    for (QObject* o : {static_cast<QObject*>(on), static_cast<QObject*>(off), static_cast<QObject*>(page)})
+        o->installEventFilter(&counter);
+    {
+        VisibilityBatch batch;
+        batch.setVisible(on, true);
+        batch.setVisible(off, false);
+        EXPECT_EQ(counter.paints[on], 0);
+    }
+    EXPECT_EQ(counter.paints[on], 1);
+    EXPECT_EQ(counter.paints[page], 1);
+    for (int i = 0; i < 5; ++i)
+        QCoreApplication::processEvents();
+    EXPECT_EQ(counter.paints[on], 1);
+    EXPECT_EQ(counter.paints[page], 1);
+    EXPECT_EQ(counter.paints[off], 0);
+    EXPECT_TRUE(on->isVisible());
+    EXPECT_FALSE(off->isVisible());
 }
 
 TEST(HostWindow, DraggingTheCaptionMovesTheWindow) {
