@@ -121,7 +121,10 @@ void ReadBack::received(std::span<const uint8_t, kInputReportSize> report) {
         break;
     case State::Requesting:
     case State::Showing:
-        queue_.push(report); // queued for the opened adapter until the next wait
+        // Kept for the next wait, as the opened handle keeps it. A live pad state is never a reply,
+        // so a stream of them cannot fill the queue and push out the reply that follows.
+        if (!isPadStateReport(report))
+            queue_.push(report);
         break;
     case State::Opening:
     case State::Closing:

@@ -8,7 +8,8 @@
 // next; an event-driven one (the web page) answers when a promise settles or an event fires. An
 // event that does not fit the current step is ignored, so a driver may pass on every input report
 // it gets: those that come while no reply is awaited wait in the sequence's own queue (64 deep,
-// as a hidraw handle's) until the next Receive, like reports queued for an open handle.
+// as a hidraw handle's) until the next Receive, like reports queued for an open handle; live pad
+// states, which are never a reply, are not kept.
 //
 // Deadlines are data: a Receive step names its wait (`deadline`, a number) and how long the wait
 // lasts from when it starts (`deadlineMs`). The driver starts a timer when it sees a number it
@@ -63,7 +64,7 @@ struct Step {
 // is its ConsoleInfo::applyErrorText.
 inline constexpr std::string_view kNoAdapterText = VELORIN_TEXT("messages", "CreateFileHandle error");
 
-// Input reports a sequence keeps while no reply is awaited; further ones are dropped, newest first.
+// Input reports a sequence keeps while no reply is awaited; a full queue drops the newest.
 inline constexpr std::size_t kReportQueueSize = 64;
 
 namespace detail {

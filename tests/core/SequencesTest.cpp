@@ -242,6 +242,16 @@ TEST(Sequences, ReadBackThroughAScriptedAdapter) {
             }
         }
     }
+    // An event-driven front end passes on every report at once: a stream of live pad states while
+    // the request is on its way must not push the reply that follows them out of the queue.
+    ReadBack flooded(patternBlock());
+    flooded.opened(true);
+    for (int i = 0; i < 100; ++i)
+        flooded.received(padState());
+    flooded.received(reply(1));
+    flooded.sent(true);
+    EXPECT_EQ(flooded.step().action, Action::Show);
+    EXPECT_EQ(flooded.replacedCount(), 1u);
 }
 
 struct ApplyCase {
