@@ -9,10 +9,11 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <sched.h>
 #include <sstream>
 #include <sys/signalfd.h>
-#include <sys/stat.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <thread>
 #include <unistd.h>
@@ -170,9 +171,11 @@ constexpr Command kCommands[] = {
          const auto n = parseNumber(c.args[0], static_cast<int>(kMaxBurst));
          if (!n || *n < 1)
              return std::string("err usage: burst N (1..10000 pad states back to back)");
-         // State k: left stick X and Y hold k, low byte first.
+         // State k (from 0): left stick X = 1 + k mod 254, Y = 1 + (k / 254) mod 254. Each state
+         // differs from the one before, and no stick reaches an edge, so no window takes a press.
          for (int k = 0; k < *n; ++k) {
-             const uint8_t bytes[2] = {static_cast<uint8_t>(k & 0xFF), static_cast<uint8_t>(k >> 8)};
+             const uint8_t bytes[2] = {static_cast<uint8_t>(1 + k % 254),
+                                       static_cast<uint8_t>(1 + k / 254 % 254)};
              c.player.queueInput(sim::padState(bytes));
          }
          return "ok burst " + std::to_string(*n);
@@ -247,7 +250,7 @@ constexpr Command kCommands[] = {
     {"reset", "reset", 0, kMaxArgs,
      [](const Call& c) {
          c.player.reset();
-         return std::string(c.player.gadget().plugged() ? "ok reset" : "err reset: cannot plug the adapter");
+         return std::string("ok reset");
      }},
 };
 
@@ -286,6 +289,12 @@ bool Player::start(std::string* error) {
         script_ = std::move(*states);
     }
 
+    if (opt_.realtime) {
+        sched_param param{};
+        param.sched_priority = 10;
+        if (::sched_setscheduler(0, SCHED_FIFO, &param) != 0)
+            std::fprintf(stderr, "velorin-gadget: no real-time scheduling: %s\n", std::strerror(errno));
+    }
     sigset_t set;
     sigemptyset(&set);
     sigaddset(&set, SIGINT);
@@ -377,16 +386,6 @@ void Player::reset() {
     delayed_.clear();
     for (const sim::Record& r : initialRecords_)
         records_->store(r);
-    const bool adapterOnly =
-        gadget_.plugged() && gadget_.spec().interfaces == std::vector<Kind>{Kind::Adapter};
-    if (!adapterOnly) {
-        unplug();
-        Spec spec = opt_.spec;
-        spec.interfaces = {Kind::Adapter};
-        std::string error;
-        if (!plug(spec, &error))
-            std::fprintf(stderr, "velorin-gadget: %s\n", error.c_str());
-    }
     received_.clear();
 }
 
@@ -412,8 +411,11 @@ void Player::readHidg() {
         if (got < 0 && errno == EINTR)
             continue;
         if (got <= 0) {
-            if (got < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
-                std::fprintf(stderr, "velorin-gadget: read: %s\n", std::strerror(errno));
+            if (got < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+                // A node that fails (the function went away) is closed rather than polled again.
+                std::fprintf(stderr, "velorin-gadget: read: %s; the node is closed\n", std::strerror(errno));
+                closeHidg();
+            }
             return;
         }
         onOutputReport(std::span<const uint8_t>(buf, static_cast<std::size_t>(got)));

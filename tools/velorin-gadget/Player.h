@@ -32,6 +32,9 @@ struct Options {
     bool plug = true; // plug at start
     Spec spec;
     bool ignoreInterruptOut = false;
+    // Run under SCHED_FIFO, so that the player reads each output report before the host can send
+    // the next: without an OUT endpoint, f_hid keeps only the last SET_REPORT's data.
+    bool realtime = false;
 };
 
 class Player {
@@ -56,6 +59,7 @@ public:
     void queueInput(std::vector<uint8_t> report);
     void startPadStream(std::optional<double> rate);
     void stopPadStream() { streaming_ = false; }
+    // Faults off, no stall or stream, the records of the start, nothing received; the plug stays.
     void reset();
 
     sim::Firmware& firmware() { return firmware_; }

@@ -28,6 +28,7 @@ void usage() {
         "  --plug KIND[,KIND...] the interfaces at start (adapter input64 feature page keyboard;\n"
         "                        default adapter)\n"
         "  --no-plug             start unplugged\n"
+        "  --realtime            run under SCHED_FIFO, so each report is read before the next comes\n"
         "  --flash FILE, --seed FILE.kvf, --demo [RATE], --script FILE, --rate RATE  as velorin-sim\n"
         "  --name NAME           the configfs gadget's name (default velorin)\n"
         "  --udc NAME            the USB device controller (default: the first in /sys/class/udc)\n"
@@ -121,6 +122,8 @@ int main(int argc, char** argv) {
             opt.spec.outEndpoint = false;
         } else if (a == "--ignore-interrupt-out") {
             opt.ignoreInterruptOut = true;
+        } else if (a == "--realtime") {
+            opt.realtime = true;
         } else if (a == "--no-plug") {
             opt.plug = false;
         } else if (a == "--plug") {
