@@ -160,13 +160,13 @@ std::string ConfigfsGadget::gadgetDir() const {
     return configfs_ + "/usb_gadget/" + name_;
 }
 
-bool ConfigfsGadget::plug(const Spec& spec, std::string* error) {
+bool ConfigfsGadget::plug(const Layout& layout, std::string* error) {
     if (plugged_) {
         if (error)
             *error = "already plugged";
         return false;
     }
-    if (spec.interfaces.empty() || spec.interfaces.size() > 4) {
+    if (layout.interfaces.empty() || layout.interfaces.size() > 4) {
         if (error)
             *error = "a gadget has 1 to 4 interfaces";
         return false;
@@ -179,7 +179,7 @@ bool ConfigfsGadget::plug(const Spec& spec, std::string* error) {
         return false;
     }
     const std::string g = gadgetDir();
-    const bool other = spec.interfaces.front() == Kind::Keyboard;
+    const bool other = layout.interfaces.front() == Kind::Keyboard;
     bool ok = makeDir(configfs_ + "/usb_gadget", error) && makeDir(g, error) &&
               writeText(g + "/idVendor", hex4(other ? kOtherVendor : kAdapterVendor), error) &&
               writeText(g + "/idProduct", hex4(other ? kOtherProduct : kAdapterProduct), error) &&
@@ -192,8 +192,8 @@ bool ConfigfsGadget::plug(const Spec& spec, std::string* error) {
               makeDir(g + "/configs/c.1", error) && writeText(g + "/configs/c.1/MaxPower", "100", error) &&
               makeDir(g + "/configs/c.1/strings/0x409", error) &&
               writeText(g + "/configs/c.1/strings/0x409/configuration", "Velorin", error);
-    for (std::size_t i = 0; ok && i < spec.interfaces.size(); ++i) {
-        const Kind kind = spec.interfaces[i];
+    for (std::size_t i = 0; ok && i < layout.interfaces.size(); ++i) {
+        const Kind kind = layout.interfaces[i];
         const std::string f = g + "/functions/hid.usb" + std::to_string(i);
         const std::vector<uint8_t> desc = reportDescriptor(kind);
         const bool keyboard = kind == Kind::Keyboard;
@@ -202,7 +202,7 @@ bool ConfigfsGadget::plug(const Spec& spec, std::string* error) {
              writeText(f + "/report_length", std::to_string(keyboard ? kKeyboardReportLength : kReportLength),
                        error) &&
              writeFile(f + "/report_desc", desc.data(), desc.size(), error) &&
-             writeText(f + "/no_out_endpoint", spec.outEndpoint ? "0" : "1", error);
+             writeText(f + "/no_out_endpoint", layout.outEndpoint ? "0" : "1", error);
         const std::string link = g + "/configs/c.1/hid.usb" + std::to_string(i);
         if (ok && ::symlink(f.c_str(), link.c_str()) != 0) {
             ok = false;
@@ -216,7 +216,7 @@ bool ConfigfsGadget::plug(const Spec& spec, std::string* error) {
         removeTree();
         return false;
     }
-    spec_ = spec;
+    layout_ = layout;
     plugged_ = true;
     return true;
 }

@@ -24,7 +24,7 @@ const char* kindName(Kind kind);
 // The report descriptor an interface of this kind declares.
 std::vector<uint8_t> reportDescriptor(Kind kind);
 
-struct Spec {
+struct Layout {
     std::vector<Kind> interfaces{Kind::Adapter};
     // Whether each interface has an interrupt OUT endpoint (f_hid's no_out_endpoint is the opposite).
     bool outEndpoint = true;
@@ -39,14 +39,14 @@ public:
     ConfigfsGadget(const ConfigfsGadget&) = delete;
     ConfigfsGadget& operator=(const ConfigfsGadget&) = delete;
 
-    // Builds the gadget's directories for `spec` and binds it (a plug). A leftover gadget of the
+    // Builds the gadget's directories for `layout` and binds it (a plug). A leftover gadget of the
     // same name (from a process that died) is removed first.
-    bool plug(const Spec& spec, std::string* error);
+    bool plug(const Layout& layout, std::string* error);
     // Unbinds the gadget (an unplug) and removes its directories. Every /dev/hidgN of it must be
     // closed before: a descriptor held across the unbind crashes some kernels.
     void unplug();
     bool plugged() const { return plugged_; }
-    const Spec& spec() const { return spec_; }
+    const Layout& layout() const { return layout_; }
     // The /dev node of interface `index` (its character device number read from configfs);
     // empty when it is not known.
     std::string deviceNode(std::size_t index) const;
@@ -58,7 +58,7 @@ private:
     std::string name_;
     std::string udc_;
     std::string configfs_;
-    Spec spec_;
+    Layout layout_;
     bool plugged_ = false;
 };
 

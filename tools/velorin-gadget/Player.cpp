@@ -133,21 +133,22 @@ constexpr Command kCommands[] = {
      }},
     {"plug", "plug [KIND...] (adapter input64 feature page keyboard; default adapter)", 0, 4,
      [](const Call& c) {
-         Spec spec = c.player.gadget().spec();
-         spec.interfaces.clear();
+         Layout layout;
+         layout.outEndpoint = c.player.outEndpoint();
+         layout.interfaces.clear();
          for (const std::string& w : c.args) {
              const auto kind = kindFromName(w);
              if (!kind)
                  return "err unknown kind " + w.substr(0, kEcho);
-             spec.interfaces.push_back(*kind);
+             layout.interfaces.push_back(*kind);
          }
-         if (spec.interfaces.empty())
-             spec.interfaces.push_back(Kind::Adapter);
+         if (layout.interfaces.empty())
+             layout.interfaces.push_back(Kind::Adapter);
          std::string error;
-         if (!c.player.plug(spec, &error))
+         if (!c.player.plug(layout, &error))
              return "err " + error;
          std::string kinds;
-         for (const Kind k : spec.interfaces)
+         for (const Kind k : layout.interfaces)
              kinds += std::string(" ") + kindName(k);
          return "ok plug" + kinds;
      }},
@@ -257,7 +258,7 @@ constexpr Command kCommands[] = {
 } // namespace
 
 Player::Player(Options options) : opt_(std::move(options)), gadget_(opt_.name, opt_.udc) {
-    firmware_.outEndpoint = opt_.spec.outEndpoint;
+    firmware_.outEndpoint = opt_.layout.outEndpoint;
     firmware_.ignoreInterruptOut = opt_.ignoreInterruptOut;
 }
 
@@ -322,24 +323,24 @@ bool Player::start(std::string* error) {
     }
     if (opt_.demo || !script_.empty())
         startPadStream(std::nullopt);
-    if (opt_.plug && !plug(opt_.spec, error))
+    if (opt_.plug && !plug(opt_.layout, error))
         return false;
     return true;
 }
 
-bool Player::plug(const Spec& spec, std::string* error) {
+bool Player::plug(const Layout& layout, std::string* error) {
     if (gadget_.plugged()) {
         if (error)
             *error = "plugged already (unplug first)";
         return false;
     }
-    if (!gadget_.plug(spec, error))
+    if (!gadget_.plug(layout, error))
         return false;
-    firmware_.outEndpoint = spec.outEndpoint;
-    const auto adapter = std::find(spec.interfaces.begin(), spec.interfaces.end(), Kind::Adapter);
-    if (adapter == spec.interfaces.end())
+    firmware_.outEndpoint = layout.outEndpoint;
+    const auto adapter = std::find(layout.interfaces.begin(), layout.interfaces.end(), Kind::Adapter);
+    if (adapter == layout.interfaces.end())
         return true; // no adapter among the interfaces: nothing to play
-    const std::size_t index = static_cast<std::size_t>(adapter - spec.interfaces.begin());
+    const std::size_t index = static_cast<std::size_t>(adapter - layout.interfaces.begin());
     // The node is made when the function binds; devtmpfs has it at once, a slower /dev a little later.
     for (int attempt = 0; attempt < 200 && hidg_ < 0; ++attempt) {
         const std::string node = gadget_.deviceNode(index);
@@ -366,8 +367,11 @@ void Player::closeHidg() {
 void Player::unplug() {
     if (hidg_ >= 0) {
         // What the kernel already took from the host is the firmware's, whatever a stall says.
+        const int stall = stallMs_;
+        stallMs_ = 0;
         stalledUntil_ = {};
         readHidg();
+        stallMs_ = stall;
     }
     // Closed before the unbind: a descriptor held across it crashes some kernels.
     closeHidg();

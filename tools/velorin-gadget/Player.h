@@ -30,7 +30,7 @@ struct Options {
     double rate = 10.0;
     bool demo = false;
     bool plug = true; // plug at start
-    Spec spec;
+    Layout layout;
     bool ignoreInterruptOut = false;
     // Run under SCHED_FIFO, so that the player reads each output report before the host can send
     // the next: without an OUT endpoint, f_hid keeps only the last SET_REPORT's data.
@@ -54,7 +54,7 @@ public:
     std::string handleLine(const std::string& line, std::vector<std::string>& said);
 
     // What the commands do.
-    bool plug(const Spec& spec, std::string* error);
+    bool plug(const Layout& layout, std::string* error);
     void unplug();
     void queueInput(std::vector<uint8_t> report);
     void startPadStream(std::optional<double> rate);
@@ -66,6 +66,8 @@ public:
     const sim::RecordStore& records() const { return *records_; }
     sim::RecordStore& records() { return *records_; }
     const ConfigfsGadget& gadget() const { return gadget_; }
+    // Whether the interfaces this player plugs have an interrupt OUT endpoint (--no-out-endpoint).
+    bool outEndpoint() const { return opt_.layout.outEndpoint; }
     const std::vector<std::string>& received() const { return received_; }
     void clearReceived() { received_.clear(); }
     void setStall(int ms) { stallMs_ = ms; }

@@ -119,7 +119,7 @@ int main(int argc, char** argv) {
         if (a == "--control") {
             value(opt.control);
         } else if (a == "--no-out-endpoint") {
-            opt.spec.outEndpoint = false;
+            opt.layout.outEndpoint = false;
         } else if (a == "--ignore-interrupt-out") {
             opt.ignoreInterruptOut = true;
         } else if (a == "--realtime") {
@@ -129,7 +129,7 @@ int main(int argc, char** argv) {
         } else if (a == "--plug") {
             std::string list;
             value(list);
-            opt.spec.interfaces.clear();
+            opt.layout.interfaces.clear();
             for (std::size_t from = 0; from <= list.size();) {
                 const std::size_t comma = std::min(list.find(',', from), list.size());
                 const auto kind = kindFromName(list.substr(from, comma - from));
@@ -137,7 +137,7 @@ int main(int argc, char** argv) {
                     std::fprintf(stderr, "velorin-gadget: bad --plug %s\n", list.c_str());
                     return 2;
                 }
-                opt.spec.interfaces.push_back(*kind);
+                opt.layout.interfaces.push_back(*kind);
                 from = comma + 1;
             }
         } else if (a == "--flash") {
