@@ -56,18 +56,27 @@ ApplyResult ApplyToAdapter(WorkModeBlock& block, std::optional<ConsoleId> consol
     return {ApplyStatus::Success, std::nullopt};
 }
 
-std::vector<ConsoleId> ReadBackFromAdapter(WorkModeBlock& block, const RecordReplaced& onReplaced) {
+std::vector<ConsoleId> ReadBackFromAdapter(WorkModeBlock& block, const RecordReplaced& onReplaced,
+                                           ReadBackEnd* end) {
+    ReadBackEnd ignored = ReadBackEnd::Complete;
+    ReadBackEnd& why = end ? *end : ignored;
+    why = ReadBackEnd::NoAdapter;
     std::vector<ConsoleId> replaced;
     // Opened before the first request, so the replies are queued for this handle.
     const std::unique_ptr<hid::HidHandle> handle = OpenAdapter();
     if (!handle)
         return replaced;
+    why = ReadBackEnd::Complete;
     for (const ConsoleId console : kBlockOrder) {
-        if (!SendWorkModeRequest(console))
+        if (!SendWorkModeRequest(console)) {
+            why = ReadBackEnd::RequestFailed;
             break;
+        }
         const std::optional<workModeData> reply = ReadWorkModeReply(handle.get(), console);
-        if (!reply)
+        if (!reply) {
+            why = ReadBackEnd::NoReply;
             break;
+        }
         block.replaceRecord(console, *reply);
         replaced.push_back(console);
         if (onReplaced)

@@ -38,9 +38,18 @@ ApplyResult ApplyToAdapter(WorkModeBlock& block, std::optional<ConsoleId> consol
 // Called after each record that read-back replaced, so its page can be redrawn at once.
 using RecordReplaced = std::function<void(ConsoleId)>;
 
+// Why a read-back ended.
+enum class ReadBackEnd {
+    Complete,      // all four records were replaced
+    NoAdapter,     // no handle: nothing was sent
+    RequestFailed, // the request for the next record could not be written (refused, stalled, gone)
+    NoReply,       // the request was written but no record came within the wait
+};
+
 // Asks the adapter for each record in block order and replaces it with the reply. The first
-// request that is not delivered or reply that does not come ends it silently. Returns the
-// consoles whose records were replaced, in order.
-std::vector<ConsoleId> ReadBackFromAdapter(WorkModeBlock& block, const RecordReplaced& onReplaced = {});
+// request that is not delivered or reply that does not come ends it silently; `end`, when given,
+// says which of the two it was. Returns the consoles whose records were replaced, in order.
+std::vector<ConsoleId> ReadBackFromAdapter(WorkModeBlock& block, const RecordReplaced& onReplaced = {},
+                                           ReadBackEnd* end = nullptr);
 
 } // namespace velorin::device
