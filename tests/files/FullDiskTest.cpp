@@ -242,6 +242,10 @@ Ran windowSave(const FailingDisk& disk, const QString& path, const WorkModeBlock
     return r;
 }
 
+QString ctl() {
+    return QStringLiteral(VELORINCTL_PATH);
+}
+
 // Waits for the simulator's "ready" line (the limit only ends a hung start).
 bool waitForReady(QProcess& sim) {
     QByteArray said;
@@ -275,10 +279,6 @@ private:
     bool ready_ = false;
 };
 
-QString ctl() {
-    return QStringLiteral(VELORINCTL_PATH);
-}
-
 // What one writer is asked to do and what must stay.
 struct Writer {
     const char* name;
@@ -289,6 +289,29 @@ struct Writer {
     const char* also = nullptr; // what else it must say
 };
 
+// The simulator keeping its records in `flash`, run in the failing disk, while velorinctl (outside
+// it) applies `kvf`: what the host was told, then what the simulator said.
+Ran flashWrite(const FailingDisk& disk, const QString& flash, const QString& kvf) {
+    QTemporaryDir dir;
+    const QString bus = dir.path() + QStringLiteral("/bus");
+    QProcess sim;
+    sim.setChildProcessModifier([&disk] { disk.enter(); });
+    sim.start(QStringLiteral(VELORIN_SIM_PATH),
+              {QStringLiteral("--bus"), bus, QStringLiteral("--flash"), flash});
+    Ran r;
+    if (waitForReady(sim)) {
+        QProcess apply;
+        apply.start(ctl(), {QStringLiteral("--simulate=") + bus, QStringLiteral("apply"), kvf});
+        apply.waitForFinished(60000);
+        r.out = QString::fromUtf8(apply.readAllStandardError());
+    }
+    sim.write("quit\n");
+    sim.waitForFinished(60000);
+    r.code = sim.exitStatus() == QProcess::NormalExit ? sim.exitCode() : -1;
+    r.err = QString::fromUtf8(sim.readAllStandardError());
+    return r;
+}
+
 void everyWriterLeavesTheOldFile(FailingDisk& disk) {
     static int argc = 1;
     static char name[] = "files_tests";
@@ -296,111 +319,69 @@ void everyWriterLeavesTheOldFile(FailingDisk& disk) {
     static QCoreApplication app(argc, argv);
     QTemporaryDir inputs;
     ASSERT_TRUE(inputs.isValid());
-    const QString in = inputs.path();
-    const QString out = disk.folder();
+    const auto in = [&](const char* name) { return inputs.path() + u'/' + QLatin1String(name); };
+    const auto at = [&](const char* name) { return disk.folder() + u'/' + QLatin1String(name); };
     WorkModeBlock block;
     const QByteArray blockBytes = pattern(108, 0x21);
     block.replaceAll(std::span<const uint8_t, kBlockSize>(
         reinterpret_cast<const uint8_t*>(blockBytes.constData()), kBlockSize));
-    ASSERT_TRUE(writeBytes(in + QStringLiteral("/a.kvf"), blockBytes));
-    ASSERT_TRUE(writeBytes(in + QStringLiteral("/b.kvf"), pattern(108, 0x05)));
-    // A JSON file for import, made by the real export.
-    QProcess exporter;
-    exporter.start(ctl(), {QStringLiteral("export"), in + QStringLiteral("/a.kvf"), QStringLiteral("-o"),
-                           in + QStringLiteral("/a.json")});
+    ASSERT_TRUE(writeBytes(in("a.kvf"), blockBytes));
+    ASSERT_TRUE(writeBytes(in("b.kvf"), pattern(108, 0x05)));
+    QProcess exporter; // a JSON file for import, made by the real export
+    exporter.start(ctl(), {QStringLiteral("export"), in("a.kvf"), QStringLiteral("-o"), in("a.json")});
     ASSERT_TRUE(exporter.waitForFinished(60000) && exporter.exitCode() == 0);
-
-    PlainSim sim(in + QStringLiteral("/a.kvf"));
+    PlainSim sim(in("a.kvf"));
     ASSERT_TRUE(sim.ready());
     const QString simulate = QStringLiteral("--simulate=") + sim.bus();
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("XDG_STATE_HOME"), out + QStringLiteral("/state"));
-    QStringList flashSaid; // the flash file's simulator, run in the failing disk
+    env.insert(QStringLiteral("XDG_STATE_HOME"), at("state"));
 
-    const QString flash = out + QStringLiteral("/flash.bin");
-    const auto at = [&](const char* name) { return out + u'/' + QLatin1String(name); };
-    const std::vector<Writer> writers = {
+    std::vector<Writer> writers = {
         {"window save", at("window.kvf"), pattern(108, 1),
          [&] { return windowSave(disk, at("window.kvf"), block); }, 0},
-        {"velorinctl set -o (the same file)", at("set.kvf"), pattern(108, 2),
-         [&] {
-             return runIn(disk, ctl(),
-                          {QStringLiteral("set"), at("set.kvf"), QStringLiteral("ps3"), QStringLiteral("A=Q"),
-                           QStringLiteral("-o"), at("set.kvf")});
-         },
-         4},
-        {"velorinctl set -o", at("set-o.kvf"), pattern(108, 3),
-         [&] {
-             return runIn(disk, ctl(),
-                          {QStringLiteral("set"), in + QStringLiteral("/a.kvf"), QStringLiteral("ps3"),
-                           QStringLiteral("A=Q"), QStringLiteral("-o"), at("set-o.kvf")});
-         },
-         4},
-        {"velorinctl copy (in place)", at("copy.kvf"), pattern(108, 4),
-         [&] {
-             return runIn(
-                 disk, ctl(),
-                 {QStringLiteral("copy"), at("copy.kvf"), QStringLiteral("ps3"), QStringLiteral("ps4")});
-         },
-         4},
-        {"velorinctl copy -o", at("copy-o.kvf"), pattern(108, 5),
-         [&] {
-             return runIn(disk, ctl(),
-                          {QStringLiteral("copy"), in + QStringLiteral("/a.kvf"), QStringLiteral("ps3"),
-                           QStringLiteral("xbox"), QStringLiteral("-o"), at("copy-o.kvf")});
-         },
-         4},
-        {"velorinctl import -o", at("import.kvf"), pattern(108, 6),
-         [&] {
-             return runIn(disk, ctl(),
-                          {QStringLiteral("import"), in + QStringLiteral("/a.json"), QStringLiteral("-o"),
-                           at("import.kvf")});
-         },
-         4},
-        {"velorinctl export -o", at("export.json"), QByteArray("{\"an\": \"older export\"}\n"),
-         [&] {
-             return runIn(disk, ctl(),
-                          {QStringLiteral("export"), in + QStringLiteral("/a.kvf"), QStringLiteral("-o"),
-                           at("export.json")});
-         },
-         4},
-        {"velorinctl read -o", at("read.kvf"), pattern(108, 7),
-         [&] {
-             return runIn(disk, ctl(),
-                          {simulate, QStringLiteral("read"), QStringLiteral("-o"), at("read.kvf")});
-         },
-         4},
-        {"velorinctl doctor --write-test (its backup)", at("state/velorin"), QByteArray(),
-         [&] {
-             return runIn(disk, ctl(), {simulate, QStringLiteral("doctor"), QStringLiteral("--write-test")},
-                          env);
-         },
-         4, "cannot save the records before the write test"},
-        {"velorin-sim --flash", flash, pattern(108, 8),
-         [&] {
-             // The simulator runs in the failing disk; velorinctl writes four records to it.
-             QTemporaryDir bus;
-             QProcess flashSim;
-             flashSim.setChildProcessModifier([&disk] { disk.enter(); });
-             flashSim.start(QStringLiteral(VELORIN_SIM_PATH),
-                            {QStringLiteral("--bus"), bus.path() + QStringLiteral("/bus"),
-                             QStringLiteral("--flash"), flash});
-             Ran r;
-             if (waitForReady(flashSim)) {
-                 QProcess apply;
-                 apply.start(ctl(), {QStringLiteral("--simulate=") + bus.path() + QStringLiteral("/bus"),
-                                     QStringLiteral("apply"), in + QStringLiteral("/b.kvf")});
-                 apply.waitForFinished(60000);
-                 r.out = QString::fromUtf8(apply.readAllStandardError()); // what the host was told
-             }
-             flashSim.write("quit\n");
-             flashSim.waitForFinished(10000);
-             r.code = flashSim.exitStatus() == QProcess::NormalExit ? flashSim.exitCode() : -1;
-             r.err = QString::fromUtf8(flashSim.readAllStandardError());
-             return r;
-         },
-         0, "the adapter refused the PS3 record"},
+        {"velorin-sim --flash", at("flash.bin"), pattern(108, 8),
+         [&] { return flashWrite(disk, at("flash.bin"), in("b.kvf")); }, 0,
+         "the adapter refused the PS3 record"},
     };
+    struct Verb {
+        const char* name;
+        const char* file;
+        QByteArray before;
+        QStringList args;
+        const char* also = nullptr;
+    };
+    const Verb verbs[] = {
+        {"velorinctl set -o (the same file)",
+         "set.kvf",
+         pattern(108, 2),
+         {"set", at("set.kvf"), "ps3", "A=Q", "-o", at("set.kvf")}},
+        {"velorinctl set -o",
+         "set-o.kvf",
+         pattern(108, 3),
+         {"set", in("a.kvf"), "ps3", "A=Q", "-o", at("set-o.kvf")}},
+        {"velorinctl copy (in place)", "copy.kvf", pattern(108, 4), {"copy", at("copy.kvf"), "ps3", "ps4"}},
+        {"velorinctl copy -o",
+         "copy-o.kvf",
+         pattern(108, 5),
+         {"copy", in("a.kvf"), "ps3", "xbox", "-o", at("copy-o.kvf")}},
+        {"velorinctl import -o",
+         "import.kvf",
+         pattern(108, 6),
+         {"import", in("a.json"), "-o", at("import.kvf")}},
+        {"velorinctl export -o",
+         "export.json",
+         "{\"an\": \"older export\"}\n",
+         {"export", in("a.kvf"), "-o", at("export.json")}},
+        {"velorinctl read -o", "read.kvf", pattern(108, 7), {simulate, "read", "-o", at("read.kvf")}},
+        {"velorinctl doctor --write-test (its backup)",
+         "state/velorin",
+         QByteArray(),
+         {simulate, "doctor", "--write-test"},
+         "cannot save the records before the write test"},
+    };
+    for (const Verb& v : verbs)
+        writers.push_back({v.name, at(v.file), v.before,
+                           [&, args = v.args] { return runIn(disk, ctl(), args, env); }, 4, v.also});
 
     QStringList expectedFiles{QStringLiteral("state")};
     ASSERT_TRUE(QDir().mkpath(disk.outside(at("state/velorin"))));
@@ -420,7 +401,7 @@ void everyWriterLeavesTheOldFile(FailingDisk& disk) {
         const Ran r = w.run();
         const QString said = r.out + r.err;
         EXPECT_EQ(r.code, w.code) << said.toStdString();
-        if (w.code == 0 && QLatin1String(w.name) == QLatin1String("window save")) {
+        if (QLatin1String(w.name) == QLatin1String("window save")) {
             EXPECT_EQ(r.err, QStringLiteral("WriteFile error\n"));
         } else {
             EXPECT_TRUE(said.contains(w.target)) << "names the file: " << said.toStdString();
@@ -439,8 +420,8 @@ void everyWriterLeavesTheOldFile(FailingDisk& disk) {
             EXPECT_EQ(readBytes(disk.outside(w.target)), w.before) << "the old file, byte for byte";
         }
     }
-    QStringList files =
-        QDir(disk.outside(out)).entryList(QDir::Files | QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot);
+    QStringList files = QDir(disk.outside(disk.folder()))
+                            .entryList(QDir::Files | QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot);
     files.sort();
     expectedFiles.sort();
     EXPECT_EQ(files.join(u' ').toStdString(), expectedFiles.join(u' ').toStdString())
