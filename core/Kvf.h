@@ -27,8 +27,10 @@ enum class ErrorKind {
     CannotRead,   // a read failed
     TooShort,     // fewer than 108 bytes
     TooLong,      // more than 108 bytes under ExactlyBlock
-    CannotCreate, // the file (or its temporary) cannot be created
-    CannotWrite,  // a write or the final rename failed; the earlier file is as it was
+    CannotCreate, // the file (or its temporary) cannot be created; the earlier file is as it was
+    CannotWrite,  // a write, the sync or the rename failed; the earlier file is as it was
+    NotSynced,    // the new file replaced the earlier one, but its folder could not be synced, so
+                  // the replacement may not survive a power loss
 };
 
 // The kind, the system's detail, and the file's length for TooShort and TooLong.

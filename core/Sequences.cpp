@@ -111,7 +111,7 @@ void ReadBack::sent(bool delivered) {
     if (delivered)
         await();
     else
-        stop(ReadBackEnd::RequestRefused);
+        stop(ReadBackEnd::RequestFailed);
 }
 
 void ReadBack::received(std::span<const uint8_t, kInputReportSize> report) {
@@ -144,8 +144,10 @@ void ReadBack::gone() {
         stop(ReadBackEnd::NoAdapter);
         break;
     case State::Requesting:
+        stop(ReadBackEnd::RequestFailed); // the request met no adapter: a failed write
+        break;
     case State::Awaiting:
-        stop(ReadBackEnd::Gone);
+        stop(ReadBackEnd::NoReply);
         break;
     case State::Showing:
         goneWhileShowing_ = true; // the replaced record is still shown; then the read-back ends
@@ -159,12 +161,12 @@ void ReadBack::gone() {
 void ReadBack::done() {
     switch (state_) {
     case State::Showing:
-        if (goneWhileShowing_)
-            stop(ReadBackEnd::Gone);
-        else if (++index_ < kBlockOrder.size())
-            request();
+        if (++index_ == kBlockOrder.size())
+            stop(ReadBackEnd::Complete); // even when the adapter went after the last reply
+        else if (goneWhileShowing_)
+            stop(ReadBackEnd::RequestFailed); // the next request would meet no adapter
         else
-            stop(ReadBackEnd::Complete);
+            request();
         break;
     case State::Closing:
         state_ = State::Done;

@@ -85,11 +85,11 @@ private:
 
 // How a read-back ended.
 enum class ReadBackEnd : uint8_t {
-    Complete,       // all four records replaced
-    NoAdapter,      // no adapter to open: nothing sent, nothing replaced
-    RequestRefused, // a record request was not delivered
-    NoReply,        // no reply within 100 ms of a delivered request
-    Gone,           // the adapter went while a reply was awaited
+    Complete,      // all four records replaced
+    NoAdapter,     // no adapter to open: nothing sent, nothing replaced
+    RequestFailed, // the request for the next record could not be written (refused, stalled, gone)
+    NoReply,       // the request was written but no record came within 100 ms (or the adapter went
+                   // while it was awaited)
 };
 
 // Read-back: Open; for each console in block order: Send the record request (Via::Own), Receive

@@ -105,7 +105,8 @@ ApplyResult ApplyToAdapter(WorkModeBlock& block, std::optional<ConsoleId> consol
     return result;
 }
 
-std::vector<ConsoleId> ReadBackFromAdapter(WorkModeBlock& block, const RecordReplaced& onReplaced) {
+std::vector<ConsoleId> ReadBackFromAdapter(WorkModeBlock& block, const RecordReplaced& onReplaced,
+                                           ReadBackEnd* end) {
     ReadBack readBack(block);
     struct Hooks {
         const ReadBack& seq;
@@ -118,6 +119,8 @@ std::vector<ConsoleId> ReadBackFromAdapter(WorkModeBlock& block, const RecordRep
         }
     };
     drive(readBack, Hooks{readBack, block, onReplaced});
+    if (end)
+        *end = readBack.end();
     return readBack.replaced();
 }
 

@@ -32,10 +32,14 @@ ApplyResult ApplyToAdapter(WorkModeBlock& block, std::optional<ConsoleId> consol
 // Called after each record that read-back replaced, so its page can be redrawn at once.
 using RecordReplaced = std::function<void(ConsoleId)>;
 
+// Why a read-back ended: complete, no adapter, a request that could not be written, no reply.
+using velorin::ReadBackEnd;
+
 // Asks the adapter for each record in block order and replaces it with the reply. The first
-// request that is not delivered or reply that does not come ends it silently. Returns the
-// consoles whose records were replaced, in order.
-std::vector<ConsoleId> ReadBackFromAdapter(WorkModeBlock& block, const RecordReplaced& onReplaced = {});
+// request that is not delivered or reply that does not come ends it silently; `end`, when given,
+// says which of the two it was. Returns the consoles whose records were replaced, in order.
+std::vector<ConsoleId> ReadBackFromAdapter(WorkModeBlock& block, const RecordReplaced& onReplaced = {},
+                                           ReadBackEnd* end = nullptr);
 
 // The reader's five mode selects for currentConsole (read before each send), each on a handle of
 // its own; modeSelectPending is cleared after each one that was delivered. Returns how many were.

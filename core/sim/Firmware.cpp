@@ -41,12 +41,17 @@ RecordStore::RecordStore() {
         records_[*slotOfConsole(static_cast<uint8_t>(console))][0] = static_cast<uint8_t>(console);
 }
 
-bool RecordStore::store(const Record& r) {
+RecordStore::Stored RecordStore::store(const Record& r) {
     const auto slot = slotOfConsole(r[0]);
     if (!slot)
-        return false;
+        return Stored::UnknownConsole;
+    const Record before = records_[*slot];
     records_[*slot] = r;
-    return true;
+    if (keeper_ && !keeper_(block(), static_cast<ConsoleId>(r[0]))) {
+        records_[*slot] = before;
+        return Stored::FlashFailed;
+    }
+    return Stored::Yes;
 }
 
 std::optional<Record> RecordStore::record(uint8_t consoleId) const {
@@ -93,8 +98,16 @@ Response Firmware::onOutputReport(std::span<const uint8_t> report, RecordStore* 
     if (report[1] == CMD_WRITE_WORKMODE) {
         Record stored;
         std::copy_n(report.begin() + kArgumentOffset, stored.size(), stored.begin());
-        if (records->store(stored))
+        switch (records->store(stored)) {
+        case RecordStore::Stored::Yes:
             r.stored = stored;
+            break;
+        case RecordStore::Stored::FlashFailed:
+            r.outcome = Outcome::Refused; // as an adapter whose flash cannot be programmed
+            break;
+        case RecordStore::Stored::UnknownConsole:
+            break;
+        }
     } else if (report[1] == CMD_READ_WORKMODE && known && !faults[console].drop) {
         const Record record = *records->record(console);
         Reply reply{std::vector<uint8_t>(kReplySize, 0), std::chrono::milliseconds(faults[console].delayMs)};

@@ -11,6 +11,7 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -28,8 +29,15 @@ class RecordStore {
 public:
     RecordStore();
     const std::array<Record, 4>& records() const { return records_; }
-    // Into the slot named by r[0]; false for an unknown console.
-    bool store(const Record& r);
+    enum class Stored { Yes, UnknownConsole, FlashFailed };
+    // Into the slot named by r[0] and, when a keeper is set, into what it keeps the records in.
+    // When the keeper cannot keep them, the record is not stored either: the adapter keeps what its
+    // flash holds.
+    Stored store(const Record& r);
+    // Called by store() with all four records (the new one in its slot) and the console written;
+    // returns whether they were kept. velorin-sim's flash file is one; it says why it failed.
+    using Keeper = std::function<bool(const WorkModeBlock& records, ConsoleId written)>;
+    void keepIn(Keeper keeper) { keeper_ = std::move(keeper); }
     std::optional<Record> record(uint8_t consoleId) const;
     // All four, as the 108 bytes of a .kvf file (block order).
     WorkModeBlock block() const;
@@ -37,6 +45,7 @@ public:
 
 private:
     std::array<Record, 4> records_{};
+    Keeper keeper_;
 };
 
 // What the firmware does to reports about one console.
@@ -61,7 +70,7 @@ struct Reply {
 struct Response {
     Way way = Way::SetReport;
     Outcome outcome = Outcome::Refused;
-    std::optional<Record> stored; // the record a write put into its slot: save it when the records are kept
+    std::optional<Record> stored; // the record a write put into its slot (and its keeper kept)
     std::optional<Reply> reply;
     // How long the acknowledgement is held back ("stall"): the writer waits that long to learn
     // whether the report was taken.

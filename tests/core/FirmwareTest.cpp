@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <initializer_list>
+#include <utility>
 #include <vector>
 
 using namespace velorin::sim;
@@ -49,7 +51,8 @@ struct Case {
     Faults faults{};
     bool outEndpoint = false;
     bool ignoreInterruptOut = false;
-    bool firmware = true; // false: an interface without the adapter's firmware
+    bool firmware = true;    // false: an interface without the adapter's firmware
+    bool flashFails = false; // the records' keeper cannot keep them
     Outcome outcome = Outcome::Taken;
     Way way = Way::SetReport;
     bool storesPs4 = false;
@@ -96,6 +99,14 @@ TEST(SimFirmware, AnswersEachOutputReport) {
          .ignoreInterruptOut = true,
          .outcome = Outcome::Ignored,
          .way = Way::Interrupt},
+        {.what = "write the flash cannot keep",
+         .report = ps4Write(),
+         .flashFails = true,
+         .outcome = Outcome::Refused},
+        {.what = "read request with a failing flash",
+         .report = report({0x31, 0xAA, 0x55, 0x01}),
+         .flashFails = true,
+         .reply = reply({0x01})},
         {.what = "no firmware: write taken", .report = ps4Write(), .outEndpoint = true, .firmware = false},
         {.what = "no firmware: 64 bytes",
          .report = Bytes(64, 0),
@@ -109,6 +120,8 @@ TEST(SimFirmware, AnswersEachOutputReport) {
         fw.outEndpoint = c.outEndpoint;
         fw.ignoreInterruptOut = c.ignoreInterruptOut;
         RecordStore records;
+        if (c.flashFails)
+            records.keepIn([](const velorin::WorkModeBlock&, velorin::ConsoleId) { return false; });
         const Response r = fw.onOutputReport(c.report, c.firmware ? &records : nullptr);
         EXPECT_EQ(r.outcome, c.outcome);
         EXPECT_EQ(r.way, c.way);
@@ -116,6 +129,35 @@ TEST(SimFirmware, AnswersEachOutputReport) {
         EXPECT_EQ(records.records()[1] == ps4Record(), c.storesPs4);
         EXPECT_EQ(r.reply ? r.reply->report : Bytes{}, c.reply);
         EXPECT_EQ(r.reply ? r.reply->delay.count() : 0, c.delayMs);
+    }
+}
+
+// The keeper sees the four records with the new one in its slot; a record it cannot keep leaves the
+// slot as it was, and an unknown console never reaches it.
+TEST(SimFirmware, StoreOutcomes) {
+    RecordStore records;
+    std::vector<std::pair<velorin::ConsoleId, Record>> kept;
+    bool keeps = true;
+    records.keepIn([&](const velorin::WorkModeBlock& block, velorin::ConsoleId written) {
+        const auto raw = block.raw();
+        Record second{};
+        std::copy_n(raw.begin() + 27, 27, second.begin()); // PS4 is the second record of a block
+        kept.emplace_back(written, second);
+        return keeps;
+    });
+    const Record before = records.records()[1];
+    keeps = false;
+    EXPECT_EQ(records.store(ps4Record()), RecordStore::Stored::FlashFailed);
+    EXPECT_EQ(records.records()[1], before);
+    keeps = true;
+    EXPECT_EQ(records.store(ps4Record()), RecordStore::Stored::Yes);
+    EXPECT_EQ(records.records()[1], ps4Record());
+    Record unknown{0x05};
+    EXPECT_EQ(records.store(unknown), RecordStore::Stored::UnknownConsole);
+    ASSERT_EQ(kept.size(), 2u);
+    for (const auto& [console, second] : kept) {
+        EXPECT_EQ(console, velorin::ConsoleId::PS4);
+        EXPECT_EQ(second, ps4Record());
     }
 }
 

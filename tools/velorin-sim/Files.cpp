@@ -4,6 +4,7 @@
 #include "model/KvfCodec.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
 #include <string_view>
 #include <sys/stat.h>
@@ -70,16 +71,31 @@ bool Flash::attach(RecordStore& records, const std::string& flash, const std::st
     }
     if (!seed.empty() && !loadSeed(records, seed, error))
         return false;
-    return save(records, error);
+    return save(records.block(), error);
 }
 
-bool Flash::save(const RecordStore& records, std::string* error) const {
-    const auto written = kvf::write(QString::fromStdString(path_), records.block());
+bool Flash::save(const WorkModeBlock& records, std::string* error) const {
+    const auto written = kvf::write(QString::fromStdString(path_), records);
     if (written)
         return true;
-    if (error)
+    if (error) {
         *error = "cannot write the flash file " + path_ + ": " + written.error().detail;
+        if (written.kind() != kvf::ErrorKind::NotSynced)
+            *error += "; it was left as it was";
+    }
     return false;
+}
+
+RecordStore::Keeper Flash::keeper(std::string program) const {
+    return [this, program = std::move(program)](const WorkModeBlock& records, ConsoleId written) {
+        std::string why;
+        if (save(records, &why))
+            return true;
+        const std::string_view name = consoleInfo(written).name;
+        std::fprintf(stderr, "%s: %s; the write of the %.*s record was refused\n", program.c_str(),
+                     why.c_str(), static_cast<int>(name.size()), name.data());
+        return false;
+    };
 }
 
 std::optional<std::vector<std::vector<uint8_t>>> loadScript(const std::string& path, std::string* error) {

@@ -23,8 +23,12 @@ public:
     // overwritten when it is unreadable.
     bool attach(RecordStore& records, const std::string& flash, const std::string& seed, std::string* error);
     bool attached() const { return !path_.empty(); }
-    // Writes all four records atomically.
-    bool save(const RecordStore& records, std::string* error) const;
+    // Writes all four records atomically; `error` says why not and whether the file was left as it was.
+    bool save(const WorkModeBlock& records, std::string* error) const;
+    // A keeper for the attached records (RecordStore::keepIn): each stored record is saved, and one
+    // the file cannot keep is refused with the reason on standard error after "`program`: ".
+    // The Flash must outlive the store it keeps.
+    RecordStore::Keeper keeper(std::string program) const;
 
 private:
     std::string path_;

@@ -102,6 +102,7 @@ bool Simulator::start(std::string* error) {
     if (!opt_.flash.empty()) {
         if (!flash_.attach(*mainRecords_, opt_.flash, opt_.seed, error))
             return false;
+        mainRecords_->keepIn(flash_.keeper("velorin-sim")); // a record it cannot keep is refused
     } else if (!opt_.seed.empty() && !loadSeed(*mainRecords_, opt_.seed, error)) {
         return false;
     }
@@ -303,11 +304,6 @@ Simulator::Ack Simulator::onOutputReport(Interface& in, std::span<const uint8_t>
     const Response r = firmware_.onOutputReport(report, in.records.get());
     say("out " + in.name + (r.way == Way::Interrupt ? " interrupt " : " set_report ") +
         outcomeWord(r.outcome) + " " + toHex(report));
-    if (r.stored && in.records == mainRecords_ && flash_.attached()) {
-        std::string error;
-        if (!flash_.save(*mainRecords_, &error))
-            std::fprintf(stderr, "velorin-sim: %s\n", error.c_str());
-    }
     if (r.reply) {
         if (r.reply->delay.count() > 0 && pending_.size() < kMaxPending)
             pending_.push_back({Clock::now() + r.reply->delay, in.name, r.reply->report});

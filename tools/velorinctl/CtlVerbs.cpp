@@ -263,11 +263,19 @@ Outcome cmdRead(Context& ctx) {
     if (const int rc = prepareAdapter(ctx); rc != kExitOk)
         return rc;
     WorkModeBlock block;
-    const std::vector<ConsoleId> got = device::ReadBackFromAdapter(block);
+    device::ReadBackEnd end = device::ReadBackEnd::Complete;
+    const std::vector<ConsoleId> got = device::ReadBackFromAdapter(block, {}, &end);
     if (got.size() != kBlockOrder.size()) {
         const ConsoleId missing = kBlockOrder[got.size()];
-        ctx.err << "velorinctl: the adapter did not answer the request for the " << consoleName(missing)
-                << " record (" << got.size() << " of 4 read); nothing was written\n";
+        ctx.err << "velorinctl: "
+                << (end == device::ReadBackEnd::RequestFailed
+                        ? "the request for the "
+                        : "the adapter did not answer the request for the ")
+                << consoleName(missing)
+                << (end == device::ReadBackEnd::RequestFailed
+                        ? " record could not be written to the adapter ("
+                        : " record (")
+                << got.size() << " of 4 read); nothing was written\n";
         return kExitAdapterFailed;
     }
     if (!ctx.opt.output)
@@ -310,12 +318,18 @@ Outcome cmdApply(Context& ctx) {
         return kExitOk;
     // The block now holds exactly what was sent (ids set, unused bytes cleared).
     WorkModeBlock back = *block;
-    const std::vector<ConsoleId> got = device::ReadBackFromAdapter(back);
+    device::ReadBackEnd end = device::ReadBackEnd::Complete;
+    const std::vector<ConsoleId> got = device::ReadBackFromAdapter(back, {}, &end);
     Verification v{{kBlockOrder.begin() + static_cast<std::ptrdiff_t>(got.size()), kBlockOrder.end()},
                    diffBlocks(*block, back)};
     if (v.unread.empty() && v.differences.empty()) {
         ctx.err << "verified: the adapter holds the 4 records written\n";
         return {kExitOk, std::move(v)};
+    }
+    if (end == device::ReadBackEnd::RequestFailed) {
+        ctx.err << "velorinctl: verify failed: the request for the " << consoleName(v.unread.front())
+                << " record could not be written to the adapter\n";
+        return {kExitAdapterFailed, std::move(v)};
     }
     ctx.err << "velorinctl: verify failed: the adapter does not hold what was written\n";
     if (adapterOutputPath() == hid::OutputPath::Interrupt)
