@@ -150,6 +150,12 @@ TEST_F(CtlBinary, BadInputFailsClearlyAndWritesNothing) {
         {{QStringLiteral("monitor"), QStringLiteral("--console"), QStringLiteral("nes")},
          kExitUsage,
          "unknown console"},
+        {{QStringLiteral("--list-buttons"), QStringLiteral("--console"), QStringLiteral("nes")},
+         kExitUsage,
+         "unknown console \"nes\""},
+        {{QStringLiteral("--list-buttons"), QStringLiteral("--console=")},
+         kExitUsage,
+         "unknown console \"\""},
     };
     const QByteArray before = readBytes(existing);
     for (const Case& c : cases) {

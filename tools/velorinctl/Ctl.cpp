@@ -290,7 +290,7 @@ int run(const QStringList& args, QTextStream& out, QTextStream& err, const hid::
     if (opt.listButtons) {
         QStringList names;
         if (opt.console) {
-            const std::optional<ConsoleId> console = consoleFromName(opt.console->toStdString());
+            const std::optional<ConsoleId> console = parseConsole(*opt.console, err);
             if (!console)
                 return kExitUsage;
             names = buttonLabels(*console);
