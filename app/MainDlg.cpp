@@ -272,13 +272,12 @@ void CMainDlg::LoadBackgroundOverride() {
     auto* background = findChildByName2<ui::SImageWnd>(u"img_background");
     if (!tk || !background)
         return;
-    QString error;
-    const QImage image = ui::decodeImageFile(path, tk->decoder(), &error);
-    if (image.isNull()) {
-        qCInfo(lcSoui) << "background.png not used:" << error;
+    const auto image = ui::decodeImageFile(path, tk->decoder());
+    if (!image) {
+        qCInfo(lcSoui) << "background.png not used:" << QString::fromStdString(image.error().detail);
         return;
     }
-    background->setImage(image);
+    background->setImage(*image);
 }
 
 void CMainDlg::ApplyDisplayTexts() {

@@ -8,15 +8,13 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     const QByteArray json(reinterpret_cast<const char*>(data), qsizetype(size));
-    QString error;
-    const auto block = velorin::ctl::blockFromJson(json, &error);
+    const auto block = velorin::ctl::blockFromJson(json);
     if (!block) {
-        if (error.isEmpty())
+        if (block.error().detail.empty() || block.kind() == velorin::ctl::JsonErrorKind::None)
             std::abort();
         return 0;
     }
-    QString again;
-    const auto round = velorin::ctl::blockFromJson(velorin::ctl::blockToJson(*block), &again);
+    const auto round = velorin::ctl::blockFromJson(velorin::ctl::blockToJson(*block));
     if (!round || !(*round == *block))
         std::abort();
     return 0;

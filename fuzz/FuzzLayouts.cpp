@@ -58,9 +58,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         break;
     }
     case 3: {
-        QString error;
-        const auto table = velorin::keysel::parseKeyboardTemplate(input, &error);
-        if (!table && error.isEmpty())
+        const auto table = velorin::keysel::parseKeyboardTemplate(input);
+        if (!table &&
+            (table.error().detail.empty() || table.kind() == velorin::keysel::TemplateErrorKind::None))
             std::abort(); // a refusal always says why
         break;
     }

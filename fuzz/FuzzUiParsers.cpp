@@ -18,9 +18,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     case 1: {
         static const auto png = velorin::ui::createImageDecoder(u"imgdecoder-png");
         static const auto stb = velorin::ui::createImageDecoder(u"imgdecoder-stb");
-        const QImage image = (data[0] % 5 == 0 ? png : stb)->decode(input);
-        if (!image.isNull() && !velorin::ui::imageSizeAllowed(image.width(), image.height()))
+        const auto image = (data[0] % 5 == 0 ? png : stb)->decode(input);
+        if (image && (image->isNull() || !velorin::ui::imageSizeAllowed(image->width(), image->height())))
             __builtin_trap();
+        if (!image && (image.error().detail.empty() || image.kind() == velorin::ui::ImageErrorKind::None))
+            __builtin_trap(); // a refusal always says why
         break;
     }
     case 2: {

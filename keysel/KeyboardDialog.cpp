@@ -187,10 +187,10 @@ int ShowKeyboard(QWidget* owner, KeyboardDialog* dialog) {
         qCWarning(velorin::lcSoui) << "ShowKeyboard: the result holder is not the active keyboard";
         return kKeyboardFailed;
     }
-    QString error;
-    const std::optional<KeyboardTemplate> tpl = loadKeyboardTemplate(&error);
+    const auto tpl = loadKeyboardTemplate();
     if (!tpl) {
-        qCWarning(velorin::lcSoui) << "ShowKeyboard: keyboard template unusable:" << error;
+        qCWarning(velorin::lcSoui) << "ShowKeyboard: keyboard template unusable:"
+                                   << QString::fromStdString(tpl.error().detail);
         return kKeyboardFailed;
     }
     KeyboardWindow window(*tpl, owner);

@@ -28,10 +28,8 @@ const KeyboardKey* KeyboardTemplate::keyById(int controlId) const {
 
 namespace {
 
-bool fail(QString* error, const QString& why) {
-    if (error)
-        *error = why;
-    return false;
+TemplateError fail(TemplateErrorKind kind, const QString& why) {
+    return {kind, why.toStdString()};
 }
 
 // Reads a bounded integer attribute; false when it is missing, not a number or out of range.
@@ -59,40 +57,29 @@ bool readRect(const pugi::xml_node& n, QRect& out) {
 
 } // namespace
 
-std::optional<KeyboardTemplate> parseKeyboardTemplate(const QByteArray& xml, QString* error) {
-    if (xml.size() > kMaxTemplateBytes) {
-        fail(error, QStringLiteral("template too large"));
-        return std::nullopt;
-    }
+Result<KeyboardTemplate, TemplateError> parseKeyboardTemplate(const QByteArray& xml) {
+    if (xml.size() > kMaxTemplateBytes)
+        return fail(TemplateErrorKind::TooLarge, QStringLiteral("template too large"));
     pugi::xml_document doc;
     const pugi::xml_parse_result parsed = doc.load_buffer(xml.constData(), std::size_t(xml.size()));
-    if (!parsed) {
-        fail(error, QStringLiteral("not well-formed: %1").arg(QString::fromUtf8(parsed.description())));
-        return std::nullopt;
-    }
+    if (!parsed)
+        return fail(TemplateErrorKind::NotXml,
+                    QStringLiteral("not well-formed: %1").arg(QString::fromUtf8(parsed.description())));
     const pugi::xml_node root = doc.document_element();
-    if (std::string_view(root.name()) != "dialog") {
-        fail(error, QStringLiteral("root element is not <dialog>"));
-        return std::nullopt;
-    }
+    if (std::string_view(root.name()) != "dialog")
+        return fail(TemplateErrorKind::Malformed, QStringLiteral("root element is not <dialog>"));
     KeyboardTemplate tpl;
     tpl.caption = QString::fromUtf8(root.attribute("caption").value());
     tpl.trCtx = QString::fromUtf8(root.attribute("trCtx").value());
     int w = 0, h = 0;
-    if (!readInt(root, "width", 1, kMaxDialogUnits, w) || !readInt(root, "height", 1, kMaxDialogUnits, h)) {
-        fail(error, QStringLiteral("bad dialog size"));
-        return std::nullopt;
-    }
+    if (!readInt(root, "width", 1, kMaxDialogUnits, w) || !readInt(root, "height", 1, kMaxDialogUnits, h))
+        return fail(TemplateErrorKind::Malformed, QStringLiteral("bad dialog size"));
     tpl.sizeDu = QSize(w, h);
     tpl.fontFace = QString::fromUtf8(root.attribute("font").as_string("Arial"));
-    if (root.attribute("size") && !readInt(root, "size", 1, 72, tpl.pointSize)) {
-        fail(error, QStringLiteral("bad font size"));
-        return std::nullopt;
-    }
-    if (root.attribute("weight") && !readInt(root, "weight", 1, 1000, tpl.weight)) {
-        fail(error, QStringLiteral("bad font weight"));
-        return std::nullopt;
-    }
+    if (root.attribute("size") && !readInt(root, "size", 1, 72, tpl.pointSize))
+        return fail(TemplateErrorKind::Malformed, QStringLiteral("bad font size"));
+    if (root.attribute("weight") && !readInt(root, "weight", 1, 1000, tpl.weight))
+        return fail(TemplateErrorKind::Malformed, QStringLiteral("bad font weight"));
     tpl.italic = root.attribute("italic").as_int(0) != 0;
 
     std::set<int> ids;
@@ -101,24 +88,18 @@ std::optional<KeyboardTemplate> parseKeyboardTemplate(const QByteArray& xml, QSt
             continue;
         const std::string_view name = n.name();
         if (name == "frame") {
-            if (!readRect(n, tpl.frameDu)) {
-                fail(error, QStringLiteral("bad frame rectangle"));
-                return std::nullopt;
-            }
+            if (!readRect(n, tpl.frameDu))
+                return fail(TemplateErrorKind::Malformed, QStringLiteral("bad frame rectangle"));
         } else if (name == "key") {
             KeyboardKey k;
-            if (!readInt(n, "id", kFirstKeyControlId, kLastKeyControlId, k.controlId)) {
-                fail(error, QStringLiteral("key without a valid id"));
-                return std::nullopt;
-            }
-            if (!ids.insert(k.controlId).second) {
-                fail(error, QStringLiteral("duplicate key id %1").arg(k.controlId));
-                return std::nullopt;
-            }
-            if (!readRect(n, k.rectDu)) {
-                fail(error, QStringLiteral("bad rectangle of key %1").arg(k.controlId));
-                return std::nullopt;
-            }
+            if (!readInt(n, "id", kFirstKeyControlId, kLastKeyControlId, k.controlId))
+                return fail(TemplateErrorKind::Malformed, QStringLiteral("key without a valid id"));
+            if (!ids.insert(k.controlId).second)
+                return fail(TemplateErrorKind::Malformed,
+                            QStringLiteral("duplicate key id %1").arg(k.controlId));
+            if (!readRect(n, k.rectDu))
+                return fail(TemplateErrorKind::Malformed,
+                            QStringLiteral("bad rectangle of key %1").arg(k.controlId));
             k.upper = QString::fromUtf8(n.attribute("upper").value());
             k.twoLines = bool(n.attribute("lower"));
             k.lower = QString::fromUtf8(n.attribute("lower").value());
@@ -127,21 +108,17 @@ std::optional<KeyboardTemplate> parseKeyboardTemplate(const QByteArray& xml, QSt
             tpl.keys.push_back(std::move(k));
         }
     }
-    if (tpl.keys.empty()) {
-        fail(error, QStringLiteral("no keys"));
-        return std::nullopt;
-    }
+    if (tpl.keys.empty())
+        return fail(TemplateErrorKind::Malformed, QStringLiteral("no keys"));
     return tpl;
 }
 
-std::optional<KeyboardTemplate> loadKeyboardTemplate(QString* error) {
+Result<KeyboardTemplate, TemplateError> loadKeyboardTemplate() {
     const QString ref = QStringLiteral("keyboard:%1").arg(kKeyboardTemplateId);
     const std::optional<QByteArray> bytes = ui::ResourcePackage::embedded().bytes(ref);
-    if (!bytes) {
-        fail(error, QStringLiteral("resource %1 not found").arg(ref));
-        return std::nullopt;
-    }
-    return parseKeyboardTemplate(*bytes, error);
+    if (!bytes)
+        return fail(TemplateErrorKind::NotFound, QStringLiteral("resource %1 not found").arg(ref));
+    return parseKeyboardTemplate(*bytes);
 }
 
 QString substituteDialogFace(const QString& face) {

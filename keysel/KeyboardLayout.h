@@ -2,6 +2,8 @@
 // dialog units to pixels.
 #pragma once
 
+#include "core/Result.h"
+
 #include <QByteArray>
 #include <QFont>
 #include <QRect>
@@ -47,12 +49,22 @@ inline constexpr int kLastKeyControlId = 1252;
 inline constexpr qsizetype kMaxTemplateBytes = 256 * 1024;
 inline constexpr int kMaxDialogUnits = 4000;
 
-// Parses a template; nullopt (with the reason in *error) for anything malformed: wrong root, sizes
-// out of range, control ids outside 1151..1252, duplicate ids, missing attributes.
-std::optional<KeyboardTemplate> parseKeyboardTemplate(const QByteArray& xml, QString* error = nullptr);
+enum class TemplateErrorKind {
+    None,
+    NotFound,  // the resource package has no template
+    TooLarge,  // more than kMaxTemplateBytes: not read
+    NotXml,    // not well-formed XML
+    Malformed, // wrong root, sizes out of range, control ids outside 1151..1252, duplicate ids,
+               // missing attributes, no keys
+};
+// The detail says what is wrong, for the log.
+using TemplateError = Error<TemplateErrorKind>;
+
+// Parses a template; an error for anything malformed.
+Result<KeyboardTemplate, TemplateError> parseKeyboardTemplate(const QByteArray& xml);
 
 // Reads "keyboard:265" from the resource package.
-std::optional<KeyboardTemplate> loadKeyboardTemplate(QString* error = nullptr);
+Result<KeyboardTemplate, TemplateError> loadKeyboardTemplate();
 
 // The font face used for a template face on this system: Arial is served by its metric-compatible
 // replacement.

@@ -28,9 +28,10 @@ static_assert(STBI_MAX_DIMENSIONS == velorin::ui::kMaxImageSide);
 namespace velorin::ui {
 namespace {
 
-void setError(QString* error, const QString& text) {
-    if (error)
-        *error = text;
+// A decoder may fail without a reason (stb does on a PNG that ends after its header): a refusal
+// still says what it was.
+ImageError fail(ImageErrorKind kind, const QString& text) {
+    return {kind, text.isEmpty() ? std::string("the data cannot be decoded") : text.toStdString()};
 }
 
 // Wraps tightly packed RGBA8 rows as a QImage that owns a copy in premultiplied ARGB32.
@@ -108,39 +109,31 @@ public:
     explicit PngDecoder(QString name) : name_(std::move(name)) {}
     QString name() const override { return name_; }
 
-    QImage decode(QByteArrayView data, QString* error) const override {
-        if (data.isEmpty() || data.size() > kMaxImageFileBytes) {
-            setError(error, QStringLiteral("image data of unusable size"));
-            return {};
-        }
-        if (!pngChunkListSound(data, error))
-            return {};
+    Result<QImage, ImageError> decode(QByteArrayView data) const override {
+        if (data.isEmpty() || data.size() > kMaxImageFileBytes)
+            return fail(data.isEmpty() ? ImageErrorKind::NotAnImage : ImageErrorKind::TooLarge,
+                        QStringLiteral("image data of unusable size"));
+        if (auto sound = pngChunkListSound(data); !sound)
+            return sound.error();
         PngReader reader;
         reader.data = data;
         reader.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &reader, pngError, pngWarning);
         if (reader.png)
             reader.info = png_create_info_struct(reader.png);
-        if (!reader.info) {
-            setError(error, QStringLiteral("out of memory"));
-            return {};
-        }
+        if (!reader.info)
+            return fail(ImageErrorKind::OutOfMemory, QStringLiteral("out of memory"));
         png_uint_32 width = 0, height = 0;
-        if (!pngReadHeader(reader, width, height)) {
-            setError(error, QString::fromLatin1(reader.message));
-            return {};
-        }
-        if (!imageSizeAllowed(width, height)) {
-            setError(error, QStringLiteral("image of %1 by %2 is too large").arg(width).arg(height));
-            return {};
-        }
+        if (!pngReadHeader(reader, width, height))
+            return fail(ImageErrorKind::NotAnImage, QString::fromLatin1(reader.message));
+        if (!imageSizeAllowed(width, height))
+            return fail(ImageErrorKind::TooLarge,
+                        QStringLiteral("image of %1 by %2 is too large").arg(width).arg(height));
         std::vector<unsigned char> pixels(size_t(width) * height * 4);
         std::vector<png_bytep> rows(height);
         for (png_uint_32 y = 0; y < height; ++y)
             rows[y] = pixels.data() + size_t(y) * width * 4;
-        if (!pngReadRows(reader, rows.data())) {
-            setError(error, QString::fromLatin1(reader.message));
-            return {};
-        }
+        if (!pngReadRows(reader, rows.data()))
+            return fail(ImageErrorKind::NotAnImage, QString::fromLatin1(reader.message));
         return fromRgba(pixels.data(), int(width), int(height));
     }
 
@@ -176,45 +169,39 @@ class StbDecoder final : public ImageDecoder {
 public:
     QString name() const override { return QStringLiteral("imgdecoder-stb"); }
 
-    QImage decode(QByteArrayView data, QString* error) const override {
-        if (data.isEmpty() || data.size() > kMaxImageFileBytes) {
-            setError(error, QStringLiteral("image data of unusable size"));
-            return {};
-        }
-        if (!pngChunkListSound(data, error))
-            return {};
+    Result<QImage, ImageError> decode(QByteArrayView data) const override {
+        if (data.isEmpty() || data.size() > kMaxImageFileBytes)
+            return fail(data.isEmpty() ? ImageErrorKind::NotAnImage : ImageErrorKind::TooLarge,
+                        QStringLiteral("image data of unusable size"));
+        if (auto sound = pngChunkListSound(data); !sound)
+            return sound.error();
         const QByteArray input = data.startsWith("\x89PNG")
                                      ? withoutEmptyImageData(data)
                                      : QByteArray::fromRawData(data.data(), data.size());
         const auto* bytes = reinterpret_cast<const stbi_uc*>(input.constData());
         const int len = int(input.size());
         int w = 0, h = 0, comp = 0;
-        if (!stbi_info_from_memory(bytes, len, &w, &h, &comp)) {
-            setError(error, QString::fromLatin1(stbi_failure_reason()));
-            return {};
-        }
-        if (!imageSizeAllowed(w, h)) {
-            setError(error, QStringLiteral("image of %1 by %2 is too large").arg(w).arg(h));
-            return {};
-        }
+        if (!stbi_info_from_memory(bytes, len, &w, &h, &comp))
+            return fail(ImageErrorKind::NotAnImage, QString::fromLatin1(stbi_failure_reason()));
+        if (!imageSizeAllowed(w, h))
+            return fail(ImageErrorKind::TooLarge,
+                        QStringLiteral("image of %1 by %2 is too large").arg(w).arg(h));
         std::unique_ptr<stbi_uc, void (*)(void*)> pixels(stbi_load_from_memory(bytes, len, &w, &h, &comp, 4),
                                                          stbi_image_free);
-        if (!pixels) {
-            setError(error, QString::fromLatin1(stbi_failure_reason()));
-            return {};
-        }
+        if (!pixels)
+            return fail(ImageErrorKind::NotAnImage, QString::fromLatin1(stbi_failure_reason()));
         return fromRgba(pixels.get(), w, h);
     }
 };
 
 } // namespace
 
-bool pngChunkListSound(QByteArrayView data, QString* error) {
+Status<ImageError> pngChunkListSound(QByteArrayView data) {
     static constexpr unsigned char signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
     const auto* bytes = reinterpret_cast<const unsigned char*>(data.data());
     const size_t size = size_t(data.size());
     if (size < sizeof signature || std::memcmp(bytes, signature, sizeof signature) != 0)
-        return true; // not a PNG: the chunk rules do not apply
+        return Done{}; // not a PNG: the chunk rules do not apply
     auto be32 = [bytes](size_t at) {
         return quint32(bytes[at]) << 24 | quint32(bytes[at + 1]) << 16 | quint32(bytes[at + 2]) << 8 |
                bytes[at + 3];
@@ -224,21 +211,19 @@ bool pngChunkListSound(QByteArrayView data, QString* error) {
     size_t at = sizeof signature;
     while (at < size) {
         // length, type, data, CRC
-        if (size - at < 12) {
-            setError(error, QStringLiteral("PNG chunk header cut off at byte %1").arg(at));
-            return false;
-        }
+        if (size - at < 12)
+            return fail(ImageErrorKind::NotAnImage,
+                        QStringLiteral("PNG chunk header cut off at byte %1").arg(at));
         const quint32 length = be32(at);
-        if (length > 0x7fffffffu || length > size - at - 12) {
-            setError(error, QStringLiteral("PNG chunk at byte %1 runs past the end of the data").arg(at));
-            return false;
-        }
+        if (length > 0x7fffffffu || length > size - at - 12)
+            return fail(ImageErrorKind::NotAnImage,
+                        QStringLiteral("PNG chunk at byte %1 runs past the end of the data").arg(at));
         const bool isIend = std::memcmp(bytes + at + 4, "IEND", 4) == 0;
         at += 12 + size_t(length);
         if (isIend)
             break;
     }
-    return true;
+    return Done{};
 }
 
 bool imageSizeAllowed(qint64 width, qint64 height) {
@@ -256,22 +241,16 @@ std::unique_ptr<ImageDecoder> createImageDecoder(QStringView name) {
     return nullptr;
 }
 
-QImage decodeImageFile(const QString& path, const ImageDecoder& decoder, QString* error) {
+Result<QImage, ImageError> decodeImageFile(const QString& path, const ImageDecoder& decoder) {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        setError(error, file.errorString());
-        return {};
-    }
-    if (file.size() > kMaxImageFileBytes) {
-        setError(error, QStringLiteral("file too large"));
-        return {};
-    }
+    if (!file.open(QIODevice::ReadOnly))
+        return fail(ImageErrorKind::CannotRead, file.errorString());
+    if (file.size() > kMaxImageFileBytes)
+        return fail(ImageErrorKind::TooLarge, QStringLiteral("file too large"));
     const QByteArray data = file.read(kMaxImageFileBytes + 1);
-    if (data.size() > kMaxImageFileBytes) {
-        setError(error, QStringLiteral("file too large"));
-        return {};
-    }
-    return decoder.decode(data, error);
+    if (data.size() > kMaxImageFileBytes)
+        return fail(ImageErrorKind::TooLarge, QStringLiteral("file too large"));
+    return decoder.decode(data);
 }
 
 } // namespace velorin::ui

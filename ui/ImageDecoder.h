@@ -4,6 +4,8 @@
 // exhaust memory.
 #pragma once
 
+#include "core/Result.h"
+
 #include <QByteArrayView>
 #include <QImage>
 #include <QString>
@@ -18,26 +20,36 @@ inline constexpr qint64 kMaxImageFileBytes = 64 * 1024 * 1024;
 // The most memory libpng may take for one ancillary chunk (text, ICC profile ...).
 inline constexpr int kMaxPngChunkBytes = 1024 * 1024;
 
+enum class ImageErrorKind {
+    None,
+    CannotRead,  // the file cannot be opened or read
+    TooLarge,    // the file, the data or the image's sides are over the limits: nothing decoded
+    NotAnImage,  // empty data, a broken PNG chunk list, or data the decoder cannot decode
+    OutOfMemory, // the decoder could not start
+};
+// The detail is the reason, for the log.
+using ImageError = Error<ImageErrorKind>;
+
 class ImageDecoder {
 public:
     virtual ~ImageDecoder() = default;
     virtual QString name() const = 0;
-    // Decodes one encoded image; a null image (and *error set) when it is not one or is too large.
-    virtual QImage decode(QByteArrayView data, QString* error = nullptr) const = 0;
+    // Decodes one encoded image (never a null image); an error when it is not one or is too large.
+    virtual Result<QImage, ImageError> decode(QByteArrayView data) const = 0;
 };
 
 // The decoder of that name (case-insensitive), or nullptr for a name we do not know.
 std::unique_ptr<ImageDecoder> createImageDecoder(QStringView name);
 
 // Walks the chunk list of data that starts with the PNG signature, before any decoder sees it:
-// false (and *error set) when a chunk runs past the end of the data, so that no decoder sizes a
-// buffer from a forged length. Data that is not a PNG passes.
-bool pngChunkListSound(QByteArrayView data, QString* error = nullptr);
+// NotAnImage when a chunk runs past the end of the data, so that no decoder sizes a buffer from a
+// forged length. Data that is not a PNG passes.
+Status<ImageError> pngChunkListSound(QByteArrayView data);
 
 // True when an image of that size may be decoded.
 bool imageSizeAllowed(qint64 width, qint64 height);
 
 // Reads a file (bounded by kMaxImageFileBytes) and decodes it.
-QImage decodeImageFile(const QString& path, const ImageDecoder& decoder, QString* error = nullptr);
+Result<QImage, ImageError> decodeImageFile(const QString& path, const ImageDecoder& decoder);
 
 } // namespace velorin::ui

@@ -62,15 +62,15 @@ qreal Toolkit::imageDevicePixelRatio() const {
 QImage Toolkit::loadImage(QStringView ref, qreal devicePixelRatio) const {
     if (devicePixelRatio <= 0)
         devicePixelRatio = imageDevicePixelRatio();
-    QString error;
     if (devicePixelRatio > 1.0) {
         if (const auto hi = package_->bytes(ref.toString() + QStringLiteral("@2x"))) {
-            QImage image = decoder_->decode(*hi, &error);
-            if (!image.isNull()) {
-                image.setDevicePixelRatio(2.0);
-                return image;
+            auto image = decoder_->decode(*hi);
+            if (image) {
+                image->setDevicePixelRatio(2.0);
+                return *image;
             }
-            qCWarning(lcSoui) << "image" << ref << "@2x cannot be decoded:" << error;
+            qCWarning(lcSoui) << "image" << ref
+                              << "@2x cannot be decoded:" << QString::fromStdString(image.error().detail);
         }
     }
     const auto bytes = package_->bytes(ref);
@@ -78,10 +78,13 @@ QImage Toolkit::loadImage(QStringView ref, qreal devicePixelRatio) const {
         qCWarning(lcSoui) << "image" << ref << "not in the package";
         return {};
     }
-    QImage image = decoder_->decode(*bytes, &error);
-    if (image.isNull())
-        qCWarning(lcSoui) << "image" << ref << "cannot be decoded:" << error;
-    return image;
+    auto image = decoder_->decode(*bytes);
+    if (!image) {
+        qCWarning(lcSoui) << "image" << ref
+                          << "cannot be decoded:" << QString::fromStdString(image.error().detail);
+        return {};
+    }
+    return *image;
 }
 
 QIcon Toolkit::loadIcon(QStringView name) const {
@@ -91,9 +94,8 @@ QIcon Toolkit::loadIcon(QStringView name) const {
         if (stored.compare(name, Qt::CaseInsensitive) != 0 && !stored.startsWith(prefix, Qt::CaseInsensitive))
             continue;
         if (const auto bytes = package_->bytes(u"ICON", stored)) {
-            const QImage image = decoder_->decode(*bytes);
-            if (!image.isNull())
-                icon.addPixmap(QPixmap::fromImage(image));
+            if (const auto image = decoder_->decode(*bytes))
+                icon.addPixmap(QPixmap::fromImage(*image));
         }
     }
     return icon;

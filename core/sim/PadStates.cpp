@@ -55,20 +55,20 @@ std::vector<uint8_t> demoPadState(std::size_t step) {
     return r;
 }
 
-std::optional<std::vector<std::vector<uint8_t>>> parseScript(std::string_view text, std::string* error) {
-    std::vector<std::vector<uint8_t>> states;
+Result<Script, ScriptError> parseScript(std::string_view text) {
+    Script states;
+    std::size_t number = 0;
     while (!text.empty()) {
+        ++number;
         const std::size_t end = text.find('\n');
         const std::string line(text.substr(0, end));
         text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
         if (line.empty() || line[0] == '#')
             continue;
         const auto bytes = parseHex(line, kPadStateBytes);
-        if (!bytes) {
-            if (error)
-                *error = "bad script line: " + line.substr(0, 80);
-            return std::nullopt;
-        }
+        if (!bytes)
+            return ScriptError{ScriptErrorKind::BadLine,
+                               "bad script line " + std::to_string(number) + ": " + line.substr(0, 80)};
         states.push_back(padState(*bytes));
     }
     return states;

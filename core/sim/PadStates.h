@@ -2,6 +2,8 @@
 // walk over the buttons, or a script's lines.
 #pragma once
 
+#include "core/Result.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -25,8 +27,19 @@ std::optional<double> parseRate(const std::string& text);
 std::vector<uint8_t> padState(std::span<const uint8_t> bytes = {});
 // State number `step` of the demo (it starts over after the last).
 std::vector<uint8_t> demoPadState(std::size_t step);
-// The states of a script: one line each, hex bytes after the marker, `#` comments; nullopt with
-// `error` set at the first bad line. (velorin-sim reads the file: tools/velorin-sim/Files.h.)
-std::optional<std::vector<std::vector<uint8_t>>> parseScript(std::string_view text, std::string* error);
+// The pad states of a script, in order.
+using Script = std::vector<std::vector<uint8_t>>;
+
+enum class ScriptErrorKind {
+    None,
+    CannotRead, // the file: missing, not a regular file, unreadable or over its limit
+    BadLine,    // a line that is not up to 30 hex bytes
+};
+// The detail names the file or the first bad line (its number and up to 80 characters).
+using ScriptError = Error<ScriptErrorKind>;
+
+// The states of a script: one line each, hex bytes after the marker, `#` comments; an error at the
+// first bad line. (velorin-sim reads the file: tools/velorin-sim/Files.h.)
+Result<Script, ScriptError> parseScript(std::string_view text);
 
 } // namespace velorin::sim

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <utility>
 
 using namespace velorin;
 using namespace velorin::keysel;
@@ -18,11 +19,12 @@ namespace {
 
 const KeyboardTemplate& keyboardTemplate() {
     static const KeyboardTemplate tpl = [] {
-        QString error;
-        std::optional<KeyboardTemplate> t = loadKeyboardTemplate(&error);
-        if (!t)
-            ADD_FAILURE() << "template: " << error.toStdString();
-        return t.value_or(KeyboardTemplate{});
+        auto t = loadKeyboardTemplate();
+        if (!t) {
+            ADD_FAILURE() << "template: " << t.error().detail;
+            return KeyboardTemplate{};
+        }
+        return *t;
     }();
     return tpl;
 }
@@ -92,32 +94,41 @@ TEST(KeyboardTemplateData, HasEveryKeyAndTheUnavailableOnesAreTheZeroCodes) {
 }
 
 TEST(KeyboardTemplateData, RejectsMalformedTemplates) {
-    const char* bad[] = {
-        "",
-        "<dialog",
-        "<window width='10' height='10'><key id='1151' x='0' y='0' width='1' height='1'/></window>",
-        "<dialog width='0' height='10'><key id='1151' x='0' y='0' width='1' height='1'/></dialog>",
-        "<dialog width='10' height='10'/>",
-        "<dialog width='10' height='10'><key id='1150' x='0' y='0' width='1' height='1'/></dialog>",
-        "<dialog width='10' height='10'><key id='1253' x='0' y='0' width='1' height='1'/></dialog>",
-        "<dialog width='10' height='10'><key id='1151' x='-1' y='0' width='1' height='1'/></dialog>",
-        "<dialog width='10' height='10'><key id='1151' x='0' y='0' width='99999' height='1'/></dialog>",
-        "<dialog width='10' height='10'><key id='1151' x='1x' y='0' width='1' height='1'/></dialog>",
-        "<dialog width='10' height='10'><key id='1151' x='0' y='0' width='1' height='1'/>"
-        "<key id='1151' x='0' y='0' width='1' height='1'/></dialog>",
-        "<dialog width='10' height='10' size='999'><key id='1151' x='0' y='0' width='1' "
-        "height='1'/></dialog>",
+    using K = TemplateErrorKind;
+    const std::pair<const char*, TemplateErrorKind> bad[] = {
+        {"", K::NotXml},
+        {"<dialog", K::NotXml},
+        {"<window width='10' height='10'><key id='1151' x='0' y='0' width='1' height='1'/></window>",
+         K::Malformed},
+        {"<dialog width='0' height='10'><key id='1151' x='0' y='0' width='1' height='1'/></dialog>",
+         K::Malformed},
+        {"<dialog width='10' height='10'/>", K::Malformed},
+        {"<dialog width='10' height='10'><key id='1150' x='0' y='0' width='1' height='1'/></dialog>",
+         K::Malformed},
+        {"<dialog width='10' height='10'><key id='1253' x='0' y='0' width='1' height='1'/></dialog>",
+         K::Malformed},
+        {"<dialog width='10' height='10'><key id='1151' x='-1' y='0' width='1' height='1'/></dialog>",
+         K::Malformed},
+        {"<dialog width='10' height='10'><key id='1151' x='0' y='0' width='99999' height='1'/></dialog>",
+         K::Malformed},
+        {"<dialog width='10' height='10'><key id='1151' x='1x' y='0' width='1' height='1'/></dialog>",
+         K::Malformed},
+        {"<dialog width='10' height='10'><key id='1151' x='0' y='0' width='1' height='1'/>"
+         "<key id='1151' x='0' y='0' width='1' height='1'/></dialog>",
+         K::Malformed},
+        {"<dialog width='10' height='10' size='999'><key id='1151' x='0' y='0' width='1' "
+         "height='1'/></dialog>",
+         K::Malformed},
     };
-    for (const char* xml : bad) {
-        QString error;
-        EXPECT_FALSE(parseKeyboardTemplate(QByteArray(xml), &error).has_value()) << xml;
-        EXPECT_FALSE(error.isEmpty()) << xml;
+    for (const auto& [xml, kind] : bad) {
+        const auto parsed = parseKeyboardTemplate(QByteArray(xml));
+        ASSERT_FALSE(parsed) << xml;
+        EXPECT_EQ(parsed.kind(), kind) << xml << ": " << parsed.error().detail;
+        EXPECT_FALSE(parsed.error().detail.empty()) << xml;
     }
-    EXPECT_FALSE(parseKeyboardTemplate(QByteArray(kMaxTemplateBytes + 1, ' ')).has_value());
-    EXPECT_TRUE(
-        parseKeyboardTemplate(
-            "<dialog width='10' height='10'><key id='1151' x='0' y='0' width='1' height='1'/></dialog>")
-            .has_value());
+    EXPECT_EQ(parseKeyboardTemplate(QByteArray(kMaxTemplateBytes + 1, ' ')).kind(), K::TooLarge);
+    EXPECT_TRUE(parseKeyboardTemplate(
+        "<dialog width='10' height='10'><key id='1151' x='0' y='0' width='1' height='1'/></dialog>"));
 }
 
 TEST(DialogUnits, MulDivRoundsToNearest) {

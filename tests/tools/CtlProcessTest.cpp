@@ -222,9 +222,8 @@ TEST_F(CtlBinary, ExportImportSetShowAndDiff) {
         }
     }
     r = runBinary({QStringLiteral("show"), file("b.kvf"), QStringLiteral("--json")});
-    QString error;
-    const auto shown = blockFromJson(r.out.toUtf8(), &error);
-    ASSERT_TRUE(shown.has_value()) << error.toStdString();
+    const auto shown = blockFromJson(r.out.toUtf8());
+    ASSERT_TRUE(shown) << shown.error().detail;
     EXPECT_EQ(bytesOf(*shown), readBytes(file("b.kvf")));
 }
 

@@ -84,9 +84,8 @@ TEST_F(CtlSim, ReadGivesTheSimulatorsRecords) {
     // As JSON on standard output: the same bytes.
     const RunResult j = ctl({QStringLiteral("read"), QStringLiteral("--json")});
     ASSERT_EQ(j.code, kExitOk) << j.err.toStdString();
-    QString error;
-    const auto block = blockFromJson(j.out.toUtf8(), &error);
-    ASSERT_TRUE(block.has_value()) << error.toStdString();
+    const auto block = blockFromJson(j.out.toUtf8());
+    ASSERT_TRUE(block) << block.error().detail;
     EXPECT_EQ(bytesOf(*block), expected);
 }
 

@@ -65,9 +65,8 @@ TEST(CtlKvfJson, EveryByteOfABlockRoundTrips) {
     for (const uint8_t step : {1, 3, 7, 11, 101}) {
         for (const uint8_t start : {0, 0x2D, 0x80, 0xFF}) {
             const WorkModeBlock block = patternBlock(start, step);
-            QString error;
-            const auto back = blockFromJson(blockToJson(block), &error);
-            ASSERT_TRUE(back.has_value()) << error.toStdString();
+            const auto back = blockFromJson(blockToJson(block));
+            ASSERT_TRUE(back) << back.error().detail;
             EXPECT_EQ(bytesOf(*back), bytesOf(block)) << int(start) << ' ' << int(step);
         }
     }
@@ -83,9 +82,8 @@ TEST(CtlKvfJson, ButtonNamesOverrideRawAndRawIsOptional) {
     const qsizetype at = json.indexOf(from, ps4);
     ASSERT_GT(at, ps4);
     json.replace(at, from.size(), "\"L2\": \"kp_enter\"");
-    QString error;
-    auto back = blockFromJson(json, &error);
-    ASSERT_TRUE(back.has_value()) << error.toStdString();
+    auto back = blockFromJson(json);
+    ASSERT_TRUE(back) << back.error().detail;
     WorkModeBlock expected = block;
     expected.setButton(ConsoleId::PS4, PadButton::L2, 0x58);
     EXPECT_EQ(*back, expected);
@@ -93,8 +91,8 @@ TEST(CtlKvfJson, ButtonNamesOverrideRawAndRawIsOptional) {
     const QByteArray minimal = R"({"format":"velorin-kvf","version":1,"consoles":{
         "ps3":{"buttons":{"L2":"A","a":"mouse-left","HOME":null}},"ps4":{"id":9,"buttons":{"SHARE":45}},
         "switch":{"buttons":{"capture":"0x2d"}},"xbox":{}}})";
-    back = blockFromJson(minimal, &error);
-    ASSERT_TRUE(back.has_value()) << error.toStdString();
+    back = blockFromJson(minimal);
+    ASSERT_TRUE(back) << back.error().detail;
     WorkModeBlock want;
     want.record(ConsoleId::PS3)[0] = 1;
     want.record(ConsoleId::PS4)[0] = 9;
@@ -115,38 +113,46 @@ TEST(CtlKvfJson, RefusesMalformedAndUnknownInput) {
         EXPECT_GE(at, 0) << from;
         return j.replace(at, qsizetype(strlen(from)), to);
     };
-    const std::pair<QByteArray, const char*> cases[] = {
-        {"", "not valid JSON"},
-        {"{", "not valid JSON"},
-        {ok.left(ok.size() / 2), "not valid JSON"},
-        {"[1,2]", "must be an object"},
-        {R"({"format":"other","version":1,"consoles":{}})", "\"format\""},
-        {with("\"version\": 1", "\"version\": 2"), "\"version\""},
-        {with("\"version\": 1", "\"version\": \"1\""), "\"version\""},
-        {with("\"ps3\"", "\"ps5\""), "unknown console \"ps5\""},
-        {with("\"ps3\"", "\"PS3\""), "unknown console \"PS3\""},
-        {with("\"ps3\": {", "\"nes\": {}, \"ps3\": {"), "unknown console \"nes\""},
-        {R"({"format":"velorin-kvf","version":1,"consoles":{"ps3":{},"ps4":{},"switch":{}}})",
-         "console \"xbox\" is missing"},
-        {with("\"L2\"", "\"L3\""), "unknown button \"L3\""},
-        {with("\"HOME\"", "\"SHARE\""), "unknown button \"SHARE\" for ps3"},
-        {with("\"L1\": \"", "\"L1\": \"Hyper"), "unknown key"},
-        {with("\"L1\": \"", "\"L1\": 300, \"x\": \""), "unknown key"},
-        {with("\"raw\": \"", "\"raw\": \"0"), "54 hex digits"},
-        {with("\"raw\": \"", "\"raw\": \"zz"), "54 hex digits"},
-        {with("\"id\": ", "\"colour\": 1, \"id\": "), "unknown field \"colour\""},
-        {with("\"id\": 33,", "\"id\": 256,"), "id must be"},
-        {with("\"id\": 33,", "\"id\": \"1\","), "id must be"},
-        {R"({"format":"velorin-kvf","version":1,"consoles":{"ps3":{"buttons":[]},"ps4":{},"switch":{},"xbox":{}}})",
-         "buttons must be an object"},
-        {R"({"format":"velorin-kvf","version":1,"consoles":{"ps3":7,"ps4":{},"switch":{},"xbox":{}}})",
-         "must be an object"},
-        {with("\"consoles\": {", "\"consoles\": [], \"c\": {"), "\"consoles\""},
+    struct Case {
+        QByteArray json;
+        const char* expect;
+        JsonErrorKind kind;
     };
-    for (const auto& [json, expect] : cases) {
-        QString error;
-        EXPECT_FALSE(blockFromJson(json, &error).has_value()) << expect;
-        EXPECT_TRUE(error.contains(QString::fromUtf8(expect))) << expect << " / " << error.toStdString();
+    using K = JsonErrorKind;
+    const Case cases[] = {
+        {"", "not valid JSON", K::NotJson},
+        {"{", "not valid JSON", K::NotJson},
+        {ok.left(ok.size() / 2), "not valid JSON", K::NotJson},
+        {"[1,2]", "must be an object", K::NotLayout},
+        {R"({"format":"other","version":1,"consoles":{}})", "\"format\"", K::NotLayout},
+        {with("\"version\": 1", "\"version\": 2"), "\"version\"", K::NotLayout},
+        {with("\"version\": 1", "\"version\": \"1\""), "\"version\"", K::NotLayout},
+        {with("\"ps3\"", "\"ps5\""), "unknown console \"ps5\"", K::BadConsoles},
+        {with("\"ps3\"", "\"PS3\""), "unknown console \"PS3\"", K::BadConsoles},
+        {with("\"ps3\": {", "\"nes\": {}, \"ps3\": {"), "unknown console \"nes\"", K::BadConsoles},
+        {R"({"format":"velorin-kvf","version":1,"consoles":{"ps3":{},"ps4":{},"switch":{}}})",
+         "console \"xbox\" is missing", K::BadConsoles},
+        {with("\"L2\"", "\"L3\""), "unknown button \"L3\"", K::BadRecord},
+        {with("\"HOME\"", "\"SHARE\""), "unknown button \"SHARE\" for ps3", K::BadRecord},
+        {with("\"L1\": \"", "\"L1\": \"Hyper"), "unknown key", K::BadRecord},
+        {with("\"L1\": \"", "\"L1\": 300, \"x\": \""), "unknown key", K::BadRecord},
+        {with("\"raw\": \"", "\"raw\": \"0"), "54 hex digits", K::BadRecord},
+        {with("\"raw\": \"", "\"raw\": \"zz"), "54 hex digits", K::BadRecord},
+        {with("\"id\": ", "\"colour\": 1, \"id\": "), "unknown field \"colour\"", K::BadRecord},
+        {with("\"id\": 33,", "\"id\": 256,"), "id must be", K::BadRecord},
+        {with("\"id\": 33,", "\"id\": \"1\","), "id must be", K::BadRecord},
+        {R"({"format":"velorin-kvf","version":1,"consoles":{"ps3":{"buttons":[]},"ps4":{},"switch":{},"xbox":{}}})",
+         "buttons must be an object", K::BadRecord},
+        {R"({"format":"velorin-kvf","version":1,"consoles":{"ps3":7,"ps4":{},"switch":{},"xbox":{}}})",
+         "must be an object", K::BadRecord},
+        {with("\"consoles\": {", "\"consoles\": [], \"c\": {"), "\"consoles\"", K::NotLayout},
+    };
+    for (const Case& c : cases) {
+        const auto block = blockFromJson(c.json);
+        ASSERT_FALSE(block) << c.expect;
+        EXPECT_EQ(block.kind(), c.kind) << c.expect;
+        EXPECT_NE(block.error().detail.find(c.expect), std::string::npos)
+            << c.expect << " / " << block.error().detail;
     }
 }
 

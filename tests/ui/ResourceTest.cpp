@@ -144,33 +144,39 @@ TEST(ImageDecoders, EveryDecoderGivesTheSamePixels) {
     const QImage expected = source.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     for (const char16_t* name : {u"imgdecoder-png", u"imgdecoder-gdip", u"imgdecoder-stb"}) {
         const auto decoder = createImageDecoder(name);
-        QString error;
-        const QImage image = decoder->decode(png, &error);
-        ASSERT_FALSE(image.isNull()) << error.toStdString();
-        EXPECT_EQ(image, expected) << QString::fromUtf16(name).toStdString();
+        const auto image = decoder->decode(png);
+        ASSERT_TRUE(image) << image.error().detail;
+        EXPECT_EQ(*image, expected) << QString::fromUtf16(name).toStdString();
     }
 }
 
 TEST(ImageDecoders, HostileInputIsRefusedWithoutDecoding) {
     const QByteArray valid = pngWithHeader(4, 4);
-    const QByteArray cases[] = {
-        QByteArray(),                                // nothing
-        QByteArray("not an image at all"),           // garbage
-        valid.left(20),                              // cut inside the header
-        pngWithHeader(kMaxImageSide + 1, 1),         // too wide
-        pngWithHeader(1, 100000),                    // too high
-        pngWithHeader(kMaxImageSide, kMaxImageSide), // too many pixels in all
-        pngWithHeader(0x7fffffff, 0x7fffffff),
+    using K = ImageErrorKind;
+    // Where the kind is None, the two decoders refuse in their own words: one sees a size over the
+    // limits, the other a header it will not read.
+    const std::pair<QByteArray, ImageErrorKind> cases[] = {
+        {QByteArray(), K::NotAnImage},                      // nothing
+        {QByteArray("not an image at all"), K::NotAnImage}, // garbage
+        {valid.left(20), K::NotAnImage},                    // cut inside the header
+        {valid.left(33), K::NotAnImage}, // ends after its header chunk (stb gives no reason for it)
+        {pngWithHeader(kMaxImageSide + 1, 1), K::None},             // too wide
+        {pngWithHeader(1, 100000), K::None},                        // too high
+        {pngWithHeader(kMaxImageSide, kMaxImageSide), K::TooLarge}, // too many pixels in all
+        {pngWithHeader(0x7fffffff, 0x7fffffff), K::None},
     };
     for (const char16_t* name : {u"imgdecoder-png", u"imgdecoder-stb"}) {
         const auto decoder = createImageDecoder(name);
         int i = 0;
-        for (const QByteArray& data : cases) {
-            QString error;
-            EXPECT_TRUE(decoder->decode(data, &error).isNull())
-                << QString::fromUtf16(name).toStdString() << " case " << i;
-            EXPECT_FALSE(error.isEmpty()) << QString::fromUtf16(name).toStdString() << " case " << i;
-            ++i;
+        for (const auto& [data, kind] : cases) {
+            const auto image = decoder->decode(data);
+            const std::string what = QString::fromUtf16(name).toStdString() + " case " + std::to_string(i++);
+            ASSERT_FALSE(image) << what;
+            EXPECT_FALSE(image.error().detail.empty()) << what;
+            EXPECT_NE(image.kind(), K::None) << what;
+            if (kind != K::None) {
+                EXPECT_EQ(image.kind(), kind) << what << ": " << image.error().detail;
+            }
         }
     }
     EXPECT_TRUE(imageSizeAllowed(800, 600));
@@ -195,10 +201,11 @@ TEST(ImageDecoders, ForgedChunkLengthsAreRefusedBeforeDecoding) {
     for (const char16_t* name : {u"imgdecoder-png", u"imgdecoder-stb"}) {
         const auto decoder = createImageDecoder(name);
         for (const QByteArray& data : cases) {
-            QString error;
-            EXPECT_TRUE(decoder->decode(data, &error).isNull());
-            EXPECT_TRUE(error.startsWith(u"PNG chunk"))
-                << QString::fromUtf16(name).toStdString() << ": " << error.toStdString();
+            const auto image = decoder->decode(data);
+            ASSERT_FALSE(image);
+            EXPECT_EQ(image.kind(), ImageErrorKind::NotAnImage);
+            EXPECT_EQ(image.error().detail.rfind("PNG chunk", 0), 0u)
+                << QString::fromUtf16(name).toStdString() << ": " << image.error().detail;
         }
     }
     EXPECT_TRUE(pngChunkListSound(pngWithHeader(2, 2)));
@@ -217,10 +224,10 @@ TEST(ImageDecoders, AnEmptyImageDataChunkBeforeTheDataDecodesTheSame) {
     withEmpty += QByteArray("\0\0\0\0IDAT\x35\xaf\x06\x1e", 12); // length 0, type, CRC of "IDAT"
     withEmpty += png.mid(idat);
     for (const char16_t* name : {u"imgdecoder-png", u"imgdecoder-stb"}) {
-        QString error;
-        const QImage image = createImageDecoder(name)->decode(withEmpty, &error);
-        EXPECT_EQ(image, source.convertToFormat(QImage::Format_ARGB32_Premultiplied))
-            << QString::fromUtf16(name).toStdString() << ": " << error.toStdString();
+        const auto image = createImageDecoder(name)->decode(withEmpty);
+        ASSERT_TRUE(image) << QString::fromUtf16(name).toStdString() << ": " << image.error().detail;
+        EXPECT_EQ(*image, source.convertToFormat(QImage::Format_ARGB32_Premultiplied))
+            << QString::fromUtf16(name).toStdString();
     }
 }
 
@@ -231,23 +238,26 @@ TEST(ImageDecoders, StbTakesNoJpeg) {
     QBuffer buffer(&jpeg);
     buffer.open(QIODevice::WriteOnly);
     ASSERT_TRUE(test::solidImage({4, 4}, Qt::red).save(&buffer, "JPG"));
-    QString error;
-    EXPECT_TRUE(createImageDecoder(u"imgdecoder-stb")->decode(jpeg, &error).isNull());
-    EXPECT_FALSE(error.isEmpty());
+    const auto image = createImageDecoder(u"imgdecoder-stb")->decode(jpeg);
+    ASSERT_FALSE(image);
+    EXPECT_EQ(image.kind(), ImageErrorKind::NotAnImage);
+    EXPECT_FALSE(image.error().detail.empty());
 }
 
 TEST(ImageDecoders, FilesAreReadWithABound) {
     QTemporaryDir dir;
     const auto decoder = createImageDecoder(u"imgdecoder-gdip");
-    QString error;
-    EXPECT_TRUE(decodeImageFile(dir.filePath(QStringLiteral("missing.png")), *decoder, &error).isNull());
-    EXPECT_FALSE(error.isEmpty());
+    const auto missing = decodeImageFile(dir.filePath(QStringLiteral("missing.png")), *decoder);
+    ASSERT_FALSE(missing);
+    EXPECT_EQ(missing.kind(), ImageErrorKind::CannotRead);
+    EXPECT_FALSE(missing.error().detail.empty());
     QFile f(dir.filePath(QStringLiteral("small.png")));
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write(encodePng(test::solidImage({3, 2}, Qt::red)));
     f.close();
-    const QImage image = decodeImageFile(f.fileName(), *decoder, &error);
-    EXPECT_EQ(image.size(), QSize(3, 2));
+    const auto image = decodeImageFile(f.fileName(), *decoder);
+    ASSERT_TRUE(image) << image.error().detail;
+    EXPECT_EQ(image->size(), QSize(3, 2));
 }
 
 } // namespace

@@ -298,9 +298,12 @@ bool Player::start(std::string* error) {
     }
     initialRecords_.assign(records_->records().begin(), records_->records().end());
     if (!opt_.script.empty()) {
-        auto states = sim::loadScript(opt_.script, error);
-        if (!states)
+        auto states = sim::loadScript(opt_.script);
+        if (!states) {
+            if (error)
+                *error = states.error().detail;
             return false;
+        }
         script_ = std::move(*states);
     }
 

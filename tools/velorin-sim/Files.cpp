@@ -98,13 +98,11 @@ RecordStore::Keeper Flash::keeper(std::string program) const {
     };
 }
 
-std::optional<std::vector<std::vector<uint8_t>>> loadScript(const std::string& path, std::string* error) {
+Result<Script, ScriptError> loadScript(const std::string& path) {
     const auto text = readFileBounded(path, kScriptLimit);
-    if (!text || text->size() > kScriptLimit) {
-        *error = "cannot read the script " + path;
-        return std::nullopt;
-    }
-    return parseScript(std::string_view(reinterpret_cast<const char*>(text->data()), text->size()), error);
+    if (!text || text->size() > kScriptLimit)
+        return ScriptError{ScriptErrorKind::CannotRead, "cannot read the script " + path};
+    return parseScript(std::string_view(reinterpret_cast<const char*>(text->data()), text->size()));
 }
 
 } // namespace velorin::sim

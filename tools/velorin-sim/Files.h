@@ -4,6 +4,7 @@
 #pragma once
 
 #include "core/sim/Firmware.h"
+#include "core/sim/PadStates.h"
 
 #include <cstdint>
 #include <optional>
@@ -35,7 +36,7 @@ private:
 };
 
 // The pad states of a script file (core/sim/PadStates.h says the format). Reads only regular files
-// up to 1 MiB; nullopt with `error` set otherwise.
-std::optional<std::vector<std::vector<uint8_t>>> loadScript(const std::string& path, std::string* error);
+// up to 1 MiB; CannotRead otherwise.
+Result<Script, ScriptError> loadScript(const std::string& path);
 
 } // namespace velorin::sim

@@ -107,9 +107,12 @@ bool Simulator::start(std::string* error) {
         return false;
     }
     if (!opt_.script.empty()) {
-        auto script = loadScript(opt_.script, error);
-        if (!script)
+        auto script = loadScript(opt_.script);
+        if (!script) {
+            if (error)
+                *error = script.error().detail;
             return false;
+        }
         script_ = std::move(*script);
         streaming_ = !script_.empty();
     }

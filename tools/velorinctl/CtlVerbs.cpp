@@ -373,10 +373,10 @@ Outcome cmdImport(Context& ctx) {
     const auto json = readBoundedFile(ctx.opt.positional[0], kMaxJsonFileSize);
     if (!json)
         return report(ctx, json.error());
-    QString error;
-    const std::optional<WorkModeBlock> block = blockFromJson(*json, &error);
+    const auto block = blockFromJson(*json);
     if (!block) {
-        ctx.err << "velorinctl: " << ctx.opt.positional[0] << ": " << error << "; nothing was written\n";
+        ctx.err << "velorinctl: " << ctx.opt.positional[0] << ": "
+                << QString::fromStdString(block.error().detail) << "; nothing was written\n";
         return kExitBadInput;
     }
     return writeKvf(ctx, *ctx.opt.output, *block);

@@ -63,19 +63,20 @@ QString consoleList() {
     return QStringLiteral("ps3, ps4, switch, xbox");
 }
 
-bool readRecord(ConsoleId console, const QJsonValue& value, RecordSpan record, QString* error) {
+JsonError fail(JsonErrorKind kind, const QString& message) {
+    return {kind, message.toStdString()};
+}
+
+Status<JsonError> readRecord(ConsoleId console, const QJsonValue& value, RecordSpan record) {
     const QString where = QStringLiteral("consoles.%1").arg(word(console));
-    if (!value.isObject()) {
-        *error = QStringLiteral("%1 must be an object").arg(where);
-        return false;
-    }
+    if (!value.isObject())
+        return fail(JsonErrorKind::BadRecord, QStringLiteral("%1 must be an object").arg(where));
     const QJsonObject obj = value.toObject();
     for (auto it = obj.begin(); it != obj.end(); ++it) {
-        if (it.key() != u"id" && it.key() != u"buttons" && it.key() != u"raw") {
-            *error = QStringLiteral("%1: unknown field \"%2\" (expected id, buttons, raw)")
-                         .arg(where, it.key().left(40));
-            return false;
-        }
+        if (it.key() != u"id" && it.key() != u"buttons" && it.key() != u"raw")
+            return fail(JsonErrorKind::BadRecord,
+                        QStringLiteral("%1: unknown field \"%2\" (expected id, buttons, raw)")
+                            .arg(where, it.key().left(40)));
     }
     std::fill(record.begin(), record.end(), uint8_t{0});
     record[0] = static_cast<uint8_t>(console);
@@ -86,30 +87,26 @@ bool readRecord(ConsoleId console, const QJsonValue& value, RecordSpan record, Q
         bool digits = raw.isString() && text.size() == static_cast<qsizetype>(2 * kRecordSize);
         for (const char c : text)
             digits = digits && std::isxdigit(static_cast<unsigned char>(c));
-        if (!digits) {
-            *error = QStringLiteral("%1.raw must be %2 hex digits (the 27-byte record)")
-                         .arg(where)
-                         .arg(2 * kRecordSize);
-            return false;
-        }
+        if (!digits)
+            return fail(JsonErrorKind::BadRecord,
+                        QStringLiteral("%1.raw must be %2 hex digits (the 27-byte record)")
+                            .arg(where)
+                            .arg(2 * kRecordSize));
         const QByteArray bytes = QByteArray::fromHex(text);
         std::copy(bytes.begin(), bytes.end(), reinterpret_cast<char*>(record.data()));
     }
     if (obj.contains(u"id")) {
         const QJsonValue id = obj.value(u"id");
         const double d = id.toDouble(-1);
-        if (!id.isDouble() || d < 0 || d > 255 || d != static_cast<int>(d)) {
-            *error = QStringLiteral("%1.id must be a number from 0 to 255").arg(where);
-            return false;
-        }
+        if (!id.isDouble() || d < 0 || d > 255 || d != static_cast<int>(d))
+            return fail(JsonErrorKind::BadRecord,
+                        QStringLiteral("%1.id must be a number from 0 to 255").arg(where));
         record[0] = static_cast<uint8_t>(d);
     }
     if (obj.contains(u"buttons")) {
         const QJsonValue buttons = obj.value(u"buttons");
-        if (!buttons.isObject()) {
-            *error = QStringLiteral("%1.buttons must be an object").arg(where);
-            return false;
-        }
+        if (!buttons.isObject())
+            return fail(JsonErrorKind::BadRecord, QStringLiteral("%1.buttons must be an object").arg(where));
         const QJsonObject map = buttons.toObject();
         for (auto it = map.begin(); it != map.end(); ++it) {
             const std::optional<PadButton> button = buttonOf(console, it.key());
@@ -117,22 +114,23 @@ bool readRecord(ConsoleId console, const QJsonValue& value, RecordSpan record, Q
                 QStringList names;
                 for (const PadButton b : consoleInfo(console).buttons)
                     names << name(b);
-                *error = QStringLiteral("%1.buttons: unknown button \"%2\" for %3 (its buttons are: %4)")
-                             .arg(where, it.key().left(40), word(console), names.join(QStringLiteral(", ")));
-                return false;
+                return fail(
+                    JsonErrorKind::BadRecord,
+                    QStringLiteral("%1.buttons: unknown button \"%2\" for %3 (its buttons are: %4)")
+                        .arg(where, it.key().left(40), word(console), names.join(QStringLiteral(", "))));
             }
             const std::optional<KeyCode> code = keyFromJson(it.value());
             if (!code) {
-                *error =
+                return fail(
+                    JsonErrorKind::BadRecord,
                     QStringLiteral("%1.buttons.%2: unknown key %3 (use a key name such as A, F1, Space, "
                                    "KP_Enter, mouse-left, none, or 0xNN; `velorinctl help keys` lists them)")
-                        .arg(where, name(*button), describe(it.value()));
-                return false;
+                        .arg(where, name(*button), describe(it.value())));
             }
             record[static_cast<std::size_t>(recordByte(*button))] = *code;
         }
     }
-    return true;
+    return Done{};
 }
 
 } // namespace
@@ -162,54 +160,48 @@ QByteArray blockToJson(const WorkModeBlock& block) {
     return out;
 }
 
-std::optional<WorkModeBlock> blockFromJson(const QByteArray& json, QString* error) {
+Result<WorkModeBlock, JsonError> blockFromJson(const QByteArray& json) {
     QJsonParseError parseError{};
     const QJsonDocument doc = QJsonDocument::fromJson(json, &parseError);
-    if (parseError.error != QJsonParseError::NoError) {
-        *error = QStringLiteral("not valid JSON: %1 at offset %2")
-                     .arg(parseError.errorString())
-                     .arg(parseError.offset);
-        return std::nullopt;
-    }
-    if (!doc.isObject()) {
-        *error = QStringLiteral("the JSON must be an object with \"format\": \"velorin-kvf\"");
-        return std::nullopt;
-    }
+    if (parseError.error != QJsonParseError::NoError)
+        return fail(JsonErrorKind::NotJson, QStringLiteral("not valid JSON: %1 at offset %2")
+                                                .arg(parseError.errorString())
+                                                .arg(parseError.offset));
+    if (!doc.isObject())
+        return fail(JsonErrorKind::NotLayout,
+                    QStringLiteral("the JSON must be an object with \"format\": \"velorin-kvf\""));
     const QJsonObject top = doc.object();
-    if (top.value(u"format").toString() != u"velorin-kvf") {
-        *error =
-            QStringLiteral("\"format\" must be \"velorin-kvf\" (is this a file from velorinctl export?)");
-        return std::nullopt;
-    }
+    if (top.value(u"format").toString() != u"velorin-kvf")
+        return fail(
+            JsonErrorKind::NotLayout,
+            QStringLiteral("\"format\" must be \"velorin-kvf\" (is this a file from velorinctl export?)"));
     const QJsonValue version = top.value(u"version");
     if (!version.isDouble() || version.toDouble() != kJsonLayoutVersion) {
-        *error = QStringLiteral("\"version\" must be %1; this velorinctl reads layout version %1 only")
-                     .arg(kJsonLayoutVersion);
-        return std::nullopt;
+        return fail(JsonErrorKind::NotLayout,
+                    QStringLiteral("\"version\" must be %1; this velorinctl reads layout version %1 only")
+                        .arg(kJsonLayoutVersion));
     }
     const QJsonValue consolesValue = top.value(u"consoles");
-    if (!consolesValue.isObject()) {
-        *error = QStringLiteral("\"consoles\" must be an object with %1").arg(consoleList());
-        return std::nullopt;
-    }
+    if (!consolesValue.isObject())
+        return fail(JsonErrorKind::NotLayout,
+                    QStringLiteral("\"consoles\" must be an object with %1").arg(consoleList()));
     const QJsonObject consoles = consolesValue.toObject();
     for (auto it = consoles.begin(); it != consoles.end(); ++it) {
         const std::optional<ConsoleId> id = consoleFromName(it.key().toStdString());
-        if (!id || it.key() != word(*id)) {
-            *error =
-                QStringLiteral("unknown console \"%1\" (expected %2)").arg(it.key().left(40), consoleList());
-            return std::nullopt;
-        }
+        if (!id || it.key() != word(*id))
+            return fail(
+                JsonErrorKind::BadConsoles,
+                QStringLiteral("unknown console \"%1\" (expected %2)").arg(it.key().left(40), consoleList()));
     }
     WorkModeBlock block;
     for (const ConsoleId console : kBlockOrder) {
         if (!consoles.contains(word(console))) {
-            *error = QStringLiteral("console \"%1\" is missing; a .kvf file holds all four (%2)")
-                         .arg(word(console), consoleList());
-            return std::nullopt;
+            return fail(JsonErrorKind::BadConsoles,
+                        QStringLiteral("console \"%1\" is missing; a .kvf file holds all four (%2)")
+                            .arg(word(console), consoleList()));
         }
-        if (!readRecord(console, consoles.value(word(console)), block.record(console), error))
-            return std::nullopt;
+        if (auto read = readRecord(console, consoles.value(word(console)), block.record(console)); !read)
+            return read.error();
     }
     return block;
 }

@@ -18,12 +18,11 @@
 // "0xNN", or a number 0-255; null means "none".
 #pragma once
 
+#include "core/Result.h"
 #include "core/WorkMode.h"
 
 #include <QByteArray>
 #include <QString>
-
-#include <optional>
 
 namespace velorin::ctl {
 
@@ -31,7 +30,17 @@ inline constexpr int kJsonLayoutVersion = 1;
 
 QByteArray blockToJson(const WorkModeBlock& block);
 
-// nullopt with a message naming the offending part for anything malformed or unknown.
-std::optional<WorkModeBlock> blockFromJson(const QByteArray& json, QString* error);
+enum class JsonErrorKind {
+    None,
+    NotJson,     // not JSON at all
+    NotLayout,   // JSON, but not this layout: no object, another format or version, no "consoles"
+    BadConsoles, // a console that does not exist, or one of the four missing
+    BadRecord,   // a console's record: an unknown field, button or key, a bad "raw" or "id"
+};
+// The detail is the message for the user: it names the offending part.
+using JsonError = velorin::Error<JsonErrorKind>;
+
+// The block, or an error for anything malformed or unknown.
+Result<WorkModeBlock, JsonError> blockFromJson(const QByteArray& json);
 
 } // namespace velorin::ctl

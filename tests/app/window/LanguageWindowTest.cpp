@@ -55,7 +55,7 @@ TEST(EnglishWindow, ShowsEveryTextInEnglishAndKeepsKeyNames) {
     f.click(QStringLiteral("btn_ps3_key_L1"));
     EXPECT_EQ(text(f, "btn_ps3_key_L1"), QStringLiteral("Q"));
 
-    const std::optional<keysel::KeyboardTemplate> tpl = keysel::loadKeyboardTemplate();
+    const auto tpl = keysel::loadKeyboardTemplate();
     ASSERT_TRUE(tpl);
     EXPECT_EQ(keysel::KeyboardWindow(*tpl, &f.dlg()).windowTitle(), QStringLiteral("Keyboard"));
 
