@@ -17,8 +17,10 @@ const FdOps& systemFdOps() {
 int remainingMs(std::chrono::steady_clock::time_point deadline, bool hasDeadline) {
     if (!hasDeadline)
         return -1;
+    // Rounded up: a wait that is handed on (a read waiting in waitReadable) must not lose a
+    // millisecond at each step and end before its limit.
     const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     return static_cast<int>(std::max<long long>(0, left.count()));
 }
 
