@@ -311,7 +311,7 @@ void CMainDlg::SelectConsole(uint8_t id) {
     device::currentConsole().store(id);
     device::joyData().resetNeutral();
     device::modeSelectPending().store(1);
-    device::SendModeSelect(); // the reader repeats it while the flag stays set
+    static_cast<void>(device::SendModeSelect()); // the reader repeats it while the flag stays set
     device::wakeReader();
     auto* tab = findChildByName2<ui::STabCtrl>(u"tabctrl_mode");
     if (tab && tab->isAncestorOf(focusWidget())) {

@@ -40,39 +40,48 @@ ApplyResult ApplyToAdapter(WorkModeBlock& block, std::optional<ConsoleId> consol
         for (const ConsoleId console : kBlockOrder) {
             const RecordSpan record = block.record(console);
             prepareRecordHeader(console, record);
-            if (!WriteWorkMode(handle.get(), record)) {
-                qCWarning(lcSoui) << "the adapter refused the record of"
+            if (const LinkStatus written = WriteWorkMode(handle.get(), record); !written) {
+                qCWarning(lcSoui) << "the adapter did not take the record of"
                                   << QLatin1String(consoleInfo(console).name.data(),
                                                    consoleInfo(console).name.size());
-                return {ApplyStatus::WriteFailed, console};
+                return {ApplyStatus::WriteFailed, console, written.kind()};
             }
         }
     } // the handle is closed before the mode select
     modeSelectPending().store(1);
-    const bool selected = console ? SendModeSelect(static_cast<uint8_t>(*console)) : SendModeSelect();
+    const bool selected =
+        console ? SendModeSelect(static_cast<uint8_t>(*console)).ok() : SendModeSelect().ok();
     if (!selected)
         qCInfo(lcSoui) << "the mode select after apply was not delivered; the reader repeats it";
     wakeReader();
     return {ApplyStatus::Success, std::nullopt};
 }
 
-std::vector<ConsoleId> ReadBackFromAdapter(WorkModeBlock& block, const RecordReplaced& onReplaced) {
+std::vector<ConsoleId> ReadBackFromAdapter(WorkModeBlock& block, const RecordReplaced& onReplaced,
+                                           std::optional<ReadBackStop>* stop) {
     std::vector<ConsoleId> replaced;
+    auto stopAt = [&](ReadBackStop::Step step, ConsoleId console, LinkError error) {
+        if (stop)
+            *stop = ReadBackStop{step, console, error};
+        return replaced;
+    };
     // Opened before the first request, so the replies are queued for this handle.
     const std::unique_ptr<hid::HidHandle> handle = OpenAdapter();
     if (!handle)
-        return replaced;
+        return stopAt(ReadBackStop::Step::Open, kBlockOrder.front(), LinkError::Gone);
     for (const ConsoleId console : kBlockOrder) {
-        if (!SendWorkModeRequest(console))
-            break;
-        const std::optional<workModeData> reply = ReadWorkModeReply(handle.get(), console);
+        if (const LinkStatus asked = SendWorkModeRequest(console); !asked)
+            return stopAt(ReadBackStop::Step::Request, console, asked.kind());
+        const RecordReply reply = ReadWorkModeReply(handle.get(), console);
         if (!reply)
-            break;
+            return stopAt(ReadBackStop::Step::Reply, console, reply.kind());
         block.replaceRecord(console, *reply);
         replaced.push_back(console);
         if (onReplaced)
             onReplaced(console);
     }
+    if (stop)
+        stop->reset();
     return replaced;
 }
 

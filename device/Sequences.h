@@ -3,6 +3,7 @@
 // widgets: they say what happened, and the window turns that into message boxes and pages.
 #pragma once
 
+#include "device/Reports.h"
 #include "model/Console.h"
 #include "model/WorkMode.h"
 
@@ -22,6 +23,7 @@ enum class ApplyStatus {
 struct ApplyResult {
     ApplyStatus status = ApplyStatus::Success;
     std::optional<ConsoleId> failedConsole; // set with WriteFailed
+    LinkError failure = LinkError::None;    // with WriteFailed: refused, not answered, or gone
     friend bool operator==(const ApplyResult&, const ApplyResult&) = default;
 };
 
@@ -38,9 +40,20 @@ ApplyResult ApplyToAdapter(WorkModeBlock& block, std::optional<ConsoleId> consol
 // Called after each record that read-back replaced, so its page can be redrawn at once.
 using RecordReplaced = std::function<void(ConsoleId)>;
 
+// Where and why a read-back ended before the fourth record.
+struct ReadBackStop {
+    enum class Step { Open, Request, Reply };
+    Step step = Step::Open;
+    ConsoleId console = ConsoleId::PS3; // the record not read
+    LinkError error = LinkError::Gone;
+    friend bool operator==(const ReadBackStop&, const ReadBackStop&) = default;
+};
+
 // Asks the adapter for each record in block order and replaces it with the reply. The first
-// request that is not delivered or reply that does not come ends it silently. Returns the
-// consoles whose records were replaced, in order.
-std::vector<ConsoleId> ReadBackFromAdapter(WorkModeBlock& block, const RecordReplaced& onReplaced = {});
+// request that is not delivered or reply that does not come ends it silently; `stop` (when given)
+// then says where and why, and is cleared after four records. Returns the consoles whose records
+// were replaced, in order.
+std::vector<ConsoleId> ReadBackFromAdapter(WorkModeBlock& block, const RecordReplaced& onReplaced = {},
+                                           std::optional<ReadBackStop>* stop = nullptr);
 
 } // namespace velorin::device
