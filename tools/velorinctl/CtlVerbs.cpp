@@ -14,6 +14,7 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
 #include <array>
 
 namespace velorin::ctl {
@@ -119,6 +120,20 @@ std::optional<WorkModeBlock> loadKvf(Context& ctx, const QString& path) {
     return *block;
 }
 
+// The consoles from `from` on, in block order: "SWITCH and XBOX".
+QString consolesFrom(ConsoleId from) {
+    QStringList names;
+    bool on = false;
+    for (const ConsoleId c : kBlockOrder) {
+        on = on || c == from;
+        if (on)
+            names << consoleName(c);
+    }
+    if (names.size() < 2)
+        return names.join(QString());
+    return names.mid(0, names.size() - 1).join(QStringLiteral(", ")) + QStringLiteral(" and ") + names.last();
+}
+
 // How output reports reach the adapter found first.
 hid::OutputPath adapterOutputPath() {
     for (const hid::DeviceInfo& info : hid::platform().enumerate()) {
@@ -126,6 +141,44 @@ hid::OutputPath adapterOutputPath() {
             return hid::outputPath(info);
     }
     return hid::OutputPath::Unknown;
+}
+
+// What stopped a read-back, as the middle of a sentence.
+QString readStopText(const device::ReadBackStop& stop) {
+    const QString record = consoleName(stop.console) + QStringLiteral(" record");
+    if (stop.error == device::LinkError::Gone)
+        return stop.step == device::ReadBackStop::Step::Open
+                   ? QStringLiteral("the adapter went away before it could be read")
+                   : QStringLiteral("the adapter went away while the %1 was read").arg(record);
+    if (stop.step == device::ReadBackStop::Step::Reply)
+        return QStringLiteral("the adapter did not answer the request for the %1 within %2 ms")
+            .arg(record)
+            .arg(device::kReplyTimeoutMs);
+    return stop.error == device::LinkError::NoAnswer
+               ? QStringLiteral("the adapter did not take the request for the %1 in time").arg(record)
+               : QStringLiteral("the adapter refused the request for the %1").arg(record);
+}
+
+// A read-back whose requests went out but got no answer, on an adapter whose output reports
+// travel on the interrupt OUT endpoint: the firmware may not hear them there.
+void adviseOnSilence(Context& ctx, const device::ReadBackStop& stop) {
+    if (stop.step == device::ReadBackStop::Step::Reply && stop.error == device::LinkError::NoAnswer &&
+        adapterOutputPath() == hid::OutputPath::Interrupt)
+        ctx.err << interruptQuirkAdvice() << '\n';
+}
+
+// What happened to a report the adapter did not take, as the start of a sentence.
+QString writeFailureText(device::LinkError error, const QString& what) {
+    switch (error) {
+    case device::LinkError::Gone:
+        return QStringLiteral("the adapter went away before it took %1").arg(what);
+    case device::LinkError::NoAnswer:
+        return QStringLiteral("the adapter did not take %1 in time").arg(what);
+    case device::LinkError::None:
+    case device::LinkError::Refused:
+        break;
+    }
+    return QStringLiteral("the adapter refused %1").arg(what);
 }
 
 int writeOutput(Context& ctx, const QByteArray& data) {
@@ -263,11 +316,14 @@ Outcome cmdRead(Context& ctx) {
     if (const int rc = prepareAdapter(ctx); rc != kExitOk)
         return rc;
     WorkModeBlock block;
-    const std::vector<ConsoleId> got = device::ReadBackFromAdapter(block);
-    if (got.size() != kBlockOrder.size()) {
-        const ConsoleId missing = kBlockOrder[got.size()];
-        ctx.err << "velorinctl: the adapter did not answer the request for the " << consoleName(missing)
-                << " record (" << got.size() << " of 4 read); nothing was written\n";
+    std::optional<device::ReadBackStop> stop;
+    const std::vector<ConsoleId> got = device::ReadBackFromAdapter(block, {}, &stop);
+    if (stop) {
+        ctx.err << "velorinctl: " << readStopText(*stop) << " (" << got.size() << " of 4 read); "
+                << (ctx.opt.output ? QStringLiteral("nothing was written")
+                                   : QStringLiteral("nothing is shown"))
+                << '\n';
+        adviseOnSilence(ctx, *stop);
         return kExitAdapterFailed;
     }
     if (!ctx.opt.output)
@@ -293,15 +349,22 @@ Outcome cmdApply(Context& ctx) {
         return rc;
     const device::ApplyResult result = device::ApplyToAdapter(*block, mode);
     if (result.status == device::ApplyStatus::NoAdapter) {
-        ctx.err
-            << "velorinctl: the adapter could not be opened (CreateFileHandle error); nothing was written\n";
+        ctx.err << "velorinctl: the adapter could not be opened; nothing was written\n";
         return kExitNoAdapter;
     }
     if (result.status == device::ApplyStatus::WriteFailed) {
         const ConsoleId failed = result.failedConsole.value_or(ConsoleId::PS3);
-        ctx.err << "velorinctl: the adapter refused the " << consoleName(failed) << " record ("
-                << latin(device::applyErrorText(result))
-                << "); the records after it were not written and no mode was selected\n";
+        QStringList written;
+        for (const ConsoleId c : kBlockOrder) {
+            if (c == failed)
+                break;
+            written << consoleName(c);
+        }
+        ctx.err << "velorinctl: "
+                << writeFailureText(result.failure, QStringLiteral("the %1 record").arg(consoleName(failed)))
+                << "; written: "
+                << (written.isEmpty() ? QStringLiteral("none") : written.join(QStringLiteral(", ")))
+                << "; not written: " << consolesFrom(failed) << "; no mode was selected\n";
         return kExitAdapterFailed;
     }
     ctx.err << "applied " << ctx.opt.positional[0] << ": 4 records written, mode " << consoleName(mode)
@@ -310,10 +373,24 @@ Outcome cmdApply(Context& ctx) {
         return kExitOk;
     // The block now holds exactly what was sent (ids set, unused bytes cleared).
     WorkModeBlock back = *block;
-    const std::vector<ConsoleId> got = device::ReadBackFromAdapter(back);
-    Verification v{{kBlockOrder.begin() + static_cast<std::ptrdiff_t>(got.size()), kBlockOrder.end()},
-                   diffBlocks(*block, back)};
-    if (v.unread.empty() && v.differences.empty()) {
+    std::optional<device::ReadBackStop> stop;
+    const std::vector<ConsoleId> got = device::ReadBackFromAdapter(back, {}, &stop);
+    Verification v;
+    for (const Difference& d : diffBlocks(*block, back)) {
+        if (std::ranges::find(got, d.console) != got.end())
+            v.differences.push_back(d);
+    }
+    if (stop) {
+        // Only what was read back is compared: a record that did not come is no difference.
+        ctx.err << "velorinctl: verify incomplete: " << readStopText(*stop) << "; "
+                << consolesFrom(stop->console) << (stop->console == kBlockOrder.back() ? " was" : " were")
+                << " not compared\n";
+        if (!v.differences.empty())
+            ctx.err << "velorinctl: verify failed: the adapter does not hold what was written\n";
+        adviseOnSilence(ctx, *stop);
+        return {kExitAdapterFailed, std::move(v)};
+    }
+    if (v.differences.empty()) {
         ctx.err << "verified: the adapter holds the 4 records written\n";
         return {kExitOk, std::move(v)};
     }
@@ -329,8 +406,8 @@ Outcome cmdSelect(Context& ctx) {
         return kExitUsage;
     if (const int rc = prepareAdapter(ctx); rc != kExitOk)
         return rc;
-    if (!device::SendModeSelect(static_cast<uint8_t>(*console))) {
-        ctx.err << "velorinctl: the adapter refused the mode select\n";
+    if (const device::LinkStatus sent = device::SendModeSelect(static_cast<uint8_t>(*console)); !sent) {
+        ctx.err << "velorinctl: " << writeFailureText(sent.kind(), QStringLiteral("the mode select")) << '\n';
         return kExitAdapterFailed;
     }
     ctx.err << "mode " << consoleName(*console) << " selected\n";
