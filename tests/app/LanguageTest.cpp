@@ -66,6 +66,10 @@ TEST(Language, ChosenFromTheOptionTheEnvironmentAndTheLocales) {
     EXPECT_EQ(parseStartOptions({"--lang=ja", "-x"}).lang, QStringLiteral("ja"));
     EXPECT_EQ(parseStartOptions({"--lang", "-x"}).lang, QString());
     EXPECT_EQ(commandLineFromArguments({"--lang", "en", "-x"}), QStringLiteral("-x"));
+    // -v is the program's own option too.
+    EXPECT_TRUE(parseStartOptions({"-x", "--verbose"}).verbose);
+    EXPECT_FALSE(parseStartOptions({"-x"}).verbose);
+    EXPECT_EQ(commandLineFromArguments({"-v", "-x"}), QStringLiteral("-x"));
 }
 
 namespace {
