@@ -1,6 +1,7 @@
 #include "app/Velorin.h"
 
 #include "app/AssignmentFiles.h"
+#include "app/CloseQuestion.h"
 #include "app/FirstFrameReporter.h"
 #include "app/Language.h"
 #include "app/MainDlg.h"
@@ -324,7 +325,7 @@ int runVelorin(int argc, char** argv) {
     languageInstaller.install(toolkit, language);
 
     QtFileChooser chooser;
-    QtMessageBoxes boxes;
+    WindowMessageBoxes boxes;
     int result = 0;
     {
         CMainDlg dlg(workModeBlock(), chooser, boxes, &instance);

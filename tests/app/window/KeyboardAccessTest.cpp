@@ -2,6 +2,7 @@
 // apply cycle, and finding a box by pressing its pad button. Real key events, velorin-sim behind.
 #include "WindowTestSupport.h"
 
+#include "app/AdapterBadge.h"
 #include "device/SharedState.h"
 #include "keysel/KeyboardDialog.h"
 #include "keysel/KeyboardLayout.h"
@@ -65,6 +66,7 @@ TEST(KeyboardAccess, ElementsTellScreenReadersTheirNameRoleAndValue) {
     ps3[22] = 0x14; // L2: Q
     ps3[recordByte(PadButton::lxhih_L)] = 0xA0;
     f.dlg().ps3Handler().ShowWorkMode(ps3);
+    f.dlg().history().commit(); // as a window command does after changing the records
     const SpokenCase cases[] = {
         {"btn_ps3_key_L2", "PS3 L2", QAccessible::Button, "Q"},
         {"btn_ps3_key_lxhih_L", "PS3 左摇杆左", QAccessible::Button, "鼠标左键"},
@@ -84,6 +86,12 @@ TEST(KeyboardAccess, ElementsTellScreenReadersTheirNameRoleAndValue) {
                   QString::fromUtf8(c.description ? c.description : c.value))
             << c.element;
     }
+    // The adapter's state in the title area is a text.
+    QAccessibleInterface* badge = accessible(f.dlg().findChild<AdapterBadge*>());
+    ASSERT_NE(badge, nullptr);
+    EXPECT_EQ(badge->role(), QAccessible::StaticText);
+    EXPECT_EQ(badge->text(QAccessible::Name), QStringLiteral("未连接适配器"));
+    EXPECT_TRUE(badge->text(QAccessible::Description).startsWith(QStringLiteral("未连接适配器：")));
     // The selected console is the checked tab; a box can be pressed.
     EXPECT_TRUE(accessible(f.element(QStringLiteral("btn_ps3")))->state().checked);
     EXPECT_FALSE(accessible(f.element(QStringLiteral("btn_switch")))->state().checked);
