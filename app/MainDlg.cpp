@@ -241,31 +241,18 @@ void CMainDlg::followPadPress() {
     const auto console = consoleFromByte(device::currentConsole().load());
     if (!console)
         return;
-    // Only the user at this window moves its focus: not behind a menu, a dialog or another window.
-    const bool quiet = closed_ || !isActiveWindow() || keysel::menuRunActive() ||
+    // Only the user at this window moves its focus, and only once they use the keyboard (as the
+    // outline shows): not for a mouse user, not behind a menu, a dialog or another window.
+    const bool quiet = closed_ || !focusOutlineShown() || !isActiveWindow() || keysel::menuRunActive() ||
                        QApplication::activeModalWidget() != nullptr ||
                        QApplication::activePopupWidget() != nullptr;
-    const auto press =
+    const std::optional<PadButton> press =
         padPresses_.onState(device::joyData().get(), *console, PadPressTracker::Clock::now(), quiet);
     if (!press)
         return;
-    ui::SWindow* box = handler(*console).box(press->button);
-    if (!box || !box->isVisible())
-        return;
-    if (press->second && box->hasFocus()) {
-        padPresses_.forgetPress();
-        // As a click would, once this notice is done.
-        QPointer<ui::SWindow> target(box);
-        QMetaObject::invokeMethod(
-            this,
-            [target] {
-                if (target && !keysel::menuRunActive() && !QApplication::activeModalWidget())
-                    target->click();
-            },
-            Qt::QueuedConnection);
-        return;
-    }
-    focusFromKeyboard(box);
+    ui::SWindow* box = handler(*console).box(*press);
+    if (box && box->isVisible())
+        focusFromKeyboard(box);
 }
 
 void CMainDlg::LoadBackgroundOverride() {

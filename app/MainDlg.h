@@ -100,10 +100,13 @@ protected:
 private:
     void showAll();
     void refreshUnappliedMark();
+    // Shows whether an adapter is connected, and the mark that depends on it.
+    void refreshAdapterState();
+    void placeAdapterBadge();
     QString applyLabel() const;
     void showCopyMenu(ConsoleId from, const ui::SWindow* button);
     void prepareKeyboardAccess();
-    // A new press of a pad button focuses its box; a second one soon after opens the box's menu.
+    // Once the keyboard has moved the focus, a new press of a pad button focuses its box.
     void followPadPress();
     QList<ui::SWindow*> elements(std::initializer_list<const char16_t*> names) const;
 
