@@ -7,6 +7,7 @@
 #include <QMouseEvent>
 #include <QScreen>
 #include <QTest>
+#include <QWindow>
 #include <gtest/gtest.h>
 #include <map>
 #include <memory>
@@ -77,9 +78,19 @@ TEST(HostWindow, CannotBeResized) {
     EXPECT_EQ(w->size(), QSize(800, 600));
     w->setGeometry(10, 10, 300, 200);
     EXPECT_EQ(w->size(), QSize(800, 600));
-    // Even the native window cannot be made to keep another size.
+    // Even the native window cannot be made to keep another size. The correction is queued after the
+    // other size arrived: wait for both (the limit only ends a hung run).
+    bool otherSizeSeen = false;
+    QObject::connect(w->windowHandle(), &QWindow::widthChanged, w.get(),
+                     [&](int width) { otherSizeSeen = otherSizeSeen || width == 900; });
     w->windowHandle()->resize(900, 700);
-    QTest::qWait(50);
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            return otherSizeSeen && w->size() == QSize(800, 600) &&
+                   w->windowHandle()->size() == QSize(800, 600);
+        },
+        5000));
+    EXPECT_TRUE(otherSizeSeen);
     EXPECT_EQ(w->size(), QSize(800, 600));
     EXPECT_EQ(w->windowHandle()->size(), QSize(800, 600));
 }
