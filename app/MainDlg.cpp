@@ -321,10 +321,21 @@ void CMainDlg::SelectConsole(uint8_t id) {
 }
 
 void CMainDlg::ReadBackFromAdapter() {
-    device::ReadBackFromAdapter(block_, [this](ConsoleId console) {
-        adapter_.holds(console, block_.record(console));
-        handler(console).ShowWorkMode(block_.record(console));
-    });
+    device::ReadBackEnd end = device::ReadBackEnd::Complete;
+    const auto replaced = device::ReadBackFromAdapter(
+        block_,
+        [this](ConsoleId console) {
+            adapter_.holds(console, block_.record(console));
+            handler(console).ShowWorkMode(block_.record(console));
+        },
+        &end);
+    // Read-back ends silently for the user; the log says when a request could not even be written.
+    if (end == device::ReadBackEnd::RequestFailed) {
+        const std::string_view name = consoleInfo(kBlockOrder[replaced.size()]).name;
+        qCWarning(lcSoui) << "read-back: the request for the"
+                          << QLatin1String(name.data(), qsizetype(name.size()))
+                          << "record could not be written to the adapter";
+    }
     refreshAdapterState();
 }
 

@@ -58,30 +58,37 @@ ApplyResult ApplyToAdapter(WorkModeBlock& block, std::optional<ConsoleId> consol
 }
 
 std::vector<ConsoleId> ReadBackFromAdapter(WorkModeBlock& block, const RecordReplaced& onReplaced,
-                                           std::optional<ReadBackStop>* stop) {
+                                           ReadBackEnd* end, LinkError* error) {
+    ReadBackEnd ignoredEnd = ReadBackEnd::Complete;
+    LinkError ignoredError = LinkError::None;
+    ReadBackEnd& why = end ? *end : ignoredEnd;
+    LinkError& how = error ? *error : ignoredError;
+    why = ReadBackEnd::NoAdapter;
+    how = LinkError::Gone;
     std::vector<ConsoleId> replaced;
-    auto stopAt = [&](ReadBackStop::Step step, ConsoleId console, LinkError error) {
-        if (stop)
-            *stop = ReadBackStop{step, console, error};
-        return replaced;
-    };
     // Opened before the first request, so the replies are queued for this handle.
     const std::unique_ptr<hid::HidHandle> handle = OpenAdapter();
     if (!handle)
-        return stopAt(ReadBackStop::Step::Open, kBlockOrder.front(), LinkError::Gone);
+        return replaced;
+    why = ReadBackEnd::Complete;
+    how = LinkError::None;
     for (const ConsoleId console : kBlockOrder) {
-        if (const LinkStatus asked = SendWorkModeRequest(console); !asked)
-            return stopAt(ReadBackStop::Step::Request, console, asked.kind());
+        if (const LinkStatus asked = SendWorkModeRequest(console); !asked) {
+            why = ReadBackEnd::RequestFailed;
+            how = asked.kind();
+            break;
+        }
         const RecordReply reply = ReadWorkModeReply(handle.get(), console);
-        if (!reply)
-            return stopAt(ReadBackStop::Step::Reply, console, reply.kind());
+        if (!reply) {
+            why = ReadBackEnd::NoReply;
+            how = reply.kind();
+            break;
+        }
         block.replaceRecord(console, *reply);
         replaced.push_back(console);
         if (onReplaced)
             onReplaced(console);
     }
-    if (stop)
-        stop->reset();
     return replaced;
 }
 

@@ -40,20 +40,20 @@ ApplyResult ApplyToAdapter(WorkModeBlock& block, std::optional<ConsoleId> consol
 // Called after each record that read-back replaced, so its page can be redrawn at once.
 using RecordReplaced = std::function<void(ConsoleId)>;
 
-// Where and why a read-back ended before the fourth record.
-struct ReadBackStop {
-    enum class Step { Open, Request, Reply };
-    Step step = Step::Open;
-    ConsoleId console = ConsoleId::PS3; // the record not read
-    LinkError error = LinkError::Gone;
-    friend bool operator==(const ReadBackStop&, const ReadBackStop&) = default;
+// Why a read-back ended.
+enum class ReadBackEnd {
+    Complete,      // all four records were replaced
+    NoAdapter,     // no handle: nothing was sent
+    RequestFailed, // the request for the next record could not be written (refused, stalled, gone)
+    NoReply,       // the request was written but no record came within the wait
 };
 
 // Asks the adapter for each record in block order and replaces it with the reply. The first
-// request that is not delivered or reply that does not come ends it silently; `stop` (when given)
-// then says where and why, and is cleared after four records. Returns the consoles whose records
-// were replaced, in order.
+// request that is not delivered or reply that does not come ends it silently; `end`, when given,
+// says which of the two it was, and `error` how that request or reply failed (refused, not
+// answered, gone; None after four records). Returns the consoles whose records were replaced, in
+// order: the record not read is the next in block order.
 std::vector<ConsoleId> ReadBackFromAdapter(WorkModeBlock& block, const RecordReplaced& onReplaced = {},
-                                           std::optional<ReadBackStop>* stop = nullptr);
+                                           ReadBackEnd* end = nullptr, LinkError* error = nullptr);
 
 } // namespace velorin::device

@@ -414,6 +414,34 @@ TEST_F(CtlSimDoctor, WriteTestPassesAndLeavesTheRecordsAsTheyWere) {
         EXPECT_NE(report.bytes[1], 0x32) << "doctor never selects a mode";
 }
 
+// A write the adapter refuses (as a stalled SET_REPORT is refused) is a failed write in every verb's
+// words, and never an adapter that "sent no record".
+TEST_F(CtlSimDoctor, RefusedWritesAreReportedAsFailedWrites) {
+    qputenv("XDG_STATE_HOME", dir.path().toUtf8());
+    writeBytes(path("in.kvf"), bytesOf(patternBlock(0x41, 3)));
+    const struct {
+        const char* refuse;
+        QStringList args;
+        const char* says;
+    } cases[] = {
+        {"ps3", {QStringLiteral("doctor")}, "a write to the adapter failed"},
+        {"ps3", {QStringLiteral("doctor"), QStringLiteral("--json")}, "\"write_failed\": true"},
+        {"switch", {QStringLiteral("read")}, "the adapter refused the request for the SWITCH record"},
+        {"ps4", {QStringLiteral("apply"), path("in.kvf")}, "the adapter refused the PS4 record"},
+        {"xbox", {QStringLiteral("select"), QStringLiteral("xbox")}, "the adapter refused the mode select"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.join(u' ').toStdString());
+        ASSERT_TRUE(sim->command(QStringLiteral("refuse %1 on").arg(QLatin1String(c.refuse))));
+        const RunResult r = ctl(c.args);
+        ASSERT_TRUE(sim->command(QStringLiteral("refuse %1 off").arg(QLatin1String(c.refuse))));
+        EXPECT_EQ(r.code, kExitAdapterFailed);
+        const QString said = r.out + r.err;
+        EXPECT_TRUE(said.contains(QLatin1String(c.says))) << said.toStdString();
+        EXPECT_FALSE(said.contains(QStringLiteral("sent no record"))) << said.toStdString();
+    }
+}
+
 // An interface with an interrupt OUT endpoint whose firmware ignores it: the writes are taken, so
 // apply succeeds, but the read requests go unanswered too: verify and the doctor find out and name
 // the usbhid quirk.

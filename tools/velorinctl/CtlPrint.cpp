@@ -207,10 +207,14 @@ void printText(QTextStream& out, const DoctorReport& r) {
     if (r.readbackMs)
         line("read-back", QStringLiteral("4 records in %1 ms").arg(*r.readbackMs, 0, 'f', 1));
     else if (r.identityOk)
-        line("read-back", QStringLiteral("failed after %1 of 4 records").arg(r.recordsRead));
+        line("read-back", QStringLiteral("failed after %1 of 4 records%2")
+                              .arg(r.recordsRead)
+                              .arg(r.writeFailed ? QStringLiteral(": the request could not be written")
+                                                 : QStringLiteral(": no record came")));
     if (r.recordsMatch)
         line("write test", QStringLiteral("%1; originals %2 (saved in %3)")
                                .arg(*r.recordsMatch ? QStringLiteral("the changed records read back")
+                                    : r.writeFailed ? QStringLiteral("a write failed")
                                                     : QStringLiteral("the records did not change"),
                                     r.restored.value_or(false) ? QStringLiteral("written back")
                                                                : QStringLiteral("NOT written back"),
@@ -308,6 +312,7 @@ QJsonObject toJson(const DoctorReport& r) {
         {"seat", r.seat},
         {"identity", r.access.canOpen ? QJsonValue(r.identityOk) : QJsonValue()},
         {"readback_ms", r.readbackMs ? QJsonValue(*r.readbackMs) : QJsonValue()},
+        {"write_failed", r.writeFailed},
         {"records_match", r.recordsMatch ? QJsonValue(*r.recordsMatch) : QJsonValue()},
         {"restored", r.restored ? QJsonValue(*r.restored) : QJsonValue()},
         {"backup", orNull(r.backup)},

@@ -143,14 +143,31 @@ hid::OutputPath adapterOutputPath() {
     return hid::OutputPath::Unknown;
 }
 
+// Where and why a read-back ended before the fourth record.
+struct ReadStop {
+    device::ReadBackEnd end;
+    ConsoleId console; // the record not read
+    device::LinkError error;
+};
+
+// Reads the four records into `block`; the consoles read go to `got`.
+std::optional<ReadStop> readBack(WorkModeBlock& block, std::vector<ConsoleId>& got) {
+    device::ReadBackEnd end = device::ReadBackEnd::Complete;
+    device::LinkError error = device::LinkError::None;
+    got = device::ReadBackFromAdapter(block, {}, &end, &error);
+    if (end == device::ReadBackEnd::Complete)
+        return std::nullopt;
+    return ReadStop{end, kBlockOrder[std::min(got.size(), kBlockOrder.size() - 1)], error};
+}
+
 // What stopped a read-back, as the middle of a sentence.
-QString readStopText(const device::ReadBackStop& stop) {
+QString readStopText(const ReadStop& stop) {
     const QString record = consoleName(stop.console) + QStringLiteral(" record");
+    if (stop.end == device::ReadBackEnd::NoAdapter)
+        return QStringLiteral("the adapter went away before it could be read");
     if (stop.error == device::LinkError::Gone)
-        return stop.step == device::ReadBackStop::Step::Open
-                   ? QStringLiteral("the adapter went away before it could be read")
-                   : QStringLiteral("the adapter went away while the %1 was read").arg(record);
-    if (stop.step == device::ReadBackStop::Step::Reply)
+        return QStringLiteral("the adapter went away while the %1 was read").arg(record);
+    if (stop.end == device::ReadBackEnd::NoReply)
         return QStringLiteral("the adapter did not answer the request for the %1 within %2 ms")
             .arg(record)
             .arg(device::kReplyTimeoutMs);
@@ -161,8 +178,8 @@ QString readStopText(const device::ReadBackStop& stop) {
 
 // A read-back whose requests went out but got no answer, on an adapter whose output reports
 // travel on the interrupt OUT endpoint: the firmware may not hear them there.
-void adviseOnSilence(Context& ctx, const device::ReadBackStop& stop) {
-    if (stop.step == device::ReadBackStop::Step::Reply && stop.error == device::LinkError::NoAnswer &&
+void adviseOnSilence(Context& ctx, const ReadStop& stop) {
+    if (stop.end == device::ReadBackEnd::NoReply && stop.error == device::LinkError::NoAnswer &&
         adapterOutputPath() == hid::OutputPath::Interrupt)
         ctx.err << interruptQuirkAdvice() << '\n';
 }
@@ -316,8 +333,8 @@ Outcome cmdRead(Context& ctx) {
     if (const int rc = prepareAdapter(ctx); rc != kExitOk)
         return rc;
     WorkModeBlock block;
-    std::optional<device::ReadBackStop> stop;
-    const std::vector<ConsoleId> got = device::ReadBackFromAdapter(block, {}, &stop);
+    std::vector<ConsoleId> got;
+    const std::optional<ReadStop> stop = readBack(block, got);
     if (stop) {
         ctx.err << "velorinctl: " << readStopText(*stop) << " (" << got.size() << " of 4 read); "
                 << (ctx.opt.output ? QStringLiteral("nothing was written")
@@ -373,8 +390,8 @@ Outcome cmdApply(Context& ctx) {
         return kExitOk;
     // The block now holds exactly what was sent (ids set, unused bytes cleared).
     WorkModeBlock back = *block;
-    std::optional<device::ReadBackStop> stop;
-    const std::vector<ConsoleId> got = device::ReadBackFromAdapter(back, {}, &stop);
+    std::vector<ConsoleId> got;
+    const std::optional<ReadStop> stop = readBack(back, got);
     Verification v;
     for (const Difference& d : diffBlocks(*block, back)) {
         if (std::ranges::find(got, d.console) != got.end())

@@ -121,11 +121,13 @@ QString backupFolder() {
     return state + QStringLiteral("/velorin");
 }
 
-// Reads the four records; the time of the whole read-back in ms, or nullopt when not all came.
-std::optional<double> readAll(WorkModeBlock& block, int* count = nullptr) {
+// Reads the four records; the time of the whole read-back in ms, or nullopt when not all came
+// (`end` says why).
+std::optional<double> readAll(WorkModeBlock& block, int* count = nullptr,
+                              device::ReadBackEnd* end = nullptr) {
     QElapsedTimer t;
     t.start();
-    const auto got = device::ReadBackFromAdapter(block);
+    const auto got = device::ReadBackFromAdapter(block, {}, end);
     const double ms = double(t.nsecsElapsed()) / 1e6;
     if (count)
         *count = int(got.size());
@@ -150,10 +152,31 @@ std::optional<WorkModeBlock> writeExactly(WorkModeBlock block) {
     return block;
 }
 
-bool writeAndCompare(const WorkModeBlock& wanted) {
+// How writing four records and reading them back went.
+enum class RoundTrip { Same, Differs, WriteFailed, NotReadBack };
+
+RoundTrip writeAndCompare(const WorkModeBlock& wanted) {
     const std::optional<WorkModeBlock> sent = writeExactly(wanted);
+    if (!sent)
+        return RoundTrip::WriteFailed;
     WorkModeBlock back;
-    return sent && readAll(back) && back == *sent;
+    device::ReadBackEnd end = device::ReadBackEnd::Complete;
+    if (!readAll(back, nullptr, &end))
+        return end == device::ReadBackEnd::RequestFailed ? RoundTrip::WriteFailed : RoundTrip::NotReadBack;
+    return back == *sent ? RoundTrip::Same : RoundTrip::Differs;
+}
+
+// What to do when the kernel could not send a report to the adapter.
+QString writeFailedAdvice(const DoctorReport& r) {
+    if (r.quirkActive && r.interruptOut.value_or(false))
+        return QStringLiteral(
+            "The usbhid quirk 0x00040000 is set for the adapter, so the kernel sends output reports as "
+            "SET_REPORT requests, and this adapter, which has an interrupt OUT endpoint, refuses them: "
+            "remove "
+            "the quirk (/etc/modprobe.d/velorin-usbhid-quirk.conf, or usbhid.quirks on the kernel command "
+            "line), reload usbhid or reboot, and replug the adapter.");
+    return QStringLiteral("The kernel could not send a report to the adapter (the write failed): replug the "
+                          "adapter and run velorinctl doctor again.");
 }
 
 void fail(DoctorReport& r, const QString& verdict, int exitCode, const QString& advice = {}) {
@@ -179,12 +202,20 @@ void writeTest(DoctorReport& r, const WorkModeBlock& original, QTextStream& prog
     WorkModeBlock changed = original;
     const KeyCode was = changed.button(ConsoleId::PS3, PadButton::L2);
     changed.setButton(ConsoleId::PS3, PadButton::L2, was == 0x04 ? 0x05 : 0x04); // A, or B
-    r.recordsMatch = writeAndCompare(changed);
-    r.restored = writeAndCompare(original);
+    const RoundTrip changedTrip = writeAndCompare(changed);
+    const RoundTrip restoredTrip = writeAndCompare(original);
+    r.recordsMatch = changedTrip == RoundTrip::Same;
+    r.restored = restoredTrip == RoundTrip::Same;
+    r.writeFailed = changedTrip == RoundTrip::WriteFailed || restoredTrip == RoundTrip::WriteFailed;
     const QString restore = QStringLiteral("velorinctl apply %1 --verify").arg(r.backup);
     if (!*r.restored) {
         fail(r, QStringLiteral("the records could not be written back"), kExitAdapterFailed,
-             QStringLiteral("Restore them with: ") + restore);
+             (r.writeFailed ? writeFailedAdvice(r) + u' ' : QString()) +
+                 QStringLiteral("Restore them with: ") + restore);
+        return;
+    }
+    if (changedTrip == RoundTrip::WriteFailed) {
+        fail(r, QStringLiteral("a write to the adapter failed"), kExitAdapterFailed, writeFailedAdvice(r));
         return;
     }
     if (!*r.recordsMatch) {
@@ -281,7 +312,14 @@ DoctorReport runDoctor(bool withWriteTest, bool simulated, QTextStream& progress
 
     device::adapterPath().set(adapterInfo->path);
     WorkModeBlock original;
-    r.readbackMs = readAll(original, &r.recordsRead);
+    device::ReadBackEnd end = device::ReadBackEnd::Complete;
+    r.readbackMs = readAll(original, &r.recordsRead, &end);
+    if (!r.readbackMs && end == device::ReadBackEnd::RequestFailed) {
+        // The request never left: that is a failed write, not an adapter that stayed silent.
+        r.writeFailed = true;
+        fail(r, QStringLiteral("a write to the adapter failed"), kExitAdapterFailed, writeFailedAdvice(r));
+        return r;
+    }
     if (!r.readbackMs) {
         fail(r, QStringLiteral("the adapter did not answer record requests"), kExitAdapterFailed,
              r.outputPath == hid::OutputPath::Interrupt

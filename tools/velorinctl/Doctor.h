@@ -40,6 +40,7 @@ struct DoctorReport {
     QString identityDetail;
     std::optional<double> readbackMs;
     int recordsRead = 0;
+    bool writeFailed = false;         // the kernel could not send one of the reports doctor wrote
     std::optional<bool> recordsMatch; // the write test; nullopt when it did not run
     std::optional<bool> restored;     // the records written back after the write test
     QString backup;                   // the records saved before the write test

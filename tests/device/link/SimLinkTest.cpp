@@ -175,9 +175,12 @@ TEST_F(SimLink, ReadBackWithTheSwitchReplyMissing) {
     WorkModeBlock block; // all zero
     std::vector<ConsoleId> redrawn;
     const auto t0 = std::chrono::steady_clock::now();
-    const auto replaced = ReadBackFromAdapter(block, [&](ConsoleId c) { redrawn.push_back(c); });
+    ReadBackEnd end = ReadBackEnd::Complete;
+    const auto replaced = ReadBackFromAdapter(
+        block, [&](ConsoleId c) { redrawn.push_back(c); }, &end);
     const auto took = std::chrono::steady_clock::now() - t0;
     EXPECT_EQ(replaced, (std::vector{ConsoleId::PS3, ConsoleId::PS4}));
+    EXPECT_EQ(end, ReadBackEnd::NoReply);
     EXPECT_EQ(redrawn, replaced);
     EXPECT_TRUE(std::equal(block.raw().begin(), block.raw().begin() + 54, seed.raw().begin()));
     EXPECT_TRUE(std::all_of(block.raw().begin() + 54, block.raw().end(), [](uint8_t b) { return b == 0; }));
@@ -196,7 +199,9 @@ TEST_F(SimLink, ReadBackEndsAtARefusedRequest) {
     const WorkModeBlock before = block;
     const auto stored = sim->dump();
     ASSERT_TRUE(stored);
-    EXPECT_EQ(ReadBackFromAdapter(block), std::vector{ConsoleId::PS3});
+    ReadBackEnd end = ReadBackEnd::Complete;
+    EXPECT_EQ(ReadBackFromAdapter(block, {}, &end), std::vector{ConsoleId::PS3});
+    EXPECT_EQ(end, ReadBackEnd::RequestFailed) << "a refused request is a failed write, not a missing reply";
     EXPECT_TRUE(std::equal((*stored)[0].begin(), (*stored)[0].end(), block.raw().begin()));
     EXPECT_TRUE(std::equal(block.raw().begin() + 27, block.raw().end(), before.raw().begin() + 27));
     EXPECT_EQ(reportsAfter(2).size(), 2u) << "nothing after the refused request";

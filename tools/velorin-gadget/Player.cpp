@@ -1,0 +1,656 @@
+#include "Player.h"
+
+#include "PadStates.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <sched.h>
+#include <sstream>
+#include <sys/signalfd.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <thread>
+#include <unistd.h>
+
+namespace velorin::gadget {
+namespace {
+
+constexpr std::size_t kMaxLine = 4096;
+constexpr std::size_t kMaxArgs = 64;
+constexpr std::size_t kMaxClients = 16;
+constexpr int kMaxMs = 60000;
+constexpr std::size_t kMaxBurst = 10000;
+// Input reports waiting for the host to poll them; beyond this the oldest pad states are dropped.
+constexpr std::size_t kMaxQueued = 20000;
+constexpr std::size_t kEcho = 40;
+
+std::string toHex(std::span<const uint8_t> bytes) {
+    static const char* digits = "0123456789abcdef";
+    std::string s;
+    s.reserve(bytes.size() * 2);
+    for (const uint8_t b : bytes) {
+        s += digits[b >> 4];
+        s += digits[b & 0xF];
+    }
+    return s;
+}
+
+std::optional<std::vector<uint8_t>> parseHex(const std::string& text, std::size_t maxBytes) {
+    if (text.size() % 2 != 0 || text.size() / 2 > maxBytes)
+        return std::nullopt;
+    std::vector<uint8_t> out;
+    for (std::size_t i = 0; i < text.size(); i += 2) {
+        unsigned v = 0;
+        for (std::size_t j = i; j < i + 2; ++j) {
+            const char c = text[j];
+            const int d = c >= '0' && c <= '9'   ? c - '0'
+                          : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                          : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                                 : -1;
+            if (d < 0)
+                return std::nullopt;
+            v = v * 16 + static_cast<unsigned>(d);
+        }
+        out.push_back(static_cast<uint8_t>(v));
+    }
+    return out;
+}
+
+std::optional<int> parseNumber(const std::string& w, int max) {
+    if (w.empty() || w.size() > 6 ||
+        !std::all_of(w.begin(), w.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return std::nullopt;
+    const int v = std::stoi(w);
+    return v <= max ? std::optional(v) : std::nullopt;
+}
+
+std::optional<uint8_t> consoleFromWord(const std::string& w) {
+    if (w == "1" || w == "ps3" || w == "PS3")
+        return 1;
+    if (w == "2" || w == "ps4" || w == "PS4")
+        return 2;
+    if (w == "3" || w == "xbox" || w == "XBOX")
+        return 3;
+    if (w == "4" || w == "switch" || w == "SWITCH")
+        return 4;
+    return std::nullopt;
+}
+
+std::string joined(const std::vector<std::string>& args, std::size_t from = 0) {
+    std::string s;
+    for (std::size_t i = from; i < args.size(); ++i)
+        s += args[i];
+    return s;
+}
+
+void sayOut(const std::string& line) {
+    std::fputs(line.c_str(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+struct Call {
+    Player& player;
+    const std::vector<std::string>& args;
+    std::vector<std::string>& said;
+};
+
+struct Command {
+    const char* name;
+    const char* usage;
+    std::size_t minArgs;
+    std::size_t maxArgs;
+    std::string (*handler)(const Call& call);
+};
+
+std::string usageOf(const Command& c) {
+    return std::string("err usage: ") + c.usage;
+}
+
+std::string setFault(const Call& c, bool sim::Faults::*fault, const char* name, const char* usage) {
+    const auto console = consoleFromWord(c.args[0]);
+    if (!console || (c.args[1] != "on" && c.args[1] != "off"))
+        return std::string("err usage: ") + usage;
+    c.player.firmware().faults[*console].*fault = c.args[1] == "on";
+    return std::string("ok ") + name;
+}
+
+constexpr Command kCommands[] = {
+    {"quit", "quit", 0, kMaxArgs,
+     [](const Call& c) {
+         c.player.quit();
+         return std::string("ok quit");
+     }},
+    {"ping", "ping [TOKEN]", 0, kMaxArgs,
+     [](const Call& c) {
+         // Appended piece by piece: GCC 12 at -O3 misjudges a literal joined to a temporary (-Wrestrict).
+         std::string answer = "pong";
+         if (!c.args.empty()) {
+             answer += ' ';
+             answer.append(c.args[0], 0, kEcho);
+         }
+         return answer;
+     }},
+    {"plug", "plug [KIND...] (adapter input64 feature page keyboard; default adapter)", 0, 4,
+     [](const Call& c) {
+         Layout layout;
+         layout.outEndpoint = c.player.outEndpoint();
+         layout.interfaces.clear();
+         for (const std::string& w : c.args) {
+             const auto kind = kindFromName(w);
+             if (!kind)
+                 return "err unknown kind " + w.substr(0, kEcho);
+             layout.interfaces.push_back(*kind);
+         }
+         if (layout.interfaces.empty())
+             layout.interfaces.push_back(Kind::Adapter);
+         std::string error;
+         if (!c.player.plug(layout, &error))
+             return "err " + error;
+         std::string kinds;
+         for (const Kind k : layout.interfaces)
+             kinds += std::string(" ") + kindName(k);
+         return "ok plug" + kinds;
+     }},
+    {"unplug", "unplug", 0, 0,
+     [](const Call& c) {
+         if (!c.player.gadget().plugged())
+             return std::string("err not plugged");
+         c.player.unplug();
+         return std::string("ok unplug");
+     }},
+    {"pad", "pad HEX (up to 30 bytes after the A1 C4 marker)", 0, kMaxArgs,
+     [](const Call& c) {
+         const auto bytes = parseHex(joined(c.args), sim::kPadStateBytes);
+         if (!bytes)
+             return std::string("err usage: pad HEX (up to 30 bytes after the A1 C4 marker)");
+         c.player.queueInput(sim::padState(*bytes));
+         return std::string("ok pad");
+     }},
+    {"burst", "burst N (1..10000 pad states back to back)", 1, 1,
+     [](const Call& c) {
+         const auto n = parseNumber(c.args[0], static_cast<int>(kMaxBurst));
+         if (!n || *n < 1)
+             return std::string("err usage: burst N (1..10000 pad states back to back)");
+         // State k (from 0): left stick X = 1 + k mod 254, Y = 1 + (k / 254) mod 254. Each state
+         // differs from the one before, and no stick reaches an edge, so no window takes a press.
+         for (int k = 0; k < *n; ++k) {
+             const uint8_t bytes[2] = {static_cast<uint8_t>(1 + k % 254),
+                                       static_cast<uint8_t>(1 + k / 254 % 254)};
+             c.player.queueInput(sim::padState(bytes));
+         }
+         return "ok burst " + std::to_string(*n);
+     }},
+    {"refuse", "refuse CONSOLE on|off", 2, 2,
+     [](const Call& c) { return setFault(c, &sim::Faults::refuse, "refuse", "refuse CONSOLE on|off"); }},
+    {"drop", "drop CONSOLE on|off", 2, 2,
+     [](const Call& c) { return setFault(c, &sim::Faults::drop, "drop", "drop CONSOLE on|off"); }},
+    {"delay", "delay CONSOLE MS (0..60000)", 2, 2,
+     [](const Call& c) {
+         const auto console = consoleFromWord(c.args[0]);
+         const auto ms = parseNumber(c.args[1], kMaxMs);
+         if (!console || !ms)
+             return std::string("err usage: delay CONSOLE MS (0..60000)");
+         c.player.firmware().faults[*console].delayMs = *ms;
+         return std::string("ok delay");
+     }},
+    {"stall", "stall MS (0..60000)", 1, 1,
+     [](const Call& c) {
+         const auto ms = parseNumber(c.args[0], kMaxMs);
+         if (!ms)
+             return std::string("err usage: stall MS (0..60000)");
+         c.player.setStall(*ms);
+         return std::string("ok stall");
+     }},
+    {"demo", "demo [RATE|off] (0.1..1000 per second)", 0, 1,
+     [](const Call& c) {
+         if (c.args.size() == 1 && c.args[0] == "off") {
+             c.player.stopPadStream();
+             return std::string("ok demo");
+         }
+         std::optional<double> rate;
+         if (c.args.size() == 1 && !(rate = sim::parseRate(c.args[0])))
+             return std::string("err usage: demo [RATE|off] (0.1..1000 per second)");
+         c.player.startPadStream(rate);
+         return std::string("ok demo");
+     }},
+    {"store", "store HEX (a 27-byte record; byte 0 names its slot)", 1, kMaxArgs,
+     [](const Call& c) {
+         const auto bytes = parseHex(joined(c.args), sim::Record{}.size());
+         sim::Record r{};
+         if (!bytes || bytes->size() != r.size())
+             return std::string("err usage: store HEX (a 27-byte record; byte 0 names its slot)");
+         std::copy(bytes->begin(), bytes->end(), r.begin());
+         if (!c.player.records().store(r))
+             return std::string("err no console with id ") + std::to_string(r[0]);
+         return std::string("ok store");
+     }},
+    {"dump", "dump", 0, kMaxArgs,
+     [](const Call& c) {
+         const auto& records = c.player.records().records();
+         for (std::size_t s = 0; s < records.size(); ++s)
+             c.said.push_back("record adapter " + std::to_string(s) + " " + toHex(records[s]));
+         return std::string("ok dump");
+     }},
+    {"received", "received", 0, kMaxArgs,
+     [](const Call& c) {
+         c.said.insert(c.said.end(), c.player.received().begin(), c.player.received().end());
+         return std::string("ok received");
+     }},
+    {"clear", "clear", 0, kMaxArgs,
+     [](const Call& c) {
+         c.player.clearReceived();
+         return std::string("ok clear");
+     }},
+    {"stats", "stats", 0, kMaxArgs,
+     [](const Call& c) {
+         c.said.push_back("stats pads " + std::to_string(c.player.padsSent()) + " sent " +
+                          std::to_string(c.player.reportsSent()));
+         return std::string("ok stats");
+     }},
+    {"reset", "reset", 0, kMaxArgs,
+     [](const Call& c) {
+         c.player.reset();
+         return std::string("ok reset");
+     }},
+};
+
+} // namespace
+
+Player::Player(Options options) : opt_(std::move(options)), gadget_(opt_.name, opt_.udc) {
+    firmware_.outEndpoint = opt_.layout.outEndpoint;
+    firmware_.ignoreInterruptOut = opt_.ignoreInterruptOut;
+}
+
+Player::~Player() {
+    unplug();
+    if (listenFd_ >= 0) {
+        ::close(listenFd_);
+        ::unlink(opt_.control.c_str());
+    }
+    for (const Client& c : clients_)
+        ::close(c.fd);
+    if (signalFd_ >= 0)
+        ::close(signalFd_);
+}
+
+bool Player::start(std::string* error) {
+    records_ = std::make_unique<sim::RecordStore>();
+    if (!opt_.flash.empty()) {
+        if (!records_->attachFlash(opt_.flash, opt_.seed, error))
+            return false;
+    } else if (!opt_.seed.empty() && !records_->loadSeed(opt_.seed, error)) {
+        return false;
+    }
+    initialRecords_.assign(records_->records().begin(), records_->records().end());
+    if (!opt_.script.empty()) {
+        auto states = sim::loadScript(opt_.script, error);
+        if (!states)
+            return false;
+        script_ = std::move(*states);
+    }
+
+    if (opt_.realtime) {
+        sched_param param{};
+        param.sched_priority = 10;
+        if (::sched_setscheduler(0, SCHED_FIFO, &param) != 0)
+            std::fprintf(stderr, "velorin-gadget: no real-time scheduling: %s\n", std::strerror(errno));
+    }
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGTERM);
+    ::sigprocmask(SIG_BLOCK, &set, nullptr);
+    ::signal(SIGPIPE, SIG_IGN);
+    signalFd_ = ::signalfd(-1, &set, SFD_CLOEXEC | SFD_NONBLOCK);
+
+    if (!opt_.control.empty()) {
+        sockaddr_un addr{};
+        addr.sun_family = AF_UNIX;
+        if (opt_.control.size() >= sizeof addr.sun_path) {
+            *error = "control socket path too long";
+            return false;
+        }
+        std::memcpy(addr.sun_path, opt_.control.c_str(), opt_.control.size() + 1);
+        ::unlink(opt_.control.c_str());
+        listenFd_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+        if (listenFd_ < 0 || ::bind(listenFd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+            ::listen(listenFd_, 8) != 0) {
+            *error = "control socket " + opt_.control + ": " + std::strerror(errno);
+            return false;
+        }
+        ::chmod(opt_.control.c_str(), 0600);
+    }
+    if (opt_.demo || !script_.empty())
+        startPadStream(std::nullopt);
+    if (opt_.plug && !plug(opt_.layout, error))
+        return false;
+    return true;
+}
+
+bool Player::plug(const Layout& layout, std::string* error) {
+    if (gadget_.plugged()) {
+        if (error)
+            *error = "plugged already (unplug first)";
+        return false;
+    }
+    if (!gadget_.plug(layout, error))
+        return false;
+    firmware_.outEndpoint = layout.outEndpoint;
+    const auto adapter = std::find(layout.interfaces.begin(), layout.interfaces.end(), Kind::Adapter);
+    if (adapter == layout.interfaces.end())
+        return true; // no adapter among the interfaces: nothing to play
+    const std::size_t index = static_cast<std::size_t>(adapter - layout.interfaces.begin());
+    // The node is made when the function binds; devtmpfs has it at once, a slower /dev a little later.
+    for (int attempt = 0; attempt < 200 && hidg_ < 0; ++attempt) {
+        const std::string node = gadget_.deviceNode(index);
+        if (!node.empty())
+            hidg_ = ::open(node.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+        if (hidg_ < 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    if (hidg_ < 0) {
+        if (error)
+            *error = "the adapter's /dev/hidg node cannot be opened";
+        gadget_.unplug();
+        return false;
+    }
+    return true;
+}
+
+void Player::closeHidg() {
+    if (hidg_ >= 0)
+        ::close(hidg_);
+    hidg_ = -1;
+}
+
+void Player::unplug() {
+    if (hidg_ >= 0) {
+        // What the kernel already took from the host is the firmware's, whatever a stall says.
+        const int stall = stallMs_;
+        stallMs_ = 0;
+        stalledUntil_ = {};
+        readHidg();
+        stallMs_ = stall;
+    }
+    // Closed before the unbind: a descriptor held across it crashes some kernels.
+    closeHidg();
+    gadget_.unplug();
+    inputQueue_.clear();
+    delayed_.clear();
+}
+
+void Player::reset() {
+    for (auto& f : firmware_.faults)
+        f = sim::Faults{};
+    stallMs_ = 0;
+    stalledUntil_ = {};
+    streaming_ = false;
+    inputQueue_.clear();
+    delayed_.clear();
+    for (const sim::Record& r : initialRecords_)
+        records_->store(r);
+    received_.clear();
+}
+
+void Player::queueInput(std::vector<uint8_t> report) {
+    if (report.size() >= 2 && report[0] == 0xA1 && report[1] == 0xC4)
+        ++padsSent_;
+    if (inputQueue_.size() >= kMaxQueued)
+        inputQueue_.pop_front();
+    inputQueue_.push_back(std::move(report));
+}
+
+void Player::startPadStream(std::optional<double> rate) {
+    if (rate)
+        opt_.rate = *rate;
+    streaming_ = true;
+    nextPad_ = Clock::now();
+}
+
+void Player::readHidg() {
+    while (hidg_ >= 0 && Clock::now() >= stalledUntil_) {
+        uint8_t buf[1024];
+        const ssize_t got = ::read(hidg_, buf, sizeof buf);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0) {
+            if (got < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+                // A node that fails (the function went away) is closed rather than polled again.
+                std::fprintf(stderr, "velorin-gadget: read: %s; the node is closed\n", std::strerror(errno));
+                closeHidg();
+            }
+            return;
+        }
+        onOutputReport(std::span<const uint8_t>(buf, static_cast<std::size_t>(got)));
+        if (stallMs_ > 0)
+            stalledUntil_ = Clock::now() + std::chrono::milliseconds(stallMs_);
+    }
+}
+
+void Player::onOutputReport(std::span<const uint8_t> data) {
+    // The host wrote the report ID 0 in front; the adapter declares no report IDs, so only the 64
+    // data bytes travel. The firmware model takes the report as the host wrote it.
+    std::vector<uint8_t> report(data.size() + 1, 0);
+    std::copy(data.begin(), data.end(), report.begin() + 1);
+    const sim::Response r = firmware_.onOutputReport(report, records_.get());
+    const char* way = r.way == sim::Way::Interrupt ? "interrupt" : "set_report";
+    const char* outcome = r.outcome == sim::Outcome::Taken     ? "ok"
+                          : r.outcome == sim::Outcome::Ignored ? "ignored"
+                                                               : "refused";
+    std::string line = std::string("out adapter ") + way + " " + outcome + " " + toHex(report);
+    sayOut(line);
+    received_.push_back(std::move(line));
+    if (!r.reply)
+        return;
+    if (r.reply->delay.count() == 0)
+        queueInput(r.reply->report);
+    else
+        delayed_.push_back({Clock::now() + r.reply->delay, r.reply->report});
+}
+
+void Player::writeHidg() {
+    while (hidg_ >= 0 && !inputQueue_.empty()) {
+        const std::vector<uint8_t>& report = inputQueue_.front();
+        const ssize_t put = ::write(hidg_, report.data(), report.size());
+        if (put < 0 && errno == EINTR)
+            continue;
+        if (put < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+            return; // the host has not polled the last one yet
+        if (put < 0)
+            std::fprintf(stderr, "velorin-gadget: an input report was dropped: %s\n", std::strerror(errno));
+        else
+            ++reportsSent_;
+        inputQueue_.pop_front();
+    }
+}
+
+void Player::tick(Clock::time_point now) {
+    for (auto it = delayed_.begin(); it != delayed_.end();) {
+        if (it->due <= now) {
+            queueInput(std::move(it->report));
+            it = delayed_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    if (streaming_ && now >= nextPad_) {
+        queueInput(script_.empty() ? sim::demoPadState(patternStep_)
+                                   : script_[patternStep_ % script_.size()]);
+        ++patternStep_;
+        const auto period =
+            std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(1.0 / opt_.rate));
+        nextPad_ = std::max(nextPad_ + period, now - period);
+    }
+}
+
+int Player::nextTimeoutMs(Clock::time_point now) const {
+    Clock::time_point next = Clock::time_point::max();
+    for (const Delayed& d : delayed_)
+        next = std::min(next, d.due);
+    if (streaming_)
+        next = std::min(next, nextPad_);
+    if (hidg_ >= 0 && stalledUntil_ > now)
+        next = std::min(next, stalledUntil_);
+    if (next == Clock::time_point::max())
+        return -1;
+    const auto ms = std::chrono::ceil<std::chrono::milliseconds>(next - now).count();
+    return static_cast<int>(std::clamp<long long>(ms, 0, kMaxMs));
+}
+
+std::string Player::handleLine(const std::string& rawLine, std::vector<std::string>& said) {
+    std::string line = rawLine;
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    std::istringstream in(line);
+    std::string name;
+    in >> name;
+    if (name.empty() || name[0] == '#')
+        return {};
+    std::vector<std::string> args;
+    for (std::string w; in >> w && args.size() < kMaxArgs;)
+        args.push_back(w);
+    const auto it = std::find_if(std::begin(kCommands), std::end(kCommands),
+                                 [&](const Command& c) { return name == c.name; });
+    if (it == std::end(kCommands))
+        return "err unknown command " + name.substr(0, kEcho);
+    if (args.size() < it->minArgs || args.size() > it->maxArgs)
+        return usageOf(*it);
+    return it->handler(Call{*this, args, said});
+}
+
+void Player::answer(int fd, const std::vector<std::string>& said, const std::string& final) {
+    std::string text;
+    for (const std::string& s : said)
+        text += s + '\n';
+    text += final + '\n';
+    if (fd == STDOUT_FILENO) {
+        std::fputs(text.c_str(), stdout);
+        std::fflush(stdout);
+        return;
+    }
+    // A client that does not read its answers loses them; the control socket is for tests and tools.
+    std::size_t off = 0;
+    while (off < text.size()) {
+        const ssize_t put = ::send(fd, text.data() + off, text.size() - off, MSG_NOSIGNAL);
+        if (put < 0 && errno == EINTR)
+            continue;
+        if (put < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            pollfd p{fd, POLLOUT, 0};
+            if (::poll(&p, 1, 1000) <= 0)
+                return;
+            continue;
+        }
+        if (put <= 0)
+            return;
+        off += static_cast<std::size_t>(put);
+    }
+}
+
+bool Player::readClient(Client& client, bool isStdin) {
+    char buf[4096];
+    const ssize_t got = ::read(client.fd, buf, sizeof buf);
+    if (got < 0)
+        return errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK;
+    if (got == 0)
+        return false;
+    client.buffer.append(buf, static_cast<std::size_t>(got));
+    const int out = isStdin ? STDOUT_FILENO : client.fd;
+    for (std::size_t nl; (nl = client.buffer.find('\n')) != std::string::npos;) {
+        const std::string line = client.buffer.substr(0, nl);
+        client.buffer.erase(0, nl + 1);
+        if (client.discarding) {
+            client.discarding = false;
+            continue;
+        }
+        std::vector<std::string> said;
+        const std::string final = handleLine(line, said);
+        if (!final.empty())
+            answer(out, said, final);
+    }
+    if (client.buffer.size() > kMaxLine) {
+        client.buffer.clear();
+        client.discarding = true;
+        answer(out, {}, "err line too long");
+    }
+    return true;
+}
+
+void Player::acceptClient() {
+    const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+    if (fd < 0)
+        return;
+    if (clients_.size() >= kMaxClients) {
+        ::close(fd);
+        return;
+    }
+    clients_.push_back(Client{fd, {}, false});
+}
+
+int Player::run() {
+    stdin_.fd = STDIN_FILENO;
+    while (!quit_) {
+        std::vector<pollfd> fds;
+        fds.push_back({signalFd_, POLLIN, 0});
+        const std::size_t stdinAt = fds.size();
+        fds.push_back({stdinOpen_ ? STDIN_FILENO : -1, POLLIN, 0});
+        const std::size_t listenAt = fds.size();
+        fds.push_back({listenFd_, POLLIN, 0});
+        const std::size_t hidgAt = fds.size();
+        const auto now = Clock::now();
+        short hidgEvents = now >= stalledUntil_ ? POLLIN : 0;
+        if (!inputQueue_.empty())
+            hidgEvents |= POLLOUT;
+        fds.push_back({hidg_, hidgEvents, 0});
+        const std::size_t clientsAt = fds.size();
+        for (const Client& c : clients_)
+            fds.push_back({c.fd, POLLIN, 0});
+
+        const int n = ::poll(fds.data(), fds.size(), nextTimeoutMs(now));
+        if (n < 0 && errno != EINTR) {
+            std::perror("velorin-gadget: poll");
+            return 1;
+        }
+        if (n > 0 && (fds[0].revents & POLLIN)) {
+            signalfd_siginfo info{};
+            while (::read(signalFd_, &info, sizeof info) > 0) {
+            }
+            quit_ = true;
+            break;
+        }
+        if (n > 0 && fds[hidgAt].revents & (POLLIN | POLLERR | POLLHUP))
+            readHidg();
+        if (n > 0 && fds[listenAt].revents & POLLIN)
+            acceptClient();
+        // Clients are read from the copy of the list taken for poll: answers may change nothing
+        // in it but the list itself (a new client is added at the end).
+        for (std::size_t i = clientsAt; n > 0 && i < fds.size(); ++i) {
+            if (!(fds[i].revents & (POLLIN | POLLHUP | POLLERR)))
+                continue;
+            auto it = std::find_if(clients_.begin(), clients_.end(),
+                                   [&](const Client& c) { return c.fd == fds[i].fd; });
+            if (it != clients_.end() && !readClient(*it, false)) {
+                ::close(it->fd);
+                clients_.erase(it);
+            }
+        }
+        if (n > 0 && stdinOpen_ && (fds[stdinAt].revents & (POLLIN | POLLHUP | POLLERR)) &&
+            !readClient(stdin_, true)) {
+            stdinOpen_ = false;
+            if (listenFd_ < 0)
+                quit_ = true; // nothing else can ever ask it to stop
+        }
+        tick(Clock::now());
+        writeHidg();
+    }
+    unplug();
+    return 0;
+}
+
+} // namespace velorin::gadget
