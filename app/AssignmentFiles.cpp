@@ -32,10 +32,6 @@ KvfReadStatus readKvf(const QString& path, WorkModeBlock::Bytes& out) {
     }
 }
 
-void setKvfWriterForTesting(KvfWriter writer) {
-    kvf::setWriterForTesting(writer);
-}
-
 KvfWriteStatus writeKvf(const QString& path, const WorkModeBlock& block) {
     const auto written = kvf::write(path, block);
     if (written)

@@ -10,7 +10,6 @@
 #include <functional>
 #include <optional>
 
-class QIODevice;
 class QWidget;
 
 namespace velorin::app {
@@ -20,13 +19,11 @@ enum class KvfWriteStatus { Ok, CreateFileError, WriteFileError };
 
 // Reads the first 108 bytes of a file; bytes beyond are ignored, fewer is FileInvalid.
 KvfReadStatus readKvf(const QString& path, WorkModeBlock::Bytes& out);
-// Writes the block atomically: the file is replaced only when all 108 bytes were written, so a
-// failed save leaves the earlier file exactly as it was.
+// Writes the block atomically (kvf::writeAtomically): the file is replaced only when all 108 bytes
+// were written and synced, so a failed save (a full disk included) leaves the earlier file exactly
+// as it was. CreateFileError when the file cannot be created, WriteFileError for every later
+// failure.
 KvfWriteStatus writeKvf(const QString& path, const WorkModeBlock& block);
-
-// How writeKvf() puts bytes into the file; tests replace it to simulate a short or failed write.
-using KvfWriter = kvf::Writer;
-void setKvfWriterForTesting(KvfWriter writer); // nullptr restores the real one
 
 // The error box text for a failed read or write ("CreateFile error", ...), empty for Ok.
 QString messageFor(KvfReadStatus status);

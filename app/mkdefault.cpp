@@ -1,5 +1,6 @@
 // Build tool: turns default-assignment.tsv into the 108-byte default.kvf delivered beside the program.
 #include "model/Console.h"
+#include "model/KvfCodec.h"
 #include "model/WorkMode.h"
 
 #include <algorithm>
@@ -53,8 +54,11 @@ int main(int argc, char** argv) {
     }
     for (ConsoleId console : kBlockOrder)
         prepareForWrite(console, block.record(console));
-    std::ofstream out(argv[2], std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(block.raw().data()),
-              static_cast<std::streamsize>(block.raw().size()));
-    return out.good() ? 0 : 1;
+    // The suite's one writer: a build on a full disk fails instead of delivering an empty file.
+    const auto written = kvf::write(QString::fromLocal8Bit(argv[2]), block);
+    if (!written) {
+        std::cerr << argv[2] << ": cannot write: " << written.error().detail.toStdString() << '\n';
+        return 1;
+    }
+    return 0;
 }

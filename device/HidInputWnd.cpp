@@ -303,7 +303,7 @@ bool CHidInputWnd::eventFilter(QObject* watched, QEvent* event) {
     return false;
 }
 
-bool CHidInputWnd::stopReader() {
+bool CHidInputWnd::stopReader(std::chrono::milliseconds bound) {
     if (!ctx_)
         return true;
     ctx_->clearOwner();
@@ -311,12 +311,12 @@ bool CHidInputWnd::stopReader() {
         return true;
     setReaderWaker(nullptr);
     ctx_->requestStop();
-    if (ctx_->waitDone(kStopTimeout)) {
+    if (ctx_->waitDone(bound)) {
         reader_.join();
         return true;
     }
     // The context stays alive with the thread; with the owner cleared it reaches nobody.
-    qCWarning(lcSoui) << "the reader thread did not end within" << kStopTimeout.count() << "ms";
+    qCWarning(lcSoui) << "the reader thread did not end within" << bound.count() << "ms";
     reader_.detach();
     return false;
 }

@@ -33,10 +33,11 @@ public:
     CHidInputWnd(const CHidInputWnd&) = delete;
     CHidInputWnd& operator=(const CHidInputWnd&) = delete;
 
-    // Raises the stop signal and waits at most kStopTimeout for the reader to end. Returns
-    // whether it ended in time; a reader that did not is left to finish on its own, and never
-    // reaches the owner again. Calling it again does nothing.
-    bool stopReader();
+    // Raises the stop signal and waits at most `bound` for the reader to end. Returns whether it
+    // ended in time; a reader that did not is left to finish on its own, and never reaches the
+    // owner again. Calling it again does nothing. (Tests pass a bound of their own, so that a
+    // loaded machine cannot make a reader that does end look stuck.)
+    bool stopReader(std::chrono::milliseconds bound = kStopTimeout);
 
     // Whether the reader thread is running.
     bool readerRunning() const;

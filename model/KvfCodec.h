@@ -7,7 +7,6 @@
 #include "model/WorkMode.h"
 
 #include <QByteArrayView>
-#include <QIODevice>
 #include <QString>
 
 namespace velorin::kvf {
@@ -24,8 +23,10 @@ enum class ErrorKind {
     CannotRead,   // a read failed
     TooShort,     // fewer than 108 bytes
     TooLong,      // more than 108 bytes under ExactlyBlock
-    CannotCreate, // the file (or its temporary) cannot be created
-    CannotWrite,  // a write or the final rename failed; the earlier file is as it was
+    CannotCreate, // the file (or its temporary) cannot be created; the earlier file is as it was
+    CannotWrite,  // a write, the sync or the rename failed; the earlier file is as it was
+    NotSynced,    // the new file replaced the earlier one, but its folder could not be synced, so
+                  // the replacement may not survive a power loss
 };
 
 // The kind, the system's detail, and the file's length for TooShort and TooLong.
@@ -36,13 +37,22 @@ struct Error : velorin::Error<ErrorKind> {
 // Reads a .kvf file.
 Result<WorkModeBlock, Error> read(const QString& path, SizeRule rule);
 
-// Replaces `path` with `data` atomically: the file changes only when every byte was written.
+// Replaces `path` with `data` atomically. The bytes go into a temporary file beside it, which is
+// synced and renamed over `path`, and then the folder is synced: on success the new bytes are
+// complete and on disk; on any failure up to the rename the earlier file is byte for byte as it
+// was and no temporary file is left. Every write, the sync and the close are checked, so a full
+// disk (ENOSPC, EDQUOT, EFBIG, EIO) is an error, never an empty file.
+//
+// The rules of the file: a symbolic link is followed and its target replaced; an existing file
+// keeps its permission bits and must be writable; a new one gets 0666 less the umask; a folder,
+// FIFO or device in the way is refused. The detail of an error is the system's reason
+// ("No space left on device").
 Status<Error> writeAtomically(const QString& path, QByteArrayView data);
 Status<Error> write(const QString& path, const WorkModeBlock& block);
 
-// How writeAtomically() puts bytes into the file; tests replace it to simulate a short or failed
-// write. nullptr restores the real one.
-using Writer = qint64 (*)(QIODevice& file, const char* data, qint64 size);
-void setWriterForTesting(Writer writer);
+// The steps of writeAtomically() once its temporary file exists. Tests make one of them fail with
+// a given errno, as a disk would; WriteStep::None (or error 0) ends that.
+enum class WriteStep { None, Write, SyncFile, Close, Rename, SyncFolder };
+void failStepForTesting(WriteStep step, int error);
 
 } // namespace velorin::kvf

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <numeric>
 #include <sys/stat.h>
 
@@ -151,22 +152,29 @@ TEST_F(AssignmentFilesTest, SaveIntoAMissingFolderIsCreateFileError) {
     EXPECT_EQ(boxes_.errors, QStringList{"CreateFile error"});
 }
 
-TEST_F(AssignmentFilesTest, ShortOrFailedWriteIsReportedAndLeavesTheEarlierFileAsItWas) {
+// A full disk on a real file system is tested in tests/files; here each failing step of the
+// writer gives the same box.
+TEST_F(AssignmentFilesTest, FailedWriteIsReportedAndLeavesTheEarlierFileAsItWas) {
     const QString path = writeFile(dir_, "keep.kvf", counting(108, 9));
-    const KvfWriter faults[] = {
-        [](QIODevice& file, const char* data, qint64) { return file.write(data, 50); }, // short
-        [](QIODevice&, const char*, qint64) -> qint64 { return -1; },                   // failed
-    };
-    for (KvfWriter fault : faults) {
-        setKvfWriterForTesting(fault);
+    const kvf::WriteStep steps[] = {kvf::WriteStep::Write, kvf::WriteStep::SyncFile, kvf::WriteStep::Rename};
+    for (const kvf::WriteStep step : steps) {
+        kvf::failStepForTesting(step, ENOSPC);
         boxes_.errors.clear();
         chooser_.save = path;
         files_.save(nullptr);
-        setKvfWriterForTesting(nullptr);
-        EXPECT_EQ(boxes_.errors, QStringList{"WriteFile error"});
-        EXPECT_EQ(readAll(path), counting(108, 9));
-        EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files), QStringList{"keep.kvf"}); // no temporary left
+        kvf::failStepForTesting(kvf::WriteStep::None, 0);
+        EXPECT_EQ(boxes_.errors, QStringList{"WriteFile error"}) << int(step);
+        EXPECT_EQ(readAll(path), counting(108, 9)) << int(step);
+        EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"keep.kvf"})
+            << int(step) << ": no temporary left";
     }
+    // The new file replaced the old one, but the folder could not be synced: also a failed save.
+    kvf::failStepForTesting(kvf::WriteStep::SyncFolder, EIO);
+    boxes_.errors.clear();
+    files_.save(nullptr);
+    kvf::failStepForTesting(kvf::WriteStep::None, 0);
+    EXPECT_EQ(boxes_.errors, QStringList{"WriteFile error"});
+    EXPECT_EQ(readAll(path), blockBytes(block_));
 }
 
 TEST_F(AssignmentFilesTest, RestoreDefaultAsksWithTheTitleAsCaption) {

@@ -227,8 +227,14 @@ constexpr Command kCommands[] = {
          if (!bytes || bytes->size() != r.size())
              return std::string("err usage: store HEX (a 27-byte record; byte 0 names its slot)");
          std::copy(bytes->begin(), bytes->end(), r.begin());
-         if (!c.player.records().store(r))
+         switch (c.player.records().store(r)) {
+         case sim::RecordStore::Stored::Yes:
+             break;
+         case sim::RecordStore::Stored::UnknownConsole:
              return std::string("err no console with id ") + std::to_string(r[0]);
+         case sim::RecordStore::Stored::FlashFailed:
+             return std::string("err the flash file could not keep the record");
+         }
          return std::string("ok store");
      }},
     {"dump", "dump", 0, kMaxArgs,

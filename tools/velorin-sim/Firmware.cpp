@@ -1,6 +1,7 @@
 #include "Firmware.h"
 
 #include "device/Reports.h"
+#include "model/Console.h"
 #include "model/KvfCodec.h"
 
 #include <algorithm>
@@ -94,17 +95,23 @@ bool RecordStore::attachFlash(const std::string& flash, const std::string& seed,
     return save(error);
 }
 
-bool RecordStore::store(const Record& r) {
+RecordStore::Stored RecordStore::store(const Record& r) {
     const auto slot = slotOfConsole(r[0]);
     if (!slot)
-        return false;
+        return Stored::UnknownConsole;
+    const Record before = records_[*slot];
     records_[*slot] = r;
     if (!flash_.empty()) {
         std::string error;
-        if (!save(&error))
-            std::fprintf(stderr, "velorin-sim: %s\n", error.c_str());
+        if (!save(&error)) {
+            records_[*slot] = before;
+            const std::string_view name = consoleInfo(static_cast<ConsoleId>(r[0])).name;
+            std::fprintf(stderr, "velorin-sim: %s; the write of the %.*s record was refused\n", error.c_str(),
+                         static_cast<int>(name.size()), name.data());
+            return Stored::FlashFailed;
+        }
     }
-    return true;
+    return Stored::Yes;
 }
 
 std::optional<Record> RecordStore::record(uint8_t consoleId) const {
@@ -121,8 +128,11 @@ bool RecordStore::save(std::string* error) const {
     const auto written = kvf::write(QString::fromStdString(flash_), block);
     if (written)
         return true;
-    if (error)
+    if (error) {
         *error = "cannot write the flash file " + flash_ + ": " + written.error().detail.toStdString();
+        if (written.kind() != kvf::ErrorKind::NotSynced)
+            *error += "; it was left as it was";
+    }
     return false;
 }
 
@@ -148,8 +158,16 @@ Response Firmware::onOutputReport(std::span<const uint8_t> report, RecordStore* 
     if (report[1] == CMD_WRITE_WORKMODE) {
         Record stored;
         std::copy_n(report.begin() + kArgumentOffset, stored.size(), stored.begin());
-        if (records->store(stored))
+        switch (records->store(stored)) {
+        case RecordStore::Stored::Yes:
             r.stored = stored;
+            break;
+        case RecordStore::Stored::FlashFailed:
+            r.outcome = Outcome::Refused; // as an adapter whose flash cannot be programmed
+            break;
+        case RecordStore::Stored::UnknownConsole:
+            break;
+        }
     } else if (report[1] == CMD_READ_WORKMODE && known && !faults[console].drop) {
         const Record record = *records->record(console);
         Reply reply{std::vector<uint8_t>(kReplySize, 0), std::chrono::milliseconds(faults[console].delayMs)};

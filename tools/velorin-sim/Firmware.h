@@ -29,8 +29,11 @@ public:
     bool attachFlash(const std::string& flash, const std::string& seed, std::string* error);
     bool loadSeed(const std::string& seed, std::string* error);
     const std::array<Record, 4>& records() const { return records_; }
-    // Into the slot named by r[0] (and the flash file, when attached); false for an unknown console.
-    bool store(const Record& r);
+    enum class Stored { Yes, UnknownConsole, FlashFailed };
+    // Into the slot named by r[0] and, when attached, the flash file. When the flash file cannot
+    // be written, the record is not stored either: the adapter keeps what its flash holds, and the
+    // reason goes to standard error.
+    Stored store(const Record& r);
     std::optional<Record> record(uint8_t consoleId) const;
 
 private:

@@ -65,12 +65,17 @@ Status<FileError> writeFileAtomically(const QString& path, const QByteArray& dat
     if (written)
         return Done{};
     const kvf::Error& e = written.error();
-    return FileError{
-        kExitCannotWrite,
-        QStringLiteral("%1: cannot %2: %3")
-            .arg(path,
-                 e.kind == kvf::ErrorKind::CannotCreate ? QStringLiteral("create") : QStringLiteral("write"),
-                 e.detail)};
+    if (e.kind == kvf::ErrorKind::NotSynced)
+        return FileError{kExitCannotWrite,
+                         QStringLiteral("%1: written, but its folder could not be synced: %2; the new file "
+                                        "may be lost if the power fails now")
+                             .arg(path, e.detail)};
+    // Up to the rename nothing was replaced: what is at the path now is what was there before.
+    return FileError{kExitCannotWrite,
+                     QStringLiteral("%1: cannot write: %2; %3")
+                         .arg(path, e.detail,
+                              QFileInfo(path).isFile() ? QStringLiteral("the file was left as it was")
+                                                       : QStringLiteral("nothing was written"))};
 }
 
 Status<FileError> writeKvfFile(const QString& path, const WorkModeBlock& block) {

@@ -27,7 +27,8 @@ Status<FileError> writeKvfFile(const QString& path, const WorkModeBlock& block);
 
 // Up to `maxBytes` of a regular file; a longer file is refused.
 Result<QByteArray, FileError> readBoundedFile(const QString& path, qint64 maxBytes);
-// Replaces `path` with `data` atomically.
+// Replaces `path` with `data` atomically (kvf::writeAtomically). The message of a failure names the
+// path, the system's reason, and whether the earlier file was left as it was.
 Status<FileError> writeFileAtomically(const QString& path, const QByteArray& data);
 
 } // namespace velorin::ctl

@@ -97,14 +97,20 @@ TEST(HidrawFdPath, ReadsOneReportPerCallAndCutsLongOnes) {
     EXPECT_EQ(readReportFd(p.host, c, true, 0, nullptr), ReadStatus::Timeout);
 }
 
-TEST(HidrawFdPath, TimesOutWhenNothingArrives) {
+// A wait with a limit ends with Timeout when nothing comes, and takes a report that comes while it
+// waits. How long the wait lasts is not checked here (bench/ measures the reads).
+TEST(HidrawFdPath, TimesOutWhenNothingArrivesAndTakesWhatComesWhileWaiting) {
     Pair p;
     InputReport r{};
-    const auto t0 = steady_clock::now();
     EXPECT_EQ(readReportFd(p.host, r, true, 100, nullptr), ReadStatus::Timeout);
-    const auto ms = duration_cast<milliseconds>(steady_clock::now() - t0).count();
-    EXPECT_GE(ms, 95);
-    EXPECT_LT(ms, 1000);
+    std::thread later([&] {
+        std::this_thread::sleep_for(50ms);
+        p.send(pattern(32, 0x60));
+    });
+    EXPECT_EQ(readReportFd(p.host, r, true, 60000, nullptr),
+              ReadStatus::Report); // the limit only ends a hung run
+    later.join();
+    EXPECT_EQ(r[1], 0x60);
 }
 
 TEST(HidrawFdPath, ReportsGoneWhenTheNodeHangsUp) {
@@ -122,7 +128,6 @@ TEST(HidrawFdPath, PendingReadEndsWhenStoppedOrUnplugged) {
         Pair p;
         StopSignal stop;
         ReadStatus status = ReadStatus::Report;
-        const auto t0 = steady_clock::now();
         std::thread reader([&] {
             InputReport r{};
             status = readReportFd(p.host, r, true, -1, &stop);
@@ -132,9 +137,8 @@ TEST(HidrawFdPath, PendingReadEndsWhenStoppedOrUnplugged) {
             stop.raise();
         else
             ::shutdown(p.device, SHUT_RDWR);
-        reader.join();
+        reader.join(); // the read waits without a time limit: only the stop or the hang-up ends it
         EXPECT_EQ(status, byStop ? ReadStatus::Stopped : ReadStatus::Gone);
-        EXPECT_LT(duration_cast<milliseconds>(steady_clock::now() - t0).count(), 2000);
     }
 }
 

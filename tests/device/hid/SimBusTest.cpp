@@ -104,13 +104,9 @@ TEST(SimBus, HostileEntriesAreSkippedWithoutHangingTheScan) {
     FakeInterface hidden(bus + "/.hidden");
 
     auto p = makeSimPlatform(bus);
-    const auto t0 = std::chrono::steady_clock::now();
-    const auto all = p->enumerate();
-    const auto ms =
-        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0).count();
+    const auto all = p->enumerate(); // a scan that hung on an entry would end only by the test's time-out
     garbage.server.join();
     EXPECT_TRUE(all.empty()) << all.size() << " entries, first " << (all.empty() ? "" : all[0].path);
-    EXPECT_LT(ms, 2000);
     OpenError e = OpenError::None;
     EXPECT_EQ(p->open(bus + "/stale", &e), nullptr);
     EXPECT_EQ(e, OpenError::NotFound);

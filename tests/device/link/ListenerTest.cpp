@@ -153,8 +153,8 @@ TEST_F(Listener, AStateLeftWhenTheAdapterIsGoneIsClearedByTheReader) {
     bus->unplug(kAdapter);
     joyData().set(held); // as the raced read would leave it, after the removal's own clearing
     const int updates = owner->updates;
-    EXPECT_TRUE(pumpUntil([] { return joyData().get() == JoyState{}; }, 2000));
-    EXPECT_TRUE(pumpUntil([&] { return owner->updates > updates; }, 2000));
+    EXPECT_TRUE(pumpUntil([] { return joyData().get() == JoyState{}; }));
+    EXPECT_TRUE(pumpUntil([&] { return owner->updates > updates; }));
 }
 
 TEST_F(Listener, ArrivalWithoutAdapterStillNotifiesAndFindsALaterOne) {
@@ -168,14 +168,14 @@ TEST_F(Listener, ArrivalWithoutAdapterStillNotifiesAndFindsALaterOne) {
     EXPECT_EQ(adapterPath().get(), kAdapter);
 }
 
-TEST_F(Listener, StopsWithinTheBoundWhileNoReportComes) {
+TEST_F(Listener, StopEndsAReaderWaitingForAReportOrForTheAdapter) {
     plugAdapter();
     modeSelectPending().store(0);
     start();
     ASSERT_TRUE(pumpUntil([&] { return bus->openHandles() == 1; }));
-    const auto t0 = std::chrono::steady_clock::now();
-    EXPECT_TRUE(listener->stopReader());
-    EXPECT_LT(std::chrono::steady_clock::now() - t0, CHidInputWnd::kStopTimeout);
+    // The reader waits in a read without a time limit: only the stop ends it. How long stopping
+    // takes is left to bench/; the bound here only ends a hung run.
+    EXPECT_TRUE(listener->stopReader(test::kHangLimit));
     EXPECT_FALSE(listener->readerRunning());
     EXPECT_EQ(bus->openHandles(), 0u);
     EXPECT_TRUE(listener->stopReader()) << "a second stop does nothing";
@@ -185,9 +185,9 @@ TEST_F(Listener, StopsWithinTheBoundWhileNoReportComes) {
     bus->unplug(kAdapter);
     start();
     ASSERT_TRUE(pumpUntil([&] { return adapterSeen().load() == 0; }));
-    const auto t1 = std::chrono::steady_clock::now();
+    EXPECT_TRUE(listener->stopReader(test::kHangLimit));
+    EXPECT_FALSE(listener->readerRunning());
     listener.reset();
-    EXPECT_LT(std::chrono::steady_clock::now() - t1, std::chrono::milliseconds(400));
 }
 
 TEST_F(Listener, NothingReachesAGoneOwner) {

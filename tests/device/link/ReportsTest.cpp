@@ -59,13 +59,24 @@ TEST(ReportFrames, PadStateMarker) {
     EXPECT_FALSE(isPadStateReport(shifted));
 }
 
+// The shared device state a case changes is put back after it, whether it passed or not.
 class ReportOps : public ::testing::Test {
 protected:
     void SetUp() override {
         bus = test::installFakeBus();
         bus->plug(test::adapterInfo("/dev/fake-adapter"), true);
+        savedConsole_ = currentConsole().load();
+        savedPath_ = adapterPath().get();
+    }
+    void TearDown() override {
+        currentConsole().store(savedConsole_);
+        adapterPath().set(savedPath_);
     }
     std::shared_ptr<FakeBus> bus;
+
+private:
+    uint8_t savedConsole_ = 0;
+    std::string savedPath_;
 };
 
 TEST_F(ReportOps, WriteWorkModeClearsBytes6To9EvenWhenRefused) {
@@ -133,16 +144,14 @@ TEST_F(ReportOps, ReplyForAnotherConsoleIsSkippedWhenTheAskedOneIsKnown) {
     }
 }
 
+// The reply wait ends without a record when nothing comes, and when only pad states keep coming.
+// Its length (100 ms) is not measured here; bench/LinkLatencyBench.cpp times a read-back without
+// a reply.
 TEST_F(ReportOps, ReplyWaitIsBoundedAndSkipsPadStates) {
     auto handle = hid::platform().open("/dev/fake-adapter");
-    using Clock = std::chrono::steady_clock;
 
-    // Nothing comes: fails after about 100 ms.
-    auto t0 = Clock::now();
+    // Nothing comes: no record.
     EXPECT_FALSE(ReadWorkModeReply(handle.get()));
-    auto took = Clock::now() - t0;
-    EXPECT_GE(took, std::chrono::milliseconds(95));
-    EXPECT_LT(took, std::chrono::milliseconds(400));
 
     // Pad states first, then the record: the record is taken.
     bus->sendInput("/dev/fake-adapter", test::padReport({0xA1, 0xC4, 0x80, 0x80}));
@@ -153,7 +162,8 @@ TEST_F(ReportOps, ReplyWaitIsBoundedAndSkipsPadStates) {
     EXPECT_EQ((*got)[0], 0x02);
     EXPECT_EQ((*got)[1], 0x33);
 
-    // Only pad states keep coming: still fails within the same 100 ms budget.
+    // Only pad states keep coming: still no record, and the wait still ends (a wait that started
+    // over with every pad state would not, and only the test's time-out would end it).
     std::atomic<bool> run{true};
     std::thread feeder([&] {
         while (run) {
@@ -161,12 +171,9 @@ TEST_F(ReportOps, ReplyWaitIsBoundedAndSkipsPadStates) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
     });
-    t0 = Clock::now();
     EXPECT_FALSE(ReadWorkModeReply(handle.get()));
-    took = Clock::now() - t0;
     run = false;
     feeder.join();
-    EXPECT_LT(took, std::chrono::milliseconds(400));
 }
 
 TEST_F(ReportOps, ShortCommandsScanOnTheirOwnAndLeaveTheKnownPathAlone) {
@@ -190,7 +197,6 @@ TEST_F(ReportOps, ShortCommandsScanOnTheirOwnAndLeaveTheKnownPathAlone) {
     EXPECT_FALSE(SendModeSelect());
     EXPECT_FALSE(SendWorkModeRequest(ConsoleId::PS3));
     EXPECT_TRUE(bus->sent().empty());
-    adapterPath().clear();
 }
 
 } // namespace

@@ -8,6 +8,8 @@
 #include "device/Sequences.h"
 #include "device/SharedState.h"
 
+#include <QDeadlineTimer>
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -62,7 +64,7 @@ protected:
     bool command(const std::string& line) { return sim->command(QString::fromStdString(line)); }
 
     std::vector<hid::SimController::OutputReportLog> reportsAfter(std::size_t count, int settleMs = 150) {
-        EXPECT_TRUE(sim->waitForOutputReports(count, 3000));
+        EXPECT_TRUE(sim->waitForOutputReports(count, int(test::kHangLimit.count())));
         pumpFor(settleMs); // anything beyond `count` would show up here
         return sim->outputReports();
     }
@@ -70,7 +72,7 @@ protected:
     // Sends a pad state until the reader took it: a state sent before the reader opened the
     // adapter reaches nobody.
     bool padUntilTaken(const std::string& hex, uint8_t byte8) {
-        for (int i = 0; i < 60; ++i) {
+        for (const QDeadlineTimer hang(test::kHangLimit); !hang.hasExpired();) {
             if (!command("pad " + hex))
                 return false;
             if (pumpUntil([&] { return joyData().get()[8] == byte8; }, 50))
@@ -174,17 +176,14 @@ TEST_F(SimLink, ReadBackWithTheSwitchReplyMissing) {
 
     WorkModeBlock block; // all zero
     std::vector<ConsoleId> redrawn;
-    const auto t0 = std::chrono::steady_clock::now();
     ReadBackEnd end = ReadBackEnd::Complete;
     const auto replaced = ReadBackFromAdapter(
         block, [&](ConsoleId c) { redrawn.push_back(c); }, &end);
-    const auto took = std::chrono::steady_clock::now() - t0;
     EXPECT_EQ(replaced, (std::vector{ConsoleId::PS3, ConsoleId::PS4}));
     EXPECT_EQ(end, ReadBackEnd::NoReply);
     EXPECT_EQ(redrawn, replaced);
     EXPECT_TRUE(std::equal(block.raw().begin(), block.raw().begin() + 54, seed.raw().begin()));
     EXPECT_TRUE(std::all_of(block.raw().begin() + 54, block.raw().end(), [](uint8_t b) { return b == 0; }));
-    EXPECT_LT(took, std::chrono::milliseconds(1000));
 
     const auto out = reportsAfter(3);
     ASSERT_EQ(out.size(), 3u);
@@ -284,8 +283,9 @@ TEST_F(SimLink, LiveStateReachesJoyData) {
 }
 
 // The reader keeps one handle while the adapter stays: a burst of states sent faster than any
-// reopening could follow is read in full, the notices of a busy owner collapse, and a
-// mode select request goes out at once, with no pad report to wake the reader.
+// reopening could follow is read in full, the notices to an owner that handles no event meanwhile
+// collapse into the one on its way, and a mode select request goes out at once, with no pad
+// report to wake the reader.
 TEST_F(SimLink, ReaderKeepsItsHandleReadsEveryReportAndWakesForModeSelects) {
     startListener();
     ASSERT_TRUE(padUntilTaken("80 80 80 80 00 00 01", 0x01));
@@ -295,12 +295,18 @@ TEST_F(SimLink, ReaderKeepsItsHandleReadsEveryReportAndWakesForModeSelects) {
     constexpr int kBurst = 300;
     for (int i = 0; i < kBurst; ++i) // the owner handles no event meanwhile
         ASSERT_TRUE(command("pad 80 80 80 80 00 00 " + std::string(i % 2 ? "02" : "04")));
-    ASSERT_TRUE(pumpUntil([&] { return readerReportCount().load() - readBefore >= kBurst; }));
+    // Still without running the owner's events: the reader reads on its own.
+    const QDeadlineTimer hang(test::kHangLimit);
+    while (readerReportCount().load() - readBefore < kBurst && !hang.hasExpired())
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ASSERT_EQ(readerReportCount().load() - readBefore, uint64_t(kBurst));
     pumpFor(50);
     EXPECT_EQ(readerReportCount().load() - readBefore, uint64_t(kBurst));
-    // One notice per report would be 300; while the owner was busy they collapsed into one, and
-    // while it drains a backlog the reader still left behind they come at most every few ms.
-    EXPECT_LT(owner->updates - updatesBefore, kBurst / 4);
+    // One notice per report would be 300. The first one posted stays on its way until the owner
+    // handles it, and the reader posts no other meanwhile; one more may follow when the owner
+    // handled it just before the reader's notice after its last read.
+    EXPECT_GE(owner->updates - updatesBefore, 1);
+    EXPECT_LE(owner->updates - updatesBefore, 2);
     EXPECT_EQ(joyData().get()[8], 0x02) << "the last state is the one kept";
 
     sim->clearOutputReports();
@@ -375,13 +381,14 @@ TEST_F(SimLinkNoAdapter, StartPostsOneNoticeThenOthersArriveAndTheAdapterComesAn
     ASSERT_TRUE(padUntilTaken("80 80 80 80 00 00 08", 0x08));
 }
 
-TEST_F(SimLink, StopWithinTheBoundWhileNoReportComes) {
+TEST_F(SimLink, StopEndsAReaderWaitingForAReport) {
     startListener();
     ASSERT_TRUE(pumpUntil([&] { return adapterSeen().load() == 1 && !adapterPath().get().empty(); }));
     pumpFor(100);
-    const auto t0 = std::chrono::steady_clock::now();
-    EXPECT_TRUE(listener->stopReader());
-    EXPECT_LT(std::chrono::steady_clock::now() - t0, CHidInputWnd::kStopTimeout);
+    // The reader waits in a read without a time limit: only the stop ends it. How long stopping
+    // takes is left to bench/; the bound here only ends a hung run.
+    EXPECT_TRUE(listener->stopReader(test::kHangLimit));
+    EXPECT_FALSE(listener->readerRunning());
 }
 
 #else
