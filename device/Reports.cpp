@@ -41,26 +41,58 @@ bool isPadStateReport(std::span<const uint8_t, hid::kInputReportSize> report) {
     return report[1] == kPadMarker0 && report[2] == kPadMarker1;
 }
 
-bool WriteWorkMode(hid::HidHandle* handle, RecordSpan record) {
-    if (!handle)
-        return false;
-    clearUnusedBytes(record);
-    const hid::OutputReport report = makeWriteWorkModeReport(record);
-    return handle->setOutputReport(report);
+namespace {
+
+Error<LinkError> linkError(LinkError kind) {
+    return {kind, {}};
 }
 
-std::optional<workModeData> ReadWorkModeReply(hid::HidHandle* handle, std::optional<ConsoleId> asked) {
+LinkError writeError(const hid::HidHandle& handle) {
+    switch (handle.lastWriteFailure()) {
+    case hid::WriteFailure::Gone:
+        return LinkError::Gone;
+    case hid::WriteFailure::NoAnswer:
+        return LinkError::NoAnswer;
+    case hid::WriteFailure::Refused:
+        break;
+    }
+    return LinkError::Refused;
+}
+
+LinkStatus send(hid::HidHandle& handle, const hid::OutputReport& report) {
+    if (handle.setOutputReport(report))
+        return Done{};
+    return linkError(writeError(handle));
+}
+
+} // namespace
+
+LinkStatus WriteWorkMode(hid::HidHandle* handle, RecordSpan record) {
     if (!handle)
-        return std::nullopt;
+        return linkError(LinkError::Gone);
+    clearUnusedBytes(record);
+    return send(*handle, makeWriteWorkModeReport(record));
+}
+
+RecordReply ReadWorkModeReply(hid::HidHandle* handle, std::optional<ConsoleId> asked) {
+    if (!handle)
+        return linkError(LinkError::Gone);
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::milliseconds(kReplyTimeoutMs);
     for (;;) {
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
         if (left <= 0)
-            return std::nullopt;
+            return linkError(LinkError::NoAnswer);
         hid::InputReport report{};
-        if (handle->readInputReport(report, static_cast<int>(left)) != hid::ReadStatus::Report)
-            return std::nullopt;
+        switch (handle->readInputReport(report, static_cast<int>(left))) {
+        case hid::ReadStatus::Report:
+            break;
+        case hid::ReadStatus::Timeout:
+        case hid::ReadStatus::Stopped:
+            return linkError(LinkError::NoAnswer);
+        case hid::ReadStatus::Gone:
+            return linkError(LinkError::Gone);
+        }
         if (isPadStateReport(report))
             continue; // a live pad state is no record: wait on for the reply
         if (const auto named = consoleFromByte(report[1]); asked && named && *named != *asked)
@@ -73,25 +105,27 @@ std::optional<workModeData> ReadWorkModeReply(hid::HidHandle* handle, std::optio
 
 namespace {
 
-bool sendShortCommand(const hid::OutputReport& report) {
+LinkStatus sendShortCommand(const hid::OutputReport& report) {
     const std::optional<std::string> path = FindAdapter();
     if (!path)
-        return false;
+        return linkError(LinkError::Gone);
     const AdapterHandle handle = OpenAdapterPath(*path);
-    return handle && handle.value()->setOutputReport(report);
+    if (!handle)
+        return linkError(LinkError::Gone);
+    return send(*handle.value(), report);
 }
 
 } // namespace
 
-bool SendWorkModeRequest(ConsoleId console) {
+LinkStatus SendWorkModeRequest(ConsoleId console) {
     return sendShortCommand(makeReadWorkModeReport(console));
 }
 
-bool SendModeSelect() {
+LinkStatus SendModeSelect() {
     return SendModeSelect(currentConsole().load());
 }
 
-bool SendModeSelect(uint8_t console) {
+LinkStatus SendModeSelect(uint8_t console) {
     return sendShortCommand(makeModeSelectReport(console));
 }
 

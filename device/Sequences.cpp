@@ -40,16 +40,17 @@ ApplyResult ApplyToAdapter(WorkModeBlock& block, std::optional<ConsoleId> consol
         for (const ConsoleId console : kBlockOrder) {
             const RecordSpan record = block.record(console);
             prepareRecordHeader(console, record);
-            if (!WriteWorkMode(handle.get(), record)) {
-                qCWarning(lcSoui) << "the adapter refused the record of"
+            if (const LinkStatus written = WriteWorkMode(handle.get(), record); !written) {
+                qCWarning(lcSoui) << "the adapter did not take the record of"
                                   << QLatin1String(consoleInfo(console).name.data(),
                                                    consoleInfo(console).name.size());
-                return {ApplyStatus::WriteFailed, console};
+                return {ApplyStatus::WriteFailed, console, written.kind()};
             }
         }
     } // the handle is closed before the mode select
     modeSelectPending().store(1);
-    const bool selected = console ? SendModeSelect(static_cast<uint8_t>(*console)) : SendModeSelect();
+    const bool selected =
+        console ? SendModeSelect(static_cast<uint8_t>(*console)).ok() : SendModeSelect().ok();
     if (!selected)
         qCInfo(lcSoui) << "the mode select after apply was not delivered; the reader repeats it";
     wakeReader();
@@ -57,24 +58,30 @@ ApplyResult ApplyToAdapter(WorkModeBlock& block, std::optional<ConsoleId> consol
 }
 
 std::vector<ConsoleId> ReadBackFromAdapter(WorkModeBlock& block, const RecordReplaced& onReplaced,
-                                           ReadBackEnd* end) {
-    ReadBackEnd ignored = ReadBackEnd::Complete;
-    ReadBackEnd& why = end ? *end : ignored;
+                                           ReadBackEnd* end, LinkError* error) {
+    ReadBackEnd ignoredEnd = ReadBackEnd::Complete;
+    LinkError ignoredError = LinkError::None;
+    ReadBackEnd& why = end ? *end : ignoredEnd;
+    LinkError& how = error ? *error : ignoredError;
     why = ReadBackEnd::NoAdapter;
+    how = LinkError::Gone;
     std::vector<ConsoleId> replaced;
     // Opened before the first request, so the replies are queued for this handle.
     const std::unique_ptr<hid::HidHandle> handle = OpenAdapter();
     if (!handle)
         return replaced;
     why = ReadBackEnd::Complete;
+    how = LinkError::None;
     for (const ConsoleId console : kBlockOrder) {
-        if (!SendWorkModeRequest(console)) {
+        if (const LinkStatus asked = SendWorkModeRequest(console); !asked) {
             why = ReadBackEnd::RequestFailed;
+            how = asked.kind();
             break;
         }
-        const std::optional<workModeData> reply = ReadWorkModeReply(handle.get(), console);
+        const RecordReply reply = ReadWorkModeReply(handle.get(), console);
         if (!reply) {
             why = ReadBackEnd::NoReply;
+            how = reply.kind();
             break;
         }
         block.replaceRecord(console, *reply);

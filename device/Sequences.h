@@ -3,6 +3,7 @@
 // widgets: they say what happened, and the window turns that into message boxes and pages.
 #pragma once
 
+#include "device/Reports.h"
 #include "model/Console.h"
 #include "model/WorkMode.h"
 
@@ -22,6 +23,7 @@ enum class ApplyStatus {
 struct ApplyResult {
     ApplyStatus status = ApplyStatus::Success;
     std::optional<ConsoleId> failedConsole; // set with WriteFailed
+    LinkError failure = LinkError::None;    // with WriteFailed: refused, not answered, or gone
     friend bool operator==(const ApplyResult&, const ApplyResult&) = default;
 };
 
@@ -48,8 +50,10 @@ enum class ReadBackEnd {
 
 // Asks the adapter for each record in block order and replaces it with the reply. The first
 // request that is not delivered or reply that does not come ends it silently; `end`, when given,
-// says which of the two it was. Returns the consoles whose records were replaced, in order.
+// says which of the two it was, and `error` how that request or reply failed (refused, not
+// answered, gone; None after four records). Returns the consoles whose records were replaced, in
+// order: the record not read is the next in block order.
 std::vector<ConsoleId> ReadBackFromAdapter(WorkModeBlock& block, const RecordReplaced& onReplaced = {},
-                                           ReadBackEnd* end = nullptr);
+                                           ReadBackEnd* end = nullptr, LinkError* error = nullptr);
 
 } // namespace velorin::device
