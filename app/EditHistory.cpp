@@ -78,30 +78,71 @@ void EditHistory::installShortcuts(QWidget* window) {
     window->addAction(redoAction);
 }
 
+namespace {
+
+std::size_t slot(ConsoleId console) {
+    return static_cast<std::size_t>(consoleInfo(console).blockIndex);
+}
+
+workModeData copyOf(ConstRecordSpan record) {
+    workModeData copy{};
+    std::ranges::copy(record, copy.begin());
+    return copy;
+}
+
+// Whether apply would write the same bytes for both: it sets the console id and clears the bytes
+// no button uses, so those do not count.
+bool sameWhenWritten(ConsoleId console, workModeData a, workModeData b) {
+    prepareForWrite(console, a);
+    prepareForWrite(console, b);
+    return a == b;
+}
+
+} // namespace
+
+AdapterRecords::AdapterRecords(const WorkModeBlock& start) {
+    for (const ConsoleId console : kBlockOrder)
+        baseline_[slot(console)] = copyOf(start.record(console));
+}
+
 void AdapterRecords::forget() {
     known_.fill(std::nullopt);
 }
 
 void AdapterRecords::holds(ConsoleId console, ConstRecordSpan record) {
-    workModeData copy{};
-    std::ranges::copy(record, copy.begin());
-    known_[static_cast<std::size_t>(consoleInfo(console).blockIndex)] = copy;
+    known_[slot(console)] = copyOf(record);
+    baseline_[slot(console)] = copyOf(record);
 }
 
-bool AdapterRecords::matches(const WorkModeBlock& block) const {
-    for (const ConsoleId console : kBlockOrder) {
-        const auto& known = known_[static_cast<std::size_t>(consoleInfo(console).blockIndex)];
-        if (!known)
-            return false;
-        workModeData written{};
-        std::ranges::copy(block.record(console), written.begin());
-        workModeData held = *known;
-        prepareForWrite(console, written);
-        prepareForWrite(console, held);
-        if (written != held)
-            return false;
+void AdapterRecords::loaded(const WorkModeBlock& block) {
+    for (const ConsoleId console : kBlockOrder)
+        loaded_[slot(console)] = copyOf(block.record(console));
+}
+
+std::vector<ConsoleId> AdapterRecords::changed(const WorkModeBlock& block) const {
+    std::vector<ConsoleId> out;
+    for (const ConsoleId console : kBlockOrder)
+        if (!sameWhenWritten(console, copyOf(block.record(console)), baseline_[slot(console)]))
+            out.push_back(console);
+    return out;
+}
+
+std::vector<ConsoleId> AdapterRecords::unread() const {
+    std::vector<ConsoleId> out;
+    for (const ConsoleId console : kBlockOrder)
+        if (!known_[slot(console)])
+            out.push_back(console);
+    return out;
+}
+
+std::vector<ConsoleId> AdapterRecords::unreadNorLoaded(const WorkModeBlock& block) const {
+    std::vector<ConsoleId> out;
+    for (const ConsoleId console : unread()) {
+        const auto& file = loaded_[slot(console)];
+        if (!file || !sameWhenWritten(console, copyOf(block.record(console)), *file))
+            out.push_back(console);
     }
-    return true;
+    return out;
 }
 
 } // namespace velorin::app

@@ -7,9 +7,9 @@
 // loop (a read-back while the menu is open) stays a step of its own. Undo and redo only replace
 // the block and redraw the pages: they never talk to the adapter.
 //
-// AdapterRecords is the window's knowledge of the adapter: the records of the last successful
-// read-back or apply, per console. The apply button carries a mark while the block would write
-// anything else.
+// AdapterRecords is the window's knowledge of its records against the adapter, per console: what
+// the adapter holds (read back or applied since it arrived), what the user's changes count from,
+// and what came from a file. The close question and the mark on the apply button ask it.
 #pragma once
 
 #include "core/Console.h"
@@ -21,6 +21,7 @@
 #include <array>
 #include <functional>
 #include <optional>
+#include <vector>
 
 class QWidget;
 
@@ -66,16 +67,34 @@ private:
 
 class AdapterRecords {
 public:
+    // `start`: the records the window opens with; until a console is read back or applied, the
+    // user's changes of it count from there.
+    explicit AdapterRecords(const WorkModeBlock& start);
+
     // An adapter arrived: whatever it holds is unknown until it is read back.
     void forget();
-    // The adapter holds `record` for `console` (read back from it, or written to it).
+    // The adapter holds `record` for `console` (read back from it, or written to it). The user's
+    // changes of that console count from here.
     void holds(ConsoleId console, ConstRecordSpan record);
-    // Whether every record is known and apply would write exactly what the adapter holds. Apply
-    // sets the console id and clears the bytes no button uses, so those do not count.
-    bool matches(const WorkModeBlock& block) const;
+    // A file or the default was loaded into the block: each record came from there.
+    void loaded(const WorkModeBlock& block);
+
+    // The consoles whose records the user changed: what apply would write differs from what was
+    // last read back or applied (or, for a console never read nor applied, from what the window
+    // opened with). By content, so a change undone is no change.
+    std::vector<ConsoleId> changed(const WorkModeBlock& block) const;
+    // The consoles whose record on the adapter is unknown: not read back nor written since the
+    // adapter arrived.
+    std::vector<ConsoleId> unread() const;
+    // Of unread(), those whose record in the window did not come from a file either: what apply
+    // would put over records on the adapter that nobody has seen.
+    std::vector<ConsoleId> unreadNorLoaded(const WorkModeBlock& block) const;
 
 private:
-    std::array<std::optional<workModeData>, 4> known_{}; // in block order
+    using Records = std::array<std::optional<workModeData>, 4>; // in block order
+    Records known_{};
+    std::array<workModeData, 4> baseline_{};
+    Records loaded_{};
 };
 
 } // namespace velorin::app

@@ -34,7 +34,8 @@ Language languageFromLocales(const QStringList& uiLanguages) {
         if (const std::optional<Language> language = languageFromName(primary))
             return *language;
     }
-    return Language::Chinese;
+    // A list that names none of the three (fr, de, es ...) gets English; an empty one is the C locale.
+    return uiLanguages.isEmpty() ? Language::Chinese : Language::English;
 }
 
 Language chooseLanguage(const std::optional<QString>& option, const QString& environment,

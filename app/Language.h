@@ -24,7 +24,8 @@ std::optional<Language> languageFromName(QStringView name);
 
 // The system's preference list (QLocale::system().uiLanguages(), which follows LANGUAGE, LC_ALL,
 // LC_MESSAGES and LANG): the first entry that names Chinese, English or Japanese decides ("C" and
-// "POSIX" count as Chinese); a list that names none of them gives Chinese.
+// "POSIX" count as Chinese); a list that names none of them (French, German ...) gives English,
+// an empty list Chinese.
 Language languageFromLocales(const QStringList& uiLanguages);
 
 // --lang (given, possibly with an empty value) wins over VELORIN_LANG (when not empty), which wins

@@ -1,5 +1,6 @@
 #include "app/MainDlg.h"
 
+#include "app/AdapterBadge.h"
 #include "app/SingleInstance.h"
 #include "app/UnappliedMark.h"
 #include "core/ConsoleCopy.h"
@@ -82,11 +83,12 @@ CMainDlg::CMainDlg(WorkModeBlock& block, FileChooser& chooser, MessageBoxes& box
     : ui::SHostWnd(QStringLiteral("LAYOUT:XML_MAINWND")), block_(block), boxes_(boxes), instance_(instance),
       files_(block, chooser, boxes,
              [this] {
+                 adapter_.loaded(block_);
                  showAll();
                  history_.commit(); // a file loaded, the default restored
              }),
       m_PS3Handler(block), m_PS4Handler(block), m_SwtichHandler(block), m_XBOXHandler(block),
-      history_(block, [this] { showAll(); }) {
+      history_(block, [this] { showAll(); }), adapter_(block) {
     connect(&history_, &EditHistory::changed, this, &CMainDlg::refreshUnappliedMark);
 }
 
@@ -134,10 +136,12 @@ void CMainDlg::OnInitDialog() {
     } else {
         qCWarning(lcSoui) << "the main layout has no tabctrl_mode";
     }
-    // The editing aids: history shortcuts, the mark on the apply button, the copy menus.
+    // The editing aids: history shortcuts, the mark on the apply button, the copy menus; the
+    // adapter's state in the title area.
     history_.installShortcuts(this);
     if (ui::SWindow* apply = findChildByName(u"btn_Applay"))
         mark_ = new UnappliedMark(apply); // owned by the button
+    placeAdapterBadge();
     for (const TabButton& b : kTabButtons) {
         ui::SWindow* button = findChildByName(QString::fromLatin1(b.name));
         if (!button)
@@ -149,7 +153,7 @@ void CMainDlg::OnInitDialog() {
     // 6. The adapter, when one is present.
     if (const auto path = device::FindAdapter())
         device::adapterPath().set(*path);
-    // 7. What the adapter holds.
+    // 7. What the adapter holds (and, with it, the adapter's state in the title area).
     ReadBackFromAdapter();
     history_.sync(); // the history starts from what the window opens with
     // 8. The window opens on PS3.
@@ -237,31 +241,18 @@ void CMainDlg::followPadPress() {
     const auto console = consoleFromByte(device::currentConsole().load());
     if (!console)
         return;
-    // Only the user at this window moves its focus: not behind a menu, a dialog or another window.
-    const bool quiet = closed_ || !isActiveWindow() || keysel::menuRunActive() ||
+    // Only the user at this window moves its focus, and only once they use the keyboard (as the
+    // outline shows): not for a mouse user, not behind a menu, a dialog or another window.
+    const bool quiet = closed_ || !focusOutlineShown() || !isActiveWindow() || keysel::menuRunActive() ||
                        QApplication::activeModalWidget() != nullptr ||
                        QApplication::activePopupWidget() != nullptr;
-    const auto press =
+    const std::optional<PadButton> press =
         padPresses_.onState(device::joyData().get(), *console, PadPressTracker::Clock::now(), quiet);
     if (!press)
         return;
-    ui::SWindow* box = handler(*console).box(press->button);
-    if (!box || !box->isVisible())
-        return;
-    if (press->second && box->hasFocus()) {
-        padPresses_.forgetPress();
-        // As a click would, once this notice is done.
-        QPointer<ui::SWindow> target(box);
-        QMetaObject::invokeMethod(
-            this,
-            [target] {
-                if (target && !keysel::menuRunActive() && !QApplication::activeModalWidget())
-                    target->click();
-            },
-            Qt::QueuedConnection);
-        return;
-    }
-    focusFromKeyboard(box);
+    ui::SWindow* box = handler(*console).box(*press);
+    if (box && box->isVisible())
+        focusFromKeyboard(box);
 }
 
 void CMainDlg::LoadBackgroundOverride() {
@@ -310,7 +301,7 @@ void CMainDlg::SelectConsole(uint8_t id) {
     device::currentConsole().store(id);
     device::joyData().resetNeutral();
     device::modeSelectPending().store(1);
-    device::SendModeSelect(); // the reader repeats it while the flag stays set
+    static_cast<void>(device::SendModeSelect()); // the reader repeats it while the flag stays set
     device::wakeReader();
     auto* tab = findChildByName2<ui::STabCtrl>(u"tabctrl_mode");
     if (tab && tab->isAncestorOf(focusWidget())) {
@@ -344,7 +335,7 @@ void CMainDlg::ReadBackFromAdapter() {
                           << QLatin1String(name.data(), qsizetype(name.size()))
                           << "record could not be written to the adapter";
     }
-    refreshUnappliedMark();
+    refreshAdapterState();
 }
 
 bool CMainDlg::ApplyToAdapter(bool announceSuccess) {
@@ -356,7 +347,7 @@ bool CMainDlg::ApplyToAdapter(bool announceSuccess) {
         adapter_.holds(console, block_.record(console));
     }
     history_.sync(); // apply prepared the records in place; that is no step of the user's
-    refreshUnappliedMark();
+    refreshAdapterState();
     if (result.status != device::ApplyStatus::Success) {
         const std::string_view text = device::applyErrorText(result);
         const QByteArray source(text.data(), qsizetype(text.size()));
@@ -391,9 +382,41 @@ QString CMainDlg::applyLabel() const {
     return apply && !apply->text().isEmpty() ? apply->text() : QStringLiteral("应用");
 }
 
+bool CMainDlg::adapterConnected() const {
+    return !device::adapterPath().empty();
+}
+
 void CMainDlg::refreshUnappliedMark() {
     if (mark_)
-        mark_->set(changesNotApplied());
+        mark_->set(!consolesChanged().empty(),
+                   adapterConnected() ? adapter_.unread() : std::vector<ConsoleId>{});
+}
+
+void CMainDlg::refreshAdapterState() {
+    if (badge_) {
+        AdapterState state = adapterConnected() ? AdapterState::Connected : AdapterState::Absent;
+        if (state == AdapterState::Absent) {
+            // Plugged in but not ours to open: say so, since apply cannot work until it is.
+            for (const device::AdapterCandidate& c : device::DiagnoseAdapters())
+                if (c.openError == hid::OpenError::PermissionDenied)
+                    state = AdapterState::NoAccess;
+        }
+        badge_->setState(state);
+    }
+    refreshUnappliedMark();
+}
+
+void CMainDlg::placeAdapterBadge() {
+    // In the caption strip, so that a press on it still drags the window; its right end a little
+    // left of the minimise button, its middle on the title's.
+    auto* caption = findChild<ui::SCaption*>();
+    const ui::SWindow* minimise = findChildByName(u"btn_min");
+    const ui::SWindow* title = findChildByName(u"text_title");
+    if (!caption || !minimise || !title)
+        return;
+    const int right = caption->mapFrom(this, minimise->mapTo(this, QPoint(0, 0))).x() - 16;
+    const int middle = caption->mapFrom(this, title->mapTo(this, QPoint(0, title->height() / 2))).y();
+    badge_ = new AdapterBadge(caption, right, middle); // owned by the caption
 }
 
 void CMainDlg::OnWMUpdateJoydate() {
@@ -416,10 +439,15 @@ void CMainDlg::showAll() {
 bool CMainDlg::CloseMain() {
     if (closed_)
         return true;
-    if (!device::adapterPath().get().empty() && changesNotApplied()) {
-        const CloseAnswer answer = boxes_.applyBeforeClosing(
-            QCoreApplication::translate("CMainDlg", "适配器中还没有这些更改。关闭前要应用吗？"),
-            displayTexts().get(DisplayText::title), applyLabel());
+    if (adapterConnected() && !consolesChanged().empty()) {
+        QString text = QCoreApplication::translate("CMainDlg", "适配器中还没有这些更改。关闭前要应用吗？");
+        if (const std::vector<ConsoleId> unseen = adapter_.unreadNorLoaded(block_); !unseen.empty())
+            text += QStringLiteral("\n\n") +
+                    QCoreApplication::translate(
+                        "CMainDlg", "适配器中的 %1 记录未能读取。应用会用窗口中显示的内容替换它们。")
+                        .arg(UnappliedMark::consoleList(unseen));
+        const CloseAnswer answer =
+            boxes_.applyBeforeClosing(text, displayTexts().get(DisplayText::title), applyLabel());
         if (closed_) // a later start's "-x" closed the window meanwhile
             return true;
         if (answer == CloseAnswer::Cancel)
@@ -525,6 +553,9 @@ bool CMainDlg::onMessage(QEvent* message) {
     }
     if (message->type() == device::WM_UPDATE_JOYDATE) {
         OnWMUpdateJoydate();
+        // A removal of the adapter is followed by one of these.
+        if (badge_ && (badge_->state() == AdapterState::Connected) != adapterConnected())
+            refreshAdapterState();
         return true;
     }
     return false;

@@ -4,9 +4,10 @@
 // arrival) and lights the lamps of the selected console on every pad-state notice.
 //
 // Every change of the records made here is one step of the editing history (Ctrl+Z, Ctrl+Shift+Z,
-// Ctrl+Y); the apply button carries a mark while the adapter may not hold what the window shows,
-// and the close command asks before such changes are lost. A right click on a console button
-// offers to copy that console's assignment to another.
+// Ctrl+Y); the apply button carries a mark while the user's changes are not applied or the adapter
+// was not read completely, and the close command asks before the user's changes are lost. The
+// title area shows whether an adapter is connected. A right click on a console button offers to
+// copy that console's assignment to another.
 #pragma once
 
 #include "app/AssignmentFiles.h"
@@ -19,6 +20,7 @@
 #include <QPointer>
 
 #include <memory>
+#include <vector>
 
 namespace velorin::device {
 class CHidInputWnd;
@@ -26,6 +28,7 @@ class CHidInputWnd;
 
 namespace velorin::app {
 
+class AdapterBadge;
 class SingleInstance;
 class UnappliedMark;
 
@@ -52,8 +55,10 @@ public:
     void LoadBackgroundOverride();
     void OnWMUpdateJoydate();
     // The close command (btn_close, the window system's close, Ctrl+Q). While an adapter is present
-    // and the window holds changes it does not have, asks once: apply them first, discard them, or
-    // stay. Returns whether the window closed.
+    // and the user changed records that are not applied, asks once: apply them first, discard them,
+    // or stay (the default); the question also names the consoles whose records on the adapter were
+    // never read and an apply would replace. Without such changes the window closes at once.
+    // Returns whether the window closed.
     bool CloseMain();
     // Closes without a question: "-x" from a later start, a termination signal, the session
     // ending. Removes the instance marker, hides the window and reports closed(); nothing is saved.
@@ -79,8 +84,10 @@ public:
     bool stopListener();
     bool isClosed() const { return closed_; }
     EditHistory& history() { return history_; }
-    // Whether the four records may differ from what the adapter holds (also when nothing is known).
-    bool changesNotApplied() const { return !adapter_.matches(block_); }
+    // The consoles whose records the user changed since they were last read back or applied.
+    std::vector<ConsoleId> consolesChanged() const { return adapter_.changed(block_); }
+    // Whether an adapter is known to be connected (what the title area shows).
+    bool adapterConnected() const;
 
 Q_SIGNALS:
     // The window is gone from the user's view; the program ends its message loop.
@@ -93,10 +100,13 @@ protected:
 private:
     void showAll();
     void refreshUnappliedMark();
+    // Shows whether an adapter is connected, and the mark that depends on it.
+    void refreshAdapterState();
+    void placeAdapterBadge();
     QString applyLabel() const;
     void showCopyMenu(ConsoleId from, const ui::SWindow* button);
     void prepareKeyboardAccess();
-    // A new press of a pad button focuses its box; a second one soon after opens the box's menu.
+    // Once the keyboard has moved the focus, a new press of a pad button focuses its box.
     void followPadPress();
     QList<ui::SWindow*> elements(std::initializer_list<const char16_t*> names) const;
 
@@ -112,6 +122,7 @@ private:
     EditHistory history_;
     AdapterRecords adapter_;
     QPointer<UnappliedMark> mark_;
+    QPointer<AdapterBadge> badge_;
     bool closed_ = false;
     PadPressTracker padPresses_;
 };

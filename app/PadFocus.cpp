@@ -35,32 +35,23 @@ uint32_t padPressMask(const device::JoyState& state, ConsoleId console) {
     return mask;
 }
 
-std::optional<PadPressTracker::Press> PadPressTracker::onState(const device::JoyState& state,
-                                                               ConsoleId console, Clock::time_point now,
-                                                               bool quiet) {
+std::optional<PadButton> PadPressTracker::onState(const device::JoyState& state, ConsoleId console,
+                                                  Clock::time_point now, bool quiet) {
     if (state == last_)
         return std::nullopt;
     last_ = state;
     const uint32_t mask = padPressMask(state, console);
     const uint32_t fresh = mask & ~held_;
     held_ = mask;
-    if (fresh == 0)
+    if (fresh == 0 || quiet)
         return std::nullopt;
-    if (quiet) {
-        lastPress_.reset();
-        return std::nullopt;
-    }
     for (const PadButton button : consoleInfo(console).buttons) {
         if ((fresh & (uint32_t(1) << unsigned(button))) == 0)
             continue;
-        // Any other press in between makes this one a first press again.
-        const bool second = lastPress_ == button && now - lastPressAt_ <= kSecondPressWithin;
-        lastPress_ = button;
-        lastPressAt_ = now;
         if (lastReportAt_ && now - *lastReportAt_ < kReportsAtMostEvery)
             return std::nullopt;
         lastReportAt_ = now;
-        return Press{button, second};
+        return button;
     }
     return std::nullopt;
 }

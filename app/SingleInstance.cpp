@@ -27,7 +27,8 @@ QString commandLineFromArguments(const QStringList& argumentsWithoutProgram) {
             continue;
         }
         if (arg.startsWith(QLatin1String("--simulate=")) || arg.startsWith(QLatin1String("--platform=")) ||
-            arg.startsWith(QLatin1String("--lang=")))
+            arg.startsWith(QLatin1String("--lang=")) || arg == QLatin1String("-v") ||
+            arg == QLatin1String("--verbose"))
             continue;
         kept << arg;
     }

@@ -16,7 +16,7 @@ namespace velorin::app {
 inline constexpr char kInstanceName[] = "Velorin-Mutex{15EE4096-8AC3-4708-A2E6-B581F600A5EB}";
 
 // The command line as one string: the arguments after the program name joined by single spaces,
-// without the program's own long options (--simulate [BUS], --lang LANG, --platform ...).
+// without the program's own options (--simulate [BUS], --lang LANG, --platform ..., -v).
 QString commandLineFromArguments(const QStringList& argumentsWithoutProgram);
 
 // A request line a later start sends to the marker; anything else is ignored.

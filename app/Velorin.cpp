@@ -1,6 +1,7 @@
 #include "app/Velorin.h"
 
 #include "app/AssignmentFiles.h"
+#include "app/CloseQuestion.h"
 #include "app/FirstFrameReporter.h"
 #include "app/Language.h"
 #include "app/MainDlg.h"
@@ -16,6 +17,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLocale>
+#include <QLoggingCategory>
 #include <QProcess>
 #include <QSocketNotifier>
 #include <QStandardPaths>
@@ -47,6 +49,8 @@ StartOptions parseStartOptions(const QStringList& args) {
             options.lang = arg.mid(int(std::strlen("--lang=")));
         } else if (arg == QLatin1String("--help")) {
             options.help = true;
+        } else if (arg == QLatin1String("-v") || arg == QLatin1String("--verbose")) {
+            options.verbose = true;
         }
     }
     return options;
@@ -54,7 +58,7 @@ StartOptions parseStartOptions(const QStringList& args) {
 
 QString usageText() {
     return QStringLiteral(
-        "Usage: velorin [-x | -boot] [--simulate[=BUS]] [--lang zh|en|ja]\n"
+        "Usage: velorin [-x | -boot] [--simulate[=BUS]] [--lang zh|en|ja] [-v]\n"
         "Sets up the four-in-one game controller adapter.\n"
         "\n"
         "  -x                 ask the running instance to close, and exit\n"
@@ -62,10 +66,19 @@ QString usageText() {
         "  --simulate[=BUS]   start a simulated adapter (velorin-sim) and use it\n"
         "  --lang zh|en|ja    show the window in Chinese, English or Japanese; without it\n"
         "                     VELORIN_LANG, then the locale (LANGUAGE, LC_ALL, LC_MESSAGES,\n"
-        "                     LANG) decide: en* English, ja* Japanese, anything else Chinese\n"
+        "                     LANG) decide: zh*, C and POSIX Chinese, ja* Japanese,\n"
+        "                     anything else English\n"
+        "  -v, --verbose      also show the log's info and debug lines on a terminal\n"
+        "                     (as VELORIN_VERBOSE=1 does)\n"
         "  --help             show this text and exit\n"
         "\n"
         "See velorin(1).\n");
+}
+
+void chooseLogLevel(bool verbose, bool stderrIsTerminal) {
+    if (verbose || !qEnvironmentVariableIsEmpty("VELORIN_VERBOSE") || !stderrIsTerminal)
+        return;
+    QLoggingCategory::setFilterRules(QStringLiteral("soui.debug=false\nsoui.info=false"));
 }
 
 namespace {
@@ -250,9 +263,10 @@ private:
 // Without a display only the single-instance decision can be taken, and it needs none: "-x" and
 // a later start reach the running instance through its local socket and end with 0; a first
 // start has nothing to show on and says so in one line.
-int runWithoutDisplay(int argc, char** argv) {
+int runWithoutDisplay(int argc, char** argv, bool verbose) {
     const QCoreApplication app(argc, argv);
     installLogHandler();
+    chooseLogLevel(verbose, ::isatty(STDERR_FILENO) == 1);
     SingleInstance instance;
     if (!instance.isMYMutex(commandLineFromArguments(QCoreApplication::arguments().mid(1))))
         return 0;
@@ -274,15 +288,17 @@ int runVelorin(int argc, char** argv) {
     QStringList rawArguments;
     for (int i = 1; i < argc; ++i)
         rawArguments << QString::fromLocal8Bit(argv[i]);
-    if (parseStartOptions(rawArguments).help) {
+    const StartOptions early = parseStartOptions(rawArguments);
+    if (early.help) {
         std::fputs(usageText().toLocal8Bit().constData(), stdout);
         return 0;
     }
     if (!displayAvailable(argc, argv))
-        return runWithoutDisplay(argc, argv);
+        return runWithoutDisplay(argc, argv, early.verbose);
     preferXcbOnWayland(argc, argv);
     QApplication app(argc, argv);
     installLogHandler();
+    chooseLogLevel(early.verbose, ::isatty(STDERR_FILENO) == 1);
     const QStringList arguments = QCoreApplication::arguments().mid(1);
 
     SingleInstance instance;
@@ -309,7 +325,7 @@ int runVelorin(int argc, char** argv) {
     languageInstaller.install(toolkit, language);
 
     QtFileChooser chooser;
-    QtMessageBoxes boxes;
+    WindowMessageBoxes boxes;
     int result = 0;
     {
         CMainDlg dlg(workModeBlock(), chooser, boxes, &instance);

@@ -19,11 +19,17 @@ struct StartOptions {
     QString simBus;              // BUS, empty for a private bus folder
     std::optional<QString> lang; // --lang LANG or --lang=LANG; empty when the value is missing
     bool help = false;           // --help
+    bool verbose = false;        // -v, --verbose
 };
 StartOptions parseStartOptions(const QStringList& argumentsWithoutProgram);
 
 // What --help prints.
 QString usageText();
+
+// Info and debug lines are for a log. On a terminal only warnings and errors are shown, unless
+// -v (--verbose) or a non-empty VELORIN_VERBOSE asks for all; written anywhere else (a journal, a
+// file, a pipe) every line stays. QT_LOGGING_RULES still overrides both.
+void chooseLogLevel(bool verbose, bool stderrIsTerminal);
 
 // On a Wayland session with XWayland, asks Qt for xcb unless the user chose a platform (through
 // QT_QPA_PLATFORM or -platform/--platform). Call before the QApplication exists.

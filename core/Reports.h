@@ -41,6 +41,15 @@ inline constexpr uint8_t kPadMarker1 = 0xC4;
 static_assert(kArgumentOffset + kRecordSize <= kOutputReportSize);
 static_assert(1 + kRecordSize <= kInputReportSize);
 
+// Why an exchange with the adapter failed. The window turns every one into its fixed texts;
+// velorinctl says which it was.
+enum class LinkError : uint8_t {
+    None,
+    Refused,  // the adapter turned the report down
+    NoAnswer, // the adapter did not take the report, or did not reply, within the time allowed
+    Gone,     // there is no adapter (any more): none found, unplugged, or its handle broke
+};
+
 // 00 cmd AA 55, zeros elsewhere.
 OutputReport makeFrame(uint8_t command);
 // CMD_WRITE_WORKMODE with the 27 record bytes in report bytes 4-30.

@@ -83,8 +83,9 @@ bool ReadBack::take(std::span<const uint8_t, kInputReportSize> report) {
     return true;
 }
 
-void ReadBack::stop(ReadBackEnd why) {
+void ReadBack::stop(ReadBackEnd why, LinkError error) {
     end_ = why;
+    error_ = error;
     queue_.clear();
     if (state_ == State::Opening) {
         state_ = State::Done;
@@ -99,19 +100,19 @@ void ReadBack::opened(bool ok) {
     if (state_ != State::Opening)
         return;
     if (!ok) {
-        stop(ReadBackEnd::NoAdapter);
+        stop(ReadBackEnd::NoAdapter, LinkError::Gone);
         return;
     }
     request();
 }
 
-void ReadBack::sent(bool delivered) {
+void ReadBack::sent(LinkError outcome) {
     if (state_ != State::Requesting)
         return;
-    if (delivered)
+    if (outcome == LinkError::None)
         await();
     else
-        stop(ReadBackEnd::RequestFailed);
+        stop(ReadBackEnd::RequestFailed, outcome);
 }
 
 void ReadBack::received(std::span<const uint8_t, kInputReportSize> report) {
@@ -135,19 +136,19 @@ void ReadBack::received(std::span<const uint8_t, kInputReportSize> report) {
 
 void ReadBack::deadlinePassed(uint32_t deadline) {
     if (state_ == State::Awaiting && deadline == deadline_)
-        stop(ReadBackEnd::NoReply);
+        stop(ReadBackEnd::NoReply, LinkError::NoAnswer);
 }
 
 void ReadBack::gone() {
     switch (state_) {
     case State::Opening:
-        stop(ReadBackEnd::NoAdapter);
+        stop(ReadBackEnd::NoAdapter, LinkError::Gone);
         break;
     case State::Requesting:
-        stop(ReadBackEnd::RequestFailed); // the request met no adapter: a failed write
+        stop(ReadBackEnd::RequestFailed, LinkError::Gone); // the request met no adapter: a failed write
         break;
     case State::Awaiting:
-        stop(ReadBackEnd::NoReply);
+        stop(ReadBackEnd::NoReply, LinkError::Gone);
         break;
     case State::Showing:
         goneWhileShowing_ = true; // the replaced record is still shown; then the read-back ends
@@ -162,9 +163,9 @@ void ReadBack::done() {
     switch (state_) {
     case State::Showing:
         if (++index_ == kBlockOrder.size())
-            stop(ReadBackEnd::Complete); // even when the adapter went after the last reply
+            stop(ReadBackEnd::Complete, LinkError::None); // even when the adapter went after the last reply
         else if (goneWhileShowing_)
-            stop(ReadBackEnd::RequestFailed); // the next request would meet no adapter
+            stop(ReadBackEnd::RequestFailed, LinkError::Gone); // the next request would meet no adapter
         else
             request();
         break;
@@ -222,11 +223,12 @@ void Apply::opened(bool ok) {
     write();
 }
 
-void Apply::sent(bool delivered) {
+void Apply::sent(LinkError outcome) {
+    const bool delivered = outcome == LinkError::None;
     switch (state_) {
     case State::Writing:
         if (!delivered) {
-            result_ = {ApplyStatus::WriteFailed, kBlockOrder[index_]};
+            result_ = {ApplyStatus::WriteFailed, kBlockOrder[index_], outcome};
             state_ = State::ClosingAfterFailure;
             step_ = simpleStep(Action::Close);
         } else if (++index_ < kBlockOrder.size()) {
@@ -254,7 +256,7 @@ void Apply::gone() {
         break;
     case State::Writing:
     case State::Selecting:
-        sent(false);
+        sent(LinkError::Gone);
         break;
     default:
         break; // nothing awaits the adapter: the next send finds it gone

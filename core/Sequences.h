@@ -35,7 +35,8 @@ namespace velorin {
 // What a sequence asks its driver to do.
 enum class Action : uint8_t {
     Open,             // open the adapter; answer opened(ok). Replies queue for it from now on.
-    Send,             // send `report` the way `via` says; answer sent(delivered) or gone()
+    Send,             // send `report` the way `via` says; answer sent(LinkError::None) when it was
+                      // delivered, else sent() with how it failed (or sent(bool), gone())
     Receive,          // wait for an input report on the opened adapter; answer received(report),
                       // deadlinePassed(deadline) or gone()
     Close,            // close what Open opened; answer done()
@@ -83,7 +84,7 @@ private:
 };
 } // namespace detail
 
-// How a read-back ended.
+// How a read-back ended; error() says how its request or reply failed.
 enum class ReadBackEnd : uint8_t {
     Complete,      // all four records replaced
     NoAdapter,     // no adapter to open: nothing sent, nothing replaced
@@ -104,7 +105,8 @@ public:
     bool finished() const { return step_.action == Action::Finished; }
 
     void opened(bool ok);
-    void sent(bool delivered);
+    void sent(LinkError outcome);
+    void sent(bool delivered) { sent(delivered ? LinkError::None : LinkError::Refused); }
     void received(std::span<const uint8_t, kInputReportSize> report);
     void deadlinePassed(uint32_t deadline);
     void gone();
@@ -117,13 +119,16 @@ public:
     std::vector<ConsoleId> replaced() const;
     // Meaningful once finished().
     ReadBackEnd end() const { return end_; }
+    // How the request or the reply that ended it failed: the way a send failed, NoAnswer for a
+    // reply that did not come in time, Gone for no adapter or one that went; None when complete.
+    LinkError error() const { return error_; }
 
 private:
     enum class State : uint8_t { Opening, Requesting, Awaiting, Showing, Closing, Done };
     void request();
     void await();
     bool take(std::span<const uint8_t, kInputReportSize> report);
-    void stop(ReadBackEnd why);
+    void stop(ReadBackEnd why, LinkError error);
 
     WorkModeBlock block_;
     State state_ = State::Opening;
@@ -134,6 +139,7 @@ private:
     uint32_t deadline_ = 0;
     bool goneWhileShowing_ = false;
     ReadBackEnd end_ = ReadBackEnd::Complete;
+    LinkError error_ = LinkError::None;
 };
 
 enum class ApplyStatus : uint8_t {
@@ -145,6 +151,7 @@ enum class ApplyStatus : uint8_t {
 struct ApplyResult {
     ApplyStatus status = ApplyStatus::Success;
     std::optional<ConsoleId> failedConsole; // set with WriteFailed
+    LinkError failure = LinkError::None;    // with WriteFailed: refused, not answered, or gone
     friend bool operator==(const ApplyResult&, const ApplyResult&) = default;
 };
 
@@ -164,7 +171,8 @@ public:
     bool finished() const { return step_.action == Action::Finished; }
 
     void opened(bool ok);
-    void sent(bool delivered);
+    void sent(LinkError outcome);
+    void sent(bool delivered) { sent(delivered ? LinkError::None : LinkError::Refused); }
     void received(std::span<const uint8_t, kInputReportSize> report) { (void)report; } // no reply is awaited
     void deadlinePassed(uint32_t deadline) { (void)deadline; }
     void gone();
@@ -204,6 +212,7 @@ public:
 
     // The console the next sends name (a selection during the repetition changes it).
     void setConsole(uint8_t console);
+    void sent(LinkError outcome) { sent(outcome == LinkError::None); }
     void sent(bool delivered);
     void gone() { sent(false); }
     // The other events never fit a step of this sequence.

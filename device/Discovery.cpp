@@ -99,7 +99,12 @@ std::unique_ptr<hid::HidHandle> OpenAdapter() {
         return nullptr;
     adapterPath().set(*found);
     AdapterHandle opened = OpenAdapterPath(*found);
-    return opened ? std::move(*opened) : nullptr;
+    if (opened)
+        return std::move(*opened);
+    // Gone between the scan and the open: its removal may already have been handled, so the path
+    // stored here would outlive the adapter.
+    adapterPath().clearIfSame(*found);
+    return nullptr;
 }
 
 std::vector<AdapterCandidate> DiagnoseAdapters() {

@@ -31,7 +31,8 @@ using AdapterHandle = Result<std::unique_ptr<hid::HidHandle>, Error<hid::OpenErr
 AdapterHandle OpenAdapterPath(const std::string& path);
 
 // Opens adapterPath(), scanning first (and storing a found path) when it is empty. When the handle
-// opened on the known path is not the adapter, the path is forgotten and one new scan is made.
+// opened on the known path is not the adapter, the path is forgotten and one new scan is made. A
+// path found by the scan that cannot be opened right after is forgotten again.
 std::unique_ptr<hid::HidHandle> OpenAdapter();
 
 // For a caller that asks why no adapter is found: every interface with the adapter's identity,

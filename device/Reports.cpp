@@ -8,49 +8,83 @@
 
 namespace velorin::device {
 
-bool WriteWorkMode(hid::HidHandle* handle, RecordSpan record) {
-    if (!handle)
-        return false;
-    clearUnusedBytes(record);
-    const hid::OutputReport report = makeWriteWorkModeReport(record);
-    return handle->setOutputReport(report);
+namespace {
+
+Error<LinkError> linkError(LinkError kind) {
+    return {kind, {}};
 }
 
-std::optional<workModeData> ReadWorkModeReply(hid::HidHandle* handle, std::optional<ConsoleId> asked) {
+LinkError writeError(const hid::HidHandle& handle) {
+    switch (handle.lastWriteFailure()) {
+    case hid::WriteFailure::Gone:
+        return LinkError::Gone;
+    case hid::WriteFailure::NoAnswer:
+        return LinkError::NoAnswer;
+    case hid::WriteFailure::Refused:
+        break;
+    }
+    return LinkError::Refused;
+}
+
+} // namespace
+
+LinkStatus SendOnHandle(hid::HidHandle& handle, std::span<const uint8_t, hid::kOutputReportSize> report) {
+    if (handle.setOutputReport(report))
+        return Done{};
+    return linkError(writeError(handle));
+}
+
+LinkStatus WriteWorkMode(hid::HidHandle* handle, RecordSpan record) {
     if (!handle)
-        return std::nullopt;
+        return linkError(LinkError::Gone);
+    clearUnusedBytes(record);
+    return SendOnHandle(*handle, makeWriteWorkModeReport(record));
+}
+
+RecordReply ReadWorkModeReply(hid::HidHandle* handle, std::optional<ConsoleId> asked) {
+    if (!handle)
+        return linkError(LinkError::Gone);
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::milliseconds(kReplyTimeoutMs);
     for (;;) {
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
         if (left <= 0)
-            return std::nullopt;
+            return linkError(LinkError::NoAnswer);
         hid::InputReport report{};
-        if (handle->readInputReport(report, static_cast<int>(left)) != hid::ReadStatus::Report)
-            return std::nullopt;
+        switch (handle->readInputReport(report, static_cast<int>(left))) {
+        case hid::ReadStatus::Report:
+            break;
+        case hid::ReadStatus::Timeout:
+        case hid::ReadStatus::Stopped:
+            return linkError(LinkError::NoAnswer);
+        case hid::ReadStatus::Gone:
+            return linkError(LinkError::Gone);
+        }
         if (isReplyTo(report, asked))
             return recordFromReply(report);
         // A live pad state or another console's late reply: wait on for the reply.
     }
 }
 
-bool SendShortCommand(std::span<const uint8_t, hid::kOutputReportSize> report) {
+LinkStatus SendShortCommand(std::span<const uint8_t, hid::kOutputReportSize> report) {
     const std::optional<std::string> path = FindAdapter();
     if (!path)
-        return false;
+        return linkError(LinkError::Gone);
     const AdapterHandle handle = OpenAdapterPath(*path);
-    return handle && handle.value()->setOutputReport(report);
+    if (!handle)
+        return linkError(LinkError::Gone);
+    return SendOnHandle(*handle.value(), report);
 }
 
-bool SendWorkModeRequest(ConsoleId console) {
+LinkStatus SendWorkModeRequest(ConsoleId console) {
     return SendShortCommand(makeReadWorkModeReport(console));
 }
 
-bool SendModeSelect() {
+LinkStatus SendModeSelect() {
     return SendModeSelect(currentConsole().load());
 }
 
-bool SendModeSelect(uint8_t console) {
+LinkStatus SendModeSelect(uint8_t console) {
     return SendShortCommand(makeModeSelectReport(console));
 }
 

@@ -4,6 +4,7 @@
 
 #include "core/Console.h"
 #include "core/Reports.h"
+#include "core/Result.h"
 #include "core/WorkMode.h"
 #include "device/hid/HidPlatform.h"
 
@@ -29,26 +30,33 @@ using velorin::makeModeSelectReport;
 using velorin::makeReadWorkModeReport;
 using velorin::makeWriteWorkModeReport;
 
+// Why an exchange with the adapter failed (the core's: refused, not answered in time, gone).
+using velorin::LinkError;
+using LinkStatus = Status<Error<LinkError>>;
+using RecordReply = Result<workModeData, Error<LinkError>>;
+
 // Clears bytes 6-9 of `record` in place (whatever happens next), then sends it as one
-// CMD_WRITE_WORKMODE report. Fails at once without a handle.
-bool WriteWorkMode(hid::HidHandle* handle, RecordSpan record);
+// CMD_WRITE_WORKMODE report. Fails at once without a handle (Gone).
+LinkStatus WriteWorkMode(hid::HidHandle* handle, RecordSpan record);
 
 // Waits at most 100 ms for the reply to a record request on `handle` and returns its bytes 1-27.
 // Live pad-state reports that come first are skipped within the same 100 ms. With `asked`, so is
 // a reply that names another console in its byte 0 (a late reply to an earlier request; a record
-// always carries its own console's id, so only a stale one can do that). Fails at once without a
-// handle.
-std::optional<workModeData> ReadWorkModeReply(hid::HidHandle* handle,
-                                              std::optional<ConsoleId> asked = std::nullopt);
+// always carries its own console's id, so only a stale one can do that). Fails with NoAnswer when
+// nothing usable came in time, with Gone when the handle broke or there is none.
+RecordReply ReadWorkModeReply(hid::HidHandle* handle, std::optional<ConsoleId> asked = std::nullopt);
 
 // Short commands: each runs its own scan, opens its own handle, sends one report and closes it;
-// neither reads nor changes adapterPath().
-bool SendWorkModeRequest(ConsoleId console);
+// neither reads nor changes adapterPath(). Gone when the scan finds no adapter or it cannot be
+// opened.
+LinkStatus SendWorkModeRequest(ConsoleId console);
 // Sends the console mode held by currentConsole at the start of the call.
-bool SendModeSelect();
+LinkStatus SendModeSelect();
 // Sends the mode select for `console` (a tool that selects a mode without a window's state).
-bool SendModeSelect(uint8_t console);
+LinkStatus SendModeSelect(uint8_t console);
 // Sends any report as a short command: what a sequence's Send step with Via::Own asks for.
-bool SendShortCommand(std::span<const uint8_t, hid::kOutputReportSize> report);
+LinkStatus SendShortCommand(std::span<const uint8_t, hid::kOutputReportSize> report);
+// Sends one report on an open handle, saying how a failed write ended.
+LinkStatus SendOnHandle(hid::HidHandle& handle, std::span<const uint8_t, hid::kOutputReportSize> report);
 
 } // namespace velorin::device

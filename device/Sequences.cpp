@@ -30,9 +30,9 @@ template <typename Sequence, typename Hooks> void drive(Sequence& seq, Hooks&& h
             break;
         case Action::Send:
             if (step.via == Via::Own)
-                seq.sent(SendShortCommand(step.report));
+                seq.sent(SendShortCommand(step.report).kind());
             else
-                seq.sent(handle && handle->setOutputReport(step.report));
+                seq.sent(handle ? SendOnHandle(*handle, step.report).kind() : LinkError::Gone);
             break;
         case Action::Receive: {
             if (step.deadline != deadline) {
@@ -54,10 +54,10 @@ template <typename Sequence, typename Hooks> void drive(Sequence& seq, Hooks&& h
                 seq.received(report);
                 break;
             case hid::ReadStatus::Timeout:
+            case hid::ReadStatus::Stopped: // stopped waiting: the reply did not come in time
                 seq.deadlinePassed(deadline);
                 break;
             case hid::ReadStatus::Gone:
-            case hid::ReadStatus::Stopped:
                 seq.gone();
                 break;
             }
@@ -94,7 +94,7 @@ ApplyResult ApplyToAdapter(WorkModeBlock& block, std::optional<ConsoleId> consol
     const ApplyResult& result = apply.result();
     if (result.status == ApplyStatus::WriteFailed) {
         const std::string_view name = consoleInfo(result.failedConsole.value_or(ConsoleId::PS3)).name;
-        qCWarning(lcSoui) << "the adapter refused the record of"
+        qCWarning(lcSoui) << "the adapter did not take the record of"
                           << QLatin1String(name.data(), static_cast<qsizetype>(name.size()));
     }
     if (result.status == ApplyStatus::Success) {
@@ -106,7 +106,7 @@ ApplyResult ApplyToAdapter(WorkModeBlock& block, std::optional<ConsoleId> consol
 }
 
 std::vector<ConsoleId> ReadBackFromAdapter(WorkModeBlock& block, const RecordReplaced& onReplaced,
-                                           ReadBackEnd* end) {
+                                           ReadBackEnd* end, LinkError* error) {
     ReadBack readBack(block);
     struct Hooks {
         const ReadBack& seq;
@@ -121,6 +121,8 @@ std::vector<ConsoleId> ReadBackFromAdapter(WorkModeBlock& block, const RecordRep
     drive(readBack, Hooks{readBack, block, onReplaced});
     if (end)
         *end = readBack.end();
+    if (error)
+        *error = readBack.error();
     return readBack.replaced();
 }
 
@@ -128,7 +130,7 @@ int RepeatModeSelect() {
     ModeSelectRepeat repeat(currentConsole().load());
     while (!repeat.finished()) {
         repeat.setConsole(currentConsole().load()); // a selection meanwhile names the new console
-        const bool delivered = SendShortCommand(repeat.step().report);
+        const bool delivered = SendShortCommand(repeat.step().report).ok();
         // Cleared after each delivered one, as the reader always did.
         if (delivered)
             modeSelectPending().store(0);

@@ -9,6 +9,7 @@
 #include "core/Console.h"
 #include "core/Sequences.h"
 #include "core/WorkMode.h"
+#include "device/Reports.h"
 
 #include <functional>
 #include <optional>
@@ -37,9 +38,11 @@ using velorin::ReadBackEnd;
 
 // Asks the adapter for each record in block order and replaces it with the reply. The first
 // request that is not delivered or reply that does not come ends it silently; `end`, when given,
-// says which of the two it was. Returns the consoles whose records were replaced, in order.
+// says which of the two it was, and `error` how that request or reply failed (refused, not
+// answered, gone; None after four records). Returns the consoles whose records were replaced, in
+// order: the record not read is the next in block order.
 std::vector<ConsoleId> ReadBackFromAdapter(WorkModeBlock& block, const RecordReplaced& onReplaced = {},
-                                           ReadBackEnd* end = nullptr);
+                                           ReadBackEnd* end = nullptr, LinkError* error = nullptr);
 
 // The reader's five mode selects for currentConsole (read before each send), each on a handle of
 // its own; modeSelectPending is cleared after each one that was delivered. Returns how many were.

@@ -60,20 +60,26 @@ void installLogHandler() {
 }
 
 void logAt(LogLevel level, const char* source, int line, const char* function, const QString& text) {
-    QMessageLogger logger(source, line, function, lcSoui().categoryName());
+    // The category's filter rules decide, as they do for qCInfo and the others.
+    const QLoggingCategory& category = lcSoui();
+    QMessageLogger logger(source, line, function, category.categoryName());
     switch (level) {
     case LogLevel::Error:
-        logger.critical("%s", qUtf8Printable(text));
+        if (category.isCriticalEnabled())
+            logger.critical("%s", qUtf8Printable(text));
         break;
     case LogLevel::Warning:
-        logger.warning("%s", qUtf8Printable(text));
+        if (category.isWarningEnabled())
+            logger.warning("%s", qUtf8Printable(text));
         break;
     case LogLevel::Info:
-        logger.info("%s", qUtf8Printable(text));
+        if (category.isInfoEnabled())
+            logger.info("%s", qUtf8Printable(text));
         break;
     case LogLevel::Debug:
     case LogLevel::Verbose:
-        logger.debug("%s", qUtf8Printable(text));
+        if (category.isDebugEnabled())
+            logger.debug("%s", qUtf8Printable(text));
         break;
     }
 }

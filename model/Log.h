@@ -21,7 +21,8 @@ void installLogHandler();
 // Formats one entry the way the handler writes it (without the line end).
 QString formatLogEntry(QtMsgType type, const char* file, int line, const char* function, const QString& text);
 
-// Logs with an explicit source name, line and function instead of the caller's own.
+// Logs with an explicit source name, line and function instead of the caller's own, when the
+// category's rules let the level through.
 void logAt(LogLevel level, const char* source, int line, const char* function, const QString& text);
 
 } // namespace velorin

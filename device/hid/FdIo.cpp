@@ -17,8 +17,10 @@ const FdOps& systemFdOps() {
 int remainingMs(std::chrono::steady_clock::time_point deadline, bool hasDeadline) {
     if (!hasDeadline)
         return -1;
+    // Rounded up: a wait that is handed on (a read waiting in waitReadable) must not lose a
+    // millisecond at each step and end before its limit.
     const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     return static_cast<int>(std::max<long long>(0, left.count()));
 }
 
@@ -73,22 +75,36 @@ ReadStatus readReportFd(int fd, std::span<uint8_t, kInputReportSize> out, bool p
 }
 
 bool writeReportFd(int fd, std::span<const uint8_t, kOutputReportSize> report, int busyTimeoutMs,
-                   const FdOps& ops) {
+                   const FdOps& ops, WriteFailure* failure) {
+    auto fail = [failure](WriteFailure why) {
+        if (failure)
+            *failure = why;
+        return false;
+    };
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(busyTimeoutMs);
     for (;;) {
         const ssize_t put = ops.write(fd, report.data(), report.size());
         if (put == static_cast<ssize_t>(report.size()))
             return true;
         if (put >= 0)
-            return false; // a partial report is not a delivered report
+            return fail(WriteFailure::Refused); // a partial report is not a delivered report
         if (errno == EINTR)
             continue;
+        if (errno == ENODEV || errno == ESHUTDOWN || errno == ENXIO)
+            return fail(WriteFailure::Gone); // unplugged
+        if (errno == ETIMEDOUT)
+            return fail(WriteFailure::NoAnswer);
         if (errno != EAGAIN && errno != EWOULDBLOCK)
-            return false; // ENODEV when unplugged, EPIPE/EIO when the device refused the transfer
+            return fail(WriteFailure::Refused); // EPIPE/EIO when the device refused the transfer
         pollfd p{fd, POLLOUT, 0};
         const int left = remainingMs(deadline, true);
-        if (left == 0 || ::poll(&p, 1, left) <= 0 || (p.revents & (POLLERR | POLLHUP | POLLNVAL)))
-            return false;
+        const int n = left == 0 ? 0 : ::poll(&p, 1, left);
+        if (n > 0 && (p.revents & (POLLERR | POLLHUP | POLLNVAL)))
+            return fail(WriteFailure::Gone);
+        if (n == 0)
+            return fail(WriteFailure::NoAnswer); // busy to the end
+        if (n < 0 && errno != EINTR)
+            return fail(WriteFailure::Refused);
     }
 }
 

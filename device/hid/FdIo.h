@@ -31,9 +31,12 @@ ReadStatus readReportFd(int fd, std::span<uint8_t, kInputReportSize> out, bool p
                         const StopSignal* stop, const FdOps& ops = systemFdOps());
 
 // Writes one output report (report ID first) to a hidraw-like fd. True when the whole report was
-// taken; a node that stays busy longer than `busyTimeoutMs` counts as a failed write.
+// taken; a node that stays busy longer than `busyTimeoutMs` counts as a failed write. `failure`
+// (when given) says how a failed write ended: ENODEV, ESHUTDOWN, ENXIO or a hang-up mean the device
+// went away, ETIMEDOUT or a node busy to the end that it did not answer, anything else (EPIPE for a
+// stalled transfer, EIO, a partial report) that it refused the report.
 bool writeReportFd(int fd, std::span<const uint8_t, kOutputReportSize> report, int busyTimeoutMs = 1000,
-                   const FdOps& ops = systemFdOps());
+                   const FdOps& ops = systemFdOps(), WriteFailure* failure = nullptr);
 
 // Milliseconds left until `deadline` (never negative); -1 when there is no deadline.
 int remainingMs(std::chrono::steady_clock::time_point deadline, bool hasDeadline);

@@ -85,6 +85,13 @@ enum class ReadStatus {
     Stopped, // the StopSignal was raised
 };
 
+// How a write of an output report that did not get through ended.
+enum class WriteFailure {
+    Refused,  // the device (or the kernel for it) turned the report down
+    NoAnswer, // the device took no decision within the time allowed
+    Gone,     // the device went away (unplugged, or the handle broke)
+};
+
 // An open interface, shared with other openers; every open handle gets its own copy of each
 // input report.
 class HidHandle {
@@ -92,6 +99,8 @@ public:
     virtual ~HidHandle() = default;
     // Delivers one output report (report ID first); blocks until the device took it or refused it.
     virtual bool setOutputReport(std::span<const uint8_t, kOutputReportSize> report) = 0;
+    // How the last setOutputReport() that failed ended; Refused for a backend that cannot tell.
+    virtual WriteFailure lastWriteFailure() const { return WriteFailure::Refused; }
     // Reads one input report (report ID first) into `out`. timeoutMs < 0 waits without limit.
     // Ends at once when the device goes away or `stop` is raised.
     virtual ReadStatus readInputReport(std::span<uint8_t, kInputReportSize> out, int timeoutMs,

@@ -40,8 +40,9 @@ public:
     FdHandle& operator=(const FdHandle&) = delete;
 
     bool setOutputReport(std::span<const uint8_t, kOutputReportSize> report) override {
-        return writeReportFd(fd_, report);
+        return writeReportFd(fd_, report, 1000, systemFdOps(), &writeFailure_);
     }
+    WriteFailure lastWriteFailure() const override { return writeFailure_; }
     ReadStatus readInputReport(std::span<uint8_t, kInputReportSize> out, int timeoutMs,
                                const StopSignal* stop) override {
         return readReportFd(fd_, out, !usesReportIds_, timeoutMs, stop);
@@ -51,6 +52,7 @@ public:
 private:
     int fd_;
     bool usesReportIds_;
+    WriteFailure writeFailure_ = WriteFailure::Refused;
 };
 
 template <typename T> bool parseHex(std::string_view s, T& out) {

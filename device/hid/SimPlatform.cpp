@@ -132,27 +132,35 @@ public:
     DeviceInfo identity() const override { return identity_; }
 
     bool setOutputReport(std::span<const uint8_t, kOutputReportSize> report) override {
+        auto fail = [this](WriteFailure why) {
+            writeFailure_ = why;
+            return false;
+        };
         std::array<uint8_t, kOutputReportSize + 1> msg{};
         msg[0] = sim::kMsgOutput;
         std::copy(report.begin(), report.end(), msg.begin() + 1);
         if (::send(fd_.get(), msg.data(), msg.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(msg.size()))
-            return false;
+            return fail(errno == EPIPE || errno == ECONNRESET || errno == ENOTCONN ? WriteFailure::Gone
+                                                                                   : WriteFailure::Refused);
         // Wait for the acknowledgement; input reports arriving meanwhile stay queued for reads.
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kAckTimeoutMs);
         std::vector<uint8_t> buf;
         for (;;) {
             const int left = remainingMs(deadline, true);
             const ssize_t got = recvPacket(fd_.get(), buf, left);
-            if (got <= 0)
-                return false;
+            if (got == 0)
+                return fail(WriteFailure::Gone); // the interface was unplugged
+            if (got < 0)
+                return fail(WriteFailure::NoAnswer);
             if (buf[0] == sim::kMsgAck)
-                return buf.size() >= 2 && buf[1] == 1;
+                return (buf.size() >= 2 && buf[1] == 1) || fail(WriteFailure::Refused);
             if (buf[0] == sim::kMsgInput)
                 queue(buf);
             if (left == 0)
-                return false;
+                return fail(WriteFailure::NoAnswer);
         }
     }
+    WriteFailure lastWriteFailure() const override { return writeFailure_; }
 
     ReadStatus readInputReport(std::span<uint8_t, kInputReportSize> out, int timeoutMs,
                                const StopSignal* stop) override {
@@ -198,6 +206,7 @@ private:
     Fd fd_;
     DeviceInfo identity_;
     bool usesReportIds_;
+    WriteFailure writeFailure_ = WriteFailure::Refused;
     std::deque<std::vector<uint8_t>> pending_;
 };
 

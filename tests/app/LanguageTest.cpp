@@ -34,9 +34,14 @@ TEST(Language, ChosenFromTheOptionTheEnvironmentAndTheLocales) {
         {{}, {}, {"zh-CN", "zh-Hans-CN", "zh"}, L::Chinese, false},
         {{}, {}, {"C"}, L::Chinese, false},
         {{}, {}, {"POSIX"}, L::Chinese, false},
-        {{}, {}, {"fr-FR", "fr-Latn-FR", "fr"}, L::Chinese, false},
-        {{}, {}, {}, L::Chinese, false},
+        {{}, {}, {"fr-FR", "fr-Latn-FR", "fr"}, L::English, false},
+        {{}, {}, {"de-DE", "de"}, L::English, false},
+        {{}, {}, {"es-ES", "es"}, L::English, false},
+        {{}, {}, {"zh-TW", "zh-Hant-TW", "zh"}, L::Chinese, false},
+        {{}, {}, {}, L::Chinese, false},                             // no locale at all: as C
         {{}, {}, {"de", "de-DE", "en", "en-US"}, L::English, false}, // LANGUAGE=de:en
+        {{}, {}, {"fr", "ja", "ja-JP"}, L::Japanese, false},         // LANGUAGE=fr:ja
+        {{}, {}, {"fr", "zh-CN"}, L::Chinese, false},                // LANGUAGE=fr:zh_CN
         {{}, {}, {"C", "en"}, L::Chinese, false},
         {{}, "ja", {"fr-FR"}, L::Japanese, false},
         {{}, "EN", {"ja-JP"}, L::English, false},
@@ -44,6 +49,7 @@ TEST(Language, ChosenFromTheOptionTheEnvironmentAndTheLocales) {
         {" zh ", {}, {"en-US"}, L::Chinese, false},
         // An unknown value: one line on stderr, then the locales decide.
         {"fr", {}, {"ja-JP"}, L::Japanese, true},
+        {"fr", {}, {"fr-FR"}, L::English, true},
         {"", "en", {"C"}, L::Chinese, true}, // --lang without its value
         {{}, "xx\nyy", {"en"}, L::English, true},
     };
@@ -60,6 +66,10 @@ TEST(Language, ChosenFromTheOptionTheEnvironmentAndTheLocales) {
     EXPECT_EQ(parseStartOptions({"--lang=ja", "-x"}).lang, QStringLiteral("ja"));
     EXPECT_EQ(parseStartOptions({"--lang", "-x"}).lang, QString());
     EXPECT_EQ(commandLineFromArguments({"--lang", "en", "-x"}), QStringLiteral("-x"));
+    // -v is the program's own option too.
+    EXPECT_TRUE(parseStartOptions({"-x", "--verbose"}).verbose);
+    EXPECT_FALSE(parseStartOptions({"-x"}).verbose);
+    EXPECT_EQ(commandLineFromArguments({"-v", "-x"}), QStringLiteral("-x"));
 }
 
 namespace {

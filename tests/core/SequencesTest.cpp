@@ -78,7 +78,19 @@ InputReport padState() {
     return input({0xA1, 0xC4, 0x80, 0x80, 0x80, 0x80, 0, 0, 0x01});
 }
 
-enum class A { Opened, NoAdapter, Delivered, Refused, Gone, Report, Deadline, OldDeadline };
+// Refused, NotAnswered and SendGone answer a Send with how it failed; Gone is the adapter leaving.
+enum class A {
+    Opened,
+    NoAdapter,
+    Delivered,
+    Refused,
+    NotAnswered,
+    SendGone,
+    Gone,
+    Report,
+    Deadline,
+    OldDeadline
+};
 struct Answer {
     A kind;
     InputReport report{};
@@ -136,6 +148,12 @@ template <typename Sequence> std::vector<std::string> run(Sequence& seq, const s
         case A::Refused:
             seq.sent(false);
             break;
+        case A::NotAnswered:
+            seq.sent(LinkError::NoAnswer);
+            break;
+        case A::SendGone:
+            seq.sent(LinkError::Gone);
+            break;
         case A::Gone:
             seq.gone();
             break;
@@ -173,6 +191,7 @@ struct ReadBackCase {
     std::vector<std::string> steps;
     std::size_t replaced;
     ReadBackEnd end;
+    LinkError error; // how the request or reply that ended it failed
 };
 
 TEST(Sequences, ReadBackThroughAScriptedAdapter) {
@@ -184,50 +203,71 @@ TEST(Sequences, ReadBackThroughAScriptedAdapter) {
          {kOpen, kAskPs3, wait(1), "show PS3", kAskPs4, wait(2), "show PS4", kAskSwitch, wait(3),
           "show SWITCH", kAskXbox, wait(4), "show XBOX", kClose},
          4,
-         ReadBackEnd::Complete},
+         ReadBackEnd::Complete,
+         LinkError::None},
         {"no reply after SWITCH",
          {open, sent, report(reply(1)), sent, report(reply(2)), sent, {A::Deadline}},
          {kOpen, kAskPs3, wait(1), "show PS3", kAskPs4, wait(2), "show PS4", kAskSwitch, wait(3), kClose},
          2,
-         ReadBackEnd::NoReply},
+         ReadBackEnd::NoReply,
+         LinkError::NoAnswer},
         {"a refused request",
          {open, sent, report(reply(1)), {A::Refused}},
          {kOpen, kAskPs3, wait(1), "show PS3", kAskPs4, kClose},
          1,
-         ReadBackEnd::RequestFailed},
+         ReadBackEnd::RequestFailed,
+         LinkError::Refused},
         {"the adapter gone in the middle of a reply wait",
          {open, sent, report(reply(1)), sent, {A::Gone}},
          {kOpen, kAskPs3, wait(1), "show PS3", kAskPs4, wait(2), kClose},
          1,
-         ReadBackEnd::NoReply},
+         ReadBackEnd::NoReply,
+         LinkError::Gone},
         {"the adapter gone while a request is sent",
          {open, sent, report(reply(1)), {A::Gone}},
          {kOpen, kAskPs3, wait(1), "show PS3", kAskPs4, kClose},
          1,
-         ReadBackEnd::RequestFailed},
+         ReadBackEnd::RequestFailed,
+         LinkError::Gone},
         {"live pad states inside the reply wait",
          {open, sent, report(padState()), report(padState()), report(reply(1)), sent, {A::Deadline}},
          {kOpen, kAskPs3, wait(1), wait(1), wait(1), "show PS3", kAskPs4, wait(2), kClose},
          1,
-         ReadBackEnd::NoReply},
+         ReadBackEnd::NoReply,
+         LinkError::NoAnswer},
         {"a stale reply naming another console",
          {open, sent, report(reply(1)), sent, report(reply(1)), report(reply(2)), sent, {A::Gone}},
          {kOpen, kAskPs3, wait(1), "show PS3", kAskPs4, wait(2), wait(2), "show PS4", kAskSwitch, wait(3),
           kClose},
          2,
-         ReadBackEnd::NoReply},
+         ReadBackEnd::NoReply,
+         LinkError::Gone},
         {"an earlier wait's deadline does not end this one",
          {open, sent, report(reply(1)), sent, {A::OldDeadline}, report(reply(2)), sent, {A::Deadline}},
          {kOpen, kAskPs3, wait(1), "show PS3", kAskPs4, wait(2), wait(2), "show PS4", kAskSwitch, wait(3),
           kClose},
          2,
-         ReadBackEnd::NoReply},
+         ReadBackEnd::NoReply,
+         LinkError::NoAnswer},
         {"a reply before its request is confirmed is kept for the wait",
          {open, report(reply(1)), sent, {A::Refused}},
          {kOpen, kAskPs3, kAskPs3, "show PS3", kAskPs4, kClose},
          1,
-         ReadBackEnd::RequestFailed},
-        {"no adapter", {{A::NoAdapter}}, {kOpen}, 0, ReadBackEnd::NoAdapter},
+         ReadBackEnd::RequestFailed,
+         LinkError::Refused},
+        {"a request not answered",
+         {open, sent, report(reply(1)), {A::NotAnswered}},
+         {kOpen, kAskPs3, wait(1), "show PS3", kAskPs4, kClose},
+         1,
+         ReadBackEnd::RequestFailed,
+         LinkError::NoAnswer},
+        {"a request that finds the adapter gone",
+         {open, {A::SendGone}},
+         {kOpen, kAskPs3, kClose},
+         0,
+         ReadBackEnd::RequestFailed,
+         LinkError::Gone},
+        {"no adapter", {{A::NoAdapter}}, {kOpen}, 0, ReadBackEnd::NoAdapter, LinkError::Gone},
     };
     for (const ReadBackCase& c : cases) {
         SCOPED_TRACE(c.what);
@@ -236,6 +276,7 @@ TEST(Sequences, ReadBackThroughAScriptedAdapter) {
         EXPECT_EQ(run(readBack, c.script), c.steps);
         ASSERT_TRUE(readBack.finished());
         EXPECT_EQ(readBack.end(), c.end);
+        EXPECT_EQ(readBack.error(), c.error);
         EXPECT_EQ(readBack.replacedCount(), c.replaced);
         // The records read are the replies, byte 0 included; the others keep their bytes.
         const uint8_t ids[] = {1, 2, 4, 3};
@@ -266,6 +307,7 @@ struct ApplyCase {
     std::vector<std::string> steps;
     ApplyStatus status;
     std::optional<ConsoleId> failed;
+    LinkError failure;
     std::string_view text;
     std::size_t prepared; // records prepared in the block, in block order
     bool modeSelectDelivered;
@@ -282,6 +324,7 @@ TEST(Sequences, ApplyThroughAScriptedAdapter) {
          {kOpen, ps3, ps4, sw, xbox, kClose, "repeat mode select", "send own 00 32 aa 55 01 04"},
          ApplyStatus::Success,
          std::nullopt,
+         LinkError::None,
          "",
          4,
          true},
@@ -291,6 +334,7 @@ TEST(Sequences, ApplyThroughAScriptedAdapter) {
          {kOpen, ps3, ps4, sw, xbox, kClose, "repeat mode select", "send own 00 32 aa 55 01 03"},
          ApplyStatus::Success,
          std::nullopt,
+         LinkError::None,
          "",
          4,
          false},
@@ -300,6 +344,7 @@ TEST(Sequences, ApplyThroughAScriptedAdapter) {
          {kOpen, ps3, ps4, sw, kClose},
          ApplyStatus::WriteFailed,
          ConsoleId::SWITCH,
+         LinkError::Refused,
          "Write switch workModeData error",
          3,
          false},
@@ -309,8 +354,19 @@ TEST(Sequences, ApplyThroughAScriptedAdapter) {
          {kOpen, ps3, ps4, kClose},
          ApplyStatus::WriteFailed,
          ConsoleId::PS4,
+         LinkError::Gone,
          "Write ps4 workModeData error",
          2,
+         false},
+        {"a write not answered",
+         1,
+         {open, {A::NotAnswered}},
+         {kOpen, ps3, kClose},
+         ApplyStatus::WriteFailed,
+         ConsoleId::PS3,
+         LinkError::NoAnswer,
+         "Write ps3 workModeData error",
+         1,
          false},
         {"reports from the adapter are no answer to a write",
          1,
@@ -318,6 +374,7 @@ TEST(Sequences, ApplyThroughAScriptedAdapter) {
          {kOpen, ps3, ps3, kClose},
          ApplyStatus::WriteFailed,
          ConsoleId::PS3,
+         LinkError::Refused,
          "Write ps3 workModeData error",
          1,
          false},
@@ -327,6 +384,7 @@ TEST(Sequences, ApplyThroughAScriptedAdapter) {
          {kOpen},
          ApplyStatus::NoAdapter,
          std::nullopt,
+         LinkError::None,
          "CreateFileHandle error",
          0,
          false},
@@ -339,6 +397,7 @@ TEST(Sequences, ApplyThroughAScriptedAdapter) {
         ASSERT_TRUE(apply.finished());
         EXPECT_EQ(apply.result().status, c.status);
         EXPECT_EQ(apply.result().failedConsole, c.failed);
+        EXPECT_EQ(apply.result().failure, c.failure);
         EXPECT_EQ(applyErrorText(apply.result()), c.text);
         EXPECT_EQ(apply.modeSelectDelivered(), c.modeSelectDelivered);
         // The records up to the refused one are prepared in the block itself; the rest as they were.

@@ -115,20 +115,22 @@ TEST_F(CtlSim, ApplySendsTheFiveReportsOfTheWindow) {
     EXPECT_EQ(readBytes(path("in.kvf")), bytesOf(block));
 }
 
-TEST_F(CtlSim, VerifyPassesAndReportsWhatDidNotComeBack) {
+TEST_F(CtlSim, VerifyPassesAndComparesOnlyTheRecordsThatCameBack) {
     writeBytes(path("in.kvf"), bytesOf(patternBlock(0x41, 3)));
     RunResult r = ctl({QStringLiteral("apply"), path("in.kvf"), QStringLiteral("--verify")});
     ASSERT_EQ(r.code, kExitOk) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains(QStringLiteral("verified")));
 
+    // SWITCH does not answer: PS3 and PS4 are compared (and equal), the rest is not.
     ASSERT_TRUE(sim->command(QStringLiteral("drop switch on")));
     r = ctl({QStringLiteral("apply"), path("in.kvf"), QStringLiteral("--verify")});
-    EXPECT_EQ(r.code, kExitDiffers);
-    EXPECT_TRUE(r.out.contains(QStringLiteral("SWITCH: the record could not be read back")))
-        << r.out.toStdString();
-    EXPECT_TRUE(r.out.contains(QStringLiteral("XBOX: the record could not be read back")));
-    EXPECT_FALSE(r.out.contains(QStringLiteral("PS3"))) << r.out.toStdString();
-    EXPECT_TRUE(r.err.contains(QStringLiteral("verify failed")));
+    EXPECT_EQ(r.code, kExitAdapterFailed);
+    EXPECT_EQ(r.out, QString());
+    EXPECT_TRUE(r.err.contains(QStringLiteral(
+        "velorinctl: verify incomplete: the adapter did not answer the request for the SWITCH record "
+        "within 100 ms; SWITCH and XBOX were not compared\n")))
+        << r.err.toStdString();
+    EXPECT_FALSE(r.err.contains(QStringLiteral("verify failed"))) << r.err.toStdString();
 }
 
 TEST_F(CtlSim, RefusedWriteStopsTheApply) {
@@ -136,13 +138,88 @@ TEST_F(CtlSim, RefusedWriteStopsTheApply) {
     ASSERT_TRUE(sim->command(QStringLiteral("refuse ps4 on")));
     const RunResult r = ctl({QStringLiteral("apply"), path("in.kvf"), QStringLiteral("--verify")});
     EXPECT_EQ(r.code, kExitAdapterFailed);
-    EXPECT_TRUE(r.err.contains(QStringLiteral("Write ps4 workModeData error"))) << r.err.toStdString();
+    EXPECT_EQ(r.err,
+              QStringLiteral("velorinctl: the adapter refused the PS4 record; written: PS3; not written: "
+                             "PS4, SWITCH and XBOX; no mode was selected\n"));
     ASSERT_TRUE(sim->waitForOutputReports(2, 3000));
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     const auto reports = sim->outputReports();
     ASSERT_EQ(reports.size(), 2u); // PS3 taken, PS4 refused, nothing after
     EXPECT_TRUE(reports[0].accepted);
     EXPECT_FALSE(reports[1].accepted);
+}
+
+// A verb that the adapter stops says how: it refused a report, did not answer, or went away (here
+// unplugged while a report waits for its acknowledgement).
+TEST_F(CtlSim, AdapterFailuresSayWhatHappened) {
+    writeBytes(path("in.kvf"), bytesOf(patternBlock()));
+    struct Case {
+        const char* fault; // a control line, then "off"/"0" afterwards
+        bool unplug;       // unplug once the first report has arrived
+        QStringList args;
+        const char* says;
+    };
+    const QString in = path("in.kvf");
+    const QString out = path("out.kvf");
+    const Case cases[] = {
+        {"refuse switch",
+         false,
+         {"read"},
+         "velorinctl: the adapter refused the request for the SWITCH record (2 of 4 read); nothing is "
+         "shown\n"},
+        {"drop xbox",
+         false,
+         {"read", "-o", out},
+         "velorinctl: the adapter did not answer the request for the XBOX record within 100 ms (3 of 4 "
+         "read); "
+         "nothing was written\n"},
+        {"stall 1500",
+         true,
+         {"read"},
+         "velorinctl: the adapter went away while the PS3 record was read (0 of 4 read); nothing is shown\n"},
+        {"refuse xbox", false, {"select", "xbox"}, "velorinctl: the adapter refused the mode select\n"},
+        {"stall 1500",
+         true,
+         {"select", "ps4"},
+         "velorinctl: the adapter went away before it took the mode select\n"},
+        {"stall 2500",
+         false,
+         {"select", "ps4"},
+         "velorinctl: the adapter did not take the mode select in time\n"},
+        {"refuse ps3",
+         false,
+         {"apply", in},
+         "velorinctl: the adapter refused the PS3 record; written: none; not written: PS3, PS4, SWITCH and "
+         "XBOX; "
+         "no mode was selected\n"},
+        {"stall 1500",
+         true,
+         {"apply", in},
+         "velorinctl: the adapter went away before it took the PS3 record; written: none; not written: PS3, "
+         "PS4, SWITCH and XBOX; no mode was selected\n"},
+    };
+    for (const Case& c : cases) {
+        const QString fault = QString::fromLatin1(c.fault);
+        const bool stall = fault.startsWith(u"stall");
+        SCOPED_TRACE(fault.toStdString() + " " + c.args.join(u' ').toStdString());
+        ASSERT_TRUE(sim->command(stall ? fault : fault + QStringLiteral(" on")));
+        sim->clearOutputReports();
+        RunResult r;
+        std::thread runner([&] { r = ctl(c.args); });
+        if (c.unplug) {
+            EXPECT_TRUE(sim->waitForOutputReports(1, 5000));
+            EXPECT_TRUE(sim->command(QStringLiteral("unplug adapter")));
+        }
+        runner.join();
+        EXPECT_EQ(r.code, kExitAdapterFailed);
+        EXPECT_EQ(r.err, QString::fromLatin1(c.says));
+        EXPECT_EQ(r.out, QString());
+        EXPECT_FALSE(QFileInfo::exists(out));
+        ASSERT_TRUE(sim->command(stall ? QStringLiteral("stall 0") : fault + QStringLiteral(" off")));
+        if (c.unplug) {
+            ASSERT_TRUE(sim->command(QStringLiteral("plug adapter adapter")));
+        }
+    }
 }
 
 TEST_F(CtlSim, SelectSendsOneModeSelect) {
@@ -348,7 +425,7 @@ TEST_F(CtlSimDoctor, RefusedWritesAreReportedAsFailedWrites) {
     } cases[] = {
         {"ps3", {QStringLiteral("doctor")}, "a write to the adapter failed"},
         {"ps3", {QStringLiteral("doctor"), QStringLiteral("--json")}, "\"write_failed\": true"},
-        {"switch", {QStringLiteral("read")}, "the request for the SWITCH record could not be written"},
+        {"switch", {QStringLiteral("read")}, "the adapter refused the request for the SWITCH record"},
         {"ps4", {QStringLiteral("apply"), path("in.kvf")}, "the adapter refused the PS4 record"},
         {"xbox", {QStringLiteral("select"), QStringLiteral("xbox")}, "the adapter refused the mode select"},
     };
@@ -365,7 +442,8 @@ TEST_F(CtlSimDoctor, RefusedWritesAreReportedAsFailedWrites) {
 }
 
 // An interface with an interrupt OUT endpoint whose firmware ignores it: the writes are taken, so
-// apply succeeds, but verify and the doctor find out and name the usbhid quirk.
+// apply succeeds, but the read requests go unanswered too: verify and the doctor find out and name
+// the usbhid quirk.
 class CtlSimIgnoredInterrupt : public CtlSim {
 protected:
     QStringList startArgs() const override {
@@ -377,7 +455,9 @@ protected:
 TEST_F(CtlSimIgnoredInterrupt, VerifyAndDoctorNameTheQuirk) {
     writeBytes(path("new.kvf"), bytesOf(patternBlock(0x50, 3)));
     const RunResult apply = ctl({QStringLiteral("apply"), path("new.kvf"), QStringLiteral("--verify")});
-    EXPECT_EQ(apply.code, kExitDiffers) << apply.err.toStdString();
+    EXPECT_EQ(apply.code, kExitAdapterFailed) << apply.err.toStdString();
+    EXPECT_TRUE(apply.err.contains(QStringLiteral("did not answer the request for the PS3 record")))
+        << apply.err.toStdString();
     EXPECT_TRUE(apply.err.contains(QStringLiteral("quirks=0x0888:0x8831:0x00040000")))
         << apply.err.toStdString();
     const auto logged = sim->outputReports();

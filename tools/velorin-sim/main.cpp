@@ -10,7 +10,7 @@
 
 namespace {
 
-void usage() {
+void usage(std::FILE* to) {
     std::fputs(
         "usage: velorin-sim [options]\n"
         "  --bus DIR            bus directory (default: $VELORIN_SIM_BUS, $XDG_RUNTIME_DIR/velorin-sim)\n"
@@ -26,8 +26,14 @@ void usage() {
         "  --out-endpoint       the adapter's interface has an interrupt OUT endpoint, so writes\n"
         "                       travel there instead of as SET_REPORT requests\n"
         "  --ignore-interrupt-out  the firmware drops reports that arrive on that endpoint\n"
-        "Control lines on standard input are described in docs/velorin-sim.md.\n",
-        stderr);
+        "  -h, --help           this text\n"
+        "\n"
+        "Control lines on standard input, one answer line each (ok ... or err ...):\n"
+        "  plug KIND NAME [noaccess], unplug NAME, pad HEX, input NAME HEX,\n"
+        "  refuse CONSOLE on|off, drop CONSOLE on|off, delay CONSOLE MS, stall MS,\n"
+        "  demo [RATE|off], dump [NAME], stats, list, ping [TOKEN], quit\n"
+        "See velorin-sim(1) for what each does and what the simulator prints.\n",
+        to);
 }
 
 bool parseRate(const std::string& s, double& out) {
@@ -92,11 +98,11 @@ int main(int argc, char** argv) {
             }
             opt.extra.emplace_back(*kind, spec.substr(colon + 1));
         } else if (a == "--help" || a == "-h") {
-            usage();
+            usage(stdout);
             return 0;
         } else {
             std::fprintf(stderr, "velorin-sim: unknown option %s\n", a.c_str());
-            usage();
+            usage(stderr);
             return 2;
         }
     }

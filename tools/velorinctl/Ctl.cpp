@@ -48,16 +48,23 @@ constexpr Verb kVerbs[] = {
      kOptJson, 0, 0, cmdList},
     {"read", "read [-o FILE.kvf] [--json]",
      "Reads the four records from the adapter (the same read-back sequence as the window) and\n"
-     "writes them to FILE.kvf, or shows them as a table (or as JSON with --json).\n",
+     "writes them to FILE.kvf, or shows them as a table (or as JSON with --json). Nothing is\n"
+     "written or shown unless all four arrived; when one does not, the message says whether the\n"
+     "adapter refused the request, did not answer within 100 ms, or went away (exit 7).\n",
      kOptJson | kOptOutput, 0, 0, cmdRead},
     {"apply", "apply FILE.kvf [--verify] [--console CONSOLE]",
      "Writes the four records of FILE.kvf to the adapter (the same five reports as the window's\n"
      "apply: the PS3, PS4, SWITCH and XBOX records, then the mode select) and selects CONSOLE\n"
-     "(default ps3). --verify reads the records back afterwards and reports every difference\n"
-     "(exit 1).\n",
+     "(default ps3). A record the adapter does not take ends it: the message says whether the\n"
+     "adapter refused it, did not take it in time, or went away, and which records were written\n"
+     "(exit 7). --verify reads the records back afterwards and reports every difference (exit 1);\n"
+     "when a record does not come back, the records before it are compared and the rest named as\n"
+     "not compared (exit 7).\n",
      kOptVerify | kOptConsole, 1, 1, cmdApply},
-    {"select", "select ps3|ps4|switch|xbox", "Tells the adapter which console mode to use.\n", 0, 1, 1,
-     cmdSelect},
+    {"select", "select ps3|ps4|switch|xbox",
+     "Tells the adapter which console mode to use. When that does not get through, the message\n"
+     "says whether the adapter refused it, did not take it in time, or went away (exit 7).\n",
+     0, 1, 1, cmdSelect},
     {"show", "show FILE.kvf [--json]",
      "Shows the assignments of a .kvf file: one row per button, one column per console. Codes\n"
      "without a name are shown as 0xNN, an empty assignment as \"none\", and \"-\" marks a button\n"

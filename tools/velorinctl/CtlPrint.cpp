@@ -162,8 +162,6 @@ void printText(QTextStream& out, const DiffList& list) {
 }
 
 void printText(QTextStream& out, const Verification& v) {
-    for (const ConsoleId c : v.unread)
-        out << consoleName(c) << ": the record could not be read back\n";
     for (const Difference& d : v.differences)
         out << describeByte(d.console, d.byte) << ": written " << valueAt(d.console, d.byte, d.a)
             << ", read back " << valueAt(d.console, d.byte, d.b) << '\n';

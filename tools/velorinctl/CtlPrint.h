@@ -48,9 +48,9 @@ struct DiffList {
     std::vector<Difference> differences;
 };
 
-// apply --verify: what the adapter holds against what was written. Text only: apply takes no --json.
+// apply --verify: what the adapter holds against what was written, for the records it read back.
+// Text only: apply takes no --json.
 struct Verification {
-    std::vector<ConsoleId> unread; // records that could not be read back
     std::vector<Difference> differences;
 };
 

@@ -14,6 +14,7 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
 #include <array>
 
 namespace velorin::ctl {
@@ -119,6 +120,20 @@ std::optional<WorkModeBlock> loadKvf(Context& ctx, const QString& path) {
     return *block;
 }
 
+// The consoles from `from` on, in block order: "SWITCH and XBOX".
+QString consolesFrom(ConsoleId from) {
+    QStringList names;
+    bool on = false;
+    for (const ConsoleId c : kBlockOrder) {
+        on = on || c == from;
+        if (on)
+            names << consoleName(c);
+    }
+    if (names.size() < 2)
+        return names.join(QString());
+    return names.mid(0, names.size() - 1).join(QStringLiteral(", ")) + QStringLiteral(" and ") + names.last();
+}
+
 // How output reports reach the adapter found first.
 hid::OutputPath adapterOutputPath() {
     for (const hid::DeviceInfo& info : hid::platform().enumerate()) {
@@ -126,6 +141,61 @@ hid::OutputPath adapterOutputPath() {
             return hid::outputPath(info);
     }
     return hid::OutputPath::Unknown;
+}
+
+// Where and why a read-back ended before the fourth record.
+struct ReadStop {
+    device::ReadBackEnd end;
+    ConsoleId console; // the record not read
+    device::LinkError error;
+};
+
+// Reads the four records into `block`; the consoles read go to `got`.
+std::optional<ReadStop> readBack(WorkModeBlock& block, std::vector<ConsoleId>& got) {
+    device::ReadBackEnd end = device::ReadBackEnd::Complete;
+    device::LinkError error = device::LinkError::None;
+    got = device::ReadBackFromAdapter(block, {}, &end, &error);
+    if (end == device::ReadBackEnd::Complete)
+        return std::nullopt;
+    return ReadStop{end, kBlockOrder[std::min(got.size(), kBlockOrder.size() - 1)], error};
+}
+
+// What stopped a read-back, as the middle of a sentence.
+QString readStopText(const ReadStop& stop) {
+    const QString record = consoleName(stop.console) + QStringLiteral(" record");
+    if (stop.end == device::ReadBackEnd::NoAdapter)
+        return QStringLiteral("the adapter went away before it could be read");
+    if (stop.error == device::LinkError::Gone)
+        return QStringLiteral("the adapter went away while the %1 was read").arg(record);
+    if (stop.end == device::ReadBackEnd::NoReply)
+        return QStringLiteral("the adapter did not answer the request for the %1 within %2 ms")
+            .arg(record)
+            .arg(device::kReplyTimeoutMs);
+    return stop.error == device::LinkError::NoAnswer
+               ? QStringLiteral("the adapter did not take the request for the %1 in time").arg(record)
+               : QStringLiteral("the adapter refused the request for the %1").arg(record);
+}
+
+// A read-back whose requests went out but got no answer, on an adapter whose output reports
+// travel on the interrupt OUT endpoint: the firmware may not hear them there.
+void adviseOnSilence(Context& ctx, const ReadStop& stop) {
+    if (stop.end == device::ReadBackEnd::NoReply && stop.error == device::LinkError::NoAnswer &&
+        adapterOutputPath() == hid::OutputPath::Interrupt)
+        ctx.err << interruptQuirkAdvice() << '\n';
+}
+
+// What happened to a report the adapter did not take, as the start of a sentence.
+QString writeFailureText(device::LinkError error, const QString& what) {
+    switch (error) {
+    case device::LinkError::Gone:
+        return QStringLiteral("the adapter went away before it took %1").arg(what);
+    case device::LinkError::NoAnswer:
+        return QStringLiteral("the adapter did not take %1 in time").arg(what);
+    case device::LinkError::None:
+    case device::LinkError::Refused:
+        break;
+    }
+    return QStringLiteral("the adapter refused %1").arg(what);
 }
 
 int writeOutput(Context& ctx, const QByteArray& data) {
@@ -263,19 +333,14 @@ Outcome cmdRead(Context& ctx) {
     if (const int rc = prepareAdapter(ctx); rc != kExitOk)
         return rc;
     WorkModeBlock block;
-    device::ReadBackEnd end = device::ReadBackEnd::Complete;
-    const std::vector<ConsoleId> got = device::ReadBackFromAdapter(block, {}, &end);
-    if (got.size() != kBlockOrder.size()) {
-        const ConsoleId missing = kBlockOrder[got.size()];
-        ctx.err << "velorinctl: "
-                << (end == device::ReadBackEnd::RequestFailed
-                        ? "the request for the "
-                        : "the adapter did not answer the request for the ")
-                << consoleName(missing)
-                << (end == device::ReadBackEnd::RequestFailed
-                        ? " record could not be written to the adapter ("
-                        : " record (")
-                << got.size() << " of 4 read); nothing was written\n";
+    std::vector<ConsoleId> got;
+    const std::optional<ReadStop> stop = readBack(block, got);
+    if (stop) {
+        ctx.err << "velorinctl: " << readStopText(*stop) << " (" << got.size() << " of 4 read); "
+                << (ctx.opt.output ? QStringLiteral("nothing was written")
+                                   : QStringLiteral("nothing is shown"))
+                << '\n';
+        adviseOnSilence(ctx, *stop);
         return kExitAdapterFailed;
     }
     if (!ctx.opt.output)
@@ -301,15 +366,22 @@ Outcome cmdApply(Context& ctx) {
         return rc;
     const device::ApplyResult result = device::ApplyToAdapter(*block, mode);
     if (result.status == device::ApplyStatus::NoAdapter) {
-        ctx.err
-            << "velorinctl: the adapter could not be opened (CreateFileHandle error); nothing was written\n";
+        ctx.err << "velorinctl: the adapter could not be opened; nothing was written\n";
         return kExitNoAdapter;
     }
     if (result.status == device::ApplyStatus::WriteFailed) {
         const ConsoleId failed = result.failedConsole.value_or(ConsoleId::PS3);
-        ctx.err << "velorinctl: the adapter refused the " << consoleName(failed) << " record ("
-                << latin(device::applyErrorText(result))
-                << "); the records after it were not written and no mode was selected\n";
+        QStringList written;
+        for (const ConsoleId c : kBlockOrder) {
+            if (c == failed)
+                break;
+            written << consoleName(c);
+        }
+        ctx.err << "velorinctl: "
+                << writeFailureText(result.failure, QStringLiteral("the %1 record").arg(consoleName(failed)))
+                << "; written: "
+                << (written.isEmpty() ? QStringLiteral("none") : written.join(QStringLiteral(", ")))
+                << "; not written: " << consolesFrom(failed) << "; no mode was selected\n";
         return kExitAdapterFailed;
     }
     ctx.err << "applied " << ctx.opt.positional[0] << ": 4 records written, mode " << consoleName(mode)
@@ -318,18 +390,26 @@ Outcome cmdApply(Context& ctx) {
         return kExitOk;
     // The block now holds exactly what was sent (ids set, unused bytes cleared).
     WorkModeBlock back = *block;
-    device::ReadBackEnd end = device::ReadBackEnd::Complete;
-    const std::vector<ConsoleId> got = device::ReadBackFromAdapter(back, {}, &end);
-    Verification v{{kBlockOrder.begin() + static_cast<std::ptrdiff_t>(got.size()), kBlockOrder.end()},
-                   diffBlocks(*block, back)};
-    if (v.unread.empty() && v.differences.empty()) {
+    std::vector<ConsoleId> got;
+    const std::optional<ReadStop> stop = readBack(back, got);
+    Verification v;
+    for (const Difference& d : diffBlocks(*block, back)) {
+        if (std::ranges::find(got, d.console) != got.end())
+            v.differences.push_back(d);
+    }
+    if (stop) {
+        // Only what was read back is compared: a record that did not come is no difference.
+        ctx.err << "velorinctl: verify incomplete: " << readStopText(*stop) << "; "
+                << consolesFrom(stop->console) << (stop->console == kBlockOrder.back() ? " was" : " were")
+                << " not compared\n";
+        if (!v.differences.empty())
+            ctx.err << "velorinctl: verify failed: the adapter does not hold what was written\n";
+        adviseOnSilence(ctx, *stop);
+        return {kExitAdapterFailed, std::move(v)};
+    }
+    if (v.differences.empty()) {
         ctx.err << "verified: the adapter holds the 4 records written\n";
         return {kExitOk, std::move(v)};
-    }
-    if (end == device::ReadBackEnd::RequestFailed) {
-        ctx.err << "velorinctl: verify failed: the request for the " << consoleName(v.unread.front())
-                << " record could not be written to the adapter\n";
-        return {kExitAdapterFailed, std::move(v)};
     }
     ctx.err << "velorinctl: verify failed: the adapter does not hold what was written\n";
     if (adapterOutputPath() == hid::OutputPath::Interrupt)
@@ -343,8 +423,8 @@ Outcome cmdSelect(Context& ctx) {
         return kExitUsage;
     if (const int rc = prepareAdapter(ctx); rc != kExitOk)
         return rc;
-    if (!device::SendModeSelect(static_cast<uint8_t>(*console))) {
-        ctx.err << "velorinctl: the adapter refused the mode select\n";
+    if (const device::LinkStatus sent = device::SendModeSelect(static_cast<uint8_t>(*console)); !sent) {
+        ctx.err << "velorinctl: " << writeFailureText(sent.kind(), QStringLiteral("the mode select")) << '\n';
         return kExitAdapterFailed;
     }
     ctx.err << "mode " << consoleName(*console) << " selected\n";

@@ -2,7 +2,11 @@
 // between consoles, driven with real clicks and keys against velorin-sim.
 #include "WindowTestSupport.h"
 
+#include "app/AdapterBadge.h"
+#include "app/CloseQuestion.h"
 #include "app/UnappliedMark.h"
+#include "device/Discovery.h"
+#include "device/hid/HidPlatform.h"
 #include "model/DisplayTexts.h"
 #include "model/KeyCodeName.h"
 
@@ -128,7 +132,7 @@ TEST(Editing, RecordsReadBackAtAnArrivalAreOneStepAndClearTheMark) {
     ASSERT_EQ(writeKvf(seedPath, seed), KvfWriteStatus::Ok);
     WindowFixture f(QStringList{QStringLiteral("--no-adapter"), QStringLiteral("--seed"), seedPath});
     ASSERT_TRUE(f.simStarted());
-    EXPECT_TRUE(markShown(f)); // nothing known of an adapter
+    EXPECT_FALSE(markShown(f)); // no adapter, and nothing changed
     f.click(QStringLiteral("btn_ps4"));
     pick(f, "btn_ps4_key_L1", kFunMclick);
     ASSERT_EQ(f.block.button(ConsoleId::PS4, PadButton::L1), 0xA2);
@@ -172,4 +176,120 @@ TEST(Editing, CloseAsksOnlyWithAnAdapterAndChangesNotApplied) {
     const auto dump = f.sim().dump();
     ASSERT_TRUE(dump);
     EXPECT_EQ((*dump)[0][25], 0xA0);
+}
+
+namespace {
+
+// Output reports that write a record (command 0x30).
+std::size_t recordWrites(WindowFixture& f) {
+    std::size_t n = 0;
+    for (const auto& r : f.sim().outputReports())
+        n += r.bytes.size() > 1 && r.bytes[1] == 0x30;
+    return n;
+}
+
+QString badgeName(WindowFixture& f) {
+    const auto* badge = f.dlg().findChild<AdapterBadge*>();
+    return badge ? badge->accessibleName() : QStringLiteral("<none>");
+}
+
+// The simulator's interfaces, none of which this user may open.
+class DeniedPlatform final : public hid::HidPlatform {
+public:
+    explicit DeniedPlatform(std::unique_ptr<hid::HidPlatform> inner) : inner_(std::move(inner)) {}
+    std::vector<hid::DeviceInfo> enumerate() override { return inner_->enumerate(); }
+    std::unique_ptr<hid::HidHandle> open(const std::string&, hid::OpenError* error) override {
+        if (error)
+            *error = hid::OpenError::PermissionDenied;
+        return nullptr;
+    }
+    std::unique_ptr<hid::HidMonitor> createMonitor(QObject* parent) override {
+        return inner_->createMonitor(parent);
+    }
+
+private:
+    std::unique_ptr<hid::HidPlatform> inner_;
+};
+
+} // namespace
+
+// An adapter this user may not open is not "no adapter": the title area says what stands in the way.
+TEST(Editing, AnAdapterThatCannotBeOpenedIsNamedAsSuch) {
+    WindowFixture f({}, [](const QString&) {
+        const std::vector<hid::DeviceInfo> present = hid::platform().enumerate();
+        ASSERT_FALSE(present.empty());
+        const std::string bus = present.front().path.substr(0, present.front().path.rfind('/'));
+        hid::setPlatform(std::make_unique<DeniedPlatform>(hid::makeSimPlatform(bus)));
+    });
+    ASSERT_TRUE(f.simStarted());
+    const auto* badge = f.dlg().findChild<AdapterBadge*>();
+    ASSERT_TRUE(badge);
+    EXPECT_EQ(badge->state(), AdapterState::NoAccess);
+    EXPECT_EQ(badge->accessibleName(), QStringLiteral("适配器无法访问"));
+    EXPECT_TRUE(badge->toolTip().contains(QStringLiteral("70-velorin.rules")));
+    EXPECT_FALSE(markShown(f)); // nothing read, nothing changed, and no adapter to overwrite
+}
+
+// The adapter does not answer for SWITCH, so the window never read the SWITCH and XBOX records
+// it would overwrite. Closing asks only about what the user changed, and the question's own keys
+// write nothing: the adapter keeps its records.
+TEST(Editing, ClosingAfterAReadBackThatStoppedAtSwitchWritesNothingToTheAdapter) {
+    QTemporaryDir dir;
+    WorkModeBlock seed;
+    for (std::size_t i = 1; i < kRecordSize; ++i)
+        for (const ConsoleId c : kBlockOrder)
+            seed.record(c)[i] = uint8_t(0x04 + i);
+    const QString seedPath = dir.path() + QStringLiteral("/seed.kvf");
+    ASSERT_EQ(writeKvf(seedPath, seed), KvfWriteStatus::Ok);
+    for (const bool edit : {false, true}) {
+        SCOPED_TRACE(edit ? "with an edit" : "without an edit");
+        WindowMessageBoxes boxes;
+        WindowFixture f(QStringList{QStringLiteral("--no-adapter"), QStringLiteral("--seed"), seedPath}, {},
+                        &boxes);
+        ASSERT_TRUE(f.simStarted());
+        EXPECT_EQ(badgeName(f), QStringLiteral("未连接适配器"));
+        ASSERT_TRUE(f.sim().command(QStringLiteral("drop SWITCH on")));
+        ASSERT_TRUE(f.sim().command(QStringLiteral("plug adapter adapter")));
+        ASSERT_TRUE(waitUntil([&] { return f.block.button(ConsoleId::PS4, PadButton::L2) == 0x04 + 22; }));
+        f.settle();
+        EXPECT_EQ(badgeName(f), QStringLiteral("适配器已连接"));
+        EXPECT_TRUE(markShown(f));
+        EXPECT_EQ(f.element(QStringLiteral("btn_Applay"))->toolTip(),
+                  QStringLiteral("适配器未完整读取：SWITCH、XBOX 记录未能读取，应用会替换它们"));
+        if (edit) {
+            pick(f, "btn_ps3_key_R1", kFunLclick);
+            EXPECT_EQ(
+                f.element(QStringLiteral("btn_Applay"))->toolTip(),
+                QStringLiteral("更改尚未应用\n适配器未完整读取：SWITCH、XBOX 记录未能读取，应用会替换它们"));
+        }
+
+        std::optional<QString> asked;
+        answerMessageBox(Qt::Key_Return, &asked, &f.dlg());
+        f.click(QStringLiteral("btn_close"));
+        QTest::qWait(100); // a write would have been logged by now
+        EXPECT_EQ(recordWrites(f), 0u);
+        const auto dump = f.sim().dump();
+        ASSERT_TRUE(dump);
+        for (const ConsoleId c : kBlockOrder)
+            EXPECT_TRUE(std::ranges::equal((*dump)[consoleInfo(c).blockIndex].begin() + 1,
+                                           (*dump)[consoleInfo(c).blockIndex].end(),
+                                           seed.record(c).begin() + 1, seed.record(c).end()))
+                << consoleInfo(c).name;
+        if (!edit) {
+            EXPECT_TRUE(f.dlg().isClosed());
+            EXPECT_FALSE(asked) << asked->toStdString(); // nothing was asked
+            continue;
+        }
+        ASSERT_TRUE(asked);
+        EXPECT_EQ(*asked,
+                  QStringLiteral("适配器中还没有这些更改。关闭前要应用吗？\n\n"
+                                 "适配器中的 SWITCH、XBOX 记录未能读取。应用会用窗口中显示的内容替换它们。"));
+        EXPECT_FALSE(f.dlg().isClosed()); // Return is Cancel
+        EXPECT_EQ(f.block.button(ConsoleId::PS3, PadButton::R1), 0xA0);
+
+        // Unplugged, the window says so, and the mark keeps only the change.
+        ASSERT_TRUE(f.sim().command(QStringLiteral("unplug adapter")));
+        ASSERT_TRUE(waitUntil([&] { return badgeName(f) == QStringLiteral("未连接适配器"); }));
+        EXPECT_EQ(f.element(QStringLiteral("btn_Applay"))->toolTip(), QStringLiteral("更改尚未应用"));
+    }
 }

@@ -2,6 +2,7 @@
 // apply cycle, and finding a box by pressing its pad button. Real key events, velorin-sim behind.
 #include "WindowTestSupport.h"
 
+#include "app/AdapterBadge.h"
 #include "device/SharedState.h"
 #include "keysel/KeyboardDialog.h"
 #include "keysel/KeyboardLayout.h"
@@ -65,6 +66,7 @@ TEST(KeyboardAccess, ElementsTellScreenReadersTheirNameRoleAndValue) {
     ps3[22] = 0x14; // L2: Q
     ps3[recordByte(PadButton::lxhih_L)] = 0xA0;
     f.dlg().ps3Handler().ShowWorkMode(ps3);
+    f.dlg().history().commit(); // as a window command does after changing the records
     const SpokenCase cases[] = {
         {"btn_ps3_key_L2", "PS3 L2", QAccessible::Button, "Q"},
         {"btn_ps3_key_lxhih_L", "PS3 左摇杆左", QAccessible::Button, "鼠标左键"},
@@ -84,6 +86,12 @@ TEST(KeyboardAccess, ElementsTellScreenReadersTheirNameRoleAndValue) {
                   QString::fromUtf8(c.description ? c.description : c.value))
             << c.element;
     }
+    // The adapter's state in the title area is a text.
+    QAccessibleInterface* badge = accessible(f.dlg().findChild<AdapterBadge*>());
+    ASSERT_NE(badge, nullptr);
+    EXPECT_EQ(badge->role(), QAccessible::StaticText);
+    EXPECT_EQ(badge->text(QAccessible::Name), QStringLiteral("未连接适配器"));
+    EXPECT_TRUE(badge->text(QAccessible::Description).startsWith(QStringLiteral("未连接适配器：")));
     // The selected console is the checked tab; a box can be pressed.
     EXPECT_TRUE(accessible(f.element(QStringLiteral("btn_ps3")))->state().checked);
     EXPECT_FALSE(accessible(f.element(QStringLiteral("btn_switch")))->state().checked);
@@ -228,13 +236,38 @@ struct PadCase {
 
 } // namespace
 
-TEST(KeyboardAccess, APadPressFocusesItsBoxOnEachConsole) {
+TEST(KeyboardAccess, APadPressFocusesItsBoxOnceTheKeyboardIsUsedAndNeverOpensAMenu) {
     WindowFixture f;
     ASSERT_TRUE(f.simStarted());
     f.dlg().activateWindow();
     ASSERT_TRUE(waitUntil([&] { return f.dlg().isActiveWindow(); }));
     const WorkModeBlock before = f.block;
     const char* neutral = "80 80 80 80 00 00 00 00 00 00";
+    const QString l2Held = QStringLiteral("80 80 80 80 00 00 00 01 00 00");
+    auto l2Lit = [&] { return lampLit(f, ConsoleId::PS3, PadButton::L2); };
+    ui::SWindow* l2 = f.element(QStringLiteral("btn_ps3_key_L2"));
+    // A menu opened meanwhile, by anything.
+    bool menuSeen = false;
+    QTimer menuWatch;
+    QObject::connect(&menuWatch, &QTimer::timeout, [&] { menuSeen = menuSeen || shownMenu() != nullptr; });
+    menuWatch.start(5);
+
+    // Before the keyboard moved the focus (a mouse user), the lamps light and the focus stays, even
+    // for two quick presses.
+    const QString stickLeft = QStringLiteral("00 80 80 80 00 00 00 00 00 00");
+    auto stickLeftLit = [&] { return lampLit(f, ConsoleId::PS3, PadButton::lxhih_L); };
+    QWidget* focusBefore = QApplication::focusWidget();
+    ASSERT_NE(focusBefore, f.element(QStringLiteral("btn_ps3_key_lxhih_L")));
+    for (int i = 0; i < 2; ++i) {
+        likeAHand();
+        ASSERT_TRUE(padUntil(f, stickLeft, stickLeftLit));
+        ASSERT_TRUE(padUntil(f, QString::fromLatin1(neutral), [&] { return !stickLeftLit(); }));
+    }
+    EXPECT_EQ(QApplication::focusWidget(), focusBefore);
+    EXPECT_FALSE(f.dlg().focusOutlineShown());
+
+    press(f.dlg(), Qt::Key_Tab);
+    ASSERT_TRUE(f.dlg().focusOutlineShown());
     const PadCase cases[] = {
         {1, ConsoleId::PS3, "80 80 80 80 00 00 00 01 00 00", PadButton::L2, "btn_ps3_key_L2"},
         {2, ConsoleId::PS4, "80 80 80 80 00 00 00 80 00 00", PadButton::SHARE, "btn_ps4_key_SHARE"},
@@ -262,19 +295,25 @@ TEST(KeyboardAccess, APadPressFocusesItsBoxOnEachConsole) {
     ASSERT_TRUE(padUntil(f, QString::fromLatin1(neutral),
                          [&] { return !lampLit(f, ConsoleId::PS3, PadButton::lxhih_L); }));
 
-    // Pressed twice, the button opens its box's menu where a click would.
-    MenuSeen seen;
-    answerMenu(0, &seen);
-    const QString l2Held = QStringLiteral("80 80 80 80 00 00 00 01 00 00");
-    auto l2Lit = [&] { return lampLit(f, ConsoleId::PS3, PadButton::L2); };
+    // Pressed twice in quick succession, a button focuses its box and opens nothing.
+    ASSERT_NE(QApplication::focusWidget(), l2);
+    for (int i = 0; i < 2; ++i) {
+        likeAHand();
+        ASSERT_TRUE(padUntil(f, l2Held, l2Lit));
+        ASSERT_TRUE(padUntil(f, QString::fromLatin1(neutral), [&] { return !l2Lit(); }));
+    }
+    EXPECT_EQ(QApplication::focusWidget(), l2);
+    QTest::qWait(50); // a click the second press queued would have opened its menu by now
+    EXPECT_FALSE(menuSeen);
+
+    // A mouse press hides the outline, and the pad no longer moves the focus.
+    f.click(QStringLiteral("btn_ps4"));
+    EXPECT_FALSE(f.dlg().focusOutlineShown());
+    QWidget* focused = QApplication::focusWidget();
     likeAHand();
-    ASSERT_TRUE(padUntil(f, l2Held, l2Lit));
-    ASSERT_TRUE(padUntil(f, QString::fromLatin1(neutral), [&] { return !l2Lit(); }));
-    likeAHand();
-    ASSERT_TRUE(padUntil(f, l2Held, l2Lit));
-    ASSERT_TRUE(waitUntil([&] { return seen.shown; }));
-    ui::SWindow* l2 = f.element(QStringLiteral("btn_ps3_key_L2"));
-    const QRect r = l2->windowRectInHost();
-    EXPECT_EQ(seen.topLeft, l2->hostToScreen(QPoint(r.left(), r.top() + r.height() - 4)));
+    ASSERT_TRUE(padUntil(f, QStringLiteral("80 80 80 80 00 00 00 80 00 00"),
+                         [&] { return lampLit(f, ConsoleId::PS4, PadButton::SHARE); }));
+    EXPECT_EQ(QApplication::focusWidget(), focused);
+    EXPECT_FALSE(menuSeen);
     EXPECT_TRUE(f.block == before); // nothing was stored
 }

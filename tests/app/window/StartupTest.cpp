@@ -7,9 +7,11 @@
 #include "device/Discovery.h"
 #include "device/Sequences.h"
 #include "device/hid/HidPlatform.h"
+#include "model/Log.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QLoggingCategory>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
@@ -46,6 +48,32 @@ TEST(StartOptions, SimulateTakesAnOptionalBus) {
     }
     // The switch test sees the command line without them.
     EXPECT_EQ(commandLineFromArguments({"--simulate", "/tmp/bus", "-x"}), "-x");
+}
+
+TEST(StartOptions, InfoAndDebugLinesStayOffATerminalUnlessAsked) {
+    struct Case {
+        bool verbose;      // -v
+        const char* env;   // VELORIN_VERBOSE
+        bool terminal;     // stderr is a terminal
+        bool infoAndDebug; // shown
+    };
+    const Case cases[] = {
+        {false, "", true, false}, {true, "", true, true},  {false, "1", true, true},
+        {false, "", false, true}, {true, "", false, true},
+    };
+    const QByteArray saved = qgetenv("VELORIN_VERBOSE");
+    for (const Case& c : cases) {
+        qputenv("VELORIN_VERBOSE", c.env);
+        QLoggingCategory::setFilterRules(QString());
+        chooseLogLevel(c.verbose, c.terminal);
+        const std::string what = std::to_string(c.verbose) + c.env + std::to_string(c.terminal);
+        EXPECT_EQ(lcSoui().isInfoEnabled(), c.infoAndDebug) << what;
+        EXPECT_EQ(lcSoui().isDebugEnabled(), c.infoAndDebug) << what;
+        EXPECT_TRUE(lcSoui().isWarningEnabled()) << what;
+        EXPECT_TRUE(lcSoui().isCriticalEnabled()) << what;
+    }
+    QLoggingCategory::setFilterRules(QString());
+    qputenv("VELORIN_VERBOSE", saved);
 }
 
 TEST(GuardedKeystatus, AnExceptionIsLoggedWithItsTextAndLineAndTheNextHandlerRuns) {

@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <QDeadlineTimer>
+#include <QMessageBox>
 #include <QTest>
 #include <QTimer>
 
@@ -112,8 +113,23 @@ void answerKeyboard(int keyIndex) {
         });
 }
 
+void answerMessageBox(Qt::Key key, std::optional<QString>* seen, QObject* scope) {
+    auto* timer = new QTimer(scope); // goes with `scope`
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, key, seen] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        timer->stop();
+        timer->deleteLater();
+        *seen = box->text();
+        QWidget* focus = box->focusWidget();
+        QTest::keyClick(focus && box->isAncestorOf(focus) ? focus : box, key);
+    });
+    timer->start(10);
+}
+
 WindowFixture::WindowFixture(const QStringList& simArgs,
-                             const std::function<void(const QString&)>& beforeInit)
+                             const std::function<void(const QString&)>& beforeInit, MessageBoxes* realBoxes)
     : sim_(QStringLiteral(VELORIN_SIM_PATH)) {
     toolkit();
     setExecutableDirForTesting(exeDir());
@@ -124,7 +140,7 @@ WindowFixture::WindowFixture(const QStringList& simArgs,
     hid::setPlatform(sim_.makePlatform());
     if (beforeInit)
         beforeInit(exeDir());
-    dlg_ = std::make_unique<CMainDlg>(block, chooser, boxes);
+    dlg_ = std::make_unique<CMainDlg>(block, chooser, realBoxes ? *realBoxes : boxes);
     dlg_->create();
     dlg_->OnInitDialog();
     dlg_->show();

@@ -74,14 +74,19 @@ struct MenuSeen {
 void answerMenu(int id, MenuSeen* seen = nullptr);
 // Answers the next on-screen keyboard: clicks the key with `keyIndex`, or presses Escape for -1.
 void answerKeyboard(int keyIndex);
+// Answers the next modal message box (a real one) by pressing `key` where the keyboard's focus is
+// in it, as a user would; `seen` gets its text. Waits for one while `scope` lives.
+void answerMessageBox(Qt::Key key, std::optional<QString>* seen, QObject* scope);
 
 // A main window on a fresh simulated adapter, in a temporary executable folder.
 class WindowFixture {
 public:
     // `simArgs` go to velorin-sim (e.g. "--no-adapter", "--seed" file). `beforeInit` runs after
-    // the sim is up and before the window's set-up (to write lang.xml and the like).
+    // the sim is up and before the window's set-up (to write lang.xml and the like). `realBoxes`
+    // replaces the fake message boxes (the window program's own, to see what their keys do).
     explicit WindowFixture(const QStringList& simArgs = {},
-                           const std::function<void(const QString&)>& beforeInit = {});
+                           const std::function<void(const QString&)>& beforeInit = {},
+                           MessageBoxes* realBoxes = nullptr);
     ~WindowFixture();
 
     CMainDlg& dlg() { return *dlg_; }

@@ -115,6 +115,24 @@ TEST(OpenAdapter, ScansAndStoresThePathOnlyWhenEmpty) {
     device::adapterPath().clear();
 }
 
+// The adapter goes between the scan, which could open it, and the open that follows: its removal
+// may have been handled in between, so the path found must not stay behind.
+TEST(OpenAdapter, APathFoundThatCannotBeOpenedRightAfterIsNotKept) {
+    struct GoneAfterScan : FakePlatform {
+        std::unique_ptr<HidHandle> open(const std::string& path, OpenError* error) override {
+            if (opened.size() == 1)
+                openErrors[path] = OpenError::NotFound; // unplugged after the scan's open
+            return FakePlatform::open(path, error);
+        }
+    };
+    auto fake = std::make_unique<GoneAfterScan>();
+    fake->devices = {adapterInfo("/dev/hidraw2")};
+    test::ScopedPlatform scope(std::move(fake));
+    device::adapterPath().clear();
+    EXPECT_EQ(device::OpenAdapter(), nullptr);
+    EXPECT_EQ(device::adapterPath().get(), "");
+}
+
 TEST(AdapterPath, ClearIfSameIgnoresAsciiCaseOnly) {
     device::AdapterPath p;
     struct Case {

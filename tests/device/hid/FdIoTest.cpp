@@ -184,14 +184,27 @@ TEST(HidrawFdPath, WriteSendsTheWholeReportIdFirst) {
     EXPECT_TRUE(std::equal(out.begin(), out.end(), got.begin()));
 }
 
+// A failed write says how it ended: the node unplugged (ENODEV, ESHUTDOWN), the transfer timed
+// out or the node stayed busy (ETIMEDOUT, EAGAIN to the end), or the report was turned down (a
+// stalled transfer's EPIPE, EIO, a partial report).
 TEST(HidrawFdPath, FailedWritesReportFailure) {
     Pair p;
     OutputReport out{};
-    for (const int e : {ENODEV, EIO, EPIPE}) {
+    const std::pair<int, WriteFailure> cases[] = {
+        {ENODEV, WriteFailure::Gone},        {ESHUTDOWN, WriteFailure::Gone},
+        {ETIMEDOUT, WriteFailure::NoAnswer}, {EAGAIN, WriteFailure::NoAnswer},
+        {EIO, WriteFailure::Refused},        {EPIPE, WriteFailure::Refused},
+    };
+    for (const auto& [e, expected] : cases) {
         g_errno = e;
-        EXPECT_FALSE(writeReportFd(p.host, out, 100, FdOps{&failingRead, &failingWrite})) << e;
+        WriteFailure failure{};
+        EXPECT_FALSE(writeReportFd(p.host, out, 100, FdOps{&failingRead, &failingWrite}, &failure)) << e;
+        EXPECT_EQ(failure, expected) << e;
     }
-    EXPECT_FALSE(writeReportFd(p.host, out, 100, FdOps{&failingRead, &shortWrite})) << "partial report";
+    WriteFailure failure = WriteFailure::Gone;
+    EXPECT_FALSE(writeReportFd(p.host, out, 100, FdOps{&failingRead, &shortWrite}, &failure))
+        << "partial report";
+    EXPECT_EQ(failure, WriteFailure::Refused);
     p.closeDevice();
     EXPECT_FALSE(writeReportFd(p.host, out)) << "peer gone";
 }

@@ -87,7 +87,7 @@ TEST_F(ReportOps, WriteWorkModeClearsBytes6To9EvenWhenRefused) {
         record.fill(0x11);
         auto handle = hid::platform().open("/dev/fake-adapter");
         ASSERT_TRUE(handle);
-        EXPECT_EQ(WriteWorkMode(handle.get(), record), !refused);
+        EXPECT_EQ(WriteWorkMode(handle.get(), record).kind(), refused ? LinkError::Refused : LinkError::None);
         for (int i = 6; i <= 9; ++i)
             EXPECT_EQ(record[static_cast<std::size_t>(i)], 0) << "byte " << i << " refused=" << refused;
         EXPECT_EQ(record[5], 0x11);

@@ -1,0 +1,97 @@
+#include "app/AdapterBadge.h"
+
+#include "ui/Font.h"
+
+#include <QAccessible>
+#include <QCoreApplication>
+#include <QEvent>
+#include <QPainter>
+
+namespace velorin::app {
+
+AdapterBadge::AdapterBadge(QWidget* parent, int right, int middleY)
+    : QLabel(parent), right_(right), middleY_(middleY) {
+    setObjectName(QStringLiteral("adapter_state"));
+    setAttribute(Qt::WA_NoSystemBackground);
+    setAttribute(Qt::WA_TranslucentBackground);
+    setFocusPolicy(Qt::NoFocus);
+    setFont(ui::applyFontDescription(font(), u"face:微软雅黑,size:12"));
+    refresh();
+    show();
+}
+
+QString AdapterBadge::label(AdapterState state) {
+    switch (state) {
+    case AdapterState::Connected:
+        return QCoreApplication::translate("CMainDlg", "适配器已连接");
+    case AdapterState::NoAccess:
+        return QCoreApplication::translate("CMainDlg", "适配器无法访问");
+    case AdapterState::Absent:
+        break;
+    }
+    return QCoreApplication::translate("CMainDlg", "未连接适配器");
+}
+
+QString AdapterBadge::toolTipText(AdapterState state) {
+    switch (state) {
+    case AdapterState::Connected:
+        return QCoreApplication::translate("CMainDlg", "适配器已连接：应用会把四个记录写入其中");
+    case AdapterState::NoAccess:
+        // One literal, so that the translation check finds it.
+        // clang-format off
+        return QCoreApplication::translate("CMainDlg", "已插入适配器，但没有打开它的权限：请安装 udev 规则 70-velorin.rules 后重新插入（velorinctl list 会给出步骤）");
+        // clang-format on
+    case AdapterState::Absent:
+        break;
+    }
+    return QCoreApplication::translate("CMainDlg",
+                                       "未连接适配器：无法应用。插入适配器后，窗口会读取其中的记录");
+}
+
+void AdapterBadge::setState(AdapterState state) {
+    if (state == state_)
+        return;
+    state_ = state;
+    refresh();
+    QAccessibleEvent event(this, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&event);
+}
+
+QSize AdapterBadge::sizeHint() const {
+    const QFontMetrics fm(font());
+    return {kDot + kGap + fm.horizontalAdvance(label(state_)) + 1, std::max(fm.height(), kDot)};
+}
+
+void AdapterBadge::refresh() {
+    setText(label(state_));
+    setToolTip(toolTipText(state_));
+    setAccessibleName(label(state_));
+    setAccessibleDescription(toolTipText(state_));
+    const QSize size = sizeHint();
+    setGeometry(right_ - size.width(), middleY_ - size.height() / 2, size.width(), size.height());
+    update();
+}
+
+void AdapterBadge::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::LanguageChange || event->type() == QEvent::FontChange)
+        refresh();
+    QLabel::changeEvent(event);
+}
+
+void AdapterBadge::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QRectF dot(0.5, (height() - kDot) / 2.0 + 0.5, kDot - 1.0, kDot - 1.0);
+    if (state_ == AdapterState::Connected) {
+        p.setPen(Qt::NoPen);
+        p.setBrush(kConnectedColor);
+    } else {
+        p.setPen(QPen(state_ == AdapterState::NoAccess ? kNoAccessColor : kAbsentColor, 1.2));
+        p.setBrush(Qt::NoBrush);
+    }
+    p.drawEllipse(dot);
+    p.setPen(kTextColor);
+    p.drawText(rect().adjusted(kDot + kGap, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, label(state_));
+}
+
+} // namespace velorin::app
