@@ -209,7 +209,8 @@ TEST_F(Kernel, OutputReportsTravelTheWayDoctorSays) {
         if (stalls) {
             EXPECT_TRUE(replaced.empty());
             EXPECT_EQ(end, ReadBackEnd::RequestFailed);
-            EXPECT_EQ(applied, (ApplyResult{ApplyStatus::WriteFailed, ConsoleId::PS3}));
+            // A stalled SET_REPORT is the adapter turning the report down.
+            EXPECT_EQ(applied, (ApplyResult{ApplyStatus::WriteFailed, ConsoleId::PS3, LinkError::Refused}));
         } else {
             EXPECT_EQ(replaced.size(), 4u);
             EXPECT_EQ(end, ReadBackEnd::Complete);
@@ -292,7 +293,8 @@ TEST_F(Kernel, UnplugInTheMiddleOfAnApply) {
         ASSERT_TRUE(unplugGadget());
     }));
     WorkModeBlock block = blockOf(0x50);
-    EXPECT_EQ(ApplyToAdapter(block), (ApplyResult{ApplyStatus::WriteFailed, ConsoleId::SWITCH}));
+    EXPECT_EQ(ApplyToAdapter(block),
+              (ApplyResult{ApplyStatus::WriteFailed, ConsoleId::SWITCH, LinkError::Gone}));
     const auto sent = recordsOf(blockOf(0x50));
     const std::vector<Received> got = received();
     ASSERT_EQ(got.size(), 2u);

@@ -72,6 +72,7 @@ public:
         before_();
         return inner_->setOutputReport(report);
     }
+    hid::WriteFailure lastWriteFailure() const override { return inner_->lastWriteFailure(); }
     hid::ReadStatus readInputReport(std::span<uint8_t, hid::kInputReportSize> out, int timeoutMs,
                                     const hid::StopSignal* stop) override {
         return inner_->readInputReport(out, timeoutMs, stop);
