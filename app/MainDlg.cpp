@@ -34,34 +34,17 @@ namespace {
 constexpr const char kColorSelected[] = "#ffffffff";
 constexpr const char kColorUnselected[] = "#adadadff";
 
-struct TabButton {
-    const char* name;
-    uint8_t id;
-    ConsoleId console;
-};
-// The tab buttons in the order the selection walks them.
-constexpr TabButton kTabButtons[] = {{"btn_ps3", 1, ConsoleId::PS3},
-                                     {"btn_ps4", 2, ConsoleId::PS4},
-                                     {"btn_xbox", 3, ConsoleId::XBOX},
-                                     {"btn_switch", 4, ConsoleId::SWITCH}};
-
-// The console buttons as they stand in the window, left to right, and the command buttons.
-constexpr std::initializer_list<const char16_t*> kConsoleButtons = {u"btn_ps3", u"btn_ps4", u"btn_switch",
-                                                                    u"btn_xbox"};
+// The command buttons as they stand in the window, left to right. The console buttons are the
+// core's table's (ConsoleInfo::tabButton), in block order, which is their order in the window.
 constexpr std::initializer_list<const char16_t*> kCommandButtons = {u"btn_loadcfg", u"btn_savecfg",
                                                                     u"btn_default", u"btn_Applay"};
 
-QString pageTitleFor(uint8_t id) {
-    switch (id) {
-    case 2:
-        return QStringLiteral("ps4page");
-    case 3:
-        return QStringLiteral("xboxpage");
-    case 4:
-        return QStringLiteral("switchpage");
-    default:
-        return QStringLiteral("ps3page");
-    }
+QString latin(std::string_view text) {
+    return QString::fromLatin1(text.data(), qsizetype(text.size()));
+}
+
+QString tabButtonOf(ConsoleId console) {
+    return latin(consoleInfo(console).tabButton);
 }
 
 } // namespace
@@ -71,11 +54,11 @@ WorkModeBlock& workModeBlock() {
     return block;
 }
 
-void guardedShowKeystatus(const std::function<void()>& call, const char* text, int line) {
+void guardedShowKeystatus(const std::function<void()>& call, std::string_view text, int line) {
     try {
         call();
     } catch (...) {
-        logAt(LogLevel::Error, "MainDlg", line, "CMainDlg::OnWMUpdateJoydate", QString::fromLatin1(text));
+        logAt(LogLevel::Error, "MainDlg", line, "CMainDlg::OnWMUpdateJoydate", latin(text));
     }
 }
 
@@ -99,17 +82,10 @@ CMainDlg::~CMainDlg() {
 }
 
 CConsoleHandler& CMainDlg::handler(ConsoleId console) {
-    switch (console) {
-    case ConsoleId::PS3:
-        return m_PS3Handler;
-    case ConsoleId::PS4:
-        return m_PS4Handler;
-    case ConsoleId::SWITCH:
-        return m_SwtichHandler;
-    case ConsoleId::XBOX:
-        break;
-    }
-    return m_XBOXHandler;
+    // In block order, the order of the core's table.
+    CConsoleHandler* const handlers[] = {&m_PS3Handler, &m_PS4Handler, &m_SwtichHandler, &m_XBOXHandler};
+    static_assert(std::size(handlers) == kConsoleCount);
+    return *handlers[consoleInfo(console).blockIndex];
 }
 
 bool CMainDlg::stopListener() {
@@ -130,8 +106,7 @@ void CMainDlg::OnInitDialog() {
     // 5. The four pages, by title.
     if (auto* tab = findChildByName2<ui::STabCtrl>(u"tabctrl_mode")) {
         for (const ConsoleId console : kBlockOrder) {
-            const std::string_view title = consoleInfo(console).pageTitle;
-            handler(console).BindPage(tab->page(QString::fromLatin1(title.data(), qsizetype(title.size()))));
+            handler(console).BindPage(tab->page(latin(consoleInfo(console).pageTitle)));
         }
     } else {
         qCWarning(lcSoui) << "the main layout has no tabctrl_mode";
@@ -142,13 +117,13 @@ void CMainDlg::OnInitDialog() {
     if (ui::SWindow* apply = findChildByName(u"btn_Applay"))
         mark_ = new UnappliedMark(apply); // owned by the button
     placeAdapterBadge();
-    for (const TabButton& b : kTabButtons) {
-        ui::SWindow* button = findChildByName(QString::fromLatin1(b.name));
+    for (const ConsoleId console : kBlockOrder) {
+        ui::SWindow* button = findChildByName(tabButtonOf(console));
         if (!button)
             continue;
         button->setContextMenuPolicy(Qt::CustomContextMenu);
         connect(button, &QWidget::customContextMenuRequested, this,
-                [this, button, console = b.console] { showCopyMenu(console, button); });
+                [this, button, console] { showCopyMenu(console, button); });
     }
     // 6. The adapter, when one is present.
     if (const auto path = device::FindAdapter())
@@ -156,8 +131,8 @@ void CMainDlg::OnInitDialog() {
     // 7. What the adapter holds (and, with it, the adapter's state in the title area).
     ReadBackFromAdapter();
     history_.sync(); // the history starts from what the window opens with
-    // 8. The window opens on PS3.
-    SelectConsole(1);
+    // 8. The window opens on the first console of the block.
+    SelectConsole(kBlockOrder.front());
     prepareKeyboardAccess();
 }
 
@@ -169,8 +144,16 @@ QList<ui::SWindow*> CMainDlg::elements(std::initializer_list<const char16_t*> na
     return found;
 }
 
+QList<ui::SWindow*> CMainDlg::consoleButtons() const {
+    QList<ui::SWindow*> found;
+    for (const ConsoleId console : kBlockOrder)
+        if (ui::SWindow* w = findChildByName(tabButtonOf(console)))
+            found << w;
+    return found;
+}
+
 void CMainDlg::prepareKeyboardAccess() {
-    for (ui::SWindow* w : elements(kConsoleButtons)) {
+    for (ui::SWindow* w : consoleButtons()) {
         w->setFocusPolicy(Qt::TabFocus);
         w->setAccessibleRole(QAccessible::PageTab);
     }
@@ -184,7 +167,7 @@ void CMainDlg::prepareKeyboardAccess() {
 }
 
 QList<ui::SWindow*> CMainDlg::focusChain() const {
-    QList<ui::SWindow*> chain = elements(kConsoleButtons);
+    QList<ui::SWindow*> chain = consoleButtons();
     if (const auto console = consoleFromByte(device::currentConsole().load()))
         chain << const_cast<CMainDlg*>(this)->handler(*console).boxesInFocusOrder();
     chain << elements(kCommandButtons);
@@ -195,19 +178,12 @@ void CMainDlg::keyPressEvent(QKeyEvent* event) {
     const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
     const int key = event->key();
     if (mods == Qt::ControlModifier) {
+        // Ctrl+1 ... selects the consoles in block order, as their buttons stand.
+        if (key >= Qt::Key_1 && key < Qt::Key_1 + int(kConsoleCount)) {
+            SelectConsole(kBlockOrder[std::size_t(key - Qt::Key_1)]);
+            return;
+        }
         switch (key) {
-        case Qt::Key_1:
-            SelectConsole(uint8_t(ConsoleId::PS3));
-            return;
-        case Qt::Key_2:
-            SelectConsole(uint8_t(ConsoleId::PS4));
-            return;
-        case Qt::Key_3:
-            SelectConsole(uint8_t(ConsoleId::SWITCH));
-            return;
-        case Qt::Key_4:
-            SelectConsole(uint8_t(ConsoleId::XBOX));
-            return;
         case Qt::Key_O:
             files_.load(this);
             return;
@@ -226,7 +202,7 @@ void CMainDlg::keyPressEvent(QKeyEvent* event) {
         }
     }
     if (mods == Qt::NoModifier && (key == Qt::Key_Left || key == Qt::Key_Right)) {
-        const QList<ui::SWindow*> consoles = elements(kConsoleButtons);
+        const QList<ui::SWindow*> consoles = consoleButtons();
         const qsizetype at = consoles.indexOf(qobject_cast<ui::SWindow*>(focusWidget()));
         if (at >= 0) {
             const qsizetype n = consoles.size();
@@ -287,12 +263,13 @@ void CMainDlg::ApplyDisplayTexts() {
     }
 }
 
-void CMainDlg::SelectConsole(uint8_t id) {
-    for (const TabButton& b : kTabButtons) {
-        ui::SWindow* button = findChildByName(QString::fromLatin1(b.name));
+void CMainDlg::SelectConsole(ConsoleId console) {
+    const auto id = static_cast<uint8_t>(console);
+    for (const ConsoleId c : kBlockOrder) {
+        ui::SWindow* button = findChildByName(tabButtonOf(c));
         if (!button)
             continue;
-        const bool selected = b.id == id;
+        const bool selected = c == console;
         button->setChecked(selected);
         button->setAttribute(QStringLiteral("colorText"),
                              QLatin1String(selected ? kColorSelected : kColorUnselected));
@@ -306,17 +283,13 @@ void CMainDlg::SelectConsole(uint8_t id) {
     auto* tab = findChildByName2<ui::STabCtrl>(u"tabctrl_mode");
     if (tab && tab->isAncestorOf(focusWidget())) {
         // The focused box is about to be hidden: the keyboard's place moves to the console chosen.
-        for (const TabButton& b : kTabButtons)
-            if (b.id == id)
-                if (ui::SWindow* button = findChildByName(QString::fromLatin1(b.name)))
-                    button->setFocus(Qt::OtherFocusReason);
+        if (ui::SWindow* button = findChildByName(tabButtonOf(console)))
+            button->setFocus(Qt::OtherFocusReason);
     }
     if (tab)
-        tab->setCurSel(pageTitleFor(id));
-    m_PS3Handler.ShowKeystatus();
-    m_PS4Handler.ShowKeystatus();
-    m_SwtichHandler.ShowKeystatus();
-    m_XBOXHandler.ShowKeystatus();
+        tab->setCurSel(latin(consoleInfo(console).pageTitle));
+    for (const ConsoleId c : kBlockOrder)
+        handler(c).ShowKeystatus();
 }
 
 void CMainDlg::ReadBackFromAdapter() {
@@ -420,14 +393,11 @@ void CMainDlg::placeAdapterBadge() {
 }
 
 void CMainDlg::OnWMUpdateJoydate() {
-    guardedShowKeystatus([this] { m_PS3Handler.ShowKeystatus(); }, "m_PS3Handler.ShowKeystatus exception",
-                         33);
-    guardedShowKeystatus([this] { m_PS4Handler.ShowKeystatus(); }, "m_PS4Handler.ShowKeystatus(); exception",
-                         41);
-    guardedShowKeystatus([this] { m_SwtichHandler.ShowKeystatus(); },
-                         "m_SwtichHandler.ShowKeystatus(); exception", 48);
-    guardedShowKeystatus([this] { m_XBOXHandler.ShowKeystatus(); },
-                         "m_XBOXHandler.ShowKeystatus(); exception", 55);
+    // Each handler on its own: a failure is logged with its console's text and line, and the
+    // handlers after it still run.
+    for (const ConsoleInfo& c : consoles())
+        guardedShowKeystatus([this, &c] { handler(c.id).ShowKeystatus(); }, c.keystatusError,
+                             c.keystatusErrorLine);
     followPadPress();
 }
 
@@ -505,21 +475,11 @@ bool CMainDlg::onEvent(ui::EventArgs& args) {
             showMinimized();
             return true;
         }
-        if (name == u"btn_ps3") {
-            SelectConsole(1);
-            return true;
-        }
-        if (name == u"btn_ps4") {
-            SelectConsole(2);
-            return true;
-        }
-        if (name == u"btn_switch") {
-            SelectConsole(4);
-            return true;
-        }
-        if (name == u"btn_xbox") {
-            SelectConsole(3);
-            return true;
+        for (const ConsoleId console : kBlockOrder) {
+            if (name == tabButtonOf(console)) {
+                SelectConsole(console);
+                return true;
+            }
         }
         if (name == u"btn_loadcfg") {
             files_.load(this);
@@ -538,8 +498,10 @@ bool CMainDlg::onEvent(ui::EventArgs& args) {
             return true;
         }
     }
-    const bool handled = m_PS3Handler.HandleEvent(args) || m_PS4Handler.HandleEvent(args) ||
-                         m_SwtichHandler.HandleEvent(args) || m_XBOXHandler.HandleEvent(args);
+    // Offered to the handlers in block order; the first that takes it ends the round.
+    bool handled = false;
+    for (std::size_t i = 0; i < kBlockOrder.size() && !handled; ++i)
+        handled = handler(kBlockOrder[i]).HandleEvent(args);
     history_.commit(); // a key or mouse button chosen for a box
     return handled;
 }

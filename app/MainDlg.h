@@ -14,12 +14,14 @@
 #include "app/EditHistory.h"
 #include "app/Handlers.h"
 #include "app/PadFocus.h"
+#include "core/Console.h"
 #include "core/WorkMode.h"
 #include "ui/SHostWnd.h"
 
 #include <QPointer>
 
 #include <memory>
+#include <string_view>
 #include <vector>
 
 namespace velorin::device {
@@ -46,7 +48,7 @@ public:
     // The window's set-up, run once after create() and before the window is first shown.
     void OnInitDialog();
 
-    void SelectConsole(uint8_t id);
+    void SelectConsole(ConsoleId console);
     void ReadBackFromAdapter();
     // Writes the four records; shows the error box on failure and, when `announceSuccess`, the
     // success box. Returns whether all four were written.
@@ -109,6 +111,8 @@ private:
     // Once the keyboard has moved the focus, a new press of a pad button focuses its box.
     void followPadPress();
     QList<ui::SWindow*> elements(std::initializer_list<const char16_t*> names) const;
+    // The console buttons there are, in block order (their order in the window).
+    QList<ui::SWindow*> consoleButtons() const;
 
     WorkModeBlock& block_;
     MessageBoxes& boxes_;
@@ -129,6 +133,6 @@ private:
 
 // Runs one handler's ShowKeystatus inside its own guard: an exception that leaves it is logged
 // with `text` as if from MainDlg line `line`, and swallowed.
-void guardedShowKeystatus(const std::function<void()>& call, const char* text, int line);
+void guardedShowKeystatus(const std::function<void()>& call, std::string_view text, int line);
 
 } // namespace velorin::app

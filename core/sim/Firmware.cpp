@@ -34,6 +34,15 @@ std::optional<std::size_t> slotOfConsole(uint8_t id) {
     return static_cast<std::size_t>(consoleInfo(*console).blockIndex);
 }
 
+std::optional<uint8_t> consoleFromControlWord(std::string_view word) {
+    for (const ConsoleInfo& c : consoles()) {
+        const auto id = static_cast<uint8_t>(c.id);
+        if ((word.size() == 1 && word[0] == static_cast<char>('0' + id)) || word == c.word || word == c.name)
+            return id;
+    }
+    return std::nullopt;
+}
+
 // ---- RecordStore ------------------------------------------------------------------------------
 
 RecordStore::RecordStore() {

@@ -15,6 +15,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace velorin::sim {
@@ -23,6 +24,9 @@ using Record = std::array<uint8_t, kRecordSize>;
 
 // Slot of a console's record in the block (PS3, PS4, SWITCH, XBOX); nullopt for other ids.
 std::optional<std::size_t> slotOfConsole(uint8_t consoleId);
+
+// The console a control line names: its id ("1".."4"), its word ("ps3") or its name ("PS3").
+std::optional<uint8_t> consoleFromControlWord(std::string_view word);
 
 // The firmware's four records. Without a seed each record is its console id followed by zeros.
 class RecordStore {

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <initializer_list>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -159,6 +160,33 @@ TEST(SimFirmware, StoreOutcomes) {
         EXPECT_EQ(console, velorin::ConsoleId::PS4);
         EXPECT_EQ(second, ps4Record());
     }
+}
+
+// docs/velorin-sim.md: CONSOLE is ps3, ps4, switch, xbox or the id 1..4 (the names as the window
+// spells them are taken too).
+TEST(SimFirmware, ControlLinesNameConsolesByWordNameOrId) {
+    const std::pair<const char*, std::optional<uint8_t>> cases[] = {
+        {"ps3", 1},
+        {"PS3", 1},
+        {"1", 1},
+        {"ps4", 2},
+        {"2", 2},
+        {"xbox", 3},
+        {"XBOX", 3},
+        {"3", 3},
+        {"switch", 4},
+        {"SWITCH", 4},
+        {"4", 4},
+        {"0", std::nullopt},
+        {"5", std::nullopt},
+        {"01", std::nullopt},
+        {"Ps3", std::nullopt},
+        {"", std::nullopt},
+        {"ps5", std::nullopt},
+        {"nes", std::nullopt},
+    };
+    for (const auto& [word, id] : cases)
+        EXPECT_EQ(consoleFromControlWord(word), id) << word;
 }
 
 TEST(SimFirmware, ReadRequestAfterWriteRepliesWithTheRecord) {

@@ -152,7 +152,7 @@ TEST_F(CtlBinary, BadInputFailsClearlyAndWritesNothing) {
          "unknown console"},
         {{QStringLiteral("--list-buttons"), QStringLiteral("--console"), QStringLiteral("nes")},
          kExitUsage,
-         "unknown console \"nes\""},
+         "unknown console \"nes\"; use ps3, ps4, switch or xbox\n"},
         {{QStringLiteral("--list-buttons"), QStringLiteral("--console=")},
          kExitUsage,
          "unknown console \"\""},

@@ -71,18 +71,6 @@ std::optional<int> parseNumber(const std::string& w, int max) {
     return v <= max ? std::optional(v) : std::nullopt;
 }
 
-std::optional<uint8_t> consoleFromWord(const std::string& w) {
-    if (w == "1" || w == "ps3" || w == "PS3")
-        return 1;
-    if (w == "2" || w == "ps4" || w == "PS4")
-        return 2;
-    if (w == "3" || w == "xbox" || w == "XBOX")
-        return 3;
-    if (w == "4" || w == "switch" || w == "SWITCH")
-        return 4;
-    return std::nullopt;
-}
-
 std::string joined(const std::vector<std::string>& args, std::size_t from = 0) {
     std::string s;
     for (std::size_t i = from; i < args.size(); ++i)
@@ -115,7 +103,7 @@ std::string usageOf(const Command& c) {
 }
 
 std::string setFault(const Call& c, bool sim::Faults::*fault, const char* name, const char* usage) {
-    const auto console = consoleFromWord(c.args[0]);
+    const auto console = sim::consoleFromControlWord(c.args[0]);
     if (!console || (c.args[1] != "on" && c.args[1] != "off"))
         return std::string("err usage: ") + usage;
     c.player.firmware().faults[*console].*fault = c.args[1] == "on";
@@ -194,7 +182,7 @@ constexpr Command kCommands[] = {
      [](const Call& c) { return setFault(c, &sim::Faults::drop, "drop", "drop CONSOLE on|off"); }},
     {"delay", "delay CONSOLE MS (0..60000)", 2, 2,
      [](const Call& c) {
-         const auto console = consoleFromWord(c.args[0]);
+         const auto console = sim::consoleFromControlWord(c.args[0]);
          const auto ms = parseNumber(c.args[1], kMaxMs);
          if (!console || !ms)
              return std::string("err usage: delay CONSOLE MS (0..60000)");

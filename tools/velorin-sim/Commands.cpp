@@ -16,18 +16,6 @@ constexpr int kMaxMs = 60000;
 // Names and other words are cut to this many characters when an error repeats them.
 constexpr std::size_t kEcho = 40;
 
-std::optional<uint8_t> consoleFromWord(const std::string& w) {
-    if (w == "1" || w == "ps3" || w == "PS3")
-        return 1;
-    if (w == "2" || w == "ps4" || w == "PS4")
-        return 2;
-    if (w == "3" || w == "xbox" || w == "XBOX")
-        return 3;
-    if (w == "4" || w == "switch" || w == "SWITCH")
-        return 4;
-    return std::nullopt;
-}
-
 // Milliseconds 0..60000 written as at most six digits.
 std::optional<int> parseMs(const std::string& w) {
     if (w.size() > 6 || !std::all_of(w.begin(), w.end(), [](char c) { return c >= '0' && c <= '9'; }))
@@ -91,7 +79,7 @@ std::string cmdInput(const Call& c) {
 }
 
 std::string setFault(const Call& c, bool Faults::*fault) {
-    const auto console = consoleFromWord(c.args[0]);
+    const auto console = consoleFromControlWord(c.args[0]);
     if (!console || (c.args[1] != "on" && c.args[1] != "off"))
         return c.usage();
     c.sim.firmware().faults[*console].*fault = c.args[1] == "on";
@@ -107,7 +95,7 @@ std::string cmdDrop(const Call& c) {
 }
 
 std::string cmdDelay(const Call& c) {
-    const auto console = consoleFromWord(c.args[0]);
+    const auto console = consoleFromControlWord(c.args[0]);
     const auto ms = parseMs(c.args[1]);
     if (!console || !ms)
         return c.usage();

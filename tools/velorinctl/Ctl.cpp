@@ -155,7 +155,7 @@ std::optional<Options> parse(const QStringList& args, QTextStream& err) {
     bool onlyPositional = false;
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& a = args[i];
-        auto value = [&](const char* what) -> std::optional<QString> {
+        auto value = [&](const QString& what) -> std::optional<QString> {
             if (i + 1 >= args.size()) {
                 err << "velorinctl: " << a << " needs " << what << '\n';
                 return std::nullopt;
@@ -193,14 +193,14 @@ std::optional<Options> parse(const QStringList& args, QTextStream& err) {
             o.simulate = true;
             o.bus = a.mid(11);
         } else if (a == u"-o" || a == u"--output") {
-            const auto v = value("a file name");
+            const auto v = value(QStringLiteral("a file name"));
             if (!v)
                 return std::nullopt;
             o.output = *v;
         } else if (a.startsWith(u"--output=")) {
             o.output = a.mid(9);
         } else if (a == u"--console" || a == u"--mode") {
-            const auto v = value("a console (ps3, ps4, switch, xbox)");
+            const auto v = value(QStringLiteral("a console (%1)").arg(consoleWords(QStringLiteral(", "))));
             if (!v)
                 return std::nullopt;
             o.console = *v;

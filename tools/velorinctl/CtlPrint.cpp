@@ -18,6 +18,15 @@ QString consoleName(ConsoleId c) {
 QString consoleWord(ConsoleId c) {
     return latin(consoleInfo(c).word);
 }
+QString consoleWords(const QString& last) {
+    QString out;
+    for (std::size_t i = 0; i < kBlockOrder.size(); ++i) {
+        if (i > 0)
+            out += i + 1 == kBlockOrder.size() ? last : QStringLiteral(", ");
+        out += consoleWord(kBlockOrder[i]);
+    }
+    return out;
+}
 QString buttonName(PadButton b) {
     return latin(padButtonName(b));
 }

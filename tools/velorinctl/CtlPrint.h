@@ -75,6 +75,9 @@ void printJson(QTextStream& out, const Report& report);
 QString latin(std::string_view s);
 QString consoleName(ConsoleId c);
 QString consoleWord(ConsoleId c);
+// The consoles' words in block order, joined by ", " with `last` before the last one:
+// "ps3, ps4, switch or xbox".
+QString consoleWords(const QString& last);
 QString buttonName(PadButton b); // the element name, which JSON output uses; text uses buttonLabel()
 QStringList buttonLabels(ConsoleId console);
 QString hexByte(unsigned v);

@@ -289,7 +289,8 @@ InterfaceList::Entry describeInterface(const Context& ctx, const hid::DeviceInfo
 std::optional<ConsoleId> parseConsole(const QString& text, QTextStream& err) {
     const std::optional<ConsoleId> c = consoleFromName(text.toStdString());
     if (!c) {
-        err << "velorinctl: unknown console \"" << text.left(40) << "\"; use ps3, ps4, switch or xbox\n";
+        err << "velorinctl: unknown console \"" << text.left(40) << "\"; use "
+            << consoleWords(QStringLiteral(" or ")) << '\n';
         return std::nullopt;
     }
     return c;

@@ -1,5 +1,6 @@
 #include "KvfJson.h"
 
+#include "CtlPrint.h"
 #include "KeyNames.h"
 
 #include <QJsonDocument>
@@ -60,7 +61,7 @@ QString describe(const QJsonValue& v) {
 }
 
 QString consoleList() {
-    return QStringLiteral("ps3, ps4, switch, xbox");
+    return consoleWords(QStringLiteral(", "));
 }
 
 JsonError fail(JsonErrorKind kind, const QString& message) {
