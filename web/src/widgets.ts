@@ -94,9 +94,8 @@ export function showMenu(host: HTMLElement, x: number, y: number, items: MenuIte
         const maxY = host.clientHeight;
         menu.style.left = `${x + w > maxX ? x - w : x}px`;
         menu.style.top = `${y + h > maxY ? y - h : y}px`;
+        // Nothing is selected at first, as in the window: Down selects the first entry, Up the last.
         menu.focus();
-        // Opened from the keyboard: the first entry is selected at once, so Return takes it.
-        if (returnFocus && returnFocus.matches(":focus-visible")) select(0);
     });
 }
 

@@ -1,0 +1,78 @@
+// The lamps: pad-state input reports light the lamps of the selected page (the described bits),
+// a console selection puts them out, a report without the pad-state marker changes nothing, and
+// an unplugged adapter leaves every lamp dark.
+import { after, before, describe, test } from "node:test";
+import assert from "node:assert/strict";
+import type { Browser, Page } from "playwright-core";
+import { launch, openPage, standIn, startSite, until } from "./harness.js";
+import type { Served } from "../tools/serve.js";
+
+// Data bytes 0-11 of a pad state: the A1 C4 marker, the sticks, the button bytes 8 to 10.
+function pad(over: Partial<Record<number, number>>): number[] {
+    const bytes = [0xa1, 0xc4, 0x80, 0x80, 0x80, 0x80, 0, 0, 0, 0, 0, 0, ...new Array(20).fill(0)];
+    for (const [i, v] of Object.entries(over)) bytes[Number(i)] = v!;
+    return bytes;
+}
+
+async function litLamps(page: Page, word: string): Promise<string[]> {
+    return page.$$eval(`#page_${word} .lamp`, (lamps) =>
+        lamps.filter((l) => !(l as HTMLElement).hidden).map((l) => (l as HTMLElement).dataset.button ?? "").sort(),
+    );
+}
+
+describe("lamps", () => {
+    let browser: Browser;
+    let site: Served;
+    before(async () => {
+        browser = await launch();
+        site = await startSite();
+    });
+    after(async () => {
+        await browser.close();
+        await site.close();
+    });
+
+    test("each pad state lights exactly the described lamps of the selected console", async () => {
+        const s = await openPage(browser, site, { standIn: { granted: true } });
+        const { page } = s;
+        await until(async () => (await page.locator(".conn-dot.on").count()) > 0, "the reconnection");
+        const cases: { console: string; state: number[]; lit: string[] }[] = [
+            { console: "PS3", state: pad({ 8: 0x01 }), lit: ["A"] },
+            { console: "PS3", state: pad({ 2: 0x7f }), lit: ["lxhih_L"] },
+            { console: "PS3", state: pad({ 2: 0x81, 3: 0x00 }), lit: ["lxhih_R", "lyhih_UP"] },
+            { console: "PS3", state: pad({ 10: 0x05 }), lit: ["ARROW_L", "ARROW_UP"] },
+            { console: "PS3", state: pad({ 9: 0x80 }), lit: [] }, // no SHARE or CAPTURE on PS3
+            { console: "SWITCH", state: pad({ 9: 0x80 }), lit: ["CAPTURE"] },
+            { console: "PS4", state: pad({ 9: 0x81, 8: 0xc0 }), lit: ["L1", "L2", "R1", "SHARE"] },
+            { console: "XBOX", state: pad({ 9: 0x7e }), lit: ["HOME", "LSTICK_KEY", "R2", "RSTICK_KEY", "SELECT", "START"] },
+        ];
+        for (const c of cases) {
+            const word = c.console.toLowerCase();
+            if ((await page.getByRole("tab", { name: c.console }).getAttribute("aria-selected")) !== "true")
+                await page.getByRole("tab", { name: c.console }).click();
+            await standIn.pad(page, c.state);
+            const lit = await until(async () => {
+                const now = await litLamps(page, word);
+                return JSON.stringify(now) === JSON.stringify(c.lit) ? now : null;
+            }, `${c.console} lamps ${c.lit.join(",")}, have ${(await litLamps(page, word)).join(",")}`);
+            assert.deepEqual(lit, c.lit);
+        }
+        // Another console: its lamps start dark even while a button is held.
+        await standIn.pad(page, pad({ 8: 0x01 }));
+        await until(async () => (await litLamps(page, "xbox")).length === 1, "XBOX A lit");
+        await page.getByRole("tab", { name: "PS3" }).click();
+        assert.deepEqual(await litLamps(page, "ps3"), []);
+        // A record reply (no marker) is not a pad state: the lamps stay as they were.
+        await standIn.pad(page, pad({ 8: 0x02 }));
+        await until(async () => (await litLamps(page, "ps3")).join() === "B", "PS3 B lit");
+        await standIn.pad(page, [0x01, ...new Array(31).fill(0xff)]);
+        await page.evaluate(() => new Promise((r) => requestAnimationFrame(() => requestAnimationFrame(r))));
+        assert.deepEqual(await litLamps(page, "ps3"), ["B"]);
+        // Unplugged: every lamp goes out, and the state says so.
+        await standIn.unplug(page);
+        await until(async () => (await litLamps(page, "ps3")).length === 0, "the lamps out");
+        assert.equal(await page.locator(".conn-dot.on").count(), 0);
+        assert.equal(await page.getByRole("status").textContent(), "未连接");
+        await s.close();
+    });
+});
