@@ -5,7 +5,7 @@
 import { after, before, describe, test } from "node:test";
 import assert from "node:assert/strict";
 import type { Browser, Page } from "playwright-core";
-import { frame, hex, launch, openPage, standIn, startSite, until } from "./harness.js";
+import { boxId, frame, hex, launch, openPage, standIn, startSite, until } from "./harness.js";
 import type { Served } from "../tools/serve.js";
 
 const IDS = [1, 2, 4, 3]; // PS3, PS4, SWITCH, XBOX in block order
@@ -29,7 +29,7 @@ async function connect(page: Page): Promise<void> {
 }
 
 async function boxText(page: Page, name: string): Promise<string> {
-    return (await page.getByRole("button", { name, exact: true }).locator(".box-value").textContent()) ?? "";
+    return (await page.locator(boxId(name)).textContent()) ?? "";
 }
 
 async function pickKey(page: Page, box: string, key: string): Promise<void> {

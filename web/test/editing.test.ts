@@ -4,11 +4,11 @@
 import { after, before, describe, test } from "node:test";
 import assert from "node:assert/strict";
 import type { Browser, Page } from "playwright-core";
-import { launch, openPage, standIn, startSite, until } from "./harness.js";
+import { boxId, launch, openPage, standIn, startSite, until } from "./harness.js";
 import type { Served } from "../tools/serve.js";
 
 async function box(page: Page, name: string): Promise<string> {
-    return (await page.getByRole("button", { name, exact: true }).locator(".box-value").textContent()) ?? "";
+    return (await page.locator(boxId(name)).textContent()) ?? "";
 }
 
 async function pickMouse(page: Page, name: string, entry: string): Promise<void> {

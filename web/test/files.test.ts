@@ -8,7 +8,7 @@ import { mkdtempSync, readFileSync, rmSync } from "node:fs";
 import { tmpdir } from "node:os";
 import { join } from "node:path";
 import type { Browser, Page } from "playwright-core";
-import { hex, launch, openPage, ROOT, SITE, standIn, startSite } from "./harness.js";
+import { boxId, hex, launch, openPage, ROOT, SITE, standIn, startSite, until } from "./harness.js";
 import type { Served } from "../tools/serve.js";
 
 const VELORINCTL = join(ROOT, "build", "default", "tools", "velorinctl", "velorinctl");
@@ -41,7 +41,7 @@ async function pick(page: Page, box: string, menu: string, key?: string): Promis
 }
 
 async function box(page: Page, name: string): Promise<string> {
-    return (await page.getByRole("button", { name, exact: true }).locator(".box-value").textContent()) ?? "";
+    return (await page.locator(boxId(name)).textContent()) ?? "";
 }
 
 describe("files", () => {
@@ -67,6 +67,7 @@ describe("files", () => {
         await restoreDefault(page, "否");
         assert.equal(await box(page, "PS3 L2"), "");
         await restoreDefault(page, "是");
+        await until(async () => (await box(page, "PS3 L2")) !== "", "the default restored");
         const defaults = readFileSync(join(SITE, "default.kvf"));
         assert.equal(hex(await save(page)), hex(defaults));
 
@@ -81,7 +82,7 @@ describe("files", () => {
 
         // Back to the default, then the file: the boxes show what it holds.
         await restoreDefault(page, "是");
-        assert.notEqual(await box(page, "PS4 L2"), "Q");
+        await until(async () => (await box(page, "PS4 L2")) !== "Q", "the default restored");
         await load(page, readFileSync(fromCtl));
         assert.equal(await box(page, "PS4 L2"), "Q");
         assert.equal(await box(page, "PS4 SHARE"), "鼠标右键");

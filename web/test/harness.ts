@@ -95,6 +95,12 @@ export const standIn = {
         page.evaluate((count) => (window as unknown as { __velorinStandIn: { unplugAfterReports(n: number): void } }).__velorinStandIn.unplugAfterReports(count), n),
 };
 
+// The value shown by a box, named as a screen reader names it ("XBOX A"), on any page.
+export function boxId(spoken: string): string {
+    const [console, button] = spoken.split(" ");
+    return `#btn_${console.toLowerCase()}_key_${button} .box-value`;
+}
+
 // Hex of bytes, for readable failures.
 export function hex(bytes: ArrayLike<number>): string {
     return Array.from(bytes, (b) => b.toString(16).padStart(2, "0")).join(" ");
