@@ -10,9 +10,6 @@ export const USAGE_PAGE = 0xffc0;
 export const USAGE = 0x0001;
 export const FILTER = { vendorId: VENDOR_ID, productId: PRODUCT_ID, usagePage: USAGE_PAGE, usage: USAGE };
 
-// How many times the window's reader repeats the mode select after a selection or an apply.
-const MODE_SELECT_REPEATS = 5;
-
 // Bytes of one report kind: the largest report, in whole bytes (WebHID leaves the report ID out).
 function reportBytes(reports: HIDReportInfo[] | undefined): number {
     let largest = 0;
@@ -69,10 +66,6 @@ export interface AdapterEvents {
     onFailure(f: ConnectFailure): void;
 }
 
-function sleep(ms: number): Promise<void> {
-    return new Promise((resolve) => setTimeout(resolve, ms));
-}
-
 export function webHidAvailability(): NoWebHid | null {
     if (!globalThis.isSecureContext) return { kind: "no-webhid", why: "insecure" };
     const hid = (navigator as Navigator & { hid?: HID }).hid;
@@ -84,8 +77,10 @@ export class Adapter {
     device: HIDDevice | null = null;
     busy = false;
     private queue: Promise<unknown> = Promise.resolve();
-    // The input report the running sequence waits for.
-    private waiter: ((report: Uint8Array | null) => void) | null = null;
+    // While a sequence runs, every input report goes to it (it keeps those that come while no
+    // reply is awaited, as an open handle queues them); wake() lets the driver look again.
+    private sequenceRunning = false;
+    private wake: (() => void) | null = null;
     private readonly hid: HID | undefined;
 
     constructor(
@@ -129,8 +124,7 @@ export class Adapter {
             chosen = await this.hid.requestDevice({ filters: [FILTER] });
         } catch (e) {
             // SecurityError: a permissions policy blocks WebHID in this page.
-            if (e instanceof DOMException && e.name === "SecurityError")
-                return { kind: "no-webhid", why: "blocked" };
+            if (e instanceof DOMException && e.name === "SecurityError") return { kind: "no-webhid", why: "blocked" };
             return { kind: "cancelled" };
         }
         if (chosen.length === 0) return { kind: "cancelled" };
@@ -158,11 +152,7 @@ export class Adapter {
     private lost(): void {
         this.device = null;
         this.core.joyClear();
-        if (this.waiter) {
-            const w = this.waiter;
-            this.waiter = null;
-            w(null);
-        }
+        this.wake?.();
         this.events.onState();
         this.events.onPadState();
     }
@@ -170,10 +160,9 @@ export class Adapter {
     private onInput(e: HIDInputReportEvent): void {
         if (e.device !== this.device || e.reportId !== 0) return;
         const data = new Uint8Array(e.data.buffer, e.data.byteOffset, Math.min(e.data.byteLength, INPUT_SIZE));
-        if (this.waiter) {
-            const w = this.waiter;
-            this.waiter = null;
-            w(data.slice());
+        if (this.sequenceRunning) {
+            this.core.input(data);
+            this.wake?.();
         }
         if (this.core.takeJoy(data)) this.events.onPadState();
     }
@@ -203,40 +192,44 @@ export class Adapter {
         }
     }
 
-    // The input report that comes first within `ms`, or null when none comes or the adapter goes.
-    private nextInput(ms: number): Promise<Uint8Array | null> {
-        return new Promise((resolve) => {
-            const timer = setTimeout(() => {
-                if (this.waiter === done) this.waiter = null;
-                resolve(null);
-            }, ms);
-            const done = (report: Uint8Array | null): void => {
-                clearTimeout(timer);
-                resolve(report);
-            };
-            this.waiter = done;
-        });
-    }
-
-    // Drives the core's current sequence to its end.
+    // Drives the core's current sequence to its end: sends what it asks, and answers each wait
+    // with the input reports that come, the deadline passing, or the adapter going.
     private async drive(): Promise<void> {
-        for (;;) {
-            const next = this.core.next();
-            if (next.step === Step.Done) return;
-            if (!this.device) {
-                this.core.gone();
-                continue;
+        let deadline = 0;
+        let timer: ReturnType<typeof setTimeout> | undefined;
+        this.sequenceRunning = true;
+        try {
+            for (;;) {
+                const next = this.core.next();
+                if (next.step === Step.Done) return;
+                if (!this.device) {
+                    this.core.gone();
+                    continue;
+                }
+                if (next.step === Step.Send) {
+                    const ok = await this.send(next.report!);
+                    if (!this.device) this.core.gone();
+                    else this.core.delivered(ok);
+                    continue;
+                }
+                // Receive: a new wait starts its timer; the same one keeps it running.
+                const woken = new Promise<void>((resolve) => (this.wake = resolve));
+                if (next.deadline !== deadline) {
+                    deadline = next.deadline!;
+                    clearTimeout(timer);
+                    const id = deadline;
+                    timer = setTimeout(() => {
+                        this.core.deadline(id);
+                        this.wake?.();
+                    }, next.waitMs ?? 100);
+                }
+                await woken;
+                this.wake = null;
             }
-            if (next.step === Step.Send) {
-                const ok = await this.send(next.report!);
-                if (!this.device) this.core.gone();
-                else this.core.delivered(ok);
-            } else {
-                const report = await this.nextInput(next.waitMs ?? 100);
-                if (report) this.core.input(report);
-                else if (!this.device) this.core.gone();
-                else this.core.deadline();
-            }
+        } finally {
+            clearTimeout(timer);
+            this.sequenceRunning = false;
+            this.wake = null;
         }
     }
 
@@ -251,20 +244,23 @@ export class Adapter {
         });
     }
 
-    // The mode select once, then the reader's repeats.
+    // Console selection: the mode select once, then the reader's repetition.
     selectMode(consoleId: number): Promise<void> {
         return this.exclusive(async () => {
-            await this.sendModeSelects(consoleId, 1 + MODE_SELECT_REPEATS);
+            if (!this.device) return;
+            await this.send(this.core.modeSelect(consoleId));
+            await this.repeatModeSelect(consoleId);
         });
     }
 
-    private async sendModeSelects(consoleId: number, times: number): Promise<void> {
-        const report = this.core.modeSelect(consoleId);
-        for (let i = 0; i < times && this.device; ++i) await this.send(report);
+    private async repeatModeSelect(consoleId: number): Promise<void> {
+        if (!this.device) return;
+        this.core.startRepeat(consoleId);
+        await this.drive();
     }
 
-    // Writes the four records and the mode select (the core's apply), then reads the records back
-    // into a block of its own and compares: only a match is a success.
+    // Writes the four records and the mode select (the core's apply) with the reader's repetition,
+    // then reads the records back into a block of its own and compares: only a match is a success.
     apply(consoleId: number): Promise<ApplyOutcome> {
         return this.exclusive(async (): Promise<ApplyOutcome> => {
             if (!this.device) return { kind: "no-adapter" };
@@ -274,7 +270,7 @@ export class Adapter {
             if (status === SeqStatus.NoAdapter) return { kind: "no-adapter" };
             if (status === SeqStatus.Gone) return { kind: "gone" };
             if (status === SeqStatus.WriteFailed) return { kind: "write-failed", consoleId: this.core.failedConsole() };
-            await this.sendModeSelects(consoleId, MODE_SELECT_REPEATS);
+            if (this.core.repeatRequested()) await this.repeatModeSelect(consoleId);
             if (!this.device) return { kind: "gone" };
             const written = this.core.block();
             this.core.startReadBack(true);
@@ -291,4 +287,3 @@ export class Adapter {
     }
 }
 
-export { sleep };

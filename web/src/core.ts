@@ -11,8 +11,9 @@ export const INPUT_SIZE = 32;
 
 // What a sequence asks for next.
 export const enum Step {
-    Send = 1, // send the report in the buffer, then say whether it was delivered
-    Wait = 2, // wait for an input report for at most waitMs, then give it or say the time ran out
+    Send = 1, // send the report, then say whether it was delivered (or that the adapter went)
+    Receive = 2, // wait for an input report; the wait `deadline` lasts waitMs from when it first
+    // appears (a further Receive with the same number goes on waiting), then say it passed
     Done = 3,
 }
 
@@ -66,15 +67,18 @@ interface Exports {
     _vw_lamps(consoleId: number): number;
     _vw_readback_start(intoVerifyBlock: number): void;
     _vw_apply_start(consoleId: number): void;
+    _vw_repeat_start(consoleId: number): void;
     _vw_seq_next(out: number): number;
+    _vw_seq_deadline_id(): number;
     _vw_seq_wait_ms(): number;
     _vw_seq_delivered(ok: number): void;
     _vw_seq_input(report: number, length: number): void;
-    _vw_seq_deadline(): void;
+    _vw_seq_deadline(id: number): void;
     _vw_seq_gone(): void;
     _vw_seq_status(): number;
     _vw_seq_failed_console(): number;
     _vw_seq_replaced(): number;
+    _vw_seq_repeat_requested(): number;
 }
 
 export const ABI_VERSION = 1;
@@ -207,10 +211,15 @@ export class Core {
     startApply(consoleId: number): void {
         this.m._vw_apply_start(consoleId);
     }
-    next(): { step: Step; report?: Uint8Array; waitMs?: number } {
+    // The reader's five mode selects after a selection or an apply.
+    startRepeat(consoleId: number): void {
+        this.m._vw_repeat_start(consoleId);
+    }
+    next(): { step: Step; report?: Uint8Array; deadline?: number; waitMs?: number } {
         const step = this.m._vw_seq_next(this.buf) as Step;
         if (step === Step.Send) return { step, report: this.take(REPORT_SIZE) };
-        if (step === Step.Wait) return { step, waitMs: this.m._vw_seq_wait_ms() };
+        if (step === Step.Receive)
+            return { step, deadline: this.m._vw_seq_deadline_id(), waitMs: this.m._vw_seq_wait_ms() };
         return { step };
     }
     delivered(ok: boolean): void {
@@ -220,8 +229,8 @@ export class Core {
         const n = this.put(report, INPUT_SIZE);
         this.m._vw_seq_input(this.buf, n);
     }
-    deadline(): void {
-        this.m._vw_seq_deadline();
+    deadline(id: number): void {
+        this.m._vw_seq_deadline(id);
     }
     gone(): void {
         this.m._vw_seq_gone();
@@ -236,6 +245,10 @@ export class Core {
     replaced(): number[] {
         const mask = this.m._vw_seq_replaced();
         return this.consoles.filter((c) => mask & (1 << c.blockIndex)).map((c) => c.id);
+    }
+    // Whether the apply asked for the reader's repetition of the mode select.
+    repeatRequested(): boolean {
+        return this.m._vw_seq_repeat_requested() === 1;
     }
     // The records the verifying read-back received.
     verifyBlock(): Uint8Array {
