@@ -78,25 +78,21 @@ class App {
     private stateText!: HTMLElement;
     private stateDot!: HTMLElement;
     private connectButton!: HTMLButtonElement;
-    private banner!: HTMLElement;
+    private readonly banner: HTMLElement;
     private lampFrame = 0;
     private modal = false;
     private fileInput!: HTMLInputElement;
 
     constructor(root: HTMLElement) {
         this.root = root;
-        this.frame = el("div", "window");
-        this.frame.style.width = `${data.main.width}px`;
-        this.frame.style.height = `${data.main.height}px`;
-        this.frame.style.backgroundImage = `url(art/${data.main.background}.svg)`;
+        // The frame is in the page already (layout.css paints it before any script runs).
+        this.frame = root.querySelector<HTMLElement>(".window") ?? root.appendChild(el("div", "window"));
+        this.banner = root.querySelector<HTMLElement>(".banners") ?? root.insertBefore(el("div", "banners"), this.frame);
     }
 
     // The whole view from the layouts; texts in the page's language. Runs before the core is there.
     build(): void {
         const m = data.main;
-        const banner = el("div", "banners");
-        banner.setAttribute("aria-live", "polite");
-        this.banner = banner;
 
         const title = el("h1", "title", tr("dlg_main", m.title.text));
         at(title, m.title.x, m.title.y);
@@ -139,7 +135,6 @@ class App {
         this.fileInput.addEventListener("change", () => void this.loadChosenFile());
 
         this.frame.append(title, conn, tablist, pages, commands, this.fileInput);
-        this.root.append(banner, this.frame);
         this.selectView(1);
         this.showState();
         document.addEventListener("keydown", (e) => this.onKey(e));
