@@ -116,6 +116,35 @@ describe("click path", () => {
         await s.close();
     });
 
+    test("read-back with a pad state before every reply: the pad states are not taken for records", async () => {
+        const s = await openPage(browser, site, { standIn: { seed: seed() } });
+        const { page } = s;
+        const held = [0xa1, 0xc4, 0x80, 0x80, 0x80, 0x80, 0, 0, 0x01, 0, 0, 0, ...new Array(20).fill(0)];
+        await standIn.padBeforeReply(page, held);
+        await connect(page);
+        await until(async () => (await boxText(page, "XBOX L2")) !== "", "the XBOX record");
+        for (const [name, at] of [["PS3 L2", 22], ["PS4 A", 27 + 19], ["SWITCH Y", 54 + 18], ["XBOX L2", 81 + 22]] as const)
+            assert.equal(await boxText(page, name), letter(seed()[at]), name);
+        // The pad state itself lit the A lamp of the page shown.
+        await until(async () => page.locator("#page_ps3 .lamp[data-button=A]").isVisible(), "the A lamp");
+        await s.close();
+    });
+
+    test("apply to an adapter that drops the writes: the read-back finds it out and says so", async () => {
+        const s = await openPage(browser, site, { standIn: { seed: seed() } });
+        const { page } = s;
+        await connect(page);
+        await until(async () => (await standIn.sent(page)).length >= 10, "the read-back");
+        await standIn.ignoreWrites(page, true);
+        await pickMouse(page, "PS3 L1", "鼠标左键");
+        await page.getByRole("button", { name: "应用" }).click();
+        assert.match(await messageText(page), /没有接受这些记录.*PS3/);
+        // The adapter still holds what it held; the mark stays.
+        assert.equal(hex(await standIn.records(page)), hex(seed()));
+        assert.equal(await page.locator(".unapplied").isVisible(), true);
+        await s.close();
+    });
+
     test("read-back with a missing reply: the consoles before it are read, the rest stay and are named", async () => {
         const s = await openPage(browser, site, { standIn: { seed: seed() } });
         const { page } = s;

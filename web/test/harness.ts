@@ -85,6 +85,10 @@ export const standIn = {
                 (window as unknown as { __velorinStandIn: { fault(i: number, f: object): Promise<void> } }).__velorinStandIn.fault(id, fault),
             [consoleId, f] as const,
         ),
+    ignoreWrites: (page: Page, on: boolean): Promise<void> =>
+        page.evaluate((o) => (window as unknown as { __velorinStandIn: { ignoreWrites(o: boolean): Promise<void> } }).__velorinStandIn.ignoreWrites(o), on),
+    padBeforeReply: (page: Page, bytes: number[] | null): Promise<void> =>
+        page.evaluate((b) => (window as unknown as { __velorinStandIn: { padBeforeReply(b: number[] | null): void } }).__velorinStandIn.padBeforeReply(b), bytes),
     pad: (page: Page, bytes: number[]): Promise<void> =>
         page.evaluate((b) => (window as unknown as { __velorinStandIn: { pad(b: number[]): void } }).__velorinStandIn.pad(b), bytes),
     unplug: (page: Page): Promise<void> =>

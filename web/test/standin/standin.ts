@@ -17,6 +17,7 @@ interface FirmwareModule {
     _fw_reply(): number;
     _fw_reply_delay_ms(): number;
     _fw_set_fault(consoleId: number, refuse: number, drop: number, delayMs: number): void;
+    _fw_set_ignore_writes(on: number): void;
 }
 declare const VelorinFirmware: (options?: object) => Promise<FirmwareModule>;
 
@@ -50,6 +51,7 @@ interface StandInConfig {
     let granted = config.granted ?? false;
     let refuseOpen = config.refuseOpen ?? false;
     let unplugAfter = -1; // unplug when this many more output reports have arrived
+    let padBeforeReply: number[] | null = null; // a pad state sent just before every reply
 
     const hid = new EventTarget();
 
@@ -120,6 +122,10 @@ interface StandInConfig {
             const length = fw._fw_reply_length();
             if (length > 0) {
                 const reply = fw.HEAPU8.slice(fw._fw_reply(), fw._fw_reply() + length);
+                if (padBeforeReply) {
+                    const pad = padBeforeReply;
+                    later(() => this.input(pad));
+                }
                 later(() => this.input(reply), fw._fw_reply_delay_ms());
             }
         }
@@ -180,6 +186,9 @@ interface StandInConfig {
             fw._fw_set_fault(consoleId, f.refuse ? 1 : 0, f.drop ? 1 : 0, f.delayMs ?? 0);
         },
         refuseOpen: (on: boolean) => void (refuseOpen = on),
+        // Writes taken and dropped, as a firmware that ignores its interrupt OUT endpoint does.
+        ignoreWrites: async (on: boolean) => (await firmware)._fw_set_ignore_writes(on ? 1 : 0),
+        padBeforeReply: (bytes: number[] | null) => void (padBeforeReply = bytes),
         unplugAfterReports: (n: number) => void (unplugAfter = n),
         unplug: () => {
             if (!present) return;
