@@ -68,6 +68,7 @@ class App {
     history: History | null = null;
     knowledge: AdapterKnowledge | null = null;
     current = 1; // the selected console, as the window opens on PS3
+    updateRequested = false; // the user chose to reload into a newer version
     readonly root: HTMLElement;
     readonly frame: HTMLElement;
     private readonly tabs = new Map<number, HTMLButtonElement>();
@@ -652,18 +653,19 @@ class App {
         const b = this.showBanner("update", t("新版本已准备好。"));
         const reload = el("button", "banner-action", t("重新加载"));
         reload.type = "button";
-        reload.addEventListener("click", () => worker.postMessage("skip-waiting"));
+        reload.addEventListener("click", () => {
+            this.updateRequested = true;
+            worker.postMessage("skip-waiting");
+        });
         b.append(reload);
     }
 }
 
 function registerServiceWorker(app: App): void {
-    if (!("serviceWorker" in navigator) || new URLSearchParams(location.search).has("no-sw")) return;
-    let reloading = false;
+    if (!("serviceWorker" in navigator)) return;
+    // Only a newer version the user asked for reloads the page (the first worker's claim does not).
     navigator.serviceWorker.addEventListener("controllerchange", () => {
-        if (reloading) return;
-        reloading = true;
-        location.reload();
+        if (app.updateRequested) location.reload();
     });
     navigator.serviceWorker
         .register("sw.js")
