@@ -569,10 +569,11 @@ class App {
             await this.message("error", tr("messages", "CreateFileHandle error"));
             return;
         }
+        // Nothing changes the records while they are written and read back.
         this.frame.classList.add("busy");
         let outcome: ApplyOutcome;
         try {
-            outcome = await a.apply(this.current);
+            outcome = await this.modally(() => a.apply(this.current));
         } finally {
             this.frame.classList.remove("busy");
         }

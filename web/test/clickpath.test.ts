@@ -145,6 +145,20 @@ describe("click path", () => {
         await s.close();
     });
 
+    test("apply to an adapter that drops its interrupt OUT reports: the page cannot confirm it and says so", async () => {
+        const s = await openPage(browser, site, { standIn: { seed: seed() } });
+        const { page } = s;
+        await connect(page);
+        await until(async () => (await standIn.sent(page)).length >= 10, "the read-back");
+        await standIn.ignoreInterruptOut(page);
+        await pickMouse(page, "PS3 L1", "鼠标左键");
+        await page.getByRole("button", { name: "应用" }).click();
+        assert.match(await messageText(page), /没有回答读取请求/);
+        assert.equal(hex(await standIn.records(page)), hex(seed()));
+        assert.equal(await page.locator(".unapplied").isVisible(), true);
+        await s.close();
+    });
+
     test("read-back with a missing reply: the consoles before it are read, the rest stay and are named", async () => {
         const s = await openPage(browser, site, { standIn: { seed: seed() } });
         const { page } = s;

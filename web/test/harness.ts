@@ -87,6 +87,8 @@ export const standIn = {
         ),
     ignoreWrites: (page: Page, on: boolean): Promise<void> =>
         page.evaluate((o) => (window as unknown as { __velorinStandIn: { ignoreWrites(o: boolean): Promise<void> } }).__velorinStandIn.ignoreWrites(o), on),
+    ignoreInterruptOut: (page: Page): Promise<void> =>
+        page.evaluate(() => (window as unknown as { __velorinStandIn: { ignoreInterruptOut(): Promise<void> } }).__velorinStandIn.ignoreInterruptOut()),
     padBeforeReply: (page: Page, bytes: number[] | null): Promise<void> =>
         page.evaluate((b) => (window as unknown as { __velorinStandIn: { padBeforeReply(b: number[] | null): void } }).__velorinStandIn.padBeforeReply(b), bytes),
     pad: (page: Page, bytes: number[]): Promise<void> =>

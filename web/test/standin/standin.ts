@@ -18,6 +18,7 @@ interface FirmwareModule {
     _fw_reply_delay_ms(): number;
     _fw_set_fault(consoleId: number, refuse: number, drop: number, delayMs: number): void;
     _fw_set_ignore_writes(on: number): void;
+    _fw_set_interrupt_out(present: number, ignored: number): void;
 }
 declare const VelorinFirmware: (options?: object) => Promise<FirmwareModule>;
 
@@ -189,6 +190,9 @@ interface StandInConfig {
         // Writes taken and dropped, as a firmware that ignores its interrupt OUT endpoint does.
         ignoreWrites: async (on: boolean) => (await firmware)._fw_set_ignore_writes(on ? 1 : 0),
         padBeforeReply: (bytes: number[] | null) => void (padBeforeReply = bytes),
+        // An interrupt OUT endpoint whose reports the firmware takes and drops: a browser cannot
+        // send any other way, so nothing the page sends has an effect.
+        ignoreInterruptOut: async () => (await firmware)._fw_set_interrupt_out(1, 1),
         unplugAfterReports: (n: number) => void (unplugAfter = n),
         unplug: () => {
             if (!present) return;
