@@ -82,6 +82,7 @@ export class Adapter {
     private sequenceRunning = false;
     private wake: (() => void) | null = null;
     private readonly hid: HID | undefined;
+    private readonly inputListener = (e: Event): void => this.onInput(e as HIDInputReportEvent);
 
     constructor(
         private readonly core: Core,
@@ -143,13 +144,14 @@ export class Adapter {
             return failure;
         }
         this.device = device;
-        device.addEventListener("inputreport", (e) => this.onInput(e as HIDInputReportEvent));
+        device.addEventListener("inputreport", this.inputListener);
         this.events.onState();
         await this.readBack();
         return null;
     }
 
     private lost(): void {
+        this.device?.removeEventListener("inputreport", this.inputListener);
         this.device = null;
         this.core.joyClear();
         this.wake?.();

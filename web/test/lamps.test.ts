@@ -73,6 +73,13 @@ describe("lamps", () => {
         await until(async () => (await litLamps(page, "ps3")).length === 0, "the lamps out");
         assert.equal(await page.locator(".conn-dot.on").count(), 0);
         assert.equal(await page.getByRole("status").textContent(), "未连接");
+        // Plugged in again: connected and read back by itself, and one pad state lights one lamp.
+        await standIn.clearSent(page);
+        await standIn.plug(page);
+        await until(async () => (await page.locator(".conn-dot.on").count()) > 0, "the reconnection");
+        await until(async () => (await standIn.sent(page)).filter((r) => r[0] === 0x31).length === 4, "the read-back");
+        await standIn.pad(page, pad({ 8: 0x10 }));
+        await until(async () => (await litLamps(page, "ps3")).join() === "Y", "PS3 Y lit");
         await s.close();
     });
 });
