@@ -50,7 +50,7 @@ export type ConnectFailure =
 export type ApplyOutcome =
     | { kind: "success" }
     | { kind: "no-adapter" }
-    | { kind: "write-failed"; consoleId: number }
+    | { kind: "write-failed"; consoleId: number; text: string } // the window's text for it
     | { kind: "gone" }
     | { kind: "mismatch"; consoles: number[] } // the records read back differ from those written
     | { kind: "unverified" }; // the records were written but could not be read back
@@ -271,7 +271,8 @@ export class Adapter {
             const status = this.core.status();
             if (status === SeqStatus.NoAdapter) return { kind: "no-adapter" };
             if (status === SeqStatus.Gone) return { kind: "gone" };
-            if (status === SeqStatus.WriteFailed) return { kind: "write-failed", consoleId: this.core.failedConsole() };
+            if (status === SeqStatus.WriteFailed)
+                return { kind: "write-failed", consoleId: this.core.failedConsole(), text: this.core.errorText() };
             if (this.core.repeatRequested()) await this.repeatModeSelect(consoleId);
             if (!this.device) return { kind: "gone" };
             const written = this.core.block();

@@ -30,6 +30,7 @@ export interface ConsoleInfo {
     blockIndex: number;
     name: string; // "PS3", "SWITCH"
     word: string; // "ps3", "switch"
+    tabButton: string; // "btn_ps3": its tab in the main layout
     buttons: ButtonInfo[]; // in the window's button order
 }
 
@@ -48,6 +49,7 @@ interface Exports {
     _vw_console_id(blockIndex: number): number;
     _vw_console_name(id: number): number;
     _vw_console_word(id: number): number;
+    _vw_console_tab_button(id: number): number;
     _vw_button_count(id: number): number;
     _vw_button(id: number, index: number): number;
     _vw_button_name(button: number): number;
@@ -79,6 +81,7 @@ interface Exports {
     _vw_seq_failed_console(): number;
     _vw_seq_replaced(): number;
     _vw_seq_repeat_requested(): number;
+    _vw_seq_error_text(): number;
 }
 
 export const ABI_VERSION = 1;
@@ -107,6 +110,7 @@ export class Core {
                 blockIndex,
                 name: this.str(module._vw_console_name(id)),
                 word: this.str(module._vw_console_word(id)),
+                tabButton: this.str(module._vw_console_tab_button(id)),
                 buttons,
             };
         });
@@ -245,6 +249,11 @@ export class Core {
     replaced(): number[] {
         const mask = this.m._vw_seq_replaced();
         return this.consoles.filter((c) => mask & (1 << c.blockIndex)).map((c) => c.id);
+    }
+    // The window's text for how the last apply failed ("Write switch workModeData error"); empty
+    // after a success.
+    errorText(): string {
+        return this.str(this.m._vw_seq_error_text());
     }
     // Whether the apply asked for the reader's repetition of the mode select.
     repeatRequested(): boolean {

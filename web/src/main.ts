@@ -10,11 +10,6 @@ import { chooseLanguage, language, setLanguage, t, tr } from "./i18n.js";
 import { AdapterKnowledge, History } from "./state.js";
 import { el, showKeyboard, showMenu, showMessage } from "./widgets.js";
 
-// The ids and names of the consoles as the tabs list them, left to right.
-const TAB_CONSOLES: Record<string, number> = { btn_ps3: 1, btn_ps4: 2, btn_switch: 4, btn_xbox: 3 };
-const CONSOLE_NAMES: Record<number, string> = { 1: "PS3", 2: "PS4", 3: "XBOX", 4: "SWITCH" };
-const CONSOLE_WORDS: Record<number, string> = { 1: "ps3", 2: "ps4", 3: "xbox", 4: "switch" };
-
 // The function menu's ids: the keyboard, then the left, right and middle mouse buttons.
 const FUN_KEYBOARD = 1;
 
@@ -63,7 +58,6 @@ function at(e: HTMLElement, x: number, y: number): void {
 }
 
 class App {
-    core: Core | null = null;
     adapter: Adapter | null = null;
     history: History | null = null;
     knowledge: AdapterKnowledge | null = null;
@@ -84,14 +78,30 @@ class App {
     private modal = false;
     private fileInput!: HTMLInputElement;
 
-    constructor(root: HTMLElement) {
+    constructor(
+        root: HTMLElement,
+        readonly core: Core,
+    ) {
         this.root = root;
         // The frame is in the page already (layout.css paints it before any script runs).
         this.frame = root.querySelector<HTMLElement>(".window") ?? root.appendChild(el("div", "window"));
         this.banner = root.querySelector<HTMLElement>(".banners") ?? root.insertBefore(el("div", "banners"), this.frame);
     }
 
-    // The whole view from the layouts; texts in the page's language. Runs before the core is there.
+    // The console of a tab button of the layout ("btn_ps3"), from the core's table.
+    private consoleOfTab(name: string): number {
+        const c = this.core.consoles.find((x) => x.tabButton === name);
+        if (!c) throw new Error(`the layout's tab ${name} is no console of the core`);
+        return c.id;
+    }
+    private word(id: number): string {
+        return this.core.console(id).word;
+    }
+    private consoleNames(ids: number[]): string {
+        return ids.map((id) => this.core.console(id).name).join(", ");
+    }
+
+    // The whole view from the layouts; texts in the page's language.
     build(): void {
         const m = data.main;
 
@@ -122,8 +132,8 @@ class App {
         pages.style.width = `${m.pages.w}px`;
         pages.style.height = `${m.pages.h}px`;
         for (const b of m.tabs) {
-            const id = TAB_CONSOLES[b.name];
-            pages.append(this.makePage(id, data.pages[CONSOLE_WORDS[id]]));
+            const id = this.consoleOfTab(b.name);
+            pages.append(this.makePage(id, data.pages[this.word(id)]));
         }
 
         const commands = el("div", "commands");
@@ -148,12 +158,12 @@ class App {
     }
 
     private makeTab(b: Button): HTMLButtonElement {
-        const id = TAB_CONSOLES[b.name];
+        const id = this.consoleOfTab(b.name);
         const tab = el("button", "tab skinned", tr("dlg_main", b.text));
         tab.type = "button";
         tab.id = b.name;
         tab.setAttribute("role", "tab");
-        tab.setAttribute("aria-controls", `page_${CONSOLE_WORDS[id]}`);
+        tab.setAttribute("aria-controls", `page_${this.word(id)}`);
         skinStyle(tab, b.skin);
         at(tab, b.x, b.y);
         tab.addEventListener("click", () => this.selectConsole(id));
@@ -163,7 +173,7 @@ class App {
         });
         tab.addEventListener("keydown", (e) => {
             if (e.key !== "ArrowLeft" && e.key !== "ArrowRight") return;
-            const order = data.main.tabs.map((x) => TAB_CONSOLES[x.name]);
+            const order = data.main.tabs.map((x) => this.consoleOfTab(x.name));
             const i = order.indexOf(id);
             const next = order[(i + (e.key === "ArrowRight" ? 1 : order.length - 1)) % order.length];
             const target = this.tabs.get(next)!;
@@ -176,7 +186,7 @@ class App {
     }
 
     private makePage(id: number, page: Page): HTMLElement {
-        const word = CONSOLE_WORDS[id];
+        const word = this.word(id);
         const panel = el("div", "page");
         panel.id = `page_${word}`;
         panel.setAttribute("role", "tabpanel");
@@ -208,7 +218,7 @@ class App {
             const button = el("button", "box skinned");
             button.type = "button";
             button.id = `btn_${word}_key_${name}`;
-            button.setAttribute("aria-label", `${CONSOLE_NAMES[id]} ${spokenButton(name)}`);
+            button.setAttribute("aria-label", `${this.core.console(id).name} ${spokenButton(name)}`);
             button.setAttribute("aria-haspopup", "menu");
             skinStyle(button, "skin_custombox_png");
             at(button, p.x, p.y);
@@ -243,9 +253,9 @@ class App {
         return button;
     }
 
-    // The core has arrived: the pages show the records, the adapter can be used.
-    attach(core: Core): void {
-        this.core = core;
+    // The pages show the records, the adapter can be used.
+    attach(): void {
+        const core = this.core;
         this.history = new History(core);
         this.knowledge = new AdapterKnowledge(core);
         this.adapter = new Adapter(core, {
@@ -281,7 +291,7 @@ class App {
     }
 
     private codeName(code: number): string {
-        const core = this.core!;
+        const core = this.core;
         const mouse = core.mouseButton(code);
         return mouse ? tr("display_texts", MOUSE_TEXTS[mouse]) : core.keyName(code);
     }
@@ -302,7 +312,7 @@ class App {
         const focusInPage = this.panels.get(this.current)?.contains(document.activeElement);
         this.selectView(id);
         if (focusInPage) this.tabs.get(id)?.focus();
-        this.core?.joyNeutral();
+        this.core.joyNeutral();
         this.drawLamps();
         if (this.adapter?.connected) void this.adapter.selectMode(id);
     }
@@ -398,7 +408,7 @@ class App {
         const apply = this.commands.get("btn_Applay")!;
         const lines: string[] = [];
         if (changed.length) lines.push(tr("CMainDlg", "更改尚未应用"));
-        if (unseen.length) lines.push(t("未能读取适配器中的记录：%1。应用会覆盖它们。", unseen.map((id) => CONSOLE_NAMES[id]).join(", ")));
+        if (unseen.length) lines.push(t("未能读取适配器中的记录：%1。应用会覆盖它们。", this.consoleNames(unseen)));
         this.mark.hidden = lines.length === 0;
         this.mark.classList.toggle("incomplete", changed.length === 0 && unseen.length > 0);
         if (lines.length) {
@@ -417,7 +427,7 @@ class App {
         this.stateText.textContent = connected ? t("已连接：%1", a!.device!.productName || "Velorin") : t("未连接");
         this.connectButton.hidden = connected;
         if (!connected) {
-            this.core?.joyClear();
+            this.core.joyClear();
             this.drawLamps();
         }
         this.refreshMark();
@@ -534,7 +544,7 @@ class App {
     }
 
     private save(): void {
-        const bytes = this.core!.block();
+        const bytes = this.core.block();
         const url = URL.createObjectURL(new Blob([bytes as Uint8Array<ArrayBuffer>], { type: "application/octet-stream" }));
         const a = el("a");
         a.href = url;
@@ -557,7 +567,7 @@ class App {
         } catch {
             return; // restore default shows nothing on any failure after the question
         }
-        if (!this.core!.loadBlock(bytes)) return;
+        if (!this.core.loadBlock(bytes)) return;
         this.knowledge!.loadedFromFile();
         this.changed();
     }
@@ -579,7 +589,7 @@ class App {
         }
         const k = this.knowledge!;
         // The records written before a refused one are in the adapter now.
-        const order = this.core!.consoles.map((c) => c.id);
+        const order = this.core.consoles.map((c) => c.id);
         const written =
             outcome.kind === "success" || outcome.kind === "mismatch" || outcome.kind === "unverified"
                 ? order
@@ -598,11 +608,9 @@ class App {
             case "no-adapter":
                 await this.message("error", tr("messages", "CreateFileHandle error"));
                 return;
-            case "write-failed": {
-                const names: Record<number, string> = { 1: "ps3", 2: "ps4", 4: "switch", 3: "Xbox" };
-                await this.message("error", tr("messages", `Write ${names[outcome.consoleId]} workModeData error`));
+            case "write-failed":
+                await this.message("error", tr("messages", outcome.text));
                 return;
-            }
             case "gone":
                 await this.message("error", t("写入时适配器被拔出；适配器中的记录可能不完整。重新插入后请再次应用。"));
                 return;
@@ -611,7 +619,7 @@ class App {
                     "error",
                     t(
                         "适配器没有接受这些记录：读回的 %1 与写入的不同。请拔出并重新插入适配器后再次应用；如果仍然不行，请在 Linux 上运行 velorinctl doctor --write-test。",
-                        outcome.consoles.map((id) => CONSOLE_NAMES[id]).join(", "),
+                        this.consoleNames(outcome.consoles),
                     ),
                 );
                 return;
@@ -689,10 +697,11 @@ async function main(): Promise<void> {
     const lang = chooseLanguage(location.search, navigator.languages ?? [navigator.language]);
     setLanguage(lang);
     document.documentElement.lang = lang === "zh" ? "zh-CN" : language();
+    // The window's frame is painted already (it is in the page); the controls follow the core.
     const root = document.getElementById("app")!;
-    const app = new App(root);
+    const app = new App(root, await loadCore());
     app.build();
-    void loadCore().then((core) => app.attach(core));
+    app.attach();
     registerServiceWorker(app);
 }
 

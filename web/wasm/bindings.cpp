@@ -173,6 +173,11 @@ EMSCRIPTEN_KEEPALIVE const char* vw_console_word(int id) {
     const auto c = console(id);
     return keep(c ? consoleInfo(*c).word : "");
 }
+// "btn_ps3": the console's tab in the main layout.
+EMSCRIPTEN_KEEPALIVE const char* vw_console_tab_button(int id) {
+    const auto c = console(id);
+    return keep(c ? consoleInfo(*c).tabButton : "");
+}
 EMSCRIPTEN_KEEPALIVE int vw_button_count(int id) {
     const auto c = console(id);
     return c ? int(consoleInfo(*c).buttons.size()) : 0;
@@ -384,6 +389,12 @@ EMSCRIPTEN_KEEPALIVE int vw_seq_failed_console() {
 // The consoles the last read-back replaced: bit i for block position i.
 EMSCRIPTEN_KEEPALIVE int vw_seq_replaced() {
     return run.replaced;
+}
+// The window's text for how the last apply ended ("Write switch workModeData error"); empty after
+// a success or for another sequence.
+EMSCRIPTEN_KEEPALIVE const char* vw_seq_error_text() {
+    const auto* ap = std::get_if<Apply>(&run.sequence);
+    return keep(ap && run.finished ? applyErrorText(ap->result()) : "");
 }
 EMSCRIPTEN_KEEPALIVE int vw_seq_repeat_requested() {
     return run.repeatRequested ? 1 : 0;
