@@ -28,6 +28,7 @@ export interface StandInConfig {
     blocked?: boolean;
     seed?: number[];
     productName?: string;
+    featureReport?: boolean;
 }
 
 export interface OpenOptions {

@@ -63,6 +63,19 @@ describe("messages", () => {
         await s.close();
     });
 
+    test("a device that is not quite the adapter (a feature report) is refused with the reason", async () => {
+        const s = await openPage(browser, site, { standIn: { featureReport: true }, locale: "en-US" });
+        const { page } = s;
+        await page.getByRole("button", { name: "Connect adapter" }).click();
+        const box = page.getByRole("alertdialog");
+        await box.waitFor();
+        assert.match((await box.textContent()) ?? "", /not the adapter.*feature 8/);
+        await box.getByRole("button", { name: "OK" }).click();
+        assert.equal(await page.locator(".conn-dot.on").count(), 0);
+        assert.equal(await page.evaluate(() => (window as unknown as { __velorinStandIn: { opened(): boolean } }).__velorinStandIn.opened()), false);
+        await s.close();
+    });
+
     test("the site carries neither the stand-in nor the firmware", () => {
         const files = readdirSync(SITE, { recursive: true }) as string[];
         for (const f of files) {

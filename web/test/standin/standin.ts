@@ -30,6 +30,7 @@ interface StandInConfig {
     blocked?: boolean; // a permissions policy: requestDevice rejects with SecurityError
     seed?: number[]; // 108 bytes the firmware starts with
     productName?: string;
+    featureReport?: boolean; // a near miss: the adapter's identity but with a feature report
 }
 
 (() => {
@@ -83,7 +84,9 @@ interface StandInConfig {
                 children: [],
                 inputReports: [{ reportId: 0, items: [{ reportSize: 8, reportCount: 32, usages: [0xffc00001] }] }],
                 outputReports: [{ reportId: 0, items: [{ reportSize: 8, reportCount: 64, usages: [0xffc00001] }] }],
-                featureReports: [],
+                featureReports: config.featureReport
+                    ? [{ reportId: 0, items: [{ reportSize: 8, reportCount: 8, usages: [0xffc00001] }] }]
+                    : [],
             },
         ];
 
