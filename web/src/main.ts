@@ -333,7 +333,14 @@ class App {
         const c = core.console(this.current);
         for (const b of c.buttons) {
             const view = this.boxFor(c.id, b.name);
-            if (view?.lamp) view.lamp.hidden = !on.has(b.id);
+            if (!view?.lamp) continue;
+            const lit = on.has(b.id);
+            if (view.lamp.hidden !== !lit) {
+                view.lamp.hidden = !lit;
+                // A box whose pad button is held reads as pressed, as in the window.
+                if (lit) view.button.setAttribute("aria-pressed", "true");
+                else view.button.removeAttribute("aria-pressed");
+            }
         }
     }
 

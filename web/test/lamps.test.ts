@@ -56,6 +56,11 @@ describe("lamps", () => {
                 return JSON.stringify(now) === JSON.stringify(c.lit) ? now : null;
             }, `${c.console} lamps ${c.lit.join(",")}, have ${(await litLamps(page, word)).join(",")}`);
             assert.deepEqual(lit, c.lit);
+            // A held button's box reads as pressed.
+            const pressed = await page.$$eval(`#page_${word} .box[aria-pressed=true]`, (boxes) =>
+                boxes.map((b) => b.id.replace(/^btn_\w+?_key_/, "")).sort(),
+            );
+            assert.deepEqual(pressed, c.lit);
         }
         // Another console: its lamps start dark even while a button is held.
         await standIn.pad(page, pad({ 8: 0x01 }));
