@@ -14,8 +14,8 @@ const STANDIN = join(BUILD, "standin.js");
 export const CHROMIUM = "/usr/bin/chromium";
 
 // The browser opens nothing beyond localhost: no background networking, no component updates.
-export async function launch(): Promise<Browser> {
-    const args = ["--disable-background-networking", "--disable-component-update"];
+export async function launch(extra: string[] = []): Promise<Browser> {
+    const args = ["--disable-background-networking", "--disable-component-update", ...extra];
     if (process.getuid?.() === 0) args.push("--no-sandbox");
     return chromium.launch({ executablePath: CHROMIUM, args, timeout: 60_000 });
 }

@@ -45,6 +45,24 @@ describe("messages", () => {
         });
     }
 
+    test("a page that is not a secure context: the message says where WebHID works", async () => {
+        // velorin.test is this machine, but not "localhost": a plain http page there is insecure.
+        const insecure = await launch(["--host-resolver-rules=MAP velorin.test 127.0.0.1"]);
+        try {
+            const context = await insecure.newContext({ locale: "en-US", serviceWorkers: "block" });
+            await context.route(/^(?!http:\/\/velorin\.test:\d+\/)/, (route) => route.abort());
+            const page = await context.newPage();
+            await page.goto(site.url.replace("localhost", "velorin.test"));
+            await page.waitForSelector("body.ready");
+            assert.equal(await page.evaluate(() => isSecureContext), false);
+            const text = (await page.locator(".banner.no-webhid").textContent()) ?? "";
+            assert.match(text, /secure page \(HTTPS or http:\/\/localhost\)/);
+            assert.equal(await page.locator(".connect").isDisabled(), true);
+        } finally {
+            await insecure.close();
+        }
+    });
+
     test("a refused open: the cause, the udev rule served by the site, the two commands, the Snap caveat", async () => {
         const s = await openPage(browser, site, { standIn: { granted: true, refuseOpen: true } });
         const { page } = s;
