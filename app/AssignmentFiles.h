@@ -2,8 +2,8 @@
 // restore-default commands, with the chooser and the message boxes behind small interfaces.
 #pragma once
 
+#include "core/WorkMode.h"
 #include "model/KvfCodec.h"
-#include "model/WorkMode.h"
 
 #include <QString>
 

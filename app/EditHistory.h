@@ -12,8 +12,8 @@
 // anything else.
 #pragma once
 
-#include "model/Console.h"
-#include "model/WorkMode.h"
+#include "core/Console.h"
+#include "core/WorkMode.h"
 
 #include <QObject>
 #include <QUndoStack>

@@ -4,6 +4,7 @@
 #include "keysel/KeyboardDialog.h"
 #include "keysel/SMenuEx2.h"
 #include "model/DisplayTexts.h"
+#include "model/KeyCodeName.h"
 #include "model/Log.h"
 #include "ui/SHostWnd.h"
 

@@ -3,9 +3,9 @@
 // on-screen keyboard or a mouse button), and shows the pad's held buttons on the page's lamps.
 #pragma once
 
-#include "model/Console.h"
-#include "model/KeyCodes.h"
-#include "model/WorkMode.h"
+#include "core/Console.h"
+#include "core/KeyCodes.h"
+#include "core/WorkMode.h"
 #include "ui/SWindow.h"
 
 #include <QList>

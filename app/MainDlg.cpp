@@ -2,6 +2,7 @@
 
 #include "app/SingleInstance.h"
 #include "app/UnappliedMark.h"
+#include "core/ConsoleCopy.h"
 #include "device/Discovery.h"
 #include "device/HidInputWnd.h"
 #include "device/Messages.h"
@@ -9,7 +10,6 @@
 #include "device/Sequences.h"
 #include "device/SharedState.h"
 #include "keysel/SMenuEx2.h"
-#include "model/ConsoleCopy.h"
 #include "model/DisplayTexts.h"
 #include "model/Log.h"
 #include "model/Paths.h"

@@ -13,7 +13,7 @@
 #include "app/EditHistory.h"
 #include "app/Handlers.h"
 #include "app/PadFocus.h"
-#include "model/WorkMode.h"
+#include "core/WorkMode.h"
 #include "ui/SHostWnd.h"
 
 #include <QPointer>

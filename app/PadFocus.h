@@ -4,8 +4,8 @@
 // drifting stick never moves the focus.
 #pragma once
 
+#include "core/Console.h"
 #include "device/SharedState.h"
-#include "model/Console.h"
 
 #include <chrono>
 #include <cstdint>

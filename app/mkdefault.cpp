@@ -1,6 +1,6 @@
 // Build tool: turns default-assignment.tsv into the 108-byte default.kvf delivered beside the program.
-#include "model/Console.h"
-#include "model/WorkMode.h"
+#include "core/Console.h"
+#include "core/WorkMode.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -11,9 +11,9 @@
 
 #include "app/AssignmentFiles.h"
 #include "app/MainDlg.h"
+#include "core/Console.h"
 #include "device/Discovery.h"
 #include "device/SharedState.h"
-#include "model/Console.h"
 #include "model/DisplayTexts.h"
 #include "model/Paths.h"
 #include "tests/support/SimController.h"

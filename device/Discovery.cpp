@@ -64,7 +64,7 @@ AdapterHandle OpenAdapterPath(const std::string& path) {
     if (!isAdapterIdentity(handle->identity(), &whyNot)) {
         qCWarning(lcSoui) << "the interface opened at" << path.c_str()
                           << "is not the adapter:" << whyNot.c_str();
-        return Error<hid::OpenError>{hid::OpenError::NotAdapter, QString::fromStdString(whyNot)};
+        return Error<hid::OpenError>{hid::OpenError::NotAdapter, whyNot};
     }
     return handle;
 }

@@ -1,8 +1,8 @@
 // Finding the adapter among the HID interfaces, and the one known adapter path.
 #pragma once
 
+#include "core/Result.h"
 #include "device/hid/HidPlatform.h"
-#include "model/Result.h"
 
 #include <memory>
 #include <mutex>

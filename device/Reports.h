@@ -1,9 +1,9 @@
 // The adapter's output report frame, its three commands, and the operations that send them.
 #pragma once
 
+#include "core/Console.h"
+#include "core/WorkMode.h"
 #include "device/hid/HidPlatform.h"
-#include "model/Console.h"
-#include "model/WorkMode.h"
 
 #include <cstdint>
 #include <optional>

@@ -3,8 +3,8 @@
 // widgets: they say what happened, and the window turns that into message boxes and pages.
 #pragma once
 
-#include "model/Console.h"
-#include "model/WorkMode.h"
+#include "core/Console.h"
+#include "core/WorkMode.h"
 
 #include <functional>
 #include <optional>

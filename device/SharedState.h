@@ -2,7 +2,7 @@
 // repeat the mode select, whether the reader has seen the adapter, and the live pad state.
 #pragma once
 
-#include "model/Console.h"
+#include "core/Console.h"
 
 #include <array>
 #include <atomic>

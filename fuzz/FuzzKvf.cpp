@@ -34,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         std::abort();
     if (block && !std::equal(block->raw().begin(), block->raw().end(), data))
         std::abort();
-    if (!block && block.error().detail.isEmpty())
+    if (!block && block.error().detail.empty())
         std::abort(); // a refusal always says why
     return 0;
 }

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <array>
 #include <atomic>
 
 namespace velorin::kvf {
@@ -14,10 +15,10 @@ qint64 realWrite(QIODevice& file, const char* data, qint64 size) {
 }
 std::atomic<Writer> g_writer{&realWrite};
 
-Error fail(ErrorKind kind, QString detail = {}, qint64 size = -1) {
+Error fail(ErrorKind kind, const QString& detail = {}, qint64 size = -1) {
     Error e;
     e.kind = kind;
-    e.detail = std::move(detail);
+    e.detail = detail.toStdString();
     e.size = size;
     return e;
 }
@@ -34,26 +35,20 @@ Result<WorkModeBlock, Error> read(const QString& path, SizeRule rule) {
     if (!file.open(QIODevice::ReadOnly))
         return fail(ErrorKind::CannotOpen, file.errorString());
     // One byte more than a block tells a longer file from one that fits exactly.
-    constexpr auto kSize = static_cast<qint64>(kBlockSize);
-    WorkModeBlock::Bytes bytes{};
-    char extra = 0;
+    std::array<uint8_t, kFileSize + 1> start{};
+    constexpr auto kWanted = static_cast<qint64>(start.size());
     qint64 total = 0;
-    while (total <= kSize) {
-        char* into = total < kSize ? reinterpret_cast<char*>(bytes.data()) + total : &extra;
-        const qint64 n = file.read(into, total < kSize ? kSize - total : 1);
+    while (total < kWanted) {
+        const qint64 n = file.read(reinterpret_cast<char*>(start.data()) + total, kWanted - total);
         if (n < 0)
             return fail(ErrorKind::CannotRead, file.errorString());
         if (n == 0)
             break;
         total += n;
     }
-    if (total < kSize)
-        return fail(ErrorKind::TooShort, {}, total);
-    if (total > kSize && rule == SizeRule::ExactlyBlock)
-        return fail(ErrorKind::TooLong, {}, info.size());
-    WorkModeBlock block;
-    block.replaceAll(bytes);
-    return block;
+    // Which bytes make a block is the core's rule.
+    return blockFromFileBytes(std::span<const uint8_t>(start.data(), static_cast<std::size_t>(total)), rule,
+                              info.size());
 }
 
 Status<Error> writeAtomically(const QString& path, QByteArrayView data) {

@@ -3,8 +3,9 @@
 // error kinds into its own texts.
 #pragma once
 
-#include "model/Result.h"
-#include "model/WorkMode.h"
+#include "core/Kvf.h"
+#include "core/Result.h"
+#include "core/WorkMode.h"
 
 #include <QByteArrayView>
 #include <QIODevice>
@@ -12,26 +13,7 @@
 
 namespace velorin::kvf {
 
-// How long a file may be. The window and the simulator's seed take the first 108 bytes of a longer
-// file; velorinctl and the simulator's flash file want exactly 108.
-enum class SizeRule { AtLeastBlock, ExactlyBlock };
-
-enum class ErrorKind {
-    None,
-    NotFound,     // no such file
-    NotRegular,   // a folder, FIFO or device: never opened, since reading one may block for ever
-    CannotOpen,   // exists but cannot be opened for reading
-    CannotRead,   // a read failed
-    TooShort,     // fewer than 108 bytes
-    TooLong,      // more than 108 bytes under ExactlyBlock
-    CannotCreate, // the file (or its temporary) cannot be created
-    CannotWrite,  // a write or the final rename failed; the earlier file is as it was
-};
-
-// The kind, the system's detail, and the file's length for TooShort and TooLong.
-struct Error : velorin::Error<ErrorKind> {
-    qint64 size = -1;
-};
+// SizeRule, ErrorKind and Error are the core's (core/Kvf.h): the byte rule every front end shares.
 
 // Reads a .kvf file.
 Result<WorkModeBlock, Error> read(const QString& path, SizeRule rule);

@@ -112,11 +112,12 @@ void collectLayout(const pugi::xml_node& node, QString context, const QString& w
             collectLayout(child, context, where, out);
 }
 
-// Literal translate("context", "source") and QT_TRANSLATE_NOOP("context", "source") in the code.
+// Literal translate("context", "source") and QT_TRANSLATE_NOOP("context", "source") in the code,
+// and the core's VELORIN_TEXT("context", "source") (core/Texts.h).
 void collectCode(QList<Text>& out) {
     static const QRegularExpression call(QStringLiteral(
-        R"re((?:\btranslate|QT_TRANSLATE_NOOP)\(\s*"((?:[^"\\]|\\.)*)"\s*,\s*"((?:[^"\\]|\\.)*)"\s*[,)])re"));
-    for (const char* layer : {"app", "device", "keysel", "model", "ui"}) {
+        R"re((?:\btranslate|QT_TRANSLATE_NOOP|\bVELORIN_TEXT)\(\s*"((?:[^"\\]|\\.)*)"\s*,\s*"((?:[^"\\]|\\.)*)"\s*[,)])re"));
+    for (const char* layer : {"app", "core", "device", "keysel", "model", "ui"}) {
         QDirIterator it(QStringLiteral(VELORIN_SOURCE_DIR "/") + QLatin1String(layer),
                         {QStringLiteral("*.cpp"), QStringLiteral("*.h")}, QDir::Files,
                         QDirIterator::Subdirectories);

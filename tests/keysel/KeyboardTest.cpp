@@ -1,6 +1,6 @@
+#include "core/KeyCodes.h"
 #include "keysel/KeyboardDialog.h"
 #include "keysel/KeyboardLayout.h"
-#include "model/KeyCodes.h"
 
 #include <QApplication>
 #include <QFrame>

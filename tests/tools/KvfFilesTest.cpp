@@ -21,14 +21,14 @@ TEST(CtlKvfFile, OnlyExactly108BytesAreAKvfFile) {
         writeBytes(path, QByteArray(size, '\x05'));
         const auto refused = readKvfFile(path);
         ASSERT_FALSE(refused) << size;
-        const QString error = refused.error().detail;
+        const QString error = QString::fromStdString(refused.error().detail);
         EXPECT_TRUE(error.contains(QStringLiteral("%1 bytes long").arg(size))) << error.toStdString();
         EXPECT_TRUE(error.contains(QStringLiteral("exactly 108"))) << error.toStdString();
     }
     const QString good = dir.filePath(QStringLiteral("good.kvf"));
     writeBytes(good, bytesOf(patternBlock()));
     const auto block = readKvfFile(good);
-    ASSERT_TRUE(block.ok()) << block.error().detail.toStdString();
+    ASSERT_TRUE(block.ok()) << block.error().detail;
     EXPECT_EQ(*block, patternBlock());
 }
 
@@ -36,10 +36,10 @@ TEST(CtlKvfFile, MissingFilesDirectoriesAndDevicesAreRefused) {
     QTemporaryDir dir;
     const auto missing = readKvfFile(dir.filePath(QStringLiteral("nope.kvf")));
     ASSERT_FALSE(missing);
-    EXPECT_TRUE(missing.error().detail.contains(QStringLiteral("no such file")));
+    EXPECT_NE(missing.error().detail.find("no such file"), std::string::npos);
     const auto folder = readKvfFile(dir.path());
     ASSERT_FALSE(folder);
-    EXPECT_TRUE(folder.error().detail.contains(QStringLiteral("not a regular file")));
+    EXPECT_NE(folder.error().detail.find("not a regular file"), std::string::npos);
     EXPECT_FALSE(readKvfFile(QStringLiteral("/dev/zero")).ok());
 }
 
@@ -48,7 +48,7 @@ TEST(CtlKvfFile, FailedWriteLeavesTheEarlierFile) {
     const QString path = dir.filePath(QStringLiteral("keep.kvf"));
     writeBytes(path, bytesOf(patternBlock(1)));
     const auto written = writeKvfFile(path, patternBlock(9));
-    ASSERT_TRUE(written) << (written ? std::string() : written.error().detail.toStdString());
+    ASSERT_TRUE(written) << (written ? std::string() : written.error().detail);
     EXPECT_EQ(readBytes(path), bytesOf(patternBlock(9)));
     // A directory in the way of the file cannot be replaced; nothing else changes.
     const QString blocked = dir.filePath(QStringLiteral("sub"));

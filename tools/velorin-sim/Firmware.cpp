@@ -122,7 +122,7 @@ bool RecordStore::save(std::string* error) const {
     if (written)
         return true;
     if (error)
-        *error = "cannot write the flash file " + flash_ + ": " + written.error().detail.toStdString();
+        *error = "cannot write the flash file " + flash_ + ": " + written.error().detail;
     return false;
 }
 

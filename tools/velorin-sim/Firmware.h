@@ -3,7 +3,7 @@
 // sends what the firmware answers.
 #pragma once
 
-#include "model/WorkMode.h"
+#include "core/WorkMode.h"
 
 #include <array>
 #include <chrono>

@@ -1,8 +1,8 @@
 // velorinctl: the command-line companion. One verb per job; see docs/velorinctl.md.
 #pragma once
 
+#include "core/WorkMode.h"
 #include "device/hid/HidPlatform.h"
-#include "model/WorkMode.h"
 
 #include <QString>
 #include <QStringList>

@@ -5,10 +5,10 @@
 #include "Ctl.h"
 #include "Doctor.h"
 
+#include "core/Console.h"
+#include "core/WorkMode.h"
 #include "device/SharedState.h"
 #include "device/hid/HidPlatform.h"
-#include "model/Console.h"
-#include "model/WorkMode.h"
 
 #include <QString>
 #include <QStringList>

@@ -5,12 +5,12 @@
 #include "KvfFile.h"
 #include "KvfJson.h"
 
+#include "core/ConsoleCopy.h"
 #include "device/Discovery.h"
 #include "device/Reports.h"
 #include "device/Sequences.h"
 #include "device/SharedState.h"
 #include "device/hid/SimBus.h"
-#include "model/ConsoleCopy.h"
 
 #include <QFileInfo>
 
@@ -106,7 +106,7 @@ int prepareAdapter(Context& ctx) {
 
 // The one-line message of a file that cannot be used; returns its exit code.
 int report(Context& ctx, const FileError& error) {
-    ctx.err << "velorinctl: " << error.detail << '\n';
+    ctx.err << "velorinctl: " << QString::fromStdString(error.detail) << '\n';
     return error.kind;
 }
 

@@ -4,8 +4,8 @@
 
 #include "CtlPrint.h"
 
+#include "core/Console.h"
 #include "device/hid/HidPlatform.h"
-#include "model/Console.h"
 
 #include <QString>
 #include <QStringList>

@@ -171,7 +171,7 @@ void writeTest(DoctorReport& r, const WorkModeBlock& original, QTextStream& prog
     if (const auto saved = writeKvfFile(r.backup, original); !saved) {
         r.backup.clear();
         fail(r, QStringLiteral("cannot save the records before the write test"), kExitCannotWrite,
-             saved.error().detail);
+             QString::fromStdString(saved.error().detail));
         return;
     }
     progress << "records saved in " << r.backup << "; writing a changed copy\n";

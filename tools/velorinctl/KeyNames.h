@@ -1,10 +1,12 @@
-// Key and button names for the command line and the JSON layout. Unlike the box texts of the
-// window, every key name here stands for exactly one code (the keypad Enter and the right-hand
-// modifiers have their own names), so a name read back always gives the same byte.
+// Key and button names for the command line and the JSON layout: the command-line columns of the
+// core's key and button tables (keyCommandName, padButtonCommandName), a documented contract.
+// Unlike the box texts of the window, every key name here stands for exactly one code (the keypad
+// Enter and the right-hand modifiers have their own names), so a name read back always gives the
+// same byte.
 #pragma once
 
-#include "model/Console.h"
-#include "model/KeyCodes.h"
+#include "core/Console.h"
+#include "core/KeyCodes.h"
 
 #include <QString>
 #include <QStringList>

@@ -10,7 +10,11 @@ namespace velorin::ctl {
 namespace {
 
 FileError badInput(const QString& message) {
-    return {kExitBadInput, message};
+    return {kExitBadInput, message.toStdString()};
+}
+
+QString detailOf(const kvf::Error& e) {
+    return QString::fromStdString(e.detail);
 }
 
 QString notKvf(const QString& path, qint64 size) {
@@ -49,14 +53,14 @@ Result<WorkModeBlock, FileError> readKvfFile(const QString& path) {
     switch (e.kind) {
     case kvf::ErrorKind::NotFound:
     case kvf::ErrorKind::NotRegular:
-        return badInput(QStringLiteral("%1: %2").arg(path, e.detail));
+        return badInput(QStringLiteral("%1: %2").arg(path, detailOf(e)));
     case kvf::ErrorKind::CannotOpen:
-        return badInput(QStringLiteral("%1: cannot open: %2").arg(path, e.detail));
+        return badInput(QStringLiteral("%1: cannot open: %2").arg(path, detailOf(e)));
     case kvf::ErrorKind::TooShort:
     case kvf::ErrorKind::TooLong:
         return badInput(notKvf(path, e.size));
     default:
-        return badInput(QStringLiteral("%1: cannot read: %2").arg(path, e.detail));
+        return badInput(QStringLiteral("%1: cannot read: %2").arg(path, detailOf(e)));
     }
 }
 
@@ -70,7 +74,8 @@ Status<FileError> writeFileAtomically(const QString& path, const QByteArray& dat
         QStringLiteral("%1: cannot %2: %3")
             .arg(path,
                  e.kind == kvf::ErrorKind::CannotCreate ? QStringLiteral("create") : QStringLiteral("write"),
-                 e.detail)};
+                 detailOf(e))
+            .toStdString()};
 }
 
 Status<FileError> writeKvfFile(const QString& path, const WorkModeBlock& block) {

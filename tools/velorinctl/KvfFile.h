@@ -5,8 +5,8 @@
 
 #include "Ctl.h"
 
-#include "model/Result.h"
-#include "model/WorkMode.h"
+#include "core/Result.h"
+#include "core/WorkMode.h"
 
 #include <QByteArray>
 #include <QString>
@@ -17,7 +17,7 @@ namespace velorin::ctl {
 inline constexpr qint64 kMaxJsonFileSize = 1 << 20;
 
 // A file velorinctl cannot use: the exit code that says so (kExitBadInput, kExitCannotWrite) and
-// the one-line message, which names the path.
+// the one-line message (UTF-8), which names the path.
 using FileError = velorin::Error<Exit>;
 
 // A .kvf file: exactly 108 bytes, the four records in block order. Shorter and longer files are

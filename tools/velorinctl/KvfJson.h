@@ -18,7 +18,7 @@
 // "0xNN", or a number 0-255; null means "none".
 #pragma once
 
-#include "model/WorkMode.h"
+#include "core/WorkMode.h"
 
 #include <QByteArray>
 #include <QString>

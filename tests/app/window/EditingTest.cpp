@@ -4,7 +4,7 @@
 
 #include "app/UnappliedMark.h"
 #include "model/DisplayTexts.h"
-#include "model/KeyCodes.h"
+#include "model/KeyCodeName.h"
 
 #include <QTest>
 

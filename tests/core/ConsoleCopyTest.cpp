@@ -1,4 +1,4 @@
-#include "model/ConsoleCopy.h"
+#include "core/ConsoleCopy.h"
 
 #include <gtest/gtest.h>
 

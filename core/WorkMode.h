@@ -2,8 +2,8 @@
 // bytes are used in memory, on the wire and on disk.
 #pragma once
 
-#include "model/Console.h"
-#include "model/KeyCodes.h"
+#include "core/Console.h"
+#include "core/KeyCodes.h"
 
 #include <array>
 #include <cstddef>

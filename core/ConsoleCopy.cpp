@@ -1,4 +1,4 @@
-#include "model/ConsoleCopy.h"
+#include "core/ConsoleCopy.h"
 
 #include <algorithm>
 
@@ -18,7 +18,8 @@ bool isExtraButton(PadButton button) {
 } // namespace
 
 bool consoleHasButton(ConsoleId console, PadButton button) {
-    return std::ranges::find(consoleInfo(console).buttons, button) != consoleInfo(console).buttons.end();
+    const std::span<const PadButton> buttons = consoleInfo(console).buttons;
+    return std::find(buttons.begin(), buttons.end(), button) != buttons.end();
 }
 
 WorkModeBlock copyConsole(const WorkModeBlock& block, ConsoleId from, ConsoleId to) {

@@ -1,4 +1,4 @@
-#include "model/WorkMode.h"
+#include "core/WorkMode.h"
 
 #include <gtest/gtest.h>
 
@@ -72,7 +72,7 @@ TEST(PadButtons, RecordBytesAndElementNames) {
 
 TEST(WorkModeBlock, StartsZeroAndPlacesRecordsByBlockOrderNotById) {
     WorkModeBlock block;
-    EXPECT_TRUE(std::ranges::all_of(block.raw(), [](uint8_t b) { return b == 0; }));
+    EXPECT_TRUE(std::all_of(block.raw().begin(), block.raw().end(), [](uint8_t b) { return b == 0; }));
 
     block = countingBlock();
     EXPECT_EQ(block.record(ConsoleId::PS3)[0], 100);
@@ -122,7 +122,9 @@ TEST(PrepareForWrite, EachConsoleGetsItsIdAndClearedBytes) {
         // Only this console's record changed, in the block itself.
         for (ConsoleId other : kBlockOrder) {
             if (other != c.console) {
-                EXPECT_TRUE(std::ranges::equal(block.record(other), before.record(other)));
+                const auto now = block.record(other);
+                const auto was = before.record(other);
+                EXPECT_TRUE(std::equal(now.begin(), now.end(), was.begin()));
             }
         }
     }

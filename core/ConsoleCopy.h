@@ -2,8 +2,8 @@
 // velorinctl do it. Pure: no window, no device.
 #pragma once
 
-#include "model/Console.h"
-#include "model/WorkMode.h"
+#include "core/Console.h"
+#include "core/WorkMode.h"
 
 namespace velorin {
 

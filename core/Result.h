@@ -4,8 +4,7 @@
 // logs anything.
 #pragma once
 
-#include <QString>
-
+#include <string>
 #include <utility>
 #include <variant>
 
@@ -13,7 +12,7 @@ namespace velorin {
 
 template <typename Kind> struct Error {
     Kind kind{};
-    QString detail; // the system's reason, for logs and the command line; may be empty
+    std::string detail; // the system's reason (UTF-8), for logs and the command line; may be empty
 };
 
 // A value or an error. `E` is Error<Kind> or a struct derived from it that carries one more figure.

@@ -1,4 +1,4 @@
-#include "model/WorkMode.h"
+#include "core/WorkMode.h"
 
 #include <algorithm>
 
@@ -30,11 +30,11 @@ ConstRecordSpan WorkModeBlock::record(ConsoleId console) const {
 }
 
 void WorkModeBlock::replaceAll(std::span<const uint8_t, kBlockSize> bytes) {
-    std::ranges::copy(bytes, bytes_.begin());
+    std::copy(bytes.begin(), bytes.end(), bytes_.begin());
 }
 
 void WorkModeBlock::replaceRecord(ConsoleId console, ConstRecordSpan bytes) {
-    std::ranges::copy(bytes, record(console).begin());
+    std::copy(bytes.begin(), bytes.end(), record(console).begin());
 }
 
 void WorkModeBlock::setButton(ConsoleId console, PadButton button, KeyCode code) {
