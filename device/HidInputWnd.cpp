@@ -3,6 +3,7 @@
 #include "device/Discovery.h"
 #include "device/Messages.h"
 #include "device/Reports.h"
+#include "device/Sequences.h"
 #include "device/SharedState.h"
 #include "model/Log.h"
 
@@ -24,8 +25,6 @@
 namespace velorin::device {
 
 namespace {
-// How often the reader repeats the mode select while it is pending.
-constexpr int kModeSelectRepeats = 5;
 // A read that ends because the handle broke is followed by this pause (or an arrival notice), so
 // a node that opens but fails every read cannot make the reader spin.
 constexpr std::chrono::milliseconds kGoneBackoff{50};
@@ -193,13 +192,8 @@ void readerPass(Context& ctx, ReaderState& state) {
         adapterSeen().store(1);
     }
 
-    if (modeSelectPending().load() != 0) {
-        // All five are sent even after an early success.
-        for (int i = 0; i < kModeSelectRepeats; ++i) {
-            if (SendModeSelect())
-                modeSelectPending().store(0);
-        }
-    }
+    if (modeSelectPending().load() != 0)
+        RepeatModeSelect(); // all five are sent even after an early success
 
     hid::InputReport report{};
     hid::ReadStatus status = state.handle->readInputReport(report, -1, &ctx.wake);

@@ -1,7 +1,9 @@
-// The adapter's output report frame, its three commands, and the operations that send them.
+// Sending the adapter's reports: the operations on an open handle and the short commands that
+// open a handle of their own. The frames themselves are the core's (core/Reports.h).
 #pragma once
 
 #include "core/Console.h"
+#include "core/Reports.h"
 #include "core/WorkMode.h"
 #include "device/hid/HidPlatform.h"
 
@@ -11,34 +13,21 @@
 
 namespace velorin::device {
 
-inline constexpr uint8_t CMD_WRITE_WORKMODE = 0x30;
-inline constexpr uint8_t CMD_READ_WORKMODE = 0x31;
-inline constexpr uint8_t CMD_SELECT_MODE = 0x32;
-inline constexpr uint8_t kFrameMagic0 = 0xAA;
-inline constexpr uint8_t kFrameMagic1 = 0x55;
-// Offset of the first argument byte in an output report.
-inline constexpr std::size_t kArgumentOffset = 4;
-// The longest wait for the reply to a record request.
-inline constexpr int kReplyTimeoutMs = 100;
-
-// Data bytes 0 and 1 of a live pad-state input report (report bytes 1 and 2).
-inline constexpr uint8_t kPadMarker0 = 0xA1;
-inline constexpr uint8_t kPadMarker1 = 0xC4;
-
-static_assert(kArgumentOffset + kRecordSize <= hid::kOutputReportSize);
-static_assert(1 + kRecordSize <= hid::kInputReportSize);
-
-// 00 cmd AA 55, zeros elsewhere.
-hid::OutputReport makeFrame(uint8_t command);
-// CMD_WRITE_WORKMODE with the 27 record bytes in report bytes 4-30.
-hid::OutputReport makeWriteWorkModeReport(ConstRecordSpan record);
-// CMD_READ_WORKMODE asking for the record of `console`.
-hid::OutputReport makeReadWorkModeReport(ConsoleId console);
-// CMD_SELECT_MODE: byte 4 0x01, byte 5 the console id.
-hid::OutputReport makeModeSelectReport(uint8_t console);
-
-// Whether an input report (report ID first) is a live pad state: data bytes 0-1 are A1 C4.
-bool isPadStateReport(std::span<const uint8_t, hid::kInputReportSize> report);
+// The frames and commands, under the names the device link has always used.
+using velorin::CMD_READ_WORKMODE;
+using velorin::CMD_SELECT_MODE;
+using velorin::CMD_WRITE_WORKMODE;
+using velorin::isPadStateReport;
+using velorin::kArgumentOffset;
+using velorin::kFrameMagic0;
+using velorin::kFrameMagic1;
+using velorin::kPadMarker0;
+using velorin::kPadMarker1;
+using velorin::kReplyTimeoutMs;
+using velorin::makeFrame;
+using velorin::makeModeSelectReport;
+using velorin::makeReadWorkModeReport;
+using velorin::makeWriteWorkModeReport;
 
 // Clears bytes 6-9 of `record` in place (whatever happens next), then sends it as one
 // CMD_WRITE_WORKMODE report. Fails at once without a handle.
@@ -59,5 +48,7 @@ bool SendWorkModeRequest(ConsoleId console);
 bool SendModeSelect();
 // Sends the mode select for `console` (a tool that selects a mode without a window's state).
 bool SendModeSelect(uint8_t console);
+// Sends any report as a short command: what a sequence's Send step with Via::Own asks for.
+bool SendShortCommand(std::span<const uint8_t, hid::kOutputReportSize> report);
 
 } // namespace velorin::device

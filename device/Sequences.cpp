@@ -5,75 +5,133 @@
 #include "device/SharedState.h"
 #include "model/Log.h"
 
-#include <QtGlobal>
+#include <chrono>
+#include <memory>
 
 namespace velorin::device {
 
-// The window shows these texts translated (context "messages"); velorinctl prints them as they are.
-std::string_view applyErrorText(const ApplyResult& result) {
-    switch (result.status) {
-    case ApplyStatus::Success:
-        return {};
-    case ApplyStatus::NoAdapter:
-        return QT_TRANSLATE_NOOP("messages", "CreateFileHandle error");
-    case ApplyStatus::WriteFailed:
-        break;
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Runs a sequence of the core to its end with blocking calls: the handle Open asks for, short
+// commands for Via::Own, reads that wait in poll() until the step's deadline. Each step is answered
+// before the next is looked at, so replies stay queued on the handle until a Receive reads them.
+template <typename Sequence, typename Hooks> void drive(Sequence& seq, Hooks&& hooks) {
+    std::unique_ptr<hid::HidHandle> handle;
+    uint32_t deadline = 0;
+    Clock::time_point deadlineAt{};
+    while (!seq.finished()) {
+        const Step& step = seq.step();
+        switch (step.action) {
+        case Action::Open:
+            handle = OpenAdapter();
+            seq.opened(handle != nullptr);
+            break;
+        case Action::Send:
+            if (step.via == Via::Own)
+                seq.sent(SendShortCommand(step.report));
+            else
+                seq.sent(handle && handle->setOutputReport(step.report));
+            break;
+        case Action::Receive: {
+            if (step.deadline != deadline) {
+                deadline = step.deadline;
+                deadlineAt = Clock::now() + std::chrono::milliseconds(step.deadlineMs);
+            }
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadlineAt - Clock::now()).count();
+            if (!handle) {
+                seq.gone();
+                break;
+            }
+            if (left <= 0) {
+                seq.deadlinePassed(deadline);
+                break;
+            }
+            hid::InputReport report{};
+            switch (handle->readInputReport(report, static_cast<int>(left))) {
+            case hid::ReadStatus::Report:
+                seq.received(report);
+                break;
+            case hid::ReadStatus::Timeout:
+                seq.deadlinePassed(deadline);
+                break;
+            case hid::ReadStatus::Gone:
+            case hid::ReadStatus::Stopped:
+                seq.gone();
+                break;
+            }
+            break;
+        }
+        case Action::Close:
+            handle.reset();
+            seq.done();
+            break;
+        case Action::Show:
+            hooks.show(step.console);
+            seq.done();
+            break;
+        case Action::RepeatModeSelect:
+            modeSelectPending().store(1);
+            seq.done();
+            break;
+        case Action::Finished:
+            break;
+        }
     }
-    switch (result.failedConsole.value_or(ConsoleId::PS3)) {
-    case ConsoleId::PS3:
-        return QT_TRANSLATE_NOOP("messages", "Write ps3 workModeData error");
-    case ConsoleId::PS4:
-        return QT_TRANSLATE_NOOP("messages", "Write ps4 workModeData error");
-    case ConsoleId::SWITCH:
-        return QT_TRANSLATE_NOOP("messages", "Write switch workModeData error");
-    case ConsoleId::XBOX:
-        return QT_TRANSLATE_NOOP("messages", "Write Xbox workModeData error");
-    }
-    return {};
 }
 
+struct NoHooks {
+    void show(ConsoleId) {}
+};
+
+} // namespace
+
 ApplyResult ApplyToAdapter(WorkModeBlock& block, std::optional<ConsoleId> console) {
-    {
-        const std::unique_ptr<hid::HidHandle> handle = OpenAdapter();
-        if (!handle)
-            return {ApplyStatus::NoAdapter, std::nullopt};
-        for (const ConsoleId console : kBlockOrder) {
-            const RecordSpan record = block.record(console);
-            prepareRecordHeader(console, record);
-            if (!WriteWorkMode(handle.get(), record)) {
-                qCWarning(lcSoui) << "the adapter refused the record of"
-                                  << QLatin1String(consoleInfo(console).name.data(),
-                                                   consoleInfo(console).name.size());
-                return {ApplyStatus::WriteFailed, console};
-            }
-        }
-    } // the handle is closed before the mode select
-    modeSelectPending().store(1);
-    const bool selected = console ? SendModeSelect(static_cast<uint8_t>(*console)) : SendModeSelect();
-    if (!selected)
-        qCInfo(lcSoui) << "the mode select after apply was not delivered; the reader repeats it";
-    wakeReader();
-    return {ApplyStatus::Success, std::nullopt};
+    Apply apply(block, console ? static_cast<uint8_t>(*console) : currentConsole().load());
+    drive(apply, NoHooks{});
+    block = apply.block();
+    const ApplyResult& result = apply.result();
+    if (result.status == ApplyStatus::WriteFailed) {
+        const std::string_view name = consoleInfo(result.failedConsole.value_or(ConsoleId::PS3)).name;
+        qCWarning(lcSoui) << "the adapter refused the record of"
+                          << QLatin1String(name.data(), static_cast<qsizetype>(name.size()));
+    }
+    if (result.status == ApplyStatus::Success) {
+        if (!apply.modeSelectDelivered())
+            qCInfo(lcSoui) << "the mode select after apply was not delivered; the reader repeats it";
+        wakeReader();
+    }
+    return result;
 }
 
 std::vector<ConsoleId> ReadBackFromAdapter(WorkModeBlock& block, const RecordReplaced& onReplaced) {
-    std::vector<ConsoleId> replaced;
-    // Opened before the first request, so the replies are queued for this handle.
-    const std::unique_ptr<hid::HidHandle> handle = OpenAdapter();
-    if (!handle)
-        return replaced;
-    for (const ConsoleId console : kBlockOrder) {
-        if (!SendWorkModeRequest(console))
-            break;
-        const std::optional<workModeData> reply = ReadWorkModeReply(handle.get(), console);
-        if (!reply)
-            break;
-        block.replaceRecord(console, *reply);
-        replaced.push_back(console);
-        if (onReplaced)
-            onReplaced(console);
+    ReadBack readBack(block);
+    struct Hooks {
+        const ReadBack& seq;
+        WorkModeBlock& block;
+        const RecordReplaced& onReplaced;
+        void show(ConsoleId console) {
+            block.replaceRecord(console, seq.block().record(console));
+            if (onReplaced)
+                onReplaced(console);
+        }
+    };
+    drive(readBack, Hooks{readBack, block, onReplaced});
+    return readBack.replaced();
+}
+
+int RepeatModeSelect() {
+    ModeSelectRepeat repeat(currentConsole().load());
+    while (!repeat.finished()) {
+        repeat.setConsole(currentConsole().load()); // a selection meanwhile names the new console
+        const bool delivered = SendShortCommand(repeat.step().report);
+        // Cleared after each delivered one, as the reader always did.
+        if (delivered)
+            modeSelectPending().store(0);
+        repeat.sent(delivered);
     }
-    return replaced;
+    return repeat.deliveredCount();
 }
 
 } // namespace velorin::device

@@ -1,9 +1,13 @@
-// The two sequences the main window runs against the adapter: apply (write all four records and
-// select the console mode) and read-back (replace the records with the adapter's). They know no
-// widgets: they say what happened, and the window turns that into message boxes and pages.
+// The sequences the main window runs against the adapter, driven with blocking platform I/O: apply
+// (write all four records and select the console mode), read-back (replace the records with the
+// adapter's) and the reader's repetition of the mode select. What they send and when they stop is
+// the core's (core/Sequences.h); this layer opens the handles, waits in poll() and keeps the time.
+// They know no widgets: they say what happened, and the window turns that into message boxes and
+// pages.
 #pragma once
 
 #include "core/Console.h"
+#include "core/Sequences.h"
 #include "core/WorkMode.h"
 
 #include <functional>
@@ -13,21 +17,11 @@
 
 namespace velorin::device {
 
-enum class ApplyStatus {
-    Success,
-    NoAdapter,   // no handle: nothing was sent, the block is unchanged
-    WriteFailed, // the write of `failedConsole` was refused; no mode select was sent
-};
-
-struct ApplyResult {
-    ApplyStatus status = ApplyStatus::Success;
-    std::optional<ConsoleId> failedConsole; // set with WriteFailed
-    friend bool operator==(const ApplyResult&, const ApplyResult&) = default;
-};
-
-// The error text the window shows for a failed apply: "CreateFileHandle error",
-// "Write ps3 workModeData error", ...; empty for a success (the window shows its success box).
-std::string_view applyErrorText(const ApplyResult& result);
+using velorin::ApplyResult;
+using velorin::ApplyStatus;
+// "CreateFileHandle error", "Write ps3 workModeData error", ...; empty for a success. The window
+// shows these texts translated (context "messages"); velorinctl prints them as they are.
+using velorin::applyErrorText;
 
 // Writes the PS3, PS4, SWITCH and XBOX records in this order on one handle, preparing each one
 // in the block just before its own write. Stops at the first refused write. After four writes it
@@ -42,5 +36,9 @@ using RecordReplaced = std::function<void(ConsoleId)>;
 // request that is not delivered or reply that does not come ends it silently. Returns the
 // consoles whose records were replaced, in order.
 std::vector<ConsoleId> ReadBackFromAdapter(WorkModeBlock& block, const RecordReplaced& onReplaced = {});
+
+// The reader's five mode selects for currentConsole (read before each send), each on a handle of
+// its own; modeSelectPending is cleared after each one that was delivered. Returns how many were.
+int RepeatModeSelect();
 
 } // namespace velorin::device

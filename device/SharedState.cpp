@@ -109,92 +109,13 @@ void JoyData::resetNeutral() {
     JoyState state{};
     state[0] = bytes_[0].load(std::memory_order_relaxed);
     state[1] = bytes_[1].load(std::memory_order_relaxed);
-    std::fill(state.begin() + 2, state.begin() + 6, uint8_t{0x80});
-    storeBytes(state);
+    storeBytes(neutralJoyState(state));
     endWrite(seq);
 }
 
 JoyData& joyData() {
     static JoyData data;
     return data;
-}
-
-bool isJoyStateValid(const JoyState& state) {
-    return state[0] == kPadMarker0 && state[1] == kPadMarker1;
-}
-
-namespace {
-
-struct BitTest {
-    uint8_t index;
-    uint8_t mask;
-};
-
-// The button bits; the four stick directions are compared instead.
-constexpr BitTest bitTest(PadButton button) {
-    switch (button) {
-    case PadButton::L2:
-        return {9, 0x01};
-    case PadButton::L1:
-        return {8, 0x40};
-    case PadButton::SELECT:
-        return {9, 0x04};
-    case PadButton::ARROW_UP:
-        return {10, 0x01};
-    case PadButton::ARROW_DOWN:
-        return {10, 0x08};
-    case PadButton::ARROW_L:
-        return {10, 0x04};
-    case PadButton::ARROW_R:
-        return {10, 0x02};
-    case PadButton::LSTICK_KEY:
-        return {9, 0x20};
-    case PadButton::R2:
-        return {9, 0x02};
-    case PadButton::R1:
-        return {8, 0x80};
-    case PadButton::START:
-        return {9, 0x08};
-    case PadButton::A:
-        return {8, 0x01};
-    case PadButton::B:
-        return {8, 0x02};
-    case PadButton::X:
-        return {8, 0x08};
-    case PadButton::Y:
-        return {8, 0x10};
-    case PadButton::RSTICK_KEY:
-        return {9, 0x40};
-    case PadButton::HOME:
-        return {9, 0x10};
-    case PadButton::SHARE:
-    case PadButton::CAPTURE:
-        return {9, 0x80};
-    default:
-        return {0, 0};
-    }
-}
-
-} // namespace
-
-bool lampOn(const JoyState& state, PadButton button) {
-    if (!isJoyStateValid(state))
-        return false;
-    constexpr uint8_t centre = 0x80;
-    switch (button) {
-    case PadButton::lyhih_UP:
-        return state[3] < centre;
-    case PadButton::lyhih_DOWN:
-        return state[3] > centre;
-    case PadButton::lxhih_L:
-        return state[2] < centre;
-    case PadButton::lxhih_R:
-        return state[2] > centre;
-    default: {
-        const BitTest t = bitTest(button);
-        return (state[t.index] & t.mask) != 0;
-    }
-    }
 }
 
 } // namespace velorin::device

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "core/Console.h"
+#include "core/PadState.h"
 
 #include <array>
 #include <atomic>
@@ -31,11 +32,11 @@ std::atomic<uint64_t>& readerReportCount();
 // Set by the reader when it opens the adapter, cleared when it reports the adapter gone; 1 at start.
 std::atomic<uint8_t>& adapterSeen();
 
-inline constexpr std::size_t kJoyDataSize = 12;
-// Data bytes 0-11 of a live pad-state report: 0-1 marker A1 C4, 2-3 left stick X/Y, 4-5 two more
-// axes, 8-9 button bits, 10 direction pad bits.
-using JoyState = std::array<uint8_t, kJoyDataSize>;
-static_assert(sizeof(JoyState) == 12);
+// The pad state's bytes, validity and lamp tests are the core's (core/PadState.h).
+using velorin::isJoyStateValid;
+using velorin::JoyState;
+using velorin::kJoyDataSize;
+using velorin::lampOn;
 
 // The last live pad state, replaced and read as one unit: a sequence lock over atomic bytes, so
 // the reader thread never waits on the UI thread and no byte is ever raced on. Writers (the
@@ -61,13 +62,5 @@ private:
 };
 
 JoyData& joyData();
-
-// Whether the state carries the A1 C4 marker.
-bool isJoyStateValid(const JoyState& state);
-
-// Whether the lamp of `button` is on for `state`: requires a valid state; stick tests are strict
-// (exactly 0x80 lights neither lamp of that axis). SHARE and CAPTURE both test index 9 bit 7; which
-// of the two a console has is the caller's business.
-bool lampOn(const JoyState& state, PadButton button);
 
 } // namespace velorin::device

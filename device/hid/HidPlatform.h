@@ -2,6 +2,8 @@
 // Linux hidraw + libudev and one over the simulated adapter's socket bus.
 #pragma once
 
+#include "core/Reports.h"
+
 #include <QObject>
 #include <QString>
 
@@ -54,12 +56,11 @@ struct DeviceInfo {
 OutputPath outputPath(const DeviceInfo& info);
 const char* outputPathName(OutputPath path); // "interrupt", "set_report", "unknown"
 
-inline constexpr std::size_t kInputReportSize = 33;  // report ID 0x00 + 32 data bytes
-inline constexpr std::size_t kOutputReportSize = 65; // report ID 0x00 + 64 data bytes
-using InputReport = std::array<uint8_t, kInputReportSize>;
-using OutputReport = std::array<uint8_t, kOutputReportSize>;
-static_assert(sizeof(InputReport) == 33);
-static_assert(sizeof(OutputReport) == 65);
+// The report sizes are the core's (core/Reports.h): report ID 0x00 first, then 32 or 64 data bytes.
+using velorin::InputReport;
+using velorin::kInputReportSize;
+using velorin::kOutputReportSize;
+using velorin::OutputReport;
 
 // Wakes blocked reads from another thread. Once raised it stays raised until reset().
 class StopSignal {

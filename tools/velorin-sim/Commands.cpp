@@ -1,8 +1,9 @@
 #include "Commands.h"
 
-#include "Hex.h"
-#include "PadStates.h"
 #include "Simulator.h"
+
+#include "core/sim/Hex.h"
+#include "core/sim/PadStates.h"
 
 #include <algorithm>
 #include <optional>

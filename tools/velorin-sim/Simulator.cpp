@@ -1,11 +1,12 @@
 #include "Simulator.h"
 
-#include "Hex.h"
-#include "PadStates.h"
+#include "core/sim/Hex.h"
+#include "core/sim/PadStates.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
@@ -99,9 +100,9 @@ bool Simulator::start(std::string* error) {
     if (!hid::sim::ensureBusDir(opt_.busDir, error))
         return false;
     if (!opt_.flash.empty()) {
-        if (!mainRecords_->attachFlash(opt_.flash, opt_.seed, error))
+        if (!flash_.attach(*mainRecords_, opt_.flash, opt_.seed, error))
             return false;
-    } else if (!opt_.seed.empty() && !mainRecords_->loadSeed(opt_.seed, error)) {
+    } else if (!opt_.seed.empty() && !loadSeed(*mainRecords_, opt_.seed, error)) {
         return false;
     }
     if (!opt_.script.empty()) {
@@ -268,24 +269,21 @@ void Simulator::readFrom(Interface& in, std::size_t index) {
             in.connections.erase(in.connections.begin() + static_cast<std::ptrdiff_t>(index));
             return;
         }
-        const std::optional<bool> ok = handlePacket(in, std::span(buf.data(), static_cast<std::size_t>(got)));
-        if (!ok)
+        const std::optional<Ack> ack = handlePacket(in, std::span(buf.data(), static_cast<std::size_t>(got)));
+        if (!ack)
             continue; // nothing else travels host -> device
-        if (stallMs_ > 0 && in.kind == Kind::Adapter && pending_.size() < kMaxPending) {
-            pending_.push_back({Clock::now() + std::chrono::milliseconds(stallMs_),
-                                in.name,
-                                {},
-                                in.connections[index].id,
-                                *ok});
+        if (ack->delay.count() > 0 && pending_.size() < kMaxPending) {
+            pending_.push_back(
+                {Clock::now() + ack->delay, in.name, {}, in.connections[index].id, ack->taken});
             return;
         }
         // Like a SET_REPORT: the writer learns whether the device took the report.
-        sendAck(fd, *ok);
+        sendAck(fd, ack->taken);
         return; // one report per wake-up keeps the loop fair between connections
     }
 }
 
-std::optional<bool> Simulator::handlePacket(Interface& in, std::span<const uint8_t> packet) {
+std::optional<Simulator::Ack> Simulator::handlePacket(Interface& in, std::span<const uint8_t> packet) {
     if (packet.empty() || packet[0] != hid::sim::kMsgOutput)
         return std::nullopt;
     return onOutputReport(in, packet.subspan(1));
@@ -295,20 +293,28 @@ std::optional<bool> Simulator::handlePacket(const std::string& name, std::span<c
     Interface* in = find(name);
     if (!in)
         return std::nullopt;
-    return handlePacket(*in, packet);
+    const std::optional<Ack> ack = handlePacket(*in, packet);
+    if (!ack)
+        return std::nullopt;
+    return ack->taken;
 }
 
-bool Simulator::onOutputReport(Interface& in, std::span<const uint8_t> report) {
+Simulator::Ack Simulator::onOutputReport(Interface& in, std::span<const uint8_t> report) {
     const Response r = firmware_.onOutputReport(report, in.records.get());
     say("out " + in.name + (r.way == Way::Interrupt ? " interrupt " : " set_report ") +
         outcomeWord(r.outcome) + " " + toHex(report));
+    if (r.stored && in.records == mainRecords_ && flash_.attached()) {
+        std::string error;
+        if (!flash_.save(*mainRecords_, &error))
+            std::fprintf(stderr, "velorin-sim: %s\n", error.c_str());
+    }
     if (r.reply) {
         if (r.reply->delay.count() > 0 && pending_.size() < kMaxPending)
             pending_.push_back({Clock::now() + r.reply->delay, in.name, r.reply->report});
         else
             sendInput(in, r.reply->report);
     }
-    return r.taken();
+    return {r.taken(), r.ackDelay};
 }
 
 void Simulator::sendInput(Interface& in, std::span<const uint8_t> report) {

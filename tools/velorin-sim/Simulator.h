@@ -1,12 +1,13 @@
 // The simulated adapter's bus server: a single-threaded event loop over the bus sockets, standard
 // input (the control lines, Commands.h) and a few timers, delivering output reports to the firmware
-// model (Firmware.h). See docs/velorin-sim.md for the protocol.
+// model (core/sim/Firmware.h). See docs/velorin-sim.md for the protocol.
 #pragma once
 
 #include "Commands.h"
-#include "Firmware.h"
+#include "Files.h"
 #include "InterfaceKinds.h"
 
+#include "core/sim/Firmware.h"
 #include "device/hid/SimBus.h"
 
 #include <chrono>
@@ -70,7 +71,7 @@ public:
     std::vector<std::pair<std::string, std::size_t>> interfaces() const;
     Firmware& firmware() { return firmware_; }
     // Acknowledgements of adapter writes are held back this long.
-    void setStall(int ms) { stallMs_ = ms; }
+    void setStall(int ms) { firmware_.stallMs = ms; }
     // Starts the pad-state stream (the script, else the demo), at `rate` or the rate it had.
     void startPadStream(std::optional<double> rate);
     void stopPadStream() { streaming_ = false; }
@@ -105,8 +106,13 @@ private:
     bool listenOn(Interface& in, bool noAccess, std::string* error);
     void acceptOn(Interface& in);
     void readFrom(Interface& in, std::size_t connIndex);
-    std::optional<bool> handlePacket(Interface& in, std::span<const uint8_t> packet);
-    bool onOutputReport(Interface& in, std::span<const uint8_t> report);
+    // The acknowledgement an output report earns: taken or refused, and how long it is held back.
+    struct Ack {
+        bool taken = false;
+        std::chrono::milliseconds delay{0};
+    };
+    std::optional<Ack> handlePacket(Interface& in, std::span<const uint8_t> packet);
+    Ack onOutputReport(Interface& in, std::span<const uint8_t> report);
     void sendInput(Interface& in, std::span<const uint8_t> report);
     void tick(Clock::time_point now);
     void readStdin();
@@ -117,7 +123,7 @@ private:
     Firmware firmware_;
     std::vector<std::unique_ptr<Interface>> interfaces_;
     std::shared_ptr<RecordStore> mainRecords_;
-    int stallMs_ = 0;       // acknowledgements of adapter writes held back this long
+    Flash flash_;           // keeps mainRecords_ when --flash names a file
     uint64_t padsSent_ = 0; // pad states sent to the adapters (demo, script, "pad")
     uint64_t nextConnectionId_ = 1;
     std::vector<Pending> pending_;

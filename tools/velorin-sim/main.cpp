@@ -1,6 +1,7 @@
 // velorin-sim: a simulated adapter on a socket bus, for tests, demos and users without hardware.
-#include "PadStates.h"
 #include "Simulator.h"
+
+#include "core/sim/PadStates.h"
 
 #include <cstdio>
 #include <cstdlib>

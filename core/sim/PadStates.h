@@ -7,6 +7,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace velorin::sim {
@@ -24,8 +25,8 @@ std::optional<double> parseRate(const std::string& text);
 std::vector<uint8_t> padState(std::span<const uint8_t> bytes = {});
 // State number `step` of the demo (it starts over after the last).
 std::vector<uint8_t> demoPadState(std::size_t step);
-// The states of a script file: one line each, hex bytes after the marker, `#` comments. Reads only
-// regular files up to 1 MiB; nullopt with `error` set otherwise.
-std::optional<std::vector<std::vector<uint8_t>>> loadScript(const std::string& path, std::string* error);
+// The states of a script: one line each, hex bytes after the marker, `#` comments; nullopt with
+// `error` set at the first bad line. (velorin-sim reads the file: tools/velorin-sim/Files.h.)
+std::optional<std::vector<std::vector<uint8_t>>> parseScript(std::string_view text, std::string* error);
 
 } // namespace velorin::sim

@@ -1,4 +1,4 @@
-#include "Hex.h"
+#include "core/sim/Hex.h"
 
 namespace velorin::sim {
 

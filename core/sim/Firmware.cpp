@@ -1,23 +1,15 @@
-#include "Firmware.h"
+#include "core/sim/Firmware.h"
 
-#include "device/Reports.h"
-#include "model/KvfCodec.h"
+#include "core/Reports.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <unistd.h>
 
 namespace velorin::sim {
 namespace {
 
-using device::CMD_READ_WORKMODE;
-using device::CMD_SELECT_MODE;
-using device::CMD_WRITE_WORKMODE;
-using device::kArgumentOffset;
-
 // The adapter declares no report IDs: its output reports carry ID 0, its input reports none.
 constexpr uint8_t kReportId = 0x00;
-constexpr std::size_t kReplySize = hid::kInputReportSize - 1;
+constexpr std::size_t kReplySize = kInputReportSize - 1;
 
 // The console an output report is about: byte 4 for a write or read request, byte 5 for a mode
 // select (byte 4 is 01); 0 for other commands.
@@ -36,62 +28,17 @@ uint8_t consoleOf(std::span<const uint8_t> report) {
 } // namespace
 
 std::optional<std::size_t> slotOfConsole(uint8_t id) {
-    switch (id) {
-    case 1:
-        return 0; // PS3
-    case 2:
-        return 1; // PS4
-    case 4:
-        return 2; // SWITCH
-    case 3:
-        return 3; // XBOX
-    default:
+    const std::optional<ConsoleId> console = consoleFromByte(id);
+    if (!console)
         return std::nullopt;
-    }
+    return static_cast<std::size_t>(consoleInfo(*console).blockIndex);
 }
 
 // ---- RecordStore ------------------------------------------------------------------------------
 
 RecordStore::RecordStore() {
-    for (uint8_t id = 1; id <= 4; ++id)
-        records_[*slotOfConsole(id)][0] = id;
-}
-
-bool RecordStore::loadSeed(const std::string& seed, std::string* error) {
-    // Like the window's load: the first 108 bytes of a regular file.
-    const auto block = kvf::read(QString::fromStdString(seed), kvf::SizeRule::AtLeastBlock);
-    if (!block) {
-        if (error)
-            *error = "seed file " + seed + " does not hold a 108-byte record block";
-        return false;
-    }
-    setRecords(*block);
-    return true;
-}
-
-void RecordStore::setRecords(const WorkModeBlock& block) {
-    const auto raw = block.raw();
-    for (std::size_t s = 0; s < 4; ++s)
-        std::copy_n(raw.begin() + static_cast<std::ptrdiff_t>(s * kRecordSize), kRecordSize,
-                    records_[s].begin());
-}
-
-bool RecordStore::attachFlash(const std::string& flash, const std::string& seed, std::string* error) {
-    flash_ = flash;
-    if (::access(flash.c_str(), F_OK) == 0) {
-        // An existing flash file is the adapter's memory: never overwritten when it is unreadable.
-        const auto block = kvf::read(QString::fromStdString(flash), kvf::SizeRule::ExactlyBlock);
-        if (!block) {
-            if (error)
-                *error = "flash file " + flash + " is not a 108-byte record block";
-            return false;
-        }
-        setRecords(*block);
-        return true;
-    }
-    if (!seed.empty() && !loadSeed(seed, error))
-        return false;
-    return save(error);
+    for (const ConsoleId console : kBlockOrder)
+        records_[*slotOfConsole(static_cast<uint8_t>(console))][0] = static_cast<uint8_t>(console);
 }
 
 bool RecordStore::store(const Record& r) {
@@ -99,11 +46,6 @@ bool RecordStore::store(const Record& r) {
     if (!slot)
         return false;
     records_[*slot] = r;
-    if (!flash_.empty()) {
-        std::string error;
-        if (!save(&error))
-            std::fprintf(stderr, "velorin-sim: %s\n", error.c_str());
-    }
     return true;
 }
 
@@ -114,27 +56,30 @@ std::optional<Record> RecordStore::record(uint8_t consoleId) const {
     return records_[*slot];
 }
 
-bool RecordStore::save(std::string* error) const {
+WorkModeBlock RecordStore::block() const {
     WorkModeBlock block;
-    for (std::size_t s = 0; s < 4; ++s)
+    for (std::size_t s = 0; s < records_.size(); ++s)
         block.replaceRecord(kBlockOrder[s], records_[s]);
-    const auto written = kvf::write(QString::fromStdString(flash_), block);
-    if (written)
-        return true;
-    if (error)
-        *error = "cannot write the flash file " + flash_ + ": " + written.error().detail;
-    return false;
+    return block;
+}
+
+void RecordStore::setBlock(const WorkModeBlock& block) {
+    for (std::size_t s = 0; s < records_.size(); ++s) {
+        const ConstRecordSpan record = block.record(kBlockOrder[s]);
+        std::copy(record.begin(), record.end(), records_[s].begin());
+    }
 }
 
 // ---- Firmware ---------------------------------------------------------------------------------
 
 Response Firmware::onOutputReport(std::span<const uint8_t> report, RecordStore* records) const {
     Response r;
-    const bool wellFormed = report.size() == hid::kOutputReportSize && report[0] == kReportId;
+    const bool wellFormed = report.size() == kOutputReportSize && report[0] == kReportId;
     r.outcome = wellFormed ? Outcome::Taken : Outcome::Refused;
     if (!records)
         return r;
-    const bool framed = wellFormed && report[2] == device::kFrameMagic0 && report[3] == device::kFrameMagic1;
+    r.ackDelay = std::chrono::milliseconds(stallMs);
+    const bool framed = wellFormed && report[2] == kFrameMagic0 && report[3] == kFrameMagic1;
     const uint8_t console = framed ? consoleOf(report) : 0;
     const bool known = slotOfConsole(console).has_value();
     if (known && faults[console].refuse)

@@ -1,49 +1,14 @@
-#include "PadStates.h"
+#include "core/sim/PadStates.h"
 
-#include "Hex.h"
-
-#include "device/Reports.h"
+#include "core/Reports.h"
+#include "core/sim/Hex.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdlib>
-#include <fcntl.h>
 #include <iterator>
-#include <sstream>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace velorin::sim {
 namespace {
-
-constexpr std::size_t kScriptLimit = 1 << 20;
-
-std::optional<std::vector<uint8_t>> readFileBounded(const std::string& path, std::size_t limit) {
-    // Non-blocking, and regular files only: a FIFO or a device could block the loop for ever.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
-        return std::nullopt;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return std::nullopt;
-    }
-    std::vector<uint8_t> data;
-    uint8_t buf[4096];
-    for (;;) {
-        const ssize_t got = ::read(fd, buf, sizeof buf);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0 || data.size() + static_cast<std::size_t>(got) > limit) {
-            if (got != 0)
-                data.assign(limit + 1, 0); // marks "too long or unreadable"
-            break;
-        }
-        data.insert(data.end(), buf, buf + got);
-    }
-    ::close(fd);
-    return data;
-}
 
 // The buttons the demo presses one after another: (data byte, bit mask), then the stick
 // directions as (data byte, value).
@@ -71,9 +36,9 @@ std::optional<double> parseRate(const std::string& text) {
 }
 
 std::vector<uint8_t> padState(std::span<const uint8_t> bytes) {
-    std::vector<uint8_t> r(hid::kInputReportSize - 1, 0);
-    r[0] = device::kPadMarker0;
-    r[1] = device::kPadMarker1;
+    std::vector<uint8_t> r(kInputReportSize - 1, 0);
+    r[0] = kPadMarker0;
+    r[1] = kPadMarker1;
     for (std::size_t i = 2; i <= 5; ++i)
         r[i] = 0x80;
     std::copy_n(bytes.begin(), std::min(bytes.size(), kPadStateBytes), r.begin() + 2);
@@ -90,21 +55,18 @@ std::vector<uint8_t> demoPadState(std::size_t step) {
     return r;
 }
 
-std::optional<std::vector<std::vector<uint8_t>>> loadScript(const std::string& path, std::string* error) {
-    const auto text = readFileBounded(path, kScriptLimit);
-    if (!text || text->size() > kScriptLimit) {
-        *error = "cannot read the script " + path;
-        return std::nullopt;
-    }
+std::optional<std::vector<std::vector<uint8_t>>> parseScript(std::string_view text, std::string* error) {
     std::vector<std::vector<uint8_t>> states;
-    std::istringstream in(std::string(text->begin(), text->end()));
-    std::string line;
-    while (std::getline(in, line)) {
+    while (!text.empty()) {
+        const std::size_t end = text.find('\n');
+        const std::string line(text.substr(0, end));
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
         if (line.empty() || line[0] == '#')
             continue;
         const auto bytes = parseHex(line, kPadStateBytes);
         if (!bytes) {
-            *error = "bad script line: " + line.substr(0, 80);
+            if (error)
+                *error = "bad script line: " + line.substr(0, 80);
             return std::nullopt;
         }
         states.push_back(padState(*bytes));

@@ -1,6 +1,6 @@
 // The simulated firmware against the report bytes of docs/velorin-sim.md: output reports are 65
 // bytes, report ID 0, command, AA 55, arguments from byte 4; a reply is 32 data bytes.
-#include "tools/velorin-sim/Firmware.h"
+#include "core/sim/Firmware.h"
 
 #include <gtest/gtest.h>
 

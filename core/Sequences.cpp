@@ -1,0 +1,315 @@
+#include "core/Sequences.h"
+
+#include <algorithm>
+
+namespace velorin {
+
+namespace detail {
+
+bool ReportQueue::push(std::span<const uint8_t, kInputReportSize> report) {
+    if (count_ == reports_.size())
+        return false; // full: the newest is dropped, as a hidraw handle drops it
+    std::copy(report.begin(), report.end(), reports_[(head_ + count_) % reports_.size()].begin());
+    ++count_;
+    return true;
+}
+
+bool ReportQueue::pop(InputReport& out) {
+    if (count_ == 0)
+        return false;
+    out = reports_[head_];
+    head_ = (head_ + 1) % reports_.size();
+    --count_;
+    return true;
+}
+
+} // namespace detail
+
+namespace {
+
+Step finishedStep() {
+    return Step{};
+}
+
+Step simpleStep(Action action, ConsoleId console = ConsoleId::PS3) {
+    Step s;
+    s.action = action;
+    s.console = console;
+    return s;
+}
+
+} // namespace
+
+// ---- ReadBack -----------------------------------------------------------------------------------
+
+ReadBack::ReadBack(const WorkModeBlock& block) : block_(block) {
+    step_ = simpleStep(Action::Open);
+}
+
+std::vector<ConsoleId> ReadBack::replaced() const {
+    return std::vector<ConsoleId>(kBlockOrder.begin(),
+                                  kBlockOrder.begin() + static_cast<std::ptrdiff_t>(replaced_));
+}
+
+void ReadBack::request() {
+    state_ = State::Requesting;
+    const ConsoleId console = kBlockOrder[index_];
+    step_ = simpleStep(Action::Send, console);
+    step_.via = Via::Own;
+    step_.report = makeReadWorkModeReport(console);
+}
+
+void ReadBack::await() {
+    state_ = State::Awaiting;
+    step_ = simpleStep(Action::Receive, kBlockOrder[index_]);
+    step_.deadline = ++deadline_;
+    step_.deadlineMs = kReplyTimeoutMs;
+    // Reports that came since the adapter was opened are read first, oldest first.
+    InputReport report{};
+    while (state_ == State::Awaiting && queue_.pop(report))
+        take(report);
+}
+
+// Takes `report` as the awaited reply unless it is a live pad state or names another console (a
+// late reply to an earlier request: a record always carries its own console's id). Returns
+// whether it was taken.
+bool ReadBack::take(std::span<const uint8_t, kInputReportSize> report) {
+    const ConsoleId asked = kBlockOrder[index_];
+    if (isPadStateReport(report))
+        return false;
+    if (const auto named = consoleFromByte(report[1]); named && *named != asked)
+        return false;
+    block_.replaceRecord(asked, recordFromReply(report));
+    ++replaced_;
+    state_ = State::Showing;
+    step_ = simpleStep(Action::Show, asked);
+    return true;
+}
+
+void ReadBack::stop(ReadBackEnd why) {
+    end_ = why;
+    queue_.clear();
+    if (state_ == State::Opening) {
+        state_ = State::Done;
+        step_ = finishedStep();
+        return;
+    }
+    state_ = State::Closing;
+    step_ = simpleStep(Action::Close);
+}
+
+void ReadBack::opened(bool ok) {
+    if (state_ != State::Opening)
+        return;
+    if (!ok) {
+        stop(ReadBackEnd::NoAdapter);
+        return;
+    }
+    request();
+}
+
+void ReadBack::sent(bool delivered) {
+    if (state_ != State::Requesting)
+        return;
+    if (delivered)
+        await();
+    else
+        stop(ReadBackEnd::RequestRefused);
+}
+
+void ReadBack::received(std::span<const uint8_t, kInputReportSize> report) {
+    switch (state_) {
+    case State::Awaiting:
+        take(report);
+        break;
+    case State::Requesting:
+    case State::Showing:
+        queue_.push(report); // queued for the opened adapter until the next wait
+        break;
+    case State::Opening:
+    case State::Closing:
+    case State::Done:
+        break;
+    }
+}
+
+void ReadBack::deadlinePassed(uint32_t deadline) {
+    if (state_ == State::Awaiting && deadline == deadline_)
+        stop(ReadBackEnd::NoReply);
+}
+
+void ReadBack::gone() {
+    switch (state_) {
+    case State::Opening:
+        stop(ReadBackEnd::NoAdapter);
+        break;
+    case State::Requesting:
+    case State::Awaiting:
+        stop(ReadBackEnd::Gone);
+        break;
+    case State::Showing:
+        goneWhileShowing_ = true; // the replaced record is still shown; then the read-back ends
+        break;
+    case State::Closing:
+    case State::Done:
+        break;
+    }
+}
+
+void ReadBack::done() {
+    switch (state_) {
+    case State::Showing:
+        if (goneWhileShowing_)
+            stop(ReadBackEnd::Gone);
+        else if (++index_ < kBlockOrder.size())
+            request();
+        else
+            stop(ReadBackEnd::Complete);
+        break;
+    case State::Closing:
+        state_ = State::Done;
+        step_ = finishedStep();
+        break;
+    default:
+        break;
+    }
+}
+
+// ---- Apply --------------------------------------------------------------------------------------
+
+std::string_view applyErrorText(const ApplyResult& result) {
+    switch (result.status) {
+    case ApplyStatus::Success:
+        return {};
+    case ApplyStatus::NoAdapter:
+        return kNoAdapterText;
+    case ApplyStatus::WriteFailed:
+        break;
+    }
+    return consoleInfo(result.failedConsole.value_or(ConsoleId::PS3)).applyErrorText;
+}
+
+Apply::Apply(const WorkModeBlock& block, uint8_t modeConsole) : block_(block), modeConsole_(modeConsole) {
+    step_ = simpleStep(Action::Open);
+}
+
+void Apply::write() {
+    state_ = State::Writing;
+    const ConsoleId console = kBlockOrder[index_];
+    // Prepared in the block just before its own write, so a refused write leaves the records after
+    // it as they were.
+    const RecordSpan record = block_.record(console);
+    prepareForWrite(console, record);
+    step_ = simpleStep(Action::Send, console);
+    step_.report = makeWriteWorkModeReport(record);
+}
+
+void Apply::finish() {
+    state_ = State::Done;
+    step_ = finishedStep();
+}
+
+void Apply::opened(bool ok) {
+    if (state_ != State::Opening)
+        return;
+    if (!ok) {
+        result_ = {ApplyStatus::NoAdapter, std::nullopt};
+        finish();
+        return;
+    }
+    write();
+}
+
+void Apply::sent(bool delivered) {
+    switch (state_) {
+    case State::Writing:
+        if (!delivered) {
+            result_ = {ApplyStatus::WriteFailed, kBlockOrder[index_]};
+            state_ = State::ClosingAfterFailure;
+            step_ = simpleStep(Action::Close);
+        } else if (++index_ < kBlockOrder.size()) {
+            write();
+        } else {
+            // The handle is closed before the mode select, which goes on a handle of its own.
+            state_ = State::Closing;
+            step_ = simpleStep(Action::Close);
+        }
+        break;
+    case State::Selecting:
+        modeSelectDelivered_ = delivered;
+        result_ = {ApplyStatus::Success, std::nullopt};
+        finish();
+        break;
+    default:
+        break;
+    }
+}
+
+void Apply::gone() {
+    switch (state_) {
+    case State::Opening:
+        opened(false);
+        break;
+    case State::Writing:
+    case State::Selecting:
+        sent(false);
+        break;
+    default:
+        break; // nothing awaits the adapter: the next send finds it gone
+    }
+}
+
+void Apply::done() {
+    switch (state_) {
+    case State::ClosingAfterFailure:
+        finish();
+        break;
+    case State::Closing:
+        state_ = State::Repeating;
+        step_ = simpleStep(Action::RepeatModeSelect);
+        break;
+    case State::Repeating: {
+        state_ = State::Selecting;
+        const auto console = consoleFromByte(modeConsole_);
+        step_ = simpleStep(Action::Send, console.value_or(ConsoleId::PS3));
+        step_.via = Via::Own;
+        step_.report = makeModeSelectReport(modeConsole_);
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+// ---- ModeSelectRepeat ---------------------------------------------------------------------------
+
+ModeSelectRepeat::ModeSelectRepeat(uint8_t console) : console_(console) {
+    next();
+}
+
+void ModeSelectRepeat::next() {
+    if (sends_ >= kRepeats) {
+        step_ = finishedStep();
+        return;
+    }
+    step_ = simpleStep(Action::Send, consoleFromByte(console_).value_or(ConsoleId::PS3));
+    step_.via = Via::Own;
+    step_.report = makeModeSelectReport(console_);
+}
+
+void ModeSelectRepeat::setConsole(uint8_t console) {
+    console_ = console;
+    if (!finished())
+        next();
+}
+
+void ModeSelectRepeat::sent(bool delivered) {
+    if (finished())
+        return;
+    ++sends_;
+    if (delivered)
+        ++delivered_;
+    next();
+}
+
+} // namespace velorin

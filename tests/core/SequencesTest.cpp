@@ -1,0 +1,374 @@
+// The three sequences driven through a scripted adapter: each step the sequence asks for is written
+// down (with the report bytes it would send) and answered from the script. The expected steps are
+// the adapter's frames as described (00, command, AA 55, arguments, zeros to 65 bytes) and the
+// window's results, written out here without the core's help.
+#include "core/Sequences.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+using namespace velorin;
+
+namespace {
+
+// Hex of a 65-byte output report without its trailing zeros.
+std::string hex(std::span<const uint8_t> bytes) {
+    std::size_t n = bytes.size();
+    while (n > 0 && bytes[n - 1] == 0)
+        --n;
+    std::string s;
+    for (std::size_t i = 0; i < n; ++i) {
+        char b[4];
+        std::snprintf(b, sizeof b, i ? " %02x" : "%02x", bytes[i]);
+        s += b;
+    }
+    return s;
+}
+
+// The test's block: byte i of the 108 is 0x21 + i, so bytes 6-9 and 26 of every record are set.
+WorkModeBlock patternBlock() {
+    std::array<uint8_t, 108> bytes{};
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<uint8_t>(0x21 + i);
+    WorkModeBlock block;
+    block.replaceAll(bytes);
+    return block;
+}
+
+// The record at block offset `offset` as apply writes it: console id in byte 0, bytes 6-9 zero,
+// byte 26 zero for PS3 and XBOX.
+std::vector<uint8_t> preparedRecord(std::size_t offset, uint8_t id, bool clear26) {
+    std::vector<uint8_t> r;
+    for (std::size_t i = 0; i < 27; ++i)
+        r.push_back(static_cast<uint8_t>(0x21 + offset + i));
+    r[0] = id;
+    for (std::size_t i = 6; i <= 9; ++i)
+        r[i] = 0;
+    if (clear26)
+        r[26] = 0;
+    return r;
+}
+
+std::string writeStep(std::size_t offset, uint8_t id, bool clear26) {
+    std::vector<uint8_t> frame{0x00, 0x30, 0xAA, 0x55};
+    const auto record = preparedRecord(offset, id, clear26);
+    frame.insert(frame.end(), record.begin(), record.end());
+    return "send opened " + hex(frame);
+}
+
+// An input report as the adapter sends it (report ID 0, then the data bytes).
+InputReport input(std::vector<uint8_t> data) {
+    InputReport r{};
+    std::copy(data.begin(), data.end(), r.begin() + 1);
+    return r;
+}
+
+// The adapter's reply to a record request: the 27 record bytes, byte 0 the console id.
+InputReport reply(uint8_t id) {
+    std::vector<uint8_t> data(27, static_cast<uint8_t>(0x70 + id));
+    data[0] = id;
+    return input(data);
+}
+
+// A live pad state, A1 C4 with the sticks centred and A pressed.
+InputReport padState() {
+    return input({0xA1, 0xC4, 0x80, 0x80, 0x80, 0x80, 0, 0, 0x01});
+}
+
+enum class A { Opened, NoAdapter, Delivered, Refused, Gone, Report, Deadline, OldDeadline };
+struct Answer {
+    A kind;
+    InputReport report{};
+};
+Answer report(const InputReport& r) {
+    return {A::Report, r};
+}
+
+// Runs `seq` against the script; returns the steps it asked for, one line each.
+template <typename Sequence> std::vector<std::string> run(Sequence& seq, const std::vector<Answer>& script) {
+    std::vector<std::string> steps;
+    std::size_t next = 0;
+    for (int guard = 0; !seq.finished() && guard < 100; ++guard) {
+        const Step& s = seq.step();
+        switch (s.action) {
+        case Action::Open:
+            steps.push_back("open");
+            break;
+        case Action::Send:
+            steps.push_back(std::string("send ") + (s.via == Via::Own ? "own " : "opened ") + hex(s.report));
+            break;
+        case Action::Receive:
+            steps.push_back("wait " + std::to_string(s.deadline) + " " + std::to_string(s.deadlineMs) + "ms");
+            break;
+        case Action::Close:
+            steps.push_back("close");
+            seq.done();
+            continue;
+        case Action::Show:
+            steps.push_back("show " + std::string(consoleInfo(s.console).name));
+            seq.done();
+            continue;
+        case Action::RepeatModeSelect:
+            steps.push_back("repeat mode select");
+            seq.done();
+            continue;
+        case Action::Finished:
+            continue;
+        }
+        if (next == script.size()) {
+            steps.push_back("(script ended)");
+            break;
+        }
+        const Answer& a = script[next++];
+        switch (a.kind) {
+        case A::Opened:
+            seq.opened(true);
+            break;
+        case A::NoAdapter:
+            seq.opened(false);
+            break;
+        case A::Delivered:
+            seq.sent(true);
+            break;
+        case A::Refused:
+            seq.sent(false);
+            break;
+        case A::Gone:
+            seq.gone();
+            break;
+        case A::Report:
+            seq.received(a.report);
+            break;
+        case A::Deadline:
+            seq.deadlinePassed(s.deadline);
+            break;
+        case A::OldDeadline:
+            seq.deadlinePassed(s.deadline - 1);
+            break;
+        }
+    }
+    if (next != script.size())
+        steps.push_back("(" + std::to_string(script.size() - next) + " answers unused)");
+    return steps;
+}
+
+const std::string kOpen = "open";
+const std::string kClose = "close";
+// Read requests (command 31, console id in byte 4) and mode selects (32, 01, console in byte 5).
+const std::string kAskPs3 = "send own 00 31 aa 55 01";
+const std::string kAskPs4 = "send own 00 31 aa 55 02";
+const std::string kAskSwitch = "send own 00 31 aa 55 04";
+const std::string kAskXbox = "send own 00 31 aa 55 03";
+
+std::string wait(int n) {
+    return "wait " + std::to_string(n) + " 100ms";
+}
+
+struct ReadBackCase {
+    const char* what;
+    std::vector<Answer> script;
+    std::vector<std::string> steps;
+    std::size_t replaced;
+    ReadBackEnd end;
+};
+
+TEST(Sequences, ReadBackThroughAScriptedAdapter) {
+    const Answer open{A::Opened}, sent{A::Delivered};
+    const ReadBackCase cases[] = {
+        {"all four replies",
+         {open, sent, report(reply(1)), sent, report(reply(2)), sent, report(reply(4)), sent,
+          report(reply(3))},
+         {kOpen, kAskPs3, wait(1), "show PS3", kAskPs4, wait(2), "show PS4", kAskSwitch, wait(3),
+          "show SWITCH", kAskXbox, wait(4), "show XBOX", kClose},
+         4,
+         ReadBackEnd::Complete},
+        {"no reply after SWITCH",
+         {open, sent, report(reply(1)), sent, report(reply(2)), sent, {A::Deadline}},
+         {kOpen, kAskPs3, wait(1), "show PS3", kAskPs4, wait(2), "show PS4", kAskSwitch, wait(3), kClose},
+         2,
+         ReadBackEnd::NoReply},
+        {"a refused request",
+         {open, sent, report(reply(1)), {A::Refused}},
+         {kOpen, kAskPs3, wait(1), "show PS3", kAskPs4, kClose},
+         1,
+         ReadBackEnd::RequestRefused},
+        {"the adapter gone in the middle",
+         {open, sent, report(reply(1)), sent, {A::Gone}},
+         {kOpen, kAskPs3, wait(1), "show PS3", kAskPs4, wait(2), kClose},
+         1,
+         ReadBackEnd::Gone},
+        {"live pad states inside the reply wait",
+         {open, sent, report(padState()), report(padState()), report(reply(1)), sent, {A::Deadline}},
+         {kOpen, kAskPs3, wait(1), wait(1), wait(1), "show PS3", kAskPs4, wait(2), kClose},
+         1,
+         ReadBackEnd::NoReply},
+        {"a stale reply naming another console",
+         {open, sent, report(reply(1)), sent, report(reply(1)), report(reply(2)), sent, {A::Gone}},
+         {kOpen, kAskPs3, wait(1), "show PS3", kAskPs4, wait(2), wait(2), "show PS4", kAskSwitch, wait(3),
+          kClose},
+         2,
+         ReadBackEnd::Gone},
+        {"an earlier wait's deadline does not end this one",
+         {open, sent, report(reply(1)), sent, {A::OldDeadline}, report(reply(2)), sent, {A::Deadline}},
+         {kOpen, kAskPs3, wait(1), "show PS3", kAskPs4, wait(2), wait(2), "show PS4", kAskSwitch, wait(3),
+          kClose},
+         2,
+         ReadBackEnd::NoReply},
+        {"a reply before its request is confirmed is kept for the wait",
+         {open, report(reply(1)), sent, {A::Refused}},
+         {kOpen, kAskPs3, kAskPs3, "show PS3", kAskPs4, kClose},
+         1,
+         ReadBackEnd::RequestRefused},
+        {"no adapter", {{A::NoAdapter}}, {kOpen}, 0, ReadBackEnd::NoAdapter},
+    };
+    for (const ReadBackCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        const WorkModeBlock before = patternBlock();
+        ReadBack readBack(before);
+        EXPECT_EQ(run(readBack, c.script), c.steps);
+        ASSERT_TRUE(readBack.finished());
+        EXPECT_EQ(readBack.end(), c.end);
+        EXPECT_EQ(readBack.replacedCount(), c.replaced);
+        // The records read are the replies, byte 0 included; the others keep their bytes.
+        const uint8_t ids[] = {1, 2, 4, 3};
+        for (std::size_t r = 0; r < 4; ++r) {
+            for (std::size_t i = 0; i < 27; ++i) {
+                const uint8_t want = r < c.replaced ? (i == 0 ? ids[r] : static_cast<uint8_t>(0x70 + ids[r]))
+                                                    : static_cast<uint8_t>(0x21 + r * 27 + i);
+                ASSERT_EQ(readBack.block().raw()[r * 27 + i], want) << "record " << r << " byte " << i;
+            }
+        }
+    }
+}
+
+struct ApplyCase {
+    const char* what;
+    uint8_t mode;
+    std::vector<Answer> script;
+    std::vector<std::string> steps;
+    ApplyStatus status;
+    std::optional<ConsoleId> failed;
+    std::string_view text;
+    std::size_t prepared; // records prepared in the block, in block order
+    bool modeSelectDelivered;
+};
+
+TEST(Sequences, ApplyThroughAScriptedAdapter) {
+    const Answer open{A::Opened}, sent{A::Delivered};
+    const std::string ps3 = writeStep(0, 1, true), ps4 = writeStep(27, 2, false),
+                      sw = writeStep(54, 4, false), xbox = writeStep(81, 3, true);
+    const ApplyCase cases[] = {
+        {"four writes and the mode select",
+         4,
+         {open, sent, sent, sent, sent, sent},
+         {kOpen, ps3, ps4, sw, xbox, kClose, "repeat mode select", "send own 00 32 aa 55 01 04"},
+         ApplyStatus::Success,
+         std::nullopt,
+         "",
+         4,
+         true},
+        {"the mode select names the console selected, and its refusal changes nothing",
+         3,
+         {open, sent, sent, sent, sent, {A::Refused}},
+         {kOpen, ps3, ps4, sw, xbox, kClose, "repeat mode select", "send own 00 32 aa 55 01 03"},
+         ApplyStatus::Success,
+         std::nullopt,
+         "",
+         4,
+         false},
+        {"a refused write",
+         1,
+         {open, sent, sent, {A::Refused}},
+         {kOpen, ps3, ps4, sw, kClose},
+         ApplyStatus::WriteFailed,
+         ConsoleId::SWITCH,
+         "Write switch workModeData error",
+         3,
+         false},
+        {"the adapter gone in the middle",
+         1,
+         {open, sent, {A::Gone}},
+         {kOpen, ps3, ps4, kClose},
+         ApplyStatus::WriteFailed,
+         ConsoleId::PS4,
+         "Write ps4 workModeData error",
+         2,
+         false},
+        {"reports from the adapter are no answer to a write",
+         1,
+         {open, report(reply(1)), {A::Refused}},
+         {kOpen, ps3, ps3, kClose},
+         ApplyStatus::WriteFailed,
+         ConsoleId::PS3,
+         "Write ps3 workModeData error",
+         1,
+         false},
+        {"no adapter",
+         1,
+         {{A::NoAdapter}},
+         {kOpen},
+         ApplyStatus::NoAdapter,
+         std::nullopt,
+         "CreateFileHandle error",
+         0,
+         false},
+    };
+    for (const ApplyCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        const WorkModeBlock before = patternBlock();
+        Apply apply(before, c.mode);
+        EXPECT_EQ(run(apply, c.script), c.steps);
+        ASSERT_TRUE(apply.finished());
+        EXPECT_EQ(apply.result().status, c.status);
+        EXPECT_EQ(apply.result().failedConsole, c.failed);
+        EXPECT_EQ(applyErrorText(apply.result()), c.text);
+        EXPECT_EQ(apply.modeSelectDelivered(), c.modeSelectDelivered);
+        // The records up to the refused one are prepared in the block itself; the rest as they were.
+        const struct {
+            std::size_t offset;
+            uint8_t id;
+            bool clear26;
+        } records[] = {{0, 1, true}, {27, 2, false}, {54, 4, false}, {81, 3, true}};
+        for (std::size_t r = 0; r < 4; ++r) {
+            const auto want = preparedRecord(records[r].offset, records[r].id, records[r].clear26);
+            for (std::size_t i = 0; i < 27; ++i) {
+                const uint8_t untouched = static_cast<uint8_t>(0x21 + records[r].offset + i);
+                ASSERT_EQ(apply.block().raw()[records[r].offset + i], r < c.prepared ? want[i] : untouched)
+                    << "record " << r << " byte " << i;
+            }
+        }
+    }
+}
+
+TEST(Sequences, TheReadersFiveModeSelects) {
+    const struct {
+        const char* what;
+        std::vector<Answer> script;
+        int delivered;
+    } cases[] = {
+        {"all five sent after an early success",
+         {{A::Delivered}, {A::Refused}, {A::Delivered}, {A::Refused}, {A::Refused}},
+         2},
+        {"none delivered: the request stays",
+         {{A::Refused}, {A::Gone}, {A::Refused}, {A::Refused}, {A::Refused}},
+         0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ModeSelectRepeat repeat(2);
+        const std::string select = "send own 00 32 aa 55 01 02";
+        EXPECT_EQ(run(repeat, c.script), (std::vector<std::string>(5, select)));
+        EXPECT_EQ(repeat.deliveredCount(), c.delivered);
+        EXPECT_EQ(repeat.delivered(), c.delivered > 0);
+    }
+    // A selection between two sends: the later ones name the new console.
+    ModeSelectRepeat repeat(2);
+    repeat.sent(true);
+    repeat.setConsole(4);
+    EXPECT_EQ(hex(repeat.step().report), "00 32 aa 55 01 04");
+}
+
+} // namespace
