@@ -49,7 +49,7 @@ describe("offline and updates", () => {
         const notice = page.locator(".banner.update");
         await notice.waitFor({ timeout: 20_000 });
         assert.match((await notice.textContent()) ?? "", /新版本已准备好/);
-        const reloaded = page.waitForEvent("load");
+        const reloaded = page.waitForEvent("load", { timeout: 120_000 }); // only a hung run ends here
         await notice.getByRole("button", { name: "重新加载" }).click();
         await reloaded;
         await page.waitForSelector("body.ready");
