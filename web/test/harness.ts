@@ -51,6 +51,8 @@ export async function openPage(browser: Browser, site: Served, options: OpenOpti
         acceptDownloads: true,
         viewport: { width: 840, height: 760 },
     });
+    // Generous limits for every wait and action: they only end a hung run, on a loaded machine too.
+    context.setDefaultTimeout(90_000);
     // Nothing but the site: a request elsewhere fails the test.
     await context.route(/^(?!http:\/\/localhost:\d+\/)/, (route) => route.abort());
     if (options.standIn !== false) {
@@ -63,7 +65,7 @@ export async function openPage(browser: Browser, site: Served, options: OpenOpti
     const errors: string[] = [];
     page.on("pageerror", (e) => errors.push(e.message));
     await page.goto(site.url + (options.query ?? ""));
-    await page.waitForSelector("body.ready", { timeout: 30_000 });
+    await page.waitForSelector("body.ready");
     if (errors.length) throw new Error(`page errors: ${errors.join("; ")}`);
     return { context, page, close: () => context.close() };
 }
@@ -121,7 +123,7 @@ export function frame(command: number, args: number[]): number[] {
 }
 
 // Waits for `check` to hold, polling; only a hung run reaches the limit.
-export async function until<T>(check: () => Promise<T | undefined | null | false>, what: string, limitMs = 20_000): Promise<T> {
+export async function until<T>(check: () => Promise<T | undefined | null | false>, what: string, limitMs = 60_000): Promise<T> {
     const end = Date.now() + limitMs;
     for (;;) {
         const v = await check();
