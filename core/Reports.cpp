@@ -42,6 +42,13 @@ bool isPadStateReport(std::span<const uint8_t, kInputReportSize> report) {
     return report[1] == kPadMarker0 && report[2] == kPadMarker1;
 }
 
+bool isReplyTo(std::span<const uint8_t, kInputReportSize> report, std::optional<ConsoleId> asked) {
+    if (isPadStateReport(report))
+        return false;
+    const std::optional<ConsoleId> named = consoleFromByte(report[1]);
+    return !asked || !named || *named == *asked;
+}
+
 workModeData recordFromReply(std::span<const uint8_t, kInputReportSize> report) {
     workModeData record{};
     std::copy_n(report.begin() + 1, kRecordSize, record.begin());

@@ -9,6 +9,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 
 namespace velorin {
@@ -55,6 +56,13 @@ InputReport inputReportFromData(std::span<const uint8_t> data);
 
 // Whether an input report (report ID first) is a live pad state: data bytes 0-1 are A1 C4.
 bool isPadStateReport(std::span<const uint8_t, kInputReportSize> report);
+
+// Whether an input report can be the reply to a request for the record of `asked`: it is no live
+// pad state, and its byte 1 (record byte 0) does not name another console. A record always carries
+// its own console's id, so one naming another console is a late reply to an earlier request; a
+// byte that names no console (a blank record) is taken. Without `asked`, any report that is no
+// pad state.
+bool isReplyTo(std::span<const uint8_t, kInputReportSize> report, std::optional<ConsoleId> asked);
 
 // The record a reply to CMD_READ_WORKMODE carries: report bytes 1-27, taken as they are.
 workModeData recordFromReply(std::span<const uint8_t, kInputReportSize> report);

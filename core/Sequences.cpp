@@ -70,14 +70,11 @@ void ReadBack::await() {
         take(report);
 }
 
-// Takes `report` as the awaited reply unless it is a live pad state or names another console (a
-// late reply to an earlier request: a record always carries its own console's id). Returns
-// whether it was taken.
+// Takes `report` as the awaited reply unless it is a live pad state or a late reply naming another
+// console. Returns whether it was taken.
 bool ReadBack::take(std::span<const uint8_t, kInputReportSize> report) {
     const ConsoleId asked = kBlockOrder[index_];
-    if (isPadStateReport(report))
-        return false;
-    if (const auto named = consoleFromByte(report[1]); named && *named != asked)
+    if (!isReplyTo(report, asked))
         return false;
     block_.replaceRecord(asked, recordFromReply(report));
     ++replaced_;

@@ -28,11 +28,9 @@ std::optional<workModeData> ReadWorkModeReply(hid::HidHandle* handle, std::optio
         hid::InputReport report{};
         if (handle->readInputReport(report, static_cast<int>(left)) != hid::ReadStatus::Report)
             return std::nullopt;
-        if (isPadStateReport(report))
-            continue; // a live pad state is no record: wait on for the reply
-        if (const auto named = consoleFromByte(report[1]); asked && named && *named != *asked)
-            continue; // another console's record: a late reply to an earlier request
-        return recordFromReply(report);
+        if (isReplyTo(report, asked))
+            return recordFromReply(report);
+        // A live pad state or another console's late reply: wait on for the reply.
     }
 }
 

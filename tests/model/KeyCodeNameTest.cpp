@@ -1,6 +1,6 @@
 // The box text the window shows: the key table's names, and the display texts for the mouse codes.
-#include "model/DisplayTexts.h"
 #include "model/KeyCodeName.h"
+#include "model/DisplayTexts.h"
 
 #include <gtest/gtest.h>
 

@@ -18,10 +18,11 @@ TEST(Layers, EachFolderIncludesOnlyTheLayersBelowIt) {
         {QStringLiteral("model"), {core, QStringLiteral("model")}},
         {QStringLiteral("device"), {core, QStringLiteral("device"), QStringLiteral("model")}},
         {QStringLiteral("ui"), {core, QStringLiteral("ui"), QStringLiteral("model")}},
-        {QStringLiteral("keysel"), {core, QStringLiteral("keysel"), QStringLiteral("ui"), QStringLiteral("model")}},
+        {QStringLiteral("keysel"),
+         {core, QStringLiteral("keysel"), QStringLiteral("ui"), QStringLiteral("model")}},
         {QStringLiteral("app"),
-         {core, QStringLiteral("app"), QStringLiteral("keysel"), QStringLiteral("ui"), QStringLiteral("device"),
-          QStringLiteral("model")}},
+         {core, QStringLiteral("app"), QStringLiteral("keysel"), QStringLiteral("ui"),
+          QStringLiteral("device"), QStringLiteral("model")}},
         {QStringLiteral("tools"), {core, QStringLiteral("device"), QStringLiteral("model")}},
     };
     const QRegularExpression include(QStringLiteral("^#include \"([a-z]+)/"),
@@ -48,11 +49,12 @@ TEST(Layers, EachFolderIncludesOnlyTheLayersBelowIt) {
 // The core builds for the web, where there is no Qt: it includes no Qt header and its library
 // links nothing (the build writes what velorin_core links into core-link-libraries.txt).
 TEST(Layers, TheCoreUsesNoQt) {
-    const QRegularExpression qtInclude(QStringLiteral("^#include <(Q|qt)"), QRegularExpression::MultilineOption);
+    const QRegularExpression qtInclude(QStringLiteral("^#include <(Q|qt)"),
+                                       QRegularExpression::MultilineOption);
     const QString root = QStringLiteral(VELORIN_SOURCE_DIR) + u'/';
     int files = 0;
-    QDirIterator it(root + QStringLiteral("core"), {QStringLiteral("*.cpp"), QStringLiteral("*.h")}, QDir::Files,
-                    QDirIterator::Subdirectories);
+    QDirIterator it(root + QStringLiteral("core"), {QStringLiteral("*.cpp"), QStringLiteral("*.h")},
+                    QDir::Files, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString path = it.next();
         QFile f(path);

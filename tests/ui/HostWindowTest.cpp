@@ -77,9 +77,12 @@ TEST(HostWindow, CannotBeResized) {
     EXPECT_EQ(w->size(), QSize(800, 600));
     w->setGeometry(10, 10, 300, 200);
     EXPECT_EQ(w->size(), QSize(800, 600));
-    // Even the native window cannot be made to keep another size.
+    // Even the native window cannot be made to keep another size. The size is put back through
+    // a queued call and the window system's own queue, so it takes a few turns of the event loop
+    // (more than 50 ms on a loaded machine): wait for it, with a limit that only ends a hung run.
     w->windowHandle()->resize(900, 700);
-    QTest::qWait(50);
+    (void)QTest::qWaitFor(
+        [&] { return w->size() == QSize(800, 600) && w->windowHandle()->size() == QSize(800, 600); }, 10000);
     EXPECT_EQ(w->size(), QSize(800, 600));
     EXPECT_EQ(w->windowHandle()->size(), QSize(800, 600));
 }
