@@ -664,12 +664,15 @@ class App {
         e.preventDefault();
     }
 
-    // A newer version of the site is installed and waits: offer to use it.
-    updateReady(worker: ServiceWorker): void {
+    // A newer version of the site is installed and waits: offer to use it. The reload asks the worker
+    // waiting at the time of the click, which is the newest one if another arrived meanwhile.
+    updateReady(waiting: () => ServiceWorker | null): void {
         const b = this.showBanner("update", t("新版本已准备好。"));
         const reload = el("button", "banner-action", t("重新加载"));
         reload.type = "button";
         reload.addEventListener("click", () => {
+            const worker = waiting();
+            if (!worker) return;
             this.updateRequested = true;
             worker.postMessage("skip-waiting");
         });
@@ -686,16 +689,20 @@ function registerServiceWorker(app: App): void {
     navigator.serviceWorker
         .register("sw.js")
         .then((reg) => {
-            const offer = (w: ServiceWorker | null): void => {
-                if (w && navigator.serviceWorker.controller) app.updateReady(w);
+            // A page with no worker yet gets its first one: nothing to offer.
+            const offer = (): void => {
+                if (reg.waiting && navigator.serviceWorker.controller) app.updateReady(() => reg.waiting);
             };
-            if (reg.waiting) offer(reg.waiting);
-            reg.addEventListener("updatefound", () => {
-                const w = reg.installing;
+            // A newer worker may have been found before this page registered (the browser checks on its
+            // own after a navigation): follow the one installing now as well as any found later.
+            const follow = (w: ServiceWorker | null): void => {
                 w?.addEventListener("statechange", () => {
-                    if (w.state === "installed") offer(w);
+                    if (w.state === "installed") offer();
                 });
-            });
+            };
+            follow(reg.installing);
+            reg.addEventListener("updatefound", () => follow(reg.installing));
+            offer();
         })
         .catch(() => undefined); // a page without a service worker still works online
 }

@@ -36,6 +36,9 @@ export interface OpenOptions {
     query?: string; // appended to the URL, e.g. "?lang=ja"
     standIn?: StandInConfig | false; // false: the browser's own navigator.hid
     serviceWorkers?: boolean;
+    // The browser's HTTP cache in use, as for a user. Routing requests turns it off, so a request
+    // elsewhere is then noted and fails the session's close instead of being stopped.
+    httpCache?: boolean;
 }
 
 export interface Session {
@@ -51,10 +54,19 @@ export async function openPage(browser: Browser, site: Served, options: OpenOpti
         acceptDownloads: true,
         viewport: { width: 840, height: 760 },
     });
-    // Generous limits for every wait and action: they only end a hung run, on a loaded machine too.
-    context.setDefaultTimeout(90_000);
+    // Every wait and action waits for an event; its limit (thirty times what a step takes on a loaded
+    // machine) only ends a hung run.
+    context.setDefaultTimeout(30_000);
     // Nothing but the site: a request elsewhere fails the test.
-    await context.route(/^(?!http:\/\/localhost:\d+\/)/, (route) => route.abort());
+    const local = /^http:\/\/localhost:\d+\//;
+    const elsewhere: string[] = [];
+    if (options.httpCache) {
+        context.on("request", (r) => {
+            if (!local.test(r.url())) elsewhere.push(r.url());
+        });
+    } else {
+        await context.route((url) => !local.test(url.href), (route) => route.abort());
+    }
     if (options.standIn !== false) {
         await context.addInitScript((config) => {
             (window as unknown as { __velorinStandInConfig: unknown }).__velorinStandInConfig = config;
@@ -67,7 +79,11 @@ export async function openPage(browser: Browser, site: Served, options: OpenOpti
     await page.goto(site.url + (options.query ?? ""));
     await page.waitForSelector("body.ready");
     if (errors.length) throw new Error(`page errors: ${errors.join("; ")}`);
-    return { context, page, close: () => context.close() };
+    const close = async (): Promise<void> => {
+        await context.close();
+        if (elsewhere.length) throw new Error(`requests beyond the site: ${elsewhere.join(", ")}`);
+    };
+    return { context, page, close };
 }
 
 export function startSite(): Promise<Served> {
@@ -123,7 +139,7 @@ export function frame(command: number, args: number[]): number[] {
 }
 
 // Waits for `check` to hold, polling; only a hung run reaches the limit.
-export async function until<T>(check: () => Promise<T | undefined | null | false>, what: string, limitMs = 60_000): Promise<T> {
+export async function until<T>(check: () => Promise<T | undefined | null | false>, what: string, limitMs = 20_000): Promise<T> {
     const end = Date.now() + limitMs;
     for (;;) {
         const v = await check();

@@ -27,7 +27,9 @@ export interface Served {
 }
 
 // Serves `root` on 127.0.0.1 (port 0: any free port). Only files under `root`, GET and HEAD only.
-export function serve(root: string, port = 0): Promise<Served> {
+// `cacheSeconds` lets the browser keep files that long without asking, as many static hosts do
+// (default: it asks every time).
+export function serve(root: string, port = 0, cacheSeconds = 0): Promise<Served> {
     const base = resolve(root);
     const server = createServer((req, res) => {
         void (async () => {
@@ -54,7 +56,7 @@ export function serve(root: string, port = 0): Promise<Served> {
                 res.writeHead(200, {
                     "Content-Type": TYPES[extname(file)] ?? "application/octet-stream",
                     "Content-Length": body.length,
-                    "Cache-Control": "no-cache",
+                    "Cache-Control": cacheSeconds > 0 ? `max-age=${cacheSeconds}` : "no-cache",
                 });
                 res.end(req.method === "HEAD" ? undefined : body);
             } catch {

@@ -7,7 +7,9 @@ declare const CACHE: string;
 declare const FILES: string[];
 
 sw.addEventListener("install", (event) => {
-    event.waitUntil(caches.open(CACHE).then((cache) => cache.addAll(FILES)));
+    // From the server, never from the browser's HTTP cache: a host that lets files be cached for a while
+    // would otherwise fill the new version's cache with the old version's files.
+    event.waitUntil(caches.open(CACHE).then((cache) => cache.addAll(FILES.map((f) => new Request(f, { cache: "reload" })))));
 });
 
 sw.addEventListener("activate", (event) => {
@@ -26,11 +28,8 @@ sw.addEventListener("message", (event) => {
 sw.addEventListener("fetch", (event) => {
     const request = event.request;
     if (request.method !== "GET" || new URL(request.url).origin !== sw.location.origin) return;
-    event.respondWith(
-        caches.open(CACHE).then(async (cache) => {
-            const hit = await cache.match(request, { ignoreSearch: true });
-            return hit ?? fetch(request);
-        }),
-    );
+    // Only this version's cache, and never opened here: a worker being replaced may still answer a
+    // request after the new one deleted its cache, and opening it would make an empty one again.
+    event.respondWith(caches.match(request, { cacheName: CACHE, ignoreSearch: true }).then((hit) => hit ?? fetch(request)));
 });
 
