@@ -67,6 +67,7 @@ interface Exports {
     _vw_joy_neutral(): void;
     _vw_joy_clear(): void;
     _vw_lamps(consoleId: number): number;
+    _vw_pad_pressed(consoleId: number): number;
     _vw_readback_start(intoVerifyBlock: number): void;
     _vw_apply_start(consoleId: number): void;
     _vw_repeat_start(consoleId: number): void;
@@ -206,6 +207,12 @@ export class Core {
         const on = new Set<number>();
         for (let b = 0; b < 32; ++b) if (bits & (1 << b)) on.add(b);
         return on;
+    }
+
+    // The buttons of a console held on the pad as a press that can move the focus (a stick direction
+    // only at the stick's edge), as bits of the core's button numbers.
+    padPressed(consoleId: number): number {
+        return this.m._vw_pad_pressed(consoleId) >>> 0;
     }
 
     // Sequences: start one, then loop on next() and answer each step.

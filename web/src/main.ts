@@ -75,6 +75,7 @@ class App {
     private connectButton!: HTMLButtonElement;
     private readonly banner: HTMLElement;
     private lampFrame = 0;
+    private padHeld = 0; // the buttons held in the last pad state, as core.padPressed() gives them
     private modal = false;
     private fileInput!: HTMLInputElement;
 
@@ -261,7 +262,10 @@ class App {
         this.adapter = new Adapter(core, {
             onState: () => this.showState(),
             onReadBack: (consoles, complete) => this.readBackDone(consoles, complete),
-            onPadState: () => this.scheduleLamps(),
+            onPadState: () => {
+                this.followPad();
+                this.scheduleLamps();
+            },
             onFailure: (f) => void this.failure(f),
         });
         document.body.classList.add("ready");
@@ -313,8 +317,27 @@ class App {
         this.selectView(id);
         if (focusInPage) this.tabs.get(id)?.focus();
         this.core.joyNeutral();
+        this.padHeld = this.core.padPressed(id);
         this.drawLamps();
         if (this.adapter?.connected) void this.adapter.selectMode(id);
+    }
+
+    // A new press of a pad button (one not held in the state before) moves the focus to its box on
+    // the selected page, so that a keyboard user finds a box by pressing its button; the first in
+    // button order when several begin together. Only once the keyboard has moved the focus (the
+    // condition of the focus outline, :focus-visible), never behind a menu or dialog or while the
+    // page is not the active window. A press never opens anything: the menu is the mouse's and
+    // the keyboard's.
+    private followPad(): void {
+        const core = this.core;
+        const held = core.padPressed(this.current);
+        const fresh = held & ~this.padHeld;
+        this.padHeld = held;
+        if (!fresh || this.modal || !document.hasFocus()) return;
+        if (!document.activeElement?.matches(":focus-visible")) return;
+        const c = core.console(this.current);
+        const pressed = c.buttons.find((b) => (fresh >>> b.id) & 1);
+        if (pressed) this.boxFor(c.id, pressed.name)?.button.focus();
     }
 
     private scheduleLamps(): void {

@@ -88,3 +88,80 @@ describe("lamps", () => {
         await s.close();
     });
 });
+
+// A pad press moves the focus to its box only for a keyboard user (once the keyboard has moved the
+// focus), never behind the menu, and never opens anything, not even pressed twice in a row. Of
+// buttons pressed together, the first in the described lamp order wins.
+describe("pad presses", () => {
+    let browser: Browser;
+    let site: Served;
+    before(async () => {
+        browser = await launch();
+        site = await startSite();
+    });
+    after(async () => {
+        await browser.close();
+        await site.close();
+    });
+
+    test("a press focuses its box only after keyboard use, and opens no menu", async () => {
+        const s = await openPage(browser, site, { standIn: { granted: true } });
+        const { page } = s;
+        await until(async () => (await page.locator(".conn-dot.on").count()) > 0, "the reconnection");
+        const focused = (): Promise<string> => page.evaluate(() => document.activeElement?.id ?? "");
+        const released = pad({});
+        type Step =
+            | { click: string } // a mouse click on the element with this id
+            | { key: string } // a key pressed on whatever has the focus
+            | { state: number[]; lit: string[]; focus: string; menu?: boolean }; // a pad state, then where the focus is
+        const steps: Step[] = [
+            // A mouse user: the tab clicked keeps the focus whatever the pad does.
+            { click: "btn_ps3" },
+            { state: pad({ 8: 0x01 }), lit: ["A"], focus: "btn_ps3" },
+            { state: released, lit: [], focus: "btn_ps3" },
+            { state: pad({ 8: 0x01 }), lit: ["A"], focus: "btn_ps3" }, // twice in a row: still no menu
+            { state: released, lit: [], focus: "btn_ps3" },
+            // The keyboard moves the focus: from now on a new press finds its box.
+            { key: "Tab" },
+            { state: pad({ 8: 0x41 }), lit: ["A", "L1"], focus: "btn_ps3_key_L1" }, // together: L1 comes before A
+            { state: released, lit: [], focus: "btn_ps3_key_L1" },
+            { state: pad({ 8: 0x01 }), lit: ["A"], focus: "btn_ps3_key_A" },
+            { state: released, lit: [], focus: "btn_ps3_key_A" },
+            { state: pad({ 8: 0x01 }), lit: ["A"], focus: "btn_ps3_key_A" }, // the second press opens nothing
+            { state: pad({ 8: 0x03 }), lit: ["A", "B"], focus: "btn_ps3_key_B" }, // B new, A still held
+            { state: released, lit: [], focus: "btn_ps3_key_B" },
+            // A stick moves the focus only when pushed to its edge, not when it drifts.
+            { state: pad({ 2: 0x7f }), lit: ["lxhih_L"], focus: "btn_ps3_key_B" },
+            { state: pad({ 2: 0x00 }), lit: ["lxhih_L"], focus: "btn_ps3_key_lxhih_L" },
+            { state: pad({ 3: 0xff }), lit: ["lyhih_DOWN"], focus: "btn_ps3_key_lyhih_DOWN" },
+            { state: released, lit: [], focus: "btn_ps3_key_lyhih_DOWN" },
+            // Behind the function menu (opened with the keyboard) the pad moves nothing.
+            { key: "Enter" },
+            { state: pad({ 8: 0x08 }), lit: ["X"], focus: "", menu: true },
+            { state: released, lit: [], focus: "", menu: true },
+            { key: "Escape" },
+            { state: pad({ 8: 0x08 }), lit: ["X"], focus: "btn_ps3_key_X" },
+            { state: released, lit: [], focus: "btn_ps3_key_X" },
+            // A mouse click hides the keyboard's focus again: the pad leaves the focus where it is.
+            { click: "btn_ps4" },
+            { click: "btn_ps3" },
+            { state: pad({ 8: 0x01 }), lit: ["A"], focus: "btn_ps3" },
+            { state: released, lit: [], focus: "btn_ps3" },
+        ];
+        for (const [i, step] of steps.entries()) {
+            if ("click" in step) await page.locator(`#${step.click}`).click();
+            else if ("key" in step) await page.keyboard.press(step.key);
+            else {
+                await standIn.pad(page, step.state);
+                const what = `step ${i}: lamps ${step.lit.join(",")}`;
+                await until(async () => JSON.stringify(await litLamps(page, "ps3")) === JSON.stringify(step.lit), what);
+                const menus = await page.getByRole("menu").count();
+                assert.equal(menus, step.menu ? 1 : 0, `step ${i}: the menu is ${step.menu ? "open" : "closed"}`);
+                // Behind the menu the focus stays in the menu.
+                if (step.menu) assert.ok(await page.evaluate(() => document.activeElement?.closest("[role=menu]") !== null), `step ${i}: the focus in the menu`);
+                else assert.equal(await focused(), step.focus, `step ${i}: the focus`);
+            }
+        }
+        await s.close();
+    });
+});

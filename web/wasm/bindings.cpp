@@ -292,6 +292,36 @@ EMSCRIPTEN_KEEPALIVE uint32_t vw_lamps(int consoleId) {
     return bits;
 }
 
+// The buttons of a console held in the pad state for finding a box by pressing its button, one bit
+// per core button number: the lit lamps, except that a stick direction counts only when the stick
+// is pushed to within 0x10 of its end, as in the window, so that a resting or drifting stick never
+// moves the focus. Bytes 2 and 3 are the left stick's X and Y (core/PadState.h).
+EMSCRIPTEN_KEEPALIVE uint32_t vw_pad_pressed(int consoleId) {
+    const auto c = console(consoleId);
+    if (!c)
+        return 0;
+    constexpr uint8_t kStickEdgeMargin = 0x10;
+    const auto atEdge = [](PadButton b) {
+        switch (b) {
+        case PadButton::lyhih_UP:
+            return joy[3] <= kStickEdgeMargin;
+        case PadButton::lyhih_DOWN:
+            return joy[3] >= 0xFF - kStickEdgeMargin;
+        case PadButton::lxhih_L:
+            return joy[2] <= kStickEdgeMargin;
+        case PadButton::lxhih_R:
+            return joy[2] >= 0xFF - kStickEdgeMargin;
+        default:
+            return true;
+        }
+    };
+    uint32_t bits = 0;
+    for (const PadButton b : consoleInfo(*c).buttons)
+        if (lampOn(joy, b) && atEdge(b))
+            bits |= uint32_t(1) << unsigned(b);
+    return bits;
+}
+
 // ---- Sequences ---------------------------------------------------------------------------------
 
 // Read-back into the page's block, or (verify) into a block of its own, for the comparison after
