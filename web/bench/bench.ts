@@ -9,6 +9,7 @@
 //               straight through the stand-in by a script.
 // Prints one TABLE line per figure: name, value, baseline, ratio, target, met.
 import { mkdirSync, readdirSync, readFileSync, statSync, writeFileSync } from "node:fs";
+import { availableParallelism, loadavg } from "node:os";
 import { join } from "node:path";
 import { gzipSync } from "node:zlib";
 import type { Browser, Page } from "playwright-core";
@@ -131,7 +132,13 @@ async function reportsOnce(page: Page): Promise<number> {
     });
 }
 
+// The machine's one-minute load average: the figures mean little without it on a shared machine.
+function load(): string {
+    return loadavg()[0].toFixed(2);
+}
+
 async function main(): Promise<void> {
+    const loads = [load()];
     const siteFiles = files(SITE);
     const raw = siteFiles.reduce((n, f) => n + statSync(f).size, 0);
     const gz = siteFiles.reduce((n, f) => n + gzipSync(readFileSync(f), { level: 9 }).length, 0);
@@ -156,6 +163,7 @@ async function main(): Promise<void> {
             readies.push(p.ready);
             blanks.push((await firstPaint(browser, baseline.url, false)).paint);
         }
+        loads.push(load());
         const fp = median(paints);
         const fb = median(blanks);
         const rd = median(readies);
@@ -171,6 +179,7 @@ async function main(): Promise<void> {
             applies.push(await applyOnce(page));
             reports.push(await reportsOnce(page));
         }
+        loads.push(load());
         const ap = median(applies);
         const rp = median(reports);
         row("apply against the stand-in", `${ap.toFixed(2)} ms`, `${rp.toFixed(2)} ms (14 reports, no page)`, (ap / rp).toFixed(2), "under 20 ms", ap < 20);
@@ -178,6 +187,7 @@ async function main(): Promise<void> {
         console.log(`  first paint runs: ${paints.map((x) => x.toFixed(1)).join(" ")}`);
         console.log(`  ready runs: ${readies.map((x) => x.toFixed(1)).join(" ")}`);
         console.log(`  one-line page runs: ${blanks.map((x) => x.toFixed(1)).join(" ")}`);
+        console.log(`LOAD\t${availableParallelism()} CPUs; load average (1 min) ${loads[0]} at the start, ${loads[1]} after first paint, ${loads[2]} after apply`);
     } finally {
         await browser.close();
         await site.close();
