@@ -35,3 +35,16 @@ build_preset() {
     fi
     cmake --build --preset "$preset" "$@"
 }
+
+# Playwright drives Debian's Chromium; the pinned playwright-core release was made for one major
+# version of it. A different one is named here and the run goes on (DESIGN.md: check both when
+# either moves).
+web_check_chromium() {
+    local have want
+    have=$(chromium --version 2>/dev/null | sed -n 's/^Chromium \([0-9]*\).*/\1/p')
+    want=$(node -p 'require("./web/node_modules/playwright-core/browsers.json").browsers
+        .find((b) => b.name === "chromium").browserVersion.split(".")[0]' 2>/dev/null || true)
+    if [ -n "$want" ] && [ "$have" != "$want" ]; then
+        say "Warning: Debian's chromium is version ${have:-unknown}; playwright-core $(node -p 'require("./web/node_modules/playwright-core/package.json").version') was made for $want"
+    fi
+}

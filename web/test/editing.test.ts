@@ -1,0 +1,115 @@
+// Editing aids: the unapplied mark (counted by content against what was read back, an edit undone
+// is no change), the warning before leaving while changes are neither applied nor saved, and the
+// copy between consoles as one undoable step.
+import { after, before, describe, test } from "node:test";
+import assert from "node:assert/strict";
+import type { Browser, Page } from "playwright-core";
+import { boxId, launch, openPage, standIn, startSite, until } from "./harness.js";
+import type { Served } from "../tools/serve.js";
+
+async function box(page: Page, name: string): Promise<string> {
+    return (await page.locator(boxId(name)).textContent()) ?? "";
+}
+
+async function pickMouse(page: Page, name: string, entry: string): Promise<void> {
+    await page.getByRole("button", { name, exact: true }).click();
+    await page.getByRole("menuitem", { name: entry }).click();
+}
+
+const markShown = (page: Page): Promise<boolean> => page.locator(".unapplied").isVisible();
+
+describe("editing", () => {
+    let browser: Browser;
+    let site: Served;
+    before(async () => {
+        browser = await launch();
+        site = await startSite();
+    });
+    after(async () => {
+        await browser.close();
+        await site.close();
+    });
+
+    test("the mark follows the content: an edit shows it, its undo clears it, apply clears it", async () => {
+        const s = await openPage(browser, site, { standIn: { granted: true } });
+        const { page } = s;
+        await until(async () => (await standIn.sent(page)).length >= 10, "the read-back");
+        assert.equal(await markShown(page), false);
+        await pickMouse(page, "PS3 L2", "鼠标左键");
+        assert.equal(await markShown(page), true);
+        assert.equal(await page.getByRole("button", { name: "应用" }).getAttribute("title"), "更改尚未应用");
+        await page.keyboard.press("Control+z");
+        assert.equal(await markShown(page), false);
+        await page.keyboard.press("Control+y");
+        assert.equal(await markShown(page), true);
+        // Picking back what the adapter holds is no change either.
+        const held = await box(page, "PS3 R2");
+        await pickMouse(page, "PS3 R2", "鼠标中键");
+        await page.keyboard.press("Control+z");
+        assert.equal(await box(page, "PS3 R2"), held);
+        await page.getByRole("button", { name: "应用" }).click();
+        await page.getByRole("alertdialog").getByRole("button").click();
+        assert.equal(await markShown(page), false);
+        await s.close();
+    });
+
+    test("leaving with changes neither applied nor saved asks first; after a save it does not", async () => {
+        const s = await openPage(browser, site);
+        const { page } = s;
+        await pickMouse(page, "PS3 L1", "鼠标右键");
+        let asked = 0;
+        page.on("dialog", (d) => {
+            if (d.type() === "beforeunload") ++asked;
+            void d.dismiss(); // stay on the page
+        });
+        await page.close({ runBeforeUnload: true });
+        await until(async () => asked > 0, "the beforeunload question");
+        assert.equal(page.isClosed(), false);
+
+        const other = await s.context.newPage();
+        await other.goto(page.url());
+        await other.waitForSelector("body.ready");
+        await pickMouse(other, "PS3 L1", "鼠标右键");
+        const download = other.waitForEvent("download");
+        await other.getByRole("button", { name: "保存文件" }).click();
+        await download;
+        let askedAfterSave = 0;
+        other.on("dialog", (d) => {
+            ++askedAfterSave;
+            void d.accept();
+        });
+        await other.close({ runBeforeUnload: true });
+        await until(async () => other.isClosed(), "the page closed");
+        assert.equal(askedAfterSave, 0);
+        await s.close();
+    });
+
+    test("copy between consoles: every shared button, SHARE and CAPTURE only between PS4 and SWITCH; one step", async () => {
+        const s = await openPage(browser, site);
+        const { page } = s;
+        await page.getByRole("tab", { name: "PS4" }).click();
+        await pickMouse(page, "PS4 A", "鼠标右键");
+        await pickMouse(page, "PS4 SHARE", "鼠标中键");
+        await page.getByRole("tab", { name: "SWITCH" }).click();
+        await pickMouse(page, "SWITCH B", "鼠标左键");
+        await page.getByRole("tab", { name: "PS4" }).click({ button: "right" });
+        const menu = page.getByRole("menu");
+        assert.deepEqual(await menu.getByRole("menuitem").allTextContents(), ["复制到 PS3", "复制到 SWITCH", "复制到 XBOX"]);
+        await page.getByRole("menuitem", { name: "复制到 SWITCH" }).click();
+        await page.getByRole("tab", { name: "SWITCH" }).click();
+        assert.equal(await box(page, "SWITCH A"), "鼠标右键");
+        assert.equal(await box(page, "SWITCH CAPTURE"), "鼠标中键");
+        assert.equal(await box(page, "SWITCH B"), ""); // PS4's B is empty: copied as well
+        await page.getByRole("tab", { name: "PS4" }).click({ button: "right" });
+        await page.getByRole("menuitem", { name: "复制到 XBOX" }).click();
+        await page.getByRole("tab", { name: "XBOX" }).click();
+        assert.equal(await box(page, "XBOX A"), "鼠标右键");
+        await page.keyboard.press("Control+z");
+        assert.equal(await box(page, "XBOX A"), "");
+        await page.keyboard.press("Control+z");
+        await page.getByRole("tab", { name: "SWITCH" }).click();
+        assert.equal(await box(page, "SWITCH B"), "鼠标左键");
+        assert.equal(await box(page, "SWITCH CAPTURE"), "");
+        await s.close();
+    });
+});
