@@ -95,12 +95,10 @@ void conclude() {
         case ReadBackEnd::NoAdapter:
             run.status = kNoAdapter;
             break;
-        case ReadBackEnd::RequestRefused:
+        case ReadBackEnd::RequestFailed:
         case ReadBackEnd::NoReply:
-            run.status = kNoReply;
-            break;
-        case ReadBackEnd::Gone:
-            run.status = kGone;
+            // The adapter leaving, while a request was sent or a reply awaited, is told apart.
+            run.status = rb->error() == LinkError::Gone || run.gone ? kGone : kNoReply;
             break;
         }
     } else if (auto* ap = std::get_if<Apply>(&run.sequence)) {
@@ -108,10 +106,10 @@ void conclude() {
         pageBlock = ap->block();
         const ApplyResult& r = ap->result();
         run.failedConsole = r.failedConsole ? int(*r.failedConsole) : 0;
-        run.status = r.status == ApplyStatus::Success     ? kSuccess
-                     : r.status == ApplyStatus::NoAdapter ? kNoAdapter
-                     : run.gone                           ? kGone
-                                                          : kWriteFailed;
+        run.status = r.status == ApplyStatus::Success           ? kSuccess
+                     : r.status == ApplyStatus::NoAdapter       ? kNoAdapter
+                     : run.gone || r.failure == LinkError::Gone ? kGone
+                                                                : kWriteFailed;
     } else {
         run.status = kSuccess;
     }
