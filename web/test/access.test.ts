@@ -1,9 +1,8 @@
 // The three languages, the names a screen reader hears, and the whole pick done with the keyboard.
-import { after, before, describe, test } from "node:test";
+import { describe, test } from "node:test";
 import assert from "node:assert/strict";
-import type { Browser, Page } from "playwright-core";
-import { boxId, launch, openPage, startSite } from "./harness.js";
-import type { Served } from "../tools/serve.js";
+import type { Page } from "playwright-core";
+import { boxId, openPage, sharedBrowser } from "./harness.js";
 
 async function focusedName(page: Page): Promise<string> {
     return page.evaluate(() => {
@@ -17,16 +16,7 @@ async function box(page: Page, name: string): Promise<string> {
 }
 
 describe("languages and accessibility", () => {
-    let browser: Browser;
-    let site: Served;
-    before(async () => {
-        browser = await launch();
-        site = await startSite();
-    });
-    after(async () => {
-        await browser.close();
-        await site.close();
-    });
+    const shared = sharedBrowser();
 
     // The browser's language chooses, with the window's fallback: every language that is neither
     // Chinese nor Japanese gets English; ?lang= overrides.
@@ -39,7 +29,7 @@ describe("languages and accessibility", () => {
     ];
     for (const l of languages) {
         test(`${l.locale}${l.query}: commands, menu entries and names in its language`, async () => {
-            const s = await openPage(browser, site, { locale: l.locale, query: l.query });
+            const s = await openPage(shared.browser, shared.site, { locale: l.locale, query: l.query });
             const { page } = s;
             assert.equal(await page.evaluate(() => document.documentElement.lang), l.lang);
             await page.getByRole("button", { name: l.apply, exact: true }).waitFor();
@@ -58,7 +48,7 @@ describe("languages and accessibility", () => {
     }
 
     test("screen-reader names: tabs, boxes with their key, commands, menu entries, keys", async () => {
-        const s = await openPage(browser, site);
+        const s = await openPage(shared.browser, shared.site);
         const { page } = s;
         const tabs = page.getByRole("tablist").getByRole("tab");
         assert.deepEqual(await tabs.allTextContents(), ["PS3", "PS4", "SWITCH", "XBOX"]);
@@ -91,7 +81,7 @@ describe("languages and accessibility", () => {
     });
 
     test("keyboard only: tab to a console, a box, the menu, the on-screen keyboard; undo and redo", async () => {
-        const s = await openPage(browser, site);
+        const s = await openPage(shared.browser, shared.site);
         const { page } = s;
         await page.keyboard.press("Tab"); // the connect button
         await page.keyboard.press("Tab");

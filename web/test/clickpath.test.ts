@@ -2,11 +2,10 @@
 // keys and mouse buttons through the menu and the on-screen keyboard, apply; the firmware's records
 // and every report it received are compared byte for byte with the described frames. Then the
 // read-back with a missing reply and the failures of apply.
-import { after, before, describe, test } from "node:test";
+import { describe, test } from "node:test";
 import assert from "node:assert/strict";
-import type { Browser, Page } from "playwright-core";
-import { boxId, frame, hex, launch, openPage, standIn, startSite, until } from "./harness.js";
-import type { Served } from "../tools/serve.js";
+import type { Page } from "playwright-core";
+import { boxId, frame, hex, openPage, sharedBrowser, standIn, until } from "./harness.js";
 
 const IDS = [1, 2, 4, 3]; // PS3, PS4, SWITCH, XBOX in block order
 
@@ -52,19 +51,10 @@ async function messageText(page: Page): Promise<string> {
 }
 
 describe("click path", () => {
-    let browser: Browser;
-    let site: Served;
-    before(async () => {
-        browser = await launch();
-        site = await startSite();
-    });
-    after(async () => {
-        await browser.close();
-        await site.close();
-    });
+    const shared = sharedBrowser();
 
     test("connect, read back, pick, apply: the firmware holds exactly the bytes described", async () => {
-        const s = await openPage(browser, site, { standIn: { seed: seed() } });
+        const s = await openPage(shared.browser, shared.site, { standIn: { seed: seed() } });
         const { page } = s;
         await connect(page);
         // Read-back: one request per console in block order, then the selected console's mode.
@@ -117,7 +107,7 @@ describe("click path", () => {
     });
 
     test("read-back with a pad state before every reply: the pad states are not taken for records", async () => {
-        const s = await openPage(browser, site, { standIn: { seed: seed() } });
+        const s = await openPage(shared.browser, shared.site, { standIn: { seed: seed() } });
         const { page } = s;
         const held = [0xa1, 0xc4, 0x80, 0x80, 0x80, 0x80, 0, 0, 0x01, 0, 0, 0, ...new Array(20).fill(0)];
         await standIn.padBeforeReply(page, held);
@@ -131,7 +121,7 @@ describe("click path", () => {
     });
 
     test("apply to an adapter that drops the writes: the read-back finds it out and says so", async () => {
-        const s = await openPage(browser, site, { standIn: { seed: seed() } });
+        const s = await openPage(shared.browser, shared.site, { standIn: { seed: seed() } });
         const { page } = s;
         await connect(page);
         await until(async () => (await standIn.sent(page)).length >= 10, "the read-back");
@@ -146,7 +136,7 @@ describe("click path", () => {
     });
 
     test("apply to an adapter that drops its interrupt OUT reports: the page cannot confirm it and says so", async () => {
-        const s = await openPage(browser, site, { standIn: { seed: seed() } });
+        const s = await openPage(shared.browser, shared.site, { standIn: { seed: seed() } });
         const { page } = s;
         await connect(page);
         await until(async () => (await standIn.sent(page)).length >= 10, "the read-back");
@@ -160,7 +150,7 @@ describe("click path", () => {
     });
 
     test("read-back with a missing reply: the consoles before it are read, the rest stay and are named", async () => {
-        const s = await openPage(browser, site, { standIn: { seed: seed() } });
+        const s = await openPage(shared.browser, shared.site, { standIn: { seed: seed() } });
         const { page } = s;
         await standIn.fault(page, 4, { drop: true }); // SWITCH's request is taken, never answered
         await connect(page);
@@ -198,7 +188,7 @@ describe("click path", () => {
     ];
     for (const f of failures) {
         test(`apply with ${f.what}: no mode select follows, the message says what happened`, async () => {
-            const s = await openPage(browser, site, { standIn: { seed: seed() } });
+            const s = await openPage(shared.browser, shared.site, { standIn: { seed: seed() } });
             const { page } = s;
             await connect(page);
             await until(async () => (await standIn.sent(page)).length >= 10, "the read-back");

@@ -1,11 +1,10 @@
 // Editing aids: the unapplied mark (counted by content against what was read back, an edit undone
 // is no change), the warning before leaving while changes are neither applied nor saved, and the
 // copy between consoles as one undoable step.
-import { after, before, describe, test } from "node:test";
+import { describe, test } from "node:test";
 import assert from "node:assert/strict";
-import type { Browser, Page } from "playwright-core";
-import { boxId, launch, openPage, standIn, startSite, until } from "./harness.js";
-import type { Served } from "../tools/serve.js";
+import type { Page } from "playwright-core";
+import { boxId, openPage, sharedBrowser, standIn, until } from "./harness.js";
 
 async function box(page: Page, name: string): Promise<string> {
     return (await page.locator(boxId(name)).textContent()) ?? "";
@@ -19,19 +18,10 @@ async function pickMouse(page: Page, name: string, entry: string): Promise<void>
 const markShown = (page: Page): Promise<boolean> => page.locator(".unapplied").isVisible();
 
 describe("editing", () => {
-    let browser: Browser;
-    let site: Served;
-    before(async () => {
-        browser = await launch();
-        site = await startSite();
-    });
-    after(async () => {
-        await browser.close();
-        await site.close();
-    });
+    const shared = sharedBrowser();
 
     test("the mark follows the content: an edit shows it, its undo clears it, apply clears it", async () => {
-        const s = await openPage(browser, site, { standIn: { granted: true } });
+        const s = await openPage(shared.browser, shared.site, { standIn: { granted: true } });
         const { page } = s;
         await until(async () => (await standIn.sent(page)).length >= 10, "the read-back");
         assert.equal(await markShown(page), false);
@@ -54,7 +44,7 @@ describe("editing", () => {
     });
 
     test("leaving with changes neither applied nor saved asks first; after a save it does not", async () => {
-        const s = await openPage(browser, site);
+        const s = await openPage(shared.browser, shared.site);
         const { page } = s;
         await pickMouse(page, "PS3 L1", "鼠标右键");
         let asked = 0;
@@ -85,7 +75,7 @@ describe("editing", () => {
     });
 
     test("copy between consoles: every shared button, SHARE and CAPTURE only between PS4 and SWITCH; one step", async () => {
-        const s = await openPage(browser, site);
+        const s = await openPage(shared.browser, shared.site);
         const { page } = s;
         await page.getByRole("tab", { name: "PS4" }).click();
         await pickMouse(page, "PS4 A", "鼠标右键");

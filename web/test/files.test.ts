@@ -7,9 +7,8 @@ import { execFileSync } from "node:child_process";
 import { mkdtempSync, readFileSync, rmSync } from "node:fs";
 import { tmpdir } from "node:os";
 import { join } from "node:path";
-import type { Browser, Page } from "playwright-core";
-import { boxId, hex, launch, openPage, ROOT, SITE, standIn, startSite, until } from "./harness.js";
-import type { Served } from "../tools/serve.js";
+import type { Page } from "playwright-core";
+import { boxId, hex, openPage, ROOT, sharedBrowser, SITE, standIn, until } from "./harness.js";
 
 const VELORINCTL = join(ROOT, "build", "default", "tools", "velorinctl", "velorinctl");
 
@@ -45,22 +44,17 @@ async function box(page: Page, name: string): Promise<string> {
 }
 
 describe("files", () => {
-    let browser: Browser;
-    let site: Served;
+    const shared = sharedBrowser();
     let dir: string;
-    before(async () => {
-        browser = await launch();
-        site = await startSite();
+    before(() => {
         dir = mkdtempSync(join(tmpdir(), "velorin-web-"));
     });
-    after(async () => {
-        await browser.close();
-        await site.close();
+    after(() => {
         rmSync(dir, { recursive: true, force: true });
     });
 
     test("an edited default saves as the same bytes velorinctl writes, and loads back", async () => {
-        const s = await openPage(browser, site);
+        const s = await openPage(shared.browser, shared.site);
         const { page } = s;
         // Nothing read, nothing loaded: 108 zero bytes.
         assert.equal(hex(await save(page)), hex(new Array(108).fill(0)));
@@ -90,7 +84,7 @@ describe("files", () => {
     });
 
     test("a 107-byte file is refused and changes nothing; a 200-byte file gives its first 108 bytes", async () => {
-        const s = await openPage(browser, site, { standIn: { granted: true } });
+        const s = await openPage(shared.browser, shared.site, { standIn: { granted: true } });
         const { page } = s;
         await page.locator(".conn-dot.on").waitFor();
         const before = await save(page);

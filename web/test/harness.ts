@@ -1,5 +1,6 @@
 // What every browser test shares: Debian's Chromium through playwright-core, the built site served
 // on localhost, and pages opened with the stand-in adapter installed before the page's own code runs.
+import { after, before } from "node:test";
 import { chromium, type Browser, type BrowserContext, type Page } from "playwright-core";
 import { readFileSync } from "node:fs";
 import { dirname, join, resolve } from "node:path";
@@ -147,4 +148,29 @@ export async function until<T>(check: () => Promise<T | undefined | null | false
         if (Date.now() > end) throw new Error(`gave up waiting for ${what}`);
         await new Promise((r) => setTimeout(r, 20));
     }
+}
+
+// The browser and the served site that every test of a describe block shares: launched before
+// its first test, closed after its last.
+export function sharedBrowser(): { readonly browser: Browser; readonly site: Served } {
+    let browser: Browser | undefined;
+    let site: Served | undefined;
+    before(async () => {
+        browser = await launch();
+        site = await startSite();
+    });
+    after(async () => {
+        await browser?.close();
+        await site?.close();
+    });
+    return {
+        get browser(): Browser {
+            if (!browser) throw new Error("the browser is launched only when the tests start");
+            return browser;
+        },
+        get site(): Served {
+            if (!site) throw new Error("the site is served only when the tests start");
+            return site;
+        },
+    };
 }

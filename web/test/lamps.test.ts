@@ -1,11 +1,10 @@
 // The lamps: pad-state input reports light the lamps of the selected page (the described bits),
 // a console selection puts them out, a report without the pad-state marker changes nothing, and
 // an unplugged adapter leaves every lamp dark.
-import { after, before, describe, test } from "node:test";
+import { describe, test } from "node:test";
 import assert from "node:assert/strict";
-import type { Browser, Page } from "playwright-core";
-import { launch, openPage, standIn, startSite, until } from "./harness.js";
-import type { Served } from "../tools/serve.js";
+import type { Page } from "playwright-core";
+import { openPage, sharedBrowser, standIn, until } from "./harness.js";
 
 // Data bytes 0-11 of a pad state: the A1 C4 marker, the sticks, the button bytes 8 to 10.
 function pad(over: Partial<Record<number, number>>): number[] {
@@ -21,19 +20,10 @@ async function litLamps(page: Page, word: string): Promise<string[]> {
 }
 
 describe("lamps", () => {
-    let browser: Browser;
-    let site: Served;
-    before(async () => {
-        browser = await launch();
-        site = await startSite();
-    });
-    after(async () => {
-        await browser.close();
-        await site.close();
-    });
+    const shared = sharedBrowser();
 
     test("each pad state lights exactly the described lamps of the selected console", async () => {
-        const s = await openPage(browser, site, { standIn: { granted: true } });
+        const s = await openPage(shared.browser, shared.site, { standIn: { granted: true } });
         const { page } = s;
         await until(async () => (await page.locator(".conn-dot.on").count()) > 0, "the reconnection");
         const cases: { console: string; state: number[]; lit: string[] }[] = [
@@ -93,19 +83,10 @@ describe("lamps", () => {
 // focus), never behind the menu, and never opens anything, not even pressed twice in a row. Of
 // buttons pressed together, the first in the described lamp order wins.
 describe("pad presses", () => {
-    let browser: Browser;
-    let site: Served;
-    before(async () => {
-        browser = await launch();
-        site = await startSite();
-    });
-    after(async () => {
-        await browser.close();
-        await site.close();
-    });
+    const shared = sharedBrowser();
 
     test("a press focuses its box only after keyboard use, and opens no menu", async () => {
-        const s = await openPage(browser, site, { standIn: { granted: true } });
+        const s = await openPage(shared.browser, shared.site, { standIn: { granted: true } });
         const { page } = s;
         await until(async () => (await page.locator(".conn-dot.on").count()) > 0, "the reconnection");
         const focused = (): Promise<string> => page.evaluate(() => document.activeElement?.id ?? "");

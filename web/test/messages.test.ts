@@ -1,25 +1,14 @@
 // What the page says when it cannot reach the adapter: a browser without WebHID, a policy that
 // blocks it, and an open() refused (Linux permissions), with the udev rule the site serves itself.
 // Also that the site never carries the stand-in.
-import { after, before, describe, test } from "node:test";
+import { describe, test } from "node:test";
 import assert from "node:assert/strict";
 import { readdirSync, readFileSync } from "node:fs";
 import { join } from "node:path";
-import type { Browser } from "playwright-core";
-import { launch, openPage, ROOT, SITE, startSite, until } from "./harness.js";
-import type { Served } from "../tools/serve.js";
+import { launch, openPage, ROOT, sharedBrowser, SITE, until } from "./harness.js";
 
 describe("messages", () => {
-    let browser: Browser;
-    let site: Served;
-    before(async () => {
-        browser = await launch();
-        site = await startSite();
-    });
-    after(async () => {
-        await browser.close();
-        await site.close();
-    });
+    const shared = sharedBrowser();
 
     const cases = [
         { what: "no navigator.hid", config: { noWebHid: true }, locale: "en-US", text: /no WebHID.*Chrome, Edge or Opera.*files still works/ },
@@ -28,7 +17,7 @@ describe("messages", () => {
     ];
     for (const c of cases) {
         test(`${c.what}: the message names what works, files keep working`, async () => {
-            const s = await openPage(browser, site, { standIn: c.config, locale: c.locale });
+            const s = await openPage(shared.browser, shared.site, { standIn: c.config, locale: c.locale });
             const { page } = s;
             if (c.config.blocked) await page.locator(".connect").click();
             const alert = page.locator(".banner.no-webhid");
@@ -52,7 +41,7 @@ describe("messages", () => {
             const context = await insecure.newContext({ locale: "en-US", serviceWorkers: "block" });
             await context.route(/^(?!http:\/\/velorin\.test:\d+\/)/, (route) => route.abort());
             const page = await context.newPage();
-            await page.goto(site.url.replace("localhost", "velorin.test"));
+            await page.goto(shared.site.url.replace("localhost", "velorin.test"));
             await page.waitForSelector("body.ready");
             assert.equal(await page.evaluate(() => isSecureContext), false);
             const text = (await page.locator(".banner.no-webhid").textContent()) ?? "";
@@ -64,7 +53,7 @@ describe("messages", () => {
     });
 
     test("a refused open: the cause, the udev rule served by the site, the two commands, the Snap caveat", async () => {
-        const s = await openPage(browser, site, { standIn: { granted: true, refuseOpen: true } });
+        const s = await openPage(shared.browser, shared.site, { standIn: { granted: true, refuseOpen: true } });
         const { page } = s;
         const banner = page.locator(".banner.open-refused");
         await banner.waitFor();
@@ -82,7 +71,7 @@ describe("messages", () => {
     });
 
     test("a device that is not quite the adapter (a feature report) is refused with the reason", async () => {
-        const s = await openPage(browser, site, { standIn: { featureReport: true }, locale: "en-US" });
+        const s = await openPage(shared.browser, shared.site, { standIn: { featureReport: true }, locale: "en-US" });
         const { page } = s;
         await page.getByRole("button", { name: "Connect adapter" }).click();
         const box = page.getByRole("alertdialog");
