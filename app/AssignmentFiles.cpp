@@ -1,5 +1,7 @@
 #include "app/AssignmentFiles.h"
 
+#include "app/CloseQuestion.h"
+
 #include "model/DisplayTexts.h"
 #include "model/KvfCodec.h"
 #include "model/Paths.h"
@@ -124,20 +126,7 @@ CloseAnswer MessageBoxes::applyBeforeClosing(const QString&, const QString&, con
 
 CloseAnswer QtMessageBoxes::applyBeforeClosing(const QString& text, const QString& caption,
                                                const QString& applyLabel) {
-    QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::NoButton, QApplication::activeWindow());
-    QPushButton* apply = box.addButton(applyLabel, QMessageBox::AcceptRole);
-    QPushButton* discard =
-        box.addButton(QCoreApplication::translate("CMainDlg", "放弃更改"), QMessageBox::DestructiveRole);
-    QPushButton* cancel =
-        box.addButton(QCoreApplication::translate("CMainDlg", "取消"), QMessageBox::RejectRole);
-    box.setDefaultButton(apply);
-    box.setEscapeButton(cancel);
-    box.exec();
-    if (box.clickedButton() == apply)
-        return CloseAnswer::Apply;
-    if (box.clickedButton() == discard)
-        return CloseAnswer::Discard;
-    return CloseAnswer::Cancel;
+    return askApplyBeforeClosing(nullptr, text, caption, applyLabel);
 }
 
 AssignmentFiles::AssignmentFiles(WorkModeBlock& block, FileChooser& chooser, MessageBoxes& boxes,

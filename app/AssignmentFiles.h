@@ -51,14 +51,14 @@ public:
     virtual void information(const QString& text, const QString& caption) = 0;
     // No icon, Yes and No; true for Yes.
     virtual bool question(const QString& text, const QString& caption) = 0;
-    // No icon, the given caption; `applyLabel` (the default), discard, and cancel (also Esc and
+    // No icon, the given caption; `applyLabel`, discard, and cancel (the default, also Esc and
     // the box's own close). Boxes that cannot ask let the window close as it did before the
     // question existed.
     virtual CloseAnswer applyBeforeClosing(const QString& text, const QString& caption,
                                            const QString& applyLabel);
 };
 
-// The real ones: QFileDialog and QMessageBox.
+// The real ones: QFileDialog and QMessageBox, and the question before closing (CloseQuestion.h).
 class QtFileChooser final : public FileChooser {
 public:
     std::optional<QString> chooseOpen(QWidget* owner) override;

@@ -4,7 +4,7 @@
 // write nothing to the adapter and lose nothing.
 #pragma once
 
-#include "app/AssignmentFiles.h"
+#include "app/AssignmentFiles.h" // CloseAnswer
 
 #include <QString>
 
@@ -15,24 +15,5 @@ namespace velorin::app {
 // Shows the question, owned by `owner` (the active window when null), and waits for the answer.
 CloseAnswer askApplyBeforeClosing(QWidget* owner, const QString& text, const QString& caption,
                                   const QString& applyLabel);
-
-// The message boxes of the window program: Qt's boxes, and the question above.
-class WindowMessageBoxes final : public MessageBoxes {
-public:
-    void error(const QString& text) override { boxes_.error(text); }
-    void information(const QString& text, const QString& caption) override {
-        boxes_.information(text, caption);
-    }
-    bool question(const QString& text, const QString& caption) override {
-        return boxes_.question(text, caption);
-    }
-    CloseAnswer applyBeforeClosing(const QString& text, const QString& caption,
-                                   const QString& applyLabel) override {
-        return askApplyBeforeClosing(nullptr, text, caption, applyLabel);
-    }
-
-private:
-    QtMessageBoxes boxes_;
-};
 
 } // namespace velorin::app

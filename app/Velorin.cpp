@@ -1,7 +1,6 @@
 #include "app/Velorin.h"
 
 #include "app/AssignmentFiles.h"
-#include "app/CloseQuestion.h"
 #include "app/FirstFrameReporter.h"
 #include "app/Language.h"
 #include "app/MainDlg.h"
@@ -325,7 +324,7 @@ int runVelorin(int argc, char** argv) {
     languageInstaller.install(toolkit, language);
 
     QtFileChooser chooser;
-    WindowMessageBoxes boxes;
+    QtMessageBoxes boxes;
     int result = 0;
     {
         CMainDlg dlg(workModeBlock(), chooser, boxes, &instance);

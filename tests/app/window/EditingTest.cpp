@@ -243,7 +243,7 @@ TEST(Editing, ClosingAfterAReadBackThatStoppedAtSwitchWritesNothingToTheAdapter)
     ASSERT_EQ(writeKvf(seedPath, seed), KvfWriteStatus::Ok);
     for (const bool edit : {false, true}) {
         SCOPED_TRACE(edit ? "with an edit" : "without an edit");
-        WindowMessageBoxes boxes;
+        QtMessageBoxes boxes;
         WindowFixture f(QStringList{QStringLiteral("--no-adapter"), QStringLiteral("--seed"), seedPath}, {},
                         &boxes);
         ASSERT_TRUE(f.simStarted());
