@@ -1,6 +1,10 @@
+// CMainDlg's commands (console selection, read-back and apply, the copy between consoles), the
+// lamps on every pad-state notice, the close flow and the dispatch of toolkit events and device
+// messages. The set-up is in MainDlgStartup.cpp, the keyboard access in MainDlgKeyboard.cpp.
 #include "app/MainDlg.h"
 
 #include "app/AdapterBadge.h"
+#include "app/MainDlgParts.h"
 #include "app/SingleInstance.h"
 #include "app/UnappliedMark.h"
 #include "core/ConsoleCopy.h"
@@ -10,42 +14,24 @@
 #include "device/Reports.h"
 #include "device/Sequences.h"
 #include "device/SharedState.h"
-#include "keysel/SMenuEx2.h"
 #include "model/DisplayTexts.h"
 #include "model/Log.h"
-#include "model/Paths.h"
 #include "ui/Elements.h"
-#include "ui/ImageDecoder.h"
-#include "ui/Toolkit.h"
 
-#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QGuiApplication>
-#include <QKeyEvent>
 
 #include <exception>
 
 namespace velorin::app {
 
+using namespace mainwnd;
+
 namespace {
 
 constexpr const char kColorSelected[] = "#ffffffff";
 constexpr const char kColorUnselected[] = "#adadadff";
-
-// The command buttons as they stand in the window, left to right. The console buttons are the
-// core's table's (ConsoleInfo::tabButton), in block order, which is their order in the window.
-constexpr std::initializer_list<const char16_t*> kCommandButtons = {u"btn_loadcfg", u"btn_savecfg",
-                                                                    u"btn_default", u"btn_Applay"};
-
-QString latin(std::string_view text) {
-    return QString::fromLatin1(text.data(), qsizetype(text.size()));
-}
-
-QString tabButtonOf(ConsoleId console) {
-    return latin(consoleInfo(console).tabButton);
-}
 
 } // namespace
 
@@ -90,177 +76,6 @@ CConsoleHandler& CMainDlg::handler(ConsoleId console) {
 
 bool CMainDlg::stopListener() {
     return listener_ ? listener_->stopReader() : true;
-}
-
-void CMainDlg::OnInitDialog() {
-    // 1. The instance marker: later starts find this window through it.
-    if (instance_)
-        instance_->setMarker([this] { CloseMainWithoutQuestion(); }, [this] { BringToFront(); });
-    // 2. A background picture beside the executable.
-    LoadBackgroundOverride();
-    // 3. The listener: arrival notices and the reader thread, reporting to this window.
-    listener_ = std::make_unique<device::CHidInputWnd>(this);
-    // 4. Display texts.
-    displayTexts().loadOverride();
-    ApplyDisplayTexts();
-    // 5. The four pages, by title.
-    if (auto* tab = findChildByName2<ui::STabCtrl>(u"tabctrl_mode")) {
-        for (const ConsoleId console : kBlockOrder) {
-            handler(console).BindPage(tab->page(latin(consoleInfo(console).pageTitle)));
-        }
-    } else {
-        qCWarning(lcSoui) << "the main layout has no tabctrl_mode";
-    }
-    // The editing aids: history shortcuts, the mark on the apply button, the copy menus; the
-    // adapter's state in the title area.
-    history_.installShortcuts(this);
-    if (ui::SWindow* apply = findChildByName(u"btn_Applay"))
-        mark_ = new UnappliedMark(apply); // owned by the button
-    placeAdapterBadge();
-    for (const ConsoleId console : kBlockOrder) {
-        ui::SWindow* button = findChildByName(tabButtonOf(console));
-        if (!button)
-            continue;
-        button->setContextMenuPolicy(Qt::CustomContextMenu);
-        connect(button, &QWidget::customContextMenuRequested, this,
-                [this, button, console] { showCopyMenu(console, button); });
-    }
-    // 6. The adapter, when one is present.
-    if (const auto path = device::FindAdapter())
-        device::adapterPath().set(*path);
-    // 7. What the adapter holds (and, with it, the adapter's state in the title area).
-    ReadBackFromAdapter();
-    history_.sync(); // the history starts from what the window opens with
-    // 8. The window opens on the first console of the block.
-    SelectConsole(kBlockOrder.front());
-    prepareKeyboardAccess();
-}
-
-QList<ui::SWindow*> CMainDlg::elements(std::initializer_list<const char16_t*> names) const {
-    QList<ui::SWindow*> found;
-    for (const char16_t* name : names)
-        if (ui::SWindow* w = findChildByName(QStringView(name)))
-            found << w;
-    return found;
-}
-
-QList<ui::SWindow*> CMainDlg::consoleButtons() const {
-    QList<ui::SWindow*> found;
-    for (const ConsoleId console : kBlockOrder)
-        if (ui::SWindow* w = findChildByName(tabButtonOf(console)))
-            found << w;
-    return found;
-}
-
-void CMainDlg::prepareKeyboardAccess() {
-    for (ui::SWindow* w : consoleButtons()) {
-        w->setFocusPolicy(Qt::TabFocus);
-        w->setAccessibleRole(QAccessible::PageTab);
-    }
-    for (ui::SWindow* w : elements(kCommandButtons))
-        w->setFocusPolicy(Qt::TabFocus);
-    // The caption buttons show a picture only.
-    if (ui::SWindow* w = findChildByName(u"btn_min"))
-        w->setAccessibleName(QCoreApplication::translate("CMainDlg", "最小化"));
-    if (ui::SWindow* w = findChildByName(u"btn_close"))
-        w->setAccessibleName(QCoreApplication::translate("CMainDlg", "关闭"));
-}
-
-QList<ui::SWindow*> CMainDlg::focusChain() const {
-    QList<ui::SWindow*> chain = consoleButtons();
-    if (const auto console = consoleFromByte(device::currentConsole().load()))
-        chain << const_cast<CMainDlg*>(this)->handler(*console).boxesInFocusOrder();
-    chain << elements(kCommandButtons);
-    return chain;
-}
-
-void CMainDlg::keyPressEvent(QKeyEvent* event) {
-    const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
-    const int key = event->key();
-    if (mods == Qt::ControlModifier) {
-        // Ctrl+1 ... selects the consoles in block order, as their buttons stand.
-        if (key >= Qt::Key_1 && key < Qt::Key_1 + int(kConsoleCount)) {
-            SelectConsole(kBlockOrder[std::size_t(key - Qt::Key_1)]);
-            return;
-        }
-        switch (key) {
-        case Qt::Key_O:
-            files_.load(this);
-            return;
-        case Qt::Key_S:
-            files_.save(this);
-            return;
-        case Qt::Key_Return:
-        case Qt::Key_Enter:
-            ApplyToAdapter();
-            return;
-        case Qt::Key_Q:
-            CloseMain();
-            return;
-        default:
-            break;
-        }
-    }
-    if (mods == Qt::NoModifier && (key == Qt::Key_Left || key == Qt::Key_Right)) {
-        const QList<ui::SWindow*> consoles = consoleButtons();
-        const qsizetype at = consoles.indexOf(qobject_cast<ui::SWindow*>(focusWidget()));
-        if (at >= 0) {
-            const qsizetype n = consoles.size();
-            focusFromKeyboard(consoles[(at + (key == Qt::Key_Right ? 1 : n - 1)) % n]);
-            return;
-        }
-    }
-    ui::SHostWnd::keyPressEvent(event);
-}
-
-void CMainDlg::followPadPress() {
-    const auto console = consoleFromByte(device::currentConsole().load());
-    if (!console)
-        return;
-    // Only the user at this window moves its focus, and only once they use the keyboard (as the
-    // outline shows): not for a mouse user, not behind a menu, a dialog or another window.
-    const bool quiet = closed_ || !focusOutlineShown() || !isActiveWindow() || keysel::menuRunActive() ||
-                       QApplication::activeModalWidget() != nullptr ||
-                       QApplication::activePopupWidget() != nullptr;
-    const std::optional<PadButton> press =
-        padPresses_.onState(device::joyData().get(), *console, PadPressTracker::Clock::now(), quiet);
-    if (!press)
-        return;
-    ui::SWindow* box = handler(*console).box(*press);
-    if (box && box->isVisible())
-        focusFromKeyboard(box);
-}
-
-void CMainDlg::LoadBackgroundOverride() {
-    const QString path = executableDir() + QStringLiteral("background.png");
-    if (!QFileInfo::exists(path))
-        return;
-    const ui::Toolkit* tk = ui::Toolkit::instance();
-    auto* background = findChildByName2<ui::SImageWnd>(u"img_background");
-    if (!tk || !background)
-        return;
-    const auto image = ui::decodeImageFile(path, tk->decoder());
-    if (!image) {
-        qCInfo(lcSoui) << "background.png not used:" << QString::fromStdString(image.error().detail);
-        return;
-    }
-    background->setImage(*image);
-}
-
-void CMainDlg::ApplyDisplayTexts() {
-    const DisplayTexts& texts = displayTexts();
-    if (!texts.loaded())
-        return;
-    setWindowTitle(texts.get(DisplayText::title));
-    const std::pair<const char16_t*, DisplayText> elements[] = {
-        {u"text_title", DisplayText::title},    {u"btn_loadcfg", DisplayText::loadcfg},
-        {u"btn_savecfg", DisplayText::savecfg}, {u"btn_default", DisplayText::default_},
-        {u"btn_Applay", DisplayText::applay},
-    };
-    for (const auto& [name, which] : elements) {
-        if (ui::SWindow* w = findChildByName(QStringView(name)))
-            w->setText(texts.get(which));
-    }
 }
 
 void CMainDlg::SelectConsole(ConsoleId console) {
@@ -377,19 +192,6 @@ void CMainDlg::refreshAdapterState() {
         badge_->setState(state);
     }
     refreshUnappliedMark();
-}
-
-void CMainDlg::placeAdapterBadge() {
-    // In the caption strip, so that a press on it still drags the window; its right end a little
-    // left of the minimise button, its middle on the title's.
-    auto* caption = findChild<ui::SCaption*>();
-    const ui::SWindow* minimise = findChildByName(u"btn_min");
-    const ui::SWindow* title = findChildByName(u"text_title");
-    if (!caption || !minimise || !title)
-        return;
-    const int right = caption->mapFrom(this, minimise->mapTo(this, QPoint(0, 0))).x() - 16;
-    const int middle = caption->mapFrom(this, title->mapTo(this, QPoint(0, title->height() / 2))).y();
-    badge_ = new AdapterBadge(caption, right, middle); // owned by the caption
 }
 
 void CMainDlg::OnWMUpdateJoydate() {

@@ -328,12 +328,12 @@ void Soak::plugAndReadBack() {
         undo << QStringLiteral("drop %1 off").arg(simName(c));
         expectRequests = index + 1;
         expectRecords = index;
-    } else if (kind < 15) { // the reply is late, but inside the wait
-        command(QStringLiteral("delay %1 %2").arg(simName(c)).arg(uniform(1, 30)));
-        undo << QStringLiteral("delay %1 0").arg(simName(c));
-    } else if (kind < 20) { // the reply is too late
-        command(QStringLiteral("delay %1 %2").arg(simName(c)).arg(uniform(125, 150)));
-        undo << QStringLiteral("delay %1 0").arg(simName(c));
+    } else if (kind < 15) { // the reply is late, but inside the wait: pad states come first
+        command(QStringLiteral("lead %1 %2").arg(simName(c)).arg(uniform(1, 30)));
+        undo << QStringLiteral("lead %1 0").arg(simName(c));
+    } else if (kind < 20) { // the reply is too late: held until a later read-back's first reply
+        command(QStringLiteral("hold %1 on").arg(simName(c)));
+        undo << QStringLiteral("hold %1 off").arg(simName(c));
         expectRequests = index + 1;
         expectRecords = index;
     }
@@ -390,8 +390,8 @@ void Soak::plugAndReadBack() {
         command(line);
     plugged_ = true;
     // A further arrival while a late reply is still on its way (a keyboard plugged): the next
-    // read-back must not take it for the record it asks for. PS3's own reply is slowed so the
-    // late one comes first.
+    // read-back must not take it for the record it asks for. The simulator sends the held reply
+    // just before PS3's own.
     if (kind >= 15 && kind < 20 && index > 0 && chance(70))
         arrivalDuringLateReply();
 }
@@ -400,18 +400,14 @@ void Soak::arrivalDuringLateReply() {
     step_ = "arrival during a late reply";
     ++arrivalsDuringLateReply;
     const auto flash = dump("adapter");
-    command(QStringLiteral("delay ps3 60"));
     f_.sim().clearOutputReports();
     command(QStringLiteral("plug keyboard kb"));
     pumpUntil([&] { return readRequests().size() >= 4; }, 1000 * kStepFactor);
     pumpFor(2);
     if (flash)
         checkReadBack(*flash, 4);
-    command(QStringLiteral("delay ps3 0"));
     command(QStringLiteral("unplug kb"));
     pumpFor(2);
-    // Whatever is still late has come and gone before anything else reads.
-    pumpFor(60);
 }
 
 void Soak::unplug() {

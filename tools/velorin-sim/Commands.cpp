@@ -6,6 +6,7 @@
 #include "core/sim/PadStates.h"
 
 #include <algorithm>
+#include <charconv>
 #include <optional>
 #include <sstream>
 
@@ -13,6 +14,7 @@ namespace velorin::sim {
 namespace {
 
 constexpr int kMaxMs = 60000;
+constexpr int kMaxLead = 64; // pad states before one reply
 // Names and other words are cut to this many characters when an error repeats them.
 constexpr std::size_t kEcho = 40;
 
@@ -103,6 +105,25 @@ std::string cmdDelay(const Call& c) {
     return ok(c);
 }
 
+std::string cmdHold(const Call& c) {
+    const auto console = consoleFromControlWord(c.args[0]);
+    if (!console || (c.args[1] != "on" && c.args[1] != "off"))
+        return c.usage();
+    c.sim.setHold(*console, c.args[1] == "on");
+    return ok(c);
+}
+
+std::string cmdLead(const Call& c) {
+    const auto console = consoleFromControlWord(c.args[0]);
+    int count = -1;
+    const auto [end, ec] = std::from_chars(c.args[1].data(), c.args[1].data() + c.args[1].size(), count);
+    if (!console || ec != std::errc() || end != c.args[1].data() + c.args[1].size() || count < 0 ||
+        count > kMaxLead)
+        return c.usage();
+    c.sim.setLead(*console, count);
+    return ok(c);
+}
+
 std::string cmdStall(const Call& c) {
     const auto ms = parseMs(c.args[0]);
     if (!ms)
@@ -155,6 +176,8 @@ constexpr Command kCommands[] = {
     {"refuse", "refuse CONSOLE on|off", 2, 2, cmdRefuse},
     {"drop", "drop CONSOLE on|off", 2, 2, cmdDrop},
     {"delay", "delay CONSOLE MS (0..60000)", 2, 2, cmdDelay},
+    {"hold", "hold CONSOLE on|off", 2, 2, cmdHold},
+    {"lead", "lead CONSOLE N (0..64)", 2, 2, cmdLead},
     {"stall", "stall MS (0..60000)", 1, 1, cmdStall},
     {"demo", "demo [RATE|off] (0.1..1000 per second)", 0, kMaxArgs, cmdDemo},
     {"dump", "dump [NAME]", 0, kMaxArgs, cmdDump},

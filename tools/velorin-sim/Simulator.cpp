@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <iterator>
 #include <poll.h>
 #include <sys/signalfd.h>
 #include <sys/socket.h>
@@ -308,10 +309,30 @@ Simulator::Ack Simulator::onOutputReport(Interface& in, std::span<const uint8_t>
     say("out " + in.name + (r.way == Way::Interrupt ? " interrupt " : " set_report ") +
         outcomeWord(r.outcome) + " " + toHex(report));
     if (r.reply) {
-        if (r.reply->delay.count() > 0 && pending_.size() < kMaxPending)
-            pending_.push_back({Clock::now() + r.reply->delay, in.name, r.reply->report});
-        else
-            sendInput(in, r.reply->report);
+        const uint8_t console = r.reply->report.empty() ? 0 : r.reply->report[0];
+        if (console < hold_.size() && hold_[console]) {
+            if (in.held.size() < kMaxPending)
+                in.held.push_back(r.reply->report);
+            return {r.taken(), r.ackDelay};
+        }
+        // What is held for other consoles goes out first, in the order it came, at the moment this
+        // reply does; a held reply for this console waits for another console's reply.
+        std::vector<std::vector<uint8_t>> replies;
+        const auto ours = std::stable_partition(in.held.begin(), in.held.end(), [&](const auto& held) {
+            return !held.empty() && held.front() != console;
+        });
+        std::move(in.held.begin(), ours, std::back_inserter(replies));
+        in.held.erase(in.held.begin(), ours);
+        // Pad states "lead" puts between the request and its reply.
+        for (int i = 0; console < lead_.size() && i < lead_[console]; ++i)
+            replies.push_back(padState());
+        replies.push_back(r.reply->report);
+        for (auto& report : replies) {
+            if (r.reply->delay.count() > 0 && pending_.size() < kMaxPending)
+                pending_.push_back({Clock::now() + r.reply->delay, in.name, std::move(report)});
+            else
+                sendInput(in, report);
+        }
     }
     return {r.taken(), r.ackDelay};
 }

@@ -10,6 +10,7 @@
 #include "core/sim/Firmware.h"
 #include "device/hid/SimBus.h"
 
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <memory>
@@ -72,6 +73,19 @@ public:
     Firmware& firmware() { return firmware_; }
     // Acknowledgements of adapter writes are held back this long.
     void setStall(int ms) { firmware_.stallMs = ms; }
+    // Replies to read requests for `console` (1..4) are held back while `on`, each until the next
+    // reply for another console of the same adapter goes out, and then sent just before it: a
+    // late reply that lands inside the wait for another console, without racing a clock.
+    void setHold(uint8_t console, bool on) {
+        if (console < hold_.size())
+            hold_[console] = on;
+    }
+    // Replies to read requests for `console` (1..4) go out after `count` neutral pad states: pad
+    // reports between a request and its reply, whatever the scheduling.
+    void setLead(uint8_t console, int count) {
+        if (console < lead_.size())
+            lead_[console] = count;
+    }
     // Starts the pad-state stream (the script, else the demo), at `rate` or the rate it had.
     void startPadStream(std::optional<double> rate);
     void stopPadStream() { streaming_ = false; }
@@ -91,7 +105,8 @@ private:
         hid::sim::Identity identity;
         int listenFd = -1;
         std::vector<Connection> connections;
-        std::shared_ptr<RecordStore> records; // adapters only
+        std::shared_ptr<RecordStore> records;   // adapters only
+        std::vector<std::vector<uint8_t>> held; // replies held back by "hold", oldest first
     };
     struct Pending {
         Clock::time_point due;
@@ -121,6 +136,8 @@ private:
 
     Options opt_;
     Firmware firmware_;
+    std::array<bool, 5> hold_{}; // by console id 1..4
+    std::array<int, 5> lead_{};  // by console id 1..4
     std::vector<std::unique_ptr<Interface>> interfaces_;
     std::shared_ptr<RecordStore> mainRecords_;
     Flash flash_;           // keeps mainRecords_ when --flash names a file

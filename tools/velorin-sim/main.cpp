@@ -30,7 +30,8 @@ void usage(std::FILE* to) {
         "\n"
         "Control lines on standard input, one answer line each (ok ... or err ...):\n"
         "  plug KIND NAME [noaccess], unplug NAME, pad HEX, input NAME HEX,\n"
-        "  refuse CONSOLE on|off, drop CONSOLE on|off, delay CONSOLE MS, stall MS,\n"
+        "  refuse CONSOLE on|off, drop CONSOLE on|off, delay CONSOLE MS, hold CONSOLE on|off,\n"
+        "  lead CONSOLE N, stall MS,\n"
         "  demo [RATE|off], dump [NAME], stats, list, ping [TOKEN], quit\n"
         "See velorin-sim(1) for what each does and what the simulator prints.\n",
         to);

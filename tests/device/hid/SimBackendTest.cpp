@@ -239,6 +239,35 @@ TEST_F(SimTest, DroppedAndDelayedReplies) {
     EXPECT_EQ(r[1], 0x01);
 }
 
+// "hold" keeps a console's reply back until a reply for another console goes out, and sends it
+// first; "lead" puts neutral pad states before a console's reply. Neither depends on a clock.
+TEST_F(SimTest, HeldRepliesGoOutBeforeTheNextOneAndLeadingPadStatesBeforeTheirReply) {
+    auto h = openAdapter();
+    ASSERT_TRUE(h);
+    ASSERT_TRUE(sim.command("hold ps4 on"));
+    ASSERT_TRUE(sim.command("lead xbox 2"));
+    InputReport r{};
+    ASSERT_TRUE(h->setOutputReport(frame(0x31, {0x02})));
+    ASSERT_TRUE(h->setOutputReport(frame(0x31, {0x02})));
+    // A request's reply is sent before its acknowledgement: nothing came.
+    EXPECT_EQ(h->readInputReport(r, 0), ReadStatus::Timeout);
+    ASSERT_TRUE(sim.command("hold ps4 off"));
+    // PS4's own reply now goes at once; the held ones wait for another console's reply.
+    ASSERT_TRUE(h->setOutputReport(frame(0x31, {0x02})));
+    ASSERT_EQ(h->readInputReport(r, 2000), ReadStatus::Report);
+    EXPECT_EQ(r[1], 0x02);
+    EXPECT_EQ(h->readInputReport(r, 0), ReadStatus::Timeout);
+    ASSERT_TRUE(h->setOutputReport(frame(0x31, {0x03})));
+    // Report ID, then the first data bytes: the two held PS4 replies, two pad states, XBOX's reply.
+    const std::vector<std::array<uint8_t, 3>> want = {
+        {0x00, 0x02, 0x00}, {0x00, 0x02, 0x00}, {0x00, 0xA1, 0xC4}, {0x00, 0xA1, 0xC4}, {0x00, 0x03, 0x00}};
+    for (const auto& w : want) {
+        ASSERT_EQ(h->readInputReport(r, 2000), ReadStatus::Report);
+        EXPECT_EQ((std::array<uint8_t, 3>{r[0], r[1], r[2]}), w);
+    }
+    EXPECT_EQ(h->readInputReport(r, 0), ReadStatus::Timeout);
+}
+
 TEST_F(SimTest, DemoPatternPressesButtonsOneAfterAnother) {
     auto h = openAdapter();
     ASSERT_TRUE(h);
@@ -262,10 +291,26 @@ TEST_F(SimTest, DemoPatternPressesButtonsOneAfterAnother) {
 }
 
 TEST_F(SimTest, SurvivesHostileControlLinesAndPackets) {
-    for (const char* line :
-         {"plug", "plug adapter", "plug nosuchkind x", "plug adapter ../escape", "unplug nobody", "pad zz",
-          "pad 123", "input adapter", "refuse ps9 on", "delay ps3 -1", "delay ps3 99999999999", "demo 0",
-          "dump nobody", "\x01\x02\x03"}) {
+    for (const char* line : {"plug",
+                             "plug adapter",
+                             "plug nosuchkind x",
+                             "plug adapter ../escape",
+                             "unplug nobody",
+                             "pad zz",
+                             "pad 123",
+                             "input adapter",
+                             "refuse ps9 on",
+                             "delay ps3 -1",
+                             "delay ps3 99999999999",
+                             "hold ps9 on",
+                             "hold ps3 maybe",
+                             "lead ps3 -1",
+                             "lead ps3 65",
+                             "lead ps3 2x",
+                             "lead ps9 1",
+                             "demo 0",
+                             "dump nobody",
+                             "\x01\x02\x03"}) {
         EXPECT_FALSE(sim.command(QString::fromLatin1(line))) << line;
     }
     EXPECT_FALSE(sim.command(QString(10000, QLatin1Char('x'))));

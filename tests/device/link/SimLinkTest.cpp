@@ -209,8 +209,9 @@ TEST_F(SimLink, ReadBackEndsAtARefusedRequest) {
 TEST_F(SimLink, PadReportsBetweenRequestAndReplyAreNotRecords) {
     WorkModeBlock seed = patternBlock();
     ASSERT_EQ(ApplyToAdapter(seed).status, ApplyStatus::Success);
+    // Every reply comes after pad states of its own, and the demo stream runs besides.
     for (const char* word : {"ps3", "ps4", "switch", "xbox"})
-        ASSERT_TRUE(command(std::string("delay ") + word + " 40"));
+        ASSERT_TRUE(command(std::string("lead ") + word + " 20"));
     ASSERT_TRUE(command("demo 500"));
     pumpFor(50);
     WorkModeBlock block;
@@ -225,15 +226,20 @@ TEST_F(SimLink, PadReportsBetweenRequestAndReplyAreNotRecords) {
 TEST_F(SimLink, ALateReplyForAnotherConsoleIsNotTakenForTheRecordAsked) {
     WorkModeBlock seed = patternBlock();
     ASSERT_EQ(ApplyToAdapter(seed).status, ApplyStatus::Success);
-    ASSERT_TRUE(command("delay ps4 130"));
+    // PS4's reply is held back: the first read-back's wait for it runs out.
+    ASSERT_TRUE(command("hold ps4 on"));
     WorkModeBlock first;
-    EXPECT_EQ(ReadBackFromAdapter(first), std::vector{ConsoleId::PS3}); // PS4's reply is late
-    // The late PS4 reply comes about 30 ms into the next read-back, before PS3's own (60 ms).
-    ASSERT_TRUE(command("delay ps4 0"));
-    ASSERT_TRUE(command("delay ps3 60"));
+    EXPECT_EQ(ReadBackFromAdapter(first), std::vector{ConsoleId::PS3});
+    // The held PS4 reply goes out just before PS3's own, inside the next read-back's wait for PS3.
+    ASSERT_TRUE(command("hold ps4 off"));
+    sim->clearOutputReports();
     WorkModeBlock second;
     EXPECT_EQ(ReadBackFromAdapter(second).size(), 4u);
     EXPECT_EQ(second, seed);
+    // The second read-back asked once for each console: the stray reply cost no request.
+    const auto out = reportsAfter(4, 0);
+    ASSERT_EQ(out.size(), 4u);
+    EXPECT_EQ(out[0].bytes, frame({0x00, 0x31, 0xAA, 0x55, 0x01}));
 }
 
 TEST_F(SimLink, ModeSelectsAtTheNextOpenWhilePending) {
