@@ -22,7 +22,8 @@ std::map<int, std::string> expectedNames() {
     for (int i = 0; i < 10; ++i)
         names[0x1E + i] = digits.substr(static_cast<std::size_t>(i), 1);
     for (int i = 0; i < 12; ++i)
-        names[0x3A + i] = "F" + std::to_string(i + 1);
+        names[0x3A + i] =
+            std::string("F").append(std::to_string(i + 1)); // not "F" + ...: GCC 12 -O2 -Wrestrict
     const std::map<int, const char*> fixed{
         {0x28, "Enter"},    {0x29, "Esc"},        {0x2A, "BackSpace"}, {0x2B, "Tab"},
         {0x2C, "Space"},    {0x35, "`"},          {0x39, "CapsLock"},  {0x49, "INS"},
