@@ -146,7 +146,7 @@ std::optional<WorkModeBlock> writeExactly(WorkModeBlock block) {
     for (const ConsoleId c : kBlockOrder) {
         const RecordSpan record = block.record(c);
         record[0] = static_cast<uint8_t>(c);
-        if (!handle->setOutputReport(device::makeWriteWorkModeReport(record)))
+        if (!handle->setOutputReport(makeWriteWorkModeReport(record)))
             return std::nullopt;
     }
     return block;
