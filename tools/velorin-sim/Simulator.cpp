@@ -24,6 +24,7 @@ constexpr std::size_t kMaxInterfaces = 64;
 constexpr std::size_t kMaxConnections = 32;
 constexpr std::size_t kMaxPending = 256;
 constexpr std::size_t kMaxNameSize = 40;
+constexpr uint32_t kBusUsb = 0x0003;
 
 bool writeAll(int fd, const void* data, std::size_t size) {
     const auto* p = static_cast<const char*>(data);
@@ -155,7 +156,11 @@ bool Simulator::plug(Kind kind, const std::string& name, bool noAccess, std::str
     auto in = std::make_unique<Interface>();
     in->name = name;
     in->kind = kind;
-    in->identity = identityFor(kind);
+    const InterfaceIdentity identity = interfaceIdentity(kind);
+    in->identity.busType = kBusUsb;
+    in->identity.vendorId = identity.vendorId;
+    in->identity.productId = identity.productId;
+    in->identity.descriptor = identity.descriptor;
     // The adapter named by --adapter-name keeps the (flash-backed) records across re-plugs;
     // further adapters get their own.
     if (kind == Kind::Adapter) {
@@ -232,7 +237,7 @@ std::vector<std::pair<std::string, std::size_t>> Simulator::interfaces() const {
     return list;
 }
 
-const RecordStore* Simulator::recordsOf(const std::string& name) const {
+RecordStore* Simulator::recordsOf(const std::string& name) {
     const Interface* in = find(name);
     return in ? in->records.get() : nullptr;
 }
@@ -433,7 +438,7 @@ void Simulator::readStdin() {
         const char c = buf[i];
         if (c == '\n') {
             if (discarding_)
-                say("err line too long");
+                say(kLineTooLong);
             else if (!handleLine(stdinBuf_))
                 quit_ = true;
             stdinBuf_.clear();
@@ -450,7 +455,12 @@ void Simulator::readStdin() {
 }
 
 bool Simulator::handleLine(const std::string& line) {
-    runControlLine(*this, line);
+    std::vector<std::string> said;
+    const std::string final = runControlLine(*this, line, said);
+    for (const std::string& s : said)
+        say(s);
+    if (!final.empty())
+        say(final);
     return !quit_;
 }
 
