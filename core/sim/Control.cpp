@@ -339,6 +339,24 @@ bool offers(Controlled& target, const Command& command) {
 
 } // namespace
 
+std::string outputReportLine(const std::string& name, const Response& response,
+                             std::span<const uint8_t> report) {
+    const char* outcome = "";
+    switch (response.outcome) {
+    case Outcome::Taken:
+        outcome = "ok";
+        break;
+    case Outcome::Refused:
+        outcome = "refused";
+        break;
+    case Outcome::Ignored:
+        outcome = "ignored";
+        break;
+    }
+    return "out " + name + (response.way == Way::Interrupt ? " interrupt " : " set_report ") + outcome + " " +
+           toHex(report);
+}
+
 std::string runControlLine(Controlled& target, const std::string& rawLine, std::vector<std::string>& said) {
     std::string line = rawLine;
     if (!line.empty() && line.back() == '\r')

@@ -86,6 +86,12 @@ protected:
     ~Controlled() = default;
 };
 
+// What both programs print for every output report an interface receives, before it is
+// acknowledged: "out NAME WAY ok|refused|ignored HEX", WAY set_report or interrupt, HEX the report
+// as the host wrote it (report ID first).
+std::string outputReportLine(const std::string& name, const Response& response,
+                             std::span<const uint8_t> report);
+
 // Runs one control line against `target`. Returns the final answer ("ok ...", "pong ..." or
 // "err ..."), with the lines to say before it appended to `said`; nothing for an empty line or a
 // `#` comment. A trailing CR is dropped.

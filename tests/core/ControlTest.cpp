@@ -213,4 +213,24 @@ TEST(ControlLines, SetTheFirmwaresFaultsAndStoreRecords) {
     EXPECT_EQ((*stored)[26], 0xEE);
 }
 
+// The line both programs print for each output report, as the two documents give it.
+TEST(ControlLines, OutputReportLineNamesTheWayTheOutcomeAndTheBytes) {
+    const std::vector<uint8_t> report = {0x00, 0x32, 0xAA, 0x55, 0x01, 0x04};
+    const struct {
+        Way way;
+        Outcome outcome;
+        const char* line;
+    } rows[] = {
+        {Way::SetReport, Outcome::Taken, "out adapter set_report ok 0032aa550104"},
+        {Way::Interrupt, Outcome::Refused, "out adapter interrupt refused 0032aa550104"},
+        {Way::Interrupt, Outcome::Ignored, "out adapter interrupt ignored 0032aa550104"},
+    };
+    for (const auto& r : rows) {
+        Response response;
+        response.way = r.way;
+        response.outcome = r.outcome;
+        EXPECT_EQ(outputReportLine("adapter", response, report), r.line);
+    }
+}
+
 } // namespace

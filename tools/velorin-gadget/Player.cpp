@@ -1,7 +1,6 @@
 #include "Player.h"
 
 #include "Files.h"
-#include "core/sim/Hex.h"
 #include "core/sim/PadStates.h"
 
 #include <algorithm>
@@ -224,11 +223,7 @@ void Player::onOutputReport(std::span<const uint8_t> data) {
     std::vector<uint8_t> report(data.size() + 1, 0);
     std::copy(data.begin(), data.end(), report.begin() + 1);
     const sim::Response r = firmware_.onOutputReport(report, records_.get());
-    const char* way = r.way == sim::Way::Interrupt ? "interrupt" : "set_report";
-    const char* outcome = r.outcome == sim::Outcome::Taken     ? "ok"
-                          : r.outcome == sim::Outcome::Ignored ? "ignored"
-                                                               : "refused";
-    std::string line = std::string("out adapter ") + way + " " + outcome + " " + sim::toHex(report);
+    std::string line = sim::outputReportLine(adapterName(), r, report);
     sayOut(line);
     received_.push_back(std::move(line));
     if (!r.reply)

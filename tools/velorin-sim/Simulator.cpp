@@ -1,6 +1,5 @@
 #include "Simulator.h"
 
-#include "core/sim/Hex.h"
 #include "core/sim/PadStates.h"
 
 #include <algorithm>
@@ -68,19 +67,6 @@ int signalDescriptor() {
     sigaddset(&block, SIGTERM);
     ::sigprocmask(SIG_BLOCK, &block, nullptr);
     return ::signalfd(-1, &block, SFD_CLOEXEC | SFD_NONBLOCK);
-}
-
-// The outcome as the "out" log line names it.
-const char* outcomeWord(Outcome outcome) {
-    switch (outcome) {
-    case Outcome::Taken:
-        return "ok";
-    case Outcome::Refused:
-        return "refused";
-    case Outcome::Ignored:
-        return "ignored";
-    }
-    return "";
 }
 
 } // namespace
@@ -311,8 +297,7 @@ std::optional<bool> Simulator::handlePacket(const std::string& name, std::span<c
 
 Simulator::Ack Simulator::onOutputReport(Interface& in, std::span<const uint8_t> report) {
     const Response r = firmware_.onOutputReport(report, in.records.get());
-    say("out " + in.name + (r.way == Way::Interrupt ? " interrupt " : " set_report ") +
-        outcomeWord(r.outcome) + " " + toHex(report));
+    say(outputReportLine(in.name, r, report));
     if (r.reply) {
         const uint8_t console = r.reply->report.empty() ? 0 : r.reply->report[0];
         if (console < hold_.size() && hold_[console]) {
