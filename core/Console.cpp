@@ -151,6 +151,11 @@ int recordByte(PadButton button) {
     return buttonInfo(button).byte;
 }
 
+bool consoleAssignsByte(ConsoleId console, int byte) {
+    const auto& buttons = consoleInfo(console).buttons;
+    return std::any_of(buttons.begin(), buttons.end(), [byte](PadButton b) { return recordByte(b) == byte; });
+}
+
 std::string_view padButtonCommandName(PadButton button) {
     return buttonInfo(button).commandName;
 }

@@ -81,6 +81,8 @@ std::string_view padButtonName(PadButton button);
 std::optional<PadButton> padButtonFromName(std::string_view name); // exact, case-sensitive
 // The byte of the button in a record; the same for every console.
 int recordByte(PadButton button);
+// Whether one of the console's buttons is assigned in record byte `byte`.
+bool consoleAssignsByte(ConsoleId console, int byte);
 
 // The name a person types and reads on the command line: the element name where it is already
 // plain (L2, SELECT, A, HOME, SHARE), else UP/DOWN/LEFT/RIGHT for the pad's arrows, LSTICK_UP ...

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "core/Console.h"
+#include "core/Identity.h"
 #include "core/WorkMode.h"
 
 #include <array>
@@ -17,8 +18,8 @@ namespace velorin {
 // Report ID 0x00 in front of the data bytes: the adapter declares no report IDs, and the
 // platform calls take (output) and give (input) the ID byte first. WebHID leaves it out on both
 // sides: send bytes 1-64, and turn a received DataView into a report with inputReportFromData().
-inline constexpr std::size_t kInputReportSize = 33;  // report ID 0x00 + 32 data bytes
-inline constexpr std::size_t kOutputReportSize = 65; // report ID 0x00 + 64 data bytes
+inline constexpr std::size_t kInputReportSize = 1 + kAdapterIdentity.inputBytes;   // 0x00 + 32 data bytes
+inline constexpr std::size_t kOutputReportSize = 1 + kAdapterIdentity.outputBytes; // 0x00 + 64 data bytes
 using InputReport = std::array<uint8_t, kInputReportSize>;
 using OutputReport = std::array<uint8_t, kOutputReportSize>;
 static_assert(sizeof(InputReport) == 33);

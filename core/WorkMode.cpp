@@ -6,8 +6,10 @@ namespace velorin {
 
 void prepareRecordHeader(ConsoleId console, RecordSpan record) {
     record[0] = static_cast<uint8_t>(console);
-    if (console == ConsoleId::PS3 || console == ConsoleId::XBOX)
-        record[26] = 0;
+    // The last byte belongs to SHARE or CAPTURE; a console without either button gets it zeroed.
+    constexpr int kLastByte = static_cast<int>(kRecordSize) - 1;
+    if (!consoleAssignsByte(console, kLastByte))
+        record[kLastByte] = 0;
 }
 
 void clearUnusedBytes(RecordSpan record) {

@@ -24,7 +24,8 @@ static_assert(sizeof(workModeData) == 27);
 using RecordSpan = std::span<uint8_t, kRecordSize>;
 using ConstRecordSpan = std::span<const uint8_t, kRecordSize>;
 
-// Sets the console id in byte 0 and, for PS3 and XBOX, byte 26 to 0.
+// Sets the console id in byte 0 and, for a console none of whose buttons is assigned in byte 26
+// (PS3 and XBOX, by the console table), byte 26 to 0.
 void prepareRecordHeader(ConsoleId console, RecordSpan record);
 // Sets bytes 6-9 to 0.
 void clearUnusedBytes(RecordSpan record);

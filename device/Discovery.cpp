@@ -1,5 +1,6 @@
 #include "device/Discovery.h"
 
+#include "core/Identity.h"
 #include "model/Log.h"
 
 #include <cstdio>
@@ -7,12 +8,11 @@
 namespace velorin::device {
 namespace {
 
-constexpr uint16_t kUsagePage = 0xFFC0;
-constexpr uint16_t kUsage = 0x0001;
-constexpr uint16_t kInputLength = 33;
-constexpr uint16_t kOutputLength = 65;
-constexpr uint16_t kFeatureLength = 0;
-constexpr uint16_t kLinkNodes = 1;
+// A report length as the capability record counts it: the report-ID byte and the data bytes, 0
+// for no report.
+constexpr unsigned capsLength(unsigned dataBytes) {
+    return dataBytes == 0 ? 0 : dataBytes + 1;
+}
 
 std::string mismatch(const char* what, unsigned have, unsigned want) {
     char buf[96];
@@ -32,26 +32,31 @@ bool isAdapterIdentity(const hid::DeviceInfo& info, std::string* whyNot) {
             *whyNot = std::move(why);
         return false;
     };
-    if (info.vendorId != kAdapterVendorId)
-        return no(mismatch("vendor ID", info.vendorId, kAdapterVendorId));
-    if (info.productId != kAdapterProductId)
-        return no(mismatch("product ID", info.productId, kAdapterProductId));
+    const HidIdentity& want = kAdapterIdentity;
+    if (info.vendorId != want.vendorId)
+        return no(mismatch("vendor ID", info.vendorId, want.vendorId));
+    if (info.productId != want.productId)
+        return no(mismatch("product ID", info.productId, want.productId));
     if (info.collections.empty())
         return no("no readable report descriptor");
     // The capability record of an interface describes its first top-level collection.
     const hid::CollectionCaps& c = info.collections.front();
-    if (c.usagePage != kUsagePage)
-        return no(mismatch("usage page", c.usagePage, kUsagePage));
-    if (c.usage != kUsage)
-        return no(mismatch("usage", c.usage, kUsage));
-    if (c.inputReportLength != kInputLength)
-        return no(mismatch("input report length", c.inputReportLength, kInputLength));
-    if (c.outputReportLength != kOutputLength)
-        return no(mismatch("output report length", c.outputReportLength, kOutputLength));
-    if (c.featureReportLength != kFeatureLength)
-        return no(mismatch("feature report length", c.featureReportLength, kFeatureLength));
-    if (c.linkCollectionNodes != kLinkNodes)
-        return no(mismatch("number of link collection nodes", c.linkCollectionNodes, kLinkNodes));
+    const struct {
+        const char* what;
+        unsigned have;
+        unsigned want;
+    } figures[] = {
+        {"usage page", c.usagePage, want.usagePage},
+        {"usage", c.usage, want.usage},
+        {"input report length", c.inputReportLength, capsLength(want.inputBytes)},
+        {"output report length", c.outputReportLength, capsLength(want.outputBytes)},
+        {"feature report length", c.featureReportLength, capsLength(want.featureBytes)},
+        {"number of link collection nodes", c.linkCollectionNodes, want.linkCollections},
+    };
+    for (const auto& f : figures) {
+        if (f.have != f.want)
+            return no(mismatch(f.what, f.have, f.want));
+    }
     return true;
 }
 

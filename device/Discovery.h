@@ -12,10 +12,8 @@
 
 namespace velorin::device {
 
-inline constexpr uint16_t kAdapterVendorId = 0x0888;
-inline constexpr uint16_t kAdapterProductId = 0x8831;
-
-// The identity test. When it fails and `whyNot` is given, it says which property differs.
+// The identity test against the core's kAdapterIdentity (core/Identity.h), in the figures of the
+// platform's capability record. When it fails and `whyNot` is given, it says which property differs.
 bool isAdapterIdentity(const hid::DeviceInfo& info, std::string* whyNot = nullptr);
 
 // A full scan: the first interface in enumeration order that passes the identity test and can be

@@ -3,9 +3,6 @@
 #include "device/Discovery.h"
 #include "device/SharedState.h"
 
-#include <algorithm>
-#include <chrono>
-
 namespace velorin::device {
 
 namespace {
@@ -34,38 +31,6 @@ LinkStatus SendOnHandle(hid::HidHandle& handle, std::span<const uint8_t, hid::kO
     return linkError(writeError(handle));
 }
 
-LinkStatus WriteWorkMode(hid::HidHandle* handle, RecordSpan record) {
-    if (!handle)
-        return linkError(LinkError::Gone);
-    clearUnusedBytes(record);
-    return SendOnHandle(*handle, makeWriteWorkModeReport(record));
-}
-
-RecordReply ReadWorkModeReply(hid::HidHandle* handle, std::optional<ConsoleId> asked) {
-    if (!handle)
-        return linkError(LinkError::Gone);
-    using Clock = std::chrono::steady_clock;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(kReplyTimeoutMs);
-    for (;;) {
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        if (left <= 0)
-            return linkError(LinkError::NoAnswer);
-        hid::InputReport report{};
-        switch (handle->readInputReport(report, static_cast<int>(left))) {
-        case hid::ReadStatus::Report:
-            break;
-        case hid::ReadStatus::Timeout:
-        case hid::ReadStatus::Stopped:
-            return linkError(LinkError::NoAnswer);
-        case hid::ReadStatus::Gone:
-            return linkError(LinkError::Gone);
-        }
-        if (isReplyTo(report, asked))
-            return recordFromReply(report);
-        // A live pad state or another console's late reply: wait on for the reply.
-    }
-}
-
 LinkStatus SendShortCommand(std::span<const uint8_t, hid::kOutputReportSize> report) {
     const std::optional<std::string> path = FindAdapter();
     if (!path)
@@ -74,10 +39,6 @@ LinkStatus SendShortCommand(std::span<const uint8_t, hid::kOutputReportSize> rep
     if (!handle)
         return linkError(LinkError::Gone);
     return SendOnHandle(*handle.value(), report);
-}
-
-LinkStatus SendWorkModeRequest(ConsoleId console) {
-    return SendShortCommand(makeReadWorkModeReport(console));
 }
 
 LinkStatus SendModeSelect() {

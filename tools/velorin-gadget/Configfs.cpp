@@ -1,57 +1,18 @@
 #include "Configfs.h"
 
+#include "core/Identity.h"
+
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
-#include <map>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace velorin::gadget {
 namespace {
-
-constexpr uint16_t kAdapterVendor = 0x0888;
-constexpr uint16_t kAdapterProduct = 0x8831;
-constexpr uint16_t kOtherVendor = 0x1D6B;
-constexpr uint16_t kOtherProduct = 0x0104;
-// f_hid's report_length: the endpoints' packet size, the longest report of the interface.
-constexpr int kReportLength = 64;
-constexpr int kKeyboardReportLength = 8;
-
-// The adapter's collection, one property changed for a near miss.
-std::vector<uint8_t> vendorDescriptor(Kind kind) {
-    std::vector<uint8_t> d = {
-        0x06, kind == Kind::Page ? uint8_t{0xC1} : uint8_t{0xC0},
-        0xFF,       // Usage Page (vendor)
-        0x09, 0x01, // Usage (1)
-        0xA1, 0x01, // Collection (Application)
-        0x09, 0x02, //   Usage (2)
-        0x15, 0x00, //   Logical Minimum (0)
-        0x26, 0xFF,
-        0x00,                                                        //   Logical Maximum (255)
-        0x75, 0x08,                                                  //   Report Size (8)
-        0x95, kind == Kind::Input64 ? uint8_t{0x40} : uint8_t{0x20}, //   Report Count (32 or 64)
-        0x81, 0x02,                                                  //   Input (Data, Var, Abs)
-        0x09, 0x03,                                                  //   Usage (3)
-        0x95, 0x40,                                                  //   Report Count (64)
-        0x91, 0x02,                                                  //   Output (Data, Var, Abs)
-    };
-    if (kind == Kind::Feature) {
-        for (const uint8_t b : {0x09, 0x04, 0x95, 0x08, 0xB1, 0x02}) // Usage (4), 8 bytes, Feature
-            d.push_back(b);
-    }
-    d.push_back(0xC0); // End Collection
-    return d;
-}
-
-// A boot keyboard: modifiers, a reserved byte, five LEDs out, six key slots.
-const std::vector<uint8_t> kKeyboardDescriptor = {
-    0x05, 0x01, 0x09, 0x06, 0xA1, 0x01, 0x05, 0x07, 0x19, 0xE0, 0x29, 0xE7, 0x15, 0x00, 0x25, 0x01,
-    0x75, 0x01, 0x95, 0x08, 0x81, 0x02, 0x95, 0x01, 0x75, 0x08, 0x81, 0x01, 0x95, 0x05, 0x75, 0x01,
-    0x05, 0x08, 0x19, 0x01, 0x29, 0x05, 0x91, 0x02, 0x95, 0x01, 0x75, 0x03, 0x91, 0x01, 0x95, 0x06,
-    0x75, 0x08, 0x15, 0x00, 0x25, 0x65, 0x05, 0x07, 0x19, 0x00, 0x29, 0x65, 0x81, 0x00, 0xC0};
 
 bool writeFile(const std::string& path, const void* data, std::size_t size, std::string* error) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
@@ -119,36 +80,6 @@ std::string firstUdc() {
 
 } // namespace
 
-std::optional<Kind> kindFromName(const std::string& name) {
-    static const std::map<std::string, Kind> kinds = {{"adapter", Kind::Adapter},
-                                                      {"input64", Kind::Input64},
-                                                      {"feature", Kind::Feature},
-                                                      {"page", Kind::Page},
-                                                      {"keyboard", Kind::Keyboard}};
-    const auto it = kinds.find(name);
-    return it == kinds.end() ? std::nullopt : std::optional(it->second);
-}
-
-const char* kindName(Kind kind) {
-    switch (kind) {
-    case Kind::Adapter:
-        return "adapter";
-    case Kind::Input64:
-        return "input64";
-    case Kind::Feature:
-        return "feature";
-    case Kind::Page:
-        return "page";
-    case Kind::Keyboard:
-        return "keyboard";
-    }
-    return "?";
-}
-
-std::vector<uint8_t> reportDescriptor(Kind kind) {
-    return kind == Kind::Keyboard ? kKeyboardDescriptor : vendorDescriptor(kind);
-}
-
 ConfigfsGadget::ConfigfsGadget(std::string name, std::string udc, std::string configfs)
     : name_(std::move(name)), udc_(std::move(udc)), configfs_(std::move(configfs)) {}
 
@@ -179,29 +110,30 @@ bool ConfigfsGadget::plug(const Layout& layout, std::string* error) {
         return false;
     }
     const std::string g = gadgetDir();
-    const bool other = layout.interfaces.front() == Kind::Keyboard;
+    const sim::InterfaceIdentity device = sim::interfaceIdentity(layout.interfaces.front());
+    const std::string product = device.vendorId == kAdapterIdentity.vendorId
+                                    ? std::string("Velorin gadget adapter")
+                                    : std::string("Velorin test ") + sim::kindName(layout.interfaces.front());
     bool ok = makeDir(configfs_ + "/usb_gadget", error) && makeDir(g, error) &&
-              writeText(g + "/idVendor", hex4(other ? kOtherVendor : kAdapterVendor), error) &&
-              writeText(g + "/idProduct", hex4(other ? kOtherProduct : kAdapterProduct), error) &&
+              writeText(g + "/idVendor", hex4(device.vendorId), error) &&
+              writeText(g + "/idProduct", hex4(device.productId), error) &&
               writeText(g + "/bcdDevice", "0x0100", error) && writeText(g + "/bcdUSB", "0x0200", error) &&
               makeDir(g + "/strings/0x409", error) &&
               writeText(g + "/strings/0x409/manufacturer", "Velorin", error) &&
-              writeText(g + "/strings/0x409/product",
-                        other ? "Velorin test keyboard" : "Velorin gadget adapter", error) &&
+              writeText(g + "/strings/0x409/product", product, error) &&
               writeText(g + "/strings/0x409/serialnumber", "0001", error) &&
               makeDir(g + "/configs/c.1", error) && writeText(g + "/configs/c.1/MaxPower", "100", error) &&
               makeDir(g + "/configs/c.1/strings/0x409", error) &&
               writeText(g + "/configs/c.1/strings/0x409/configuration", "Velorin", error);
     for (std::size_t i = 0; ok && i < layout.interfaces.size(); ++i) {
-        const Kind kind = layout.interfaces[i];
         const std::string f = g + "/functions/hid.usb" + std::to_string(i);
-        const std::vector<uint8_t> desc = reportDescriptor(kind);
-        const bool keyboard = kind == Kind::Keyboard;
-        ok = makeDir(f, error) && writeText(f + "/protocol", keyboard ? "1" : "0", error) &&
-             writeText(f + "/subclass", keyboard ? "1" : "0", error) &&
-             writeText(f + "/report_length", std::to_string(keyboard ? kKeyboardReportLength : kReportLength),
-                       error) &&
-             writeFile(f + "/report_desc", desc.data(), desc.size(), error) &&
+        const sim::InterfaceIdentity id = sim::interfaceIdentity(layout.interfaces[i]);
+        // f_hid's report_length is the endpoints' packet size: the interface's longest report. A
+        // boot protocol (keyboard, mouse) comes with the boot subclass.
+        ok = makeDir(f, error) && writeText(f + "/protocol", std::to_string(id.bootProtocol), error) &&
+             writeText(f + "/subclass", id.bootProtocol != 0 ? "1" : "0", error) &&
+             writeText(f + "/report_length", std::to_string(id.reportLength), error) &&
+             writeFile(f + "/report_desc", id.descriptor.data(), id.descriptor.size(), error) &&
              writeText(f + "/no_out_endpoint", layout.outEndpoint ? "0" : "1", error);
         const std::string link = g + "/configs/c.1/hid.usb" + std::to_string(i);
         if (ok && ::symlink(f.c_str(), link.c_str()) != 0) {

@@ -3,27 +3,17 @@
 // Binding is a plug and unbinding an unplug, so the host side sees real USB events.
 #pragma once
 
-#include <cstdint>
-#include <optional>
+#include "core/sim/Interfaces.h"
+
 #include <string>
 #include <vector>
 
 namespace velorin::gadget {
 
-// What an interface of the gadget is. The first interface's kind also gives the device's ids.
-enum class Kind {
-    Adapter,  // vendor 0888, product 8831, vendor collection FFC0/1, 32-byte input, 64-byte output
-    Input64,  // the same ids, a 64-byte input report
-    Feature,  // the same ids, an 8-byte feature report besides
-    Page,     // the same ids, usage page FFC1
-    Keyboard, // another device: a boot keyboard (vendor 1D6B, product 0104)
-};
+using sim::Kind;
 
-std::optional<Kind> kindFromName(const std::string& name);
-const char* kindName(Kind kind);
-// The report descriptor an interface of this kind declares.
-std::vector<uint8_t> reportDescriptor(Kind kind);
-
+// The interfaces of the gadget (core/sim/Interfaces.h); the first one's kind also gives the
+// device's ids.
 struct Layout {
     std::vector<Kind> interfaces{Kind::Adapter};
     // Whether each interface has an interrupt OUT endpoint (f_hid's no_out_endpoint is the opposite).

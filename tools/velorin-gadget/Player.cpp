@@ -11,7 +11,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sched.h>
-#include <sstream>
 #include <sys/signalfd.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -22,239 +21,16 @@
 namespace velorin::gadget {
 namespace {
 
-constexpr std::size_t kMaxLine = 4096;
-constexpr std::size_t kMaxArgs = 64;
 constexpr std::size_t kMaxClients = 16;
-constexpr int kMaxMs = 60000;
-constexpr std::size_t kMaxBurst = 10000;
+constexpr int kMaxWaitMs = 60000;
 // Input reports waiting for the host to poll them; beyond this the oldest pad states are dropped.
 constexpr std::size_t kMaxQueued = 20000;
-constexpr std::size_t kEcho = 40;
-
-std::string toHex(std::span<const uint8_t> bytes) {
-    static const char* digits = "0123456789abcdef";
-    std::string s;
-    s.reserve(bytes.size() * 2);
-    for (const uint8_t b : bytes) {
-        s += digits[b >> 4];
-        s += digits[b & 0xF];
-    }
-    return s;
-}
-
-std::optional<std::vector<uint8_t>> parseHex(const std::string& text, std::size_t maxBytes) {
-    if (text.size() % 2 != 0 || text.size() / 2 > maxBytes)
-        return std::nullopt;
-    std::vector<uint8_t> out;
-    for (std::size_t i = 0; i < text.size(); i += 2) {
-        unsigned v = 0;
-        for (std::size_t j = i; j < i + 2; ++j) {
-            const char c = text[j];
-            const int d = c >= '0' && c <= '9'   ? c - '0'
-                          : c >= 'a' && c <= 'f' ? c - 'a' + 10
-                          : c >= 'A' && c <= 'F' ? c - 'A' + 10
-                                                 : -1;
-            if (d < 0)
-                return std::nullopt;
-            v = v * 16 + static_cast<unsigned>(d);
-        }
-        out.push_back(static_cast<uint8_t>(v));
-    }
-    return out;
-}
-
-std::optional<int> parseNumber(const std::string& w, int max) {
-    if (w.empty() || w.size() > 6 ||
-        !std::all_of(w.begin(), w.end(), [](char c) { return c >= '0' && c <= '9'; }))
-        return std::nullopt;
-    const int v = std::stoi(w);
-    return v <= max ? std::optional(v) : std::nullopt;
-}
-
-std::string joined(const std::vector<std::string>& args, std::size_t from = 0) {
-    std::string s;
-    for (std::size_t i = from; i < args.size(); ++i)
-        s += args[i];
-    return s;
-}
 
 void sayOut(const std::string& line) {
     std::fputs(line.c_str(), stdout);
     std::fputc('\n', stdout);
     std::fflush(stdout);
 }
-
-struct Call {
-    Player& player;
-    const std::vector<std::string>& args;
-    std::vector<std::string>& said;
-};
-
-struct Command {
-    const char* name;
-    const char* usage;
-    std::size_t minArgs;
-    std::size_t maxArgs;
-    std::string (*handler)(const Call& call);
-};
-
-std::string usageOf(const Command& c) {
-    return std::string("err usage: ") + c.usage;
-}
-
-std::string setFault(const Call& c, bool sim::Faults::*fault, const char* name, const char* usage) {
-    const auto console = sim::consoleFromControlWord(c.args[0]);
-    if (!console || (c.args[1] != "on" && c.args[1] != "off"))
-        return std::string("err usage: ") + usage;
-    c.player.firmware().faults[*console].*fault = c.args[1] == "on";
-    return std::string("ok ") + name;
-}
-
-constexpr Command kCommands[] = {
-    {"quit", "quit", 0, kMaxArgs,
-     [](const Call& c) {
-         c.player.quit();
-         return std::string("ok quit");
-     }},
-    {"ping", "ping [TOKEN]", 0, kMaxArgs,
-     [](const Call& c) {
-         // Appended piece by piece: GCC 12 at -O3 misjudges a literal joined to a temporary (-Wrestrict).
-         std::string answer = "pong";
-         if (!c.args.empty()) {
-             answer += ' ';
-             answer.append(c.args[0], 0, kEcho);
-         }
-         return answer;
-     }},
-    {"plug", "plug [KIND...] (adapter input64 feature page keyboard; default adapter)", 0, 4,
-     [](const Call& c) {
-         Layout layout;
-         layout.outEndpoint = c.player.outEndpoint();
-         layout.interfaces.clear();
-         for (const std::string& w : c.args) {
-             const auto kind = kindFromName(w);
-             if (!kind)
-                 return "err unknown kind " + w.substr(0, kEcho);
-             layout.interfaces.push_back(*kind);
-         }
-         if (layout.interfaces.empty())
-             layout.interfaces.push_back(Kind::Adapter);
-         std::string error;
-         if (!c.player.plug(layout, &error))
-             return "err " + error;
-         std::string kinds;
-         for (const Kind k : layout.interfaces)
-             kinds += std::string(" ") + kindName(k);
-         return "ok plug" + kinds;
-     }},
-    {"unplug", "unplug", 0, 0,
-     [](const Call& c) {
-         if (!c.player.gadget().plugged())
-             return std::string("err not plugged");
-         c.player.unplug();
-         return std::string("ok unplug");
-     }},
-    {"pad", "pad HEX (up to 30 bytes after the A1 C4 marker)", 0, kMaxArgs,
-     [](const Call& c) {
-         const auto bytes = parseHex(joined(c.args), sim::kPadStateBytes);
-         if (!bytes)
-             return std::string("err usage: pad HEX (up to 30 bytes after the A1 C4 marker)");
-         c.player.queueInput(sim::padState(*bytes));
-         return std::string("ok pad");
-     }},
-    {"burst", "burst N (1..10000 pad states back to back)", 1, 1,
-     [](const Call& c) {
-         const auto n = parseNumber(c.args[0], static_cast<int>(kMaxBurst));
-         if (!n || *n < 1)
-             return std::string("err usage: burst N (1..10000 pad states back to back)");
-         // State k (from 0): left stick X = 1 + k mod 254, Y = 1 + (k / 254) mod 254. Each state
-         // differs from the one before, and no stick reaches an edge, so no window takes a press.
-         for (int k = 0; k < *n; ++k) {
-             const uint8_t bytes[2] = {static_cast<uint8_t>(1 + k % 254),
-                                       static_cast<uint8_t>(1 + k / 254 % 254)};
-             c.player.queueInput(sim::padState(bytes));
-         }
-         return "ok burst " + std::to_string(*n);
-     }},
-    {"refuse", "refuse CONSOLE on|off", 2, 2,
-     [](const Call& c) { return setFault(c, &sim::Faults::refuse, "refuse", "refuse CONSOLE on|off"); }},
-    {"drop", "drop CONSOLE on|off", 2, 2,
-     [](const Call& c) { return setFault(c, &sim::Faults::drop, "drop", "drop CONSOLE on|off"); }},
-    {"delay", "delay CONSOLE MS (0..60000)", 2, 2,
-     [](const Call& c) {
-         const auto console = sim::consoleFromControlWord(c.args[0]);
-         const auto ms = parseNumber(c.args[1], kMaxMs);
-         if (!console || !ms)
-             return std::string("err usage: delay CONSOLE MS (0..60000)");
-         c.player.firmware().faults[*console].delayMs = *ms;
-         return std::string("ok delay");
-     }},
-    {"stall", "stall MS (0..60000)", 1, 1,
-     [](const Call& c) {
-         const auto ms = parseNumber(c.args[0], kMaxMs);
-         if (!ms)
-             return std::string("err usage: stall MS (0..60000)");
-         c.player.setStall(*ms);
-         return std::string("ok stall");
-     }},
-    {"demo", "demo [RATE|off] (0.1..1000 per second)", 0, 1,
-     [](const Call& c) {
-         if (c.args.size() == 1 && c.args[0] == "off") {
-             c.player.stopPadStream();
-             return std::string("ok demo");
-         }
-         std::optional<double> rate;
-         if (c.args.size() == 1 && !(rate = sim::parseRate(c.args[0])))
-             return std::string("err usage: demo [RATE|off] (0.1..1000 per second)");
-         c.player.startPadStream(rate);
-         return std::string("ok demo");
-     }},
-    {"store", "store HEX (a 27-byte record; byte 0 names its slot)", 1, kMaxArgs,
-     [](const Call& c) {
-         const auto bytes = parseHex(joined(c.args), sim::Record{}.size());
-         sim::Record r{};
-         if (!bytes || bytes->size() != r.size())
-             return std::string("err usage: store HEX (a 27-byte record; byte 0 names its slot)");
-         std::copy(bytes->begin(), bytes->end(), r.begin());
-         switch (c.player.records().store(r)) {
-         case sim::RecordStore::Stored::Yes:
-             break;
-         case sim::RecordStore::Stored::UnknownConsole:
-             return std::string("err no console with id ") + std::to_string(r[0]);
-         case sim::RecordStore::Stored::FlashFailed:
-             return std::string("err the flash file could not keep the record");
-         }
-         return std::string("ok store");
-     }},
-    {"dump", "dump", 0, kMaxArgs,
-     [](const Call& c) {
-         const auto& records = c.player.records().records();
-         for (std::size_t s = 0; s < records.size(); ++s)
-             c.said.push_back("record adapter " + std::to_string(s) + " " + toHex(records[s]));
-         return std::string("ok dump");
-     }},
-    {"received", "received", 0, kMaxArgs,
-     [](const Call& c) {
-         c.said.insert(c.said.end(), c.player.received().begin(), c.player.received().end());
-         return std::string("ok received");
-     }},
-    {"clear", "clear", 0, kMaxArgs,
-     [](const Call& c) {
-         c.player.clearReceived();
-         return std::string("ok clear");
-     }},
-    {"stats", "stats", 0, kMaxArgs,
-     [](const Call& c) {
-         c.said.push_back("stats pads " + std::to_string(c.player.padsSent()) + " sent " +
-                          std::to_string(c.player.reportsSent()));
-         return std::string("ok stats");
-     }},
-    {"reset", "reset", 0, kMaxArgs,
-     [](const Call& c) {
-         c.player.reset();
-         return std::string("ok reset");
-     }},
-};
 
 } // namespace
 
@@ -331,6 +107,14 @@ bool Player::start(std::string* error) {
     if (opt_.plug && !plug(opt_.layout, error))
         return false;
     return true;
+}
+
+sim::RecordStore* Player::recordsOf(const std::string& name) {
+    return name == adapterName() ? records_.get() : nullptr;
+}
+
+bool Player::plug(const std::vector<Kind>& kinds, std::string* error) {
+    return plug(Layout{kinds, opt_.layout.outEndpoint}, error);
 }
 
 bool Player::plug(const Layout& layout, std::string* error) {
@@ -439,11 +223,7 @@ void Player::onOutputReport(std::span<const uint8_t> data) {
     std::vector<uint8_t> report(data.size() + 1, 0);
     std::copy(data.begin(), data.end(), report.begin() + 1);
     const sim::Response r = firmware_.onOutputReport(report, records_.get());
-    const char* way = r.way == sim::Way::Interrupt ? "interrupt" : "set_report";
-    const char* outcome = r.outcome == sim::Outcome::Taken     ? "ok"
-                          : r.outcome == sim::Outcome::Ignored ? "ignored"
-                                                               : "refused";
-    std::string line = std::string("out adapter ") + way + " " + outcome + " " + toHex(report);
+    std::string line = sim::outputReportLine(adapterName(), r, report);
     sayOut(line);
     received_.push_back(std::move(line));
     if (!r.reply)
@@ -500,28 +280,11 @@ int Player::nextTimeoutMs(Clock::time_point now) const {
     if (next == Clock::time_point::max())
         return -1;
     const auto ms = std::chrono::ceil<std::chrono::milliseconds>(next - now).count();
-    return static_cast<int>(std::clamp<long long>(ms, 0, kMaxMs));
+    return static_cast<int>(std::clamp<long long>(ms, 0, kMaxWaitMs));
 }
 
-std::string Player::handleLine(const std::string& rawLine, std::vector<std::string>& said) {
-    std::string line = rawLine;
-    if (!line.empty() && line.back() == '\r')
-        line.pop_back();
-    std::istringstream in(line);
-    std::string name;
-    in >> name;
-    if (name.empty() || name[0] == '#')
-        return {};
-    std::vector<std::string> args;
-    for (std::string w; in >> w && args.size() < kMaxArgs;)
-        args.push_back(w);
-    const auto it = std::find_if(std::begin(kCommands), std::end(kCommands),
-                                 [&](const Command& c) { return name == c.name; });
-    if (it == std::end(kCommands))
-        return "err unknown command " + name.substr(0, kEcho);
-    if (args.size() < it->minArgs || args.size() > it->maxArgs)
-        return usageOf(*it);
-    return it->handler(Call{*this, args, said});
+std::string Player::handleLine(const std::string& line, std::vector<std::string>& said) {
+    return sim::runControlLine(*this, line, said);
 }
 
 void Player::answer(int fd, const std::vector<std::string>& said, const std::string& final) {
@@ -573,10 +336,10 @@ bool Player::readClient(Client& client, bool isStdin) {
         if (!final.empty())
             answer(out, said, final);
     }
-    if (client.buffer.size() > kMaxLine) {
+    if (client.buffer.size() > sim::kMaxLine) {
         client.buffer.clear();
         client.discarding = true;
-        answer(out, {}, "err line too long");
+        answer(out, {}, sim::kLineTooLong);
     }
     return true;
 }

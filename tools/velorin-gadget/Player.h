@@ -1,13 +1,15 @@
 // velorin-gadget's firmware player: the simulator's firmware (core/sim/) behind
 // a real USB gadget. It reads output reports from /dev/hidgN, lets the firmware decide, writes its
-// replies and the pad states back, and takes control lines (the velorin-sim ones that make sense
-// for a gadget, plus plug, unplug, burst and received) on standard input and a Unix socket.
-// See docs/velorin-gadget.md.
+// replies and the pad states back, and takes the control lines (core/sim/Control.h: the
+// velorin-sim ones that make sense for a gadget, plus its own) on standard input and a Unix
+// socket. See docs/velorin-gadget.md.
 #pragma once
 
+#include "CommandLine.h"
 #include "Configfs.h"
 #include "Files.h"
 
+#include "core/sim/Control.h"
 #include "core/sim/Firmware.h"
 
 #include <chrono>
@@ -21,24 +23,18 @@ namespace velorin::gadget {
 
 using Clock = std::chrono::steady_clock;
 
-struct Options {
+struct Options : sim::FirmwareOptions {
     std::string name = "velorin"; // the configfs gadget's directory name
     std::string udc;              // empty: the first USB device controller
     std::string control;          // a Unix socket for control lines; empty for none
-    std::string flash;
-    std::string seed;
-    std::string script;
-    double rate = 10.0;
-    bool demo = false;
-    bool plug = true; // plug at start
+    bool plug = true;             // plug at start
     Layout layout;
-    bool ignoreInterruptOut = false;
     // Run under SCHED_FIFO, so that the player reads each output report before the host can send
     // the next: without an OUT endpoint, f_hid keeps only the last SET_REPORT's data.
     bool realtime = false;
 };
 
-class Player {
+class Player final : public sim::Controlled, public sim::GadgetOps {
 public:
     explicit Player(Options options);
     ~Player(); // closes the adapter's node, then unplugs
@@ -54,27 +50,30 @@ public:
     // ("ok ...", "pong ...", "err ...") or nothing for an empty line or a comment.
     std::string handleLine(const std::string& line, std::vector<std::string>& said);
 
-    // What the commands do.
-    bool plug(const Layout& layout, std::string* error);
-    void unplug();
-    void queueInput(std::vector<uint8_t> report);
-    void startPadStream(std::optional<double> rate);
-    void stopPadStream() { streaming_ = false; }
-    // Faults off, no stall or stream, the records of the start, nothing received; the plug stays.
-    void reset();
+    const ConfigfsGadget& gadgetDevice() const { return gadget_; }
 
-    sim::Firmware& firmware() { return firmware_; }
-    const sim::RecordStore& records() const { return *records_; }
-    sim::RecordStore& records() { return *records_; }
-    const ConfigfsGadget& gadget() const { return gadget_; }
-    // Whether the interfaces this player plugs have an interrupt OUT endpoint (--no-out-endpoint).
-    bool outEndpoint() const { return opt_.layout.outEndpoint; }
-    const std::vector<std::string>& received() const { return received_; }
-    void clearReceived() { received_.clear(); }
-    void setStall(int ms) { stallMs_ = ms; }
-    uint64_t padsSent() const { return padsSent_; }
-    uint64_t reportsSent() const { return reportsSent_; }
-    void quit() { quit_ = true; }
+    // What the control commands do (core/sim/Control.h).
+    sim::Firmware& firmware() override { return firmware_; }
+    // The one adapter is called "adapter".
+    sim::RecordStore* recordsOf(const std::string& name) override;
+    std::string adapterName() const override { return "adapter"; }
+    void sendPadState(std::vector<uint8_t> report) override { queueInput(std::move(report)); }
+    void startPadStream(std::optional<double> rate) override;
+    void stopPadStream() override { streaming_ = false; }
+    // After each output report read nothing for this long, so the kernel's queue fills.
+    void setStall(int ms) override { stallMs_ = ms; }
+    uint64_t padsSent() const override { return padsSent_; }
+    void quit() override { quit_ = true; }
+    sim::GadgetOps* gadget() override { return this; }
+
+    // The interfaces plugged get an interrupt OUT endpoint as --no-out-endpoint says.
+    bool plug(const std::vector<Kind>& kinds, std::string* error) override;
+    bool plugged() const override { return gadget_.plugged(); }
+    void unplug() override;
+    const std::vector<std::string>& received() const override { return received_; }
+    void clearReceived() override { received_.clear(); }
+    uint64_t reportsSent() const override { return reportsSent_; }
+    void reset() override;
 
 private:
     struct Client {
@@ -87,6 +86,8 @@ private:
         std::vector<uint8_t> report;
     };
 
+    bool plug(const Layout& layout, std::string* error);
+    void queueInput(std::vector<uint8_t> report);
     void readHidg();
     void onOutputReport(std::span<const uint8_t> data);
     void writeHidg();

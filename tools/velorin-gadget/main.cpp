@@ -3,39 +3,36 @@
 // controller who wants a real USB adapter without the hardware.
 #include "Player.h"
 
-#include "core/sim/PadStates.h"
-
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <poll.h>
 #include <string>
+#include <string_view>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
 
 namespace {
 
-void usage() {
-    std::fputs(
-        "usage: velorin-gadget [options]\n"
-        "       velorin-gadget ctl [--control SOCKET] LINE...\n"
-        "  --control SOCKET      also take control lines on a Unix socket (for `velorin-gadget ctl`)\n"
-        "  --no-out-endpoint     the interface has no interrupt OUT endpoint: writes arrive as\n"
-        "                        SET_REPORT requests\n"
-        "  --ignore-interrupt-out  the firmware drops reports that arrive on the interrupt OUT endpoint\n"
-        "  --plug KIND[,KIND...] the interfaces at start (adapter input64 feature page keyboard;\n"
-        "                        default adapter)\n"
-        "  --no-plug             start unplugged\n"
-        "  --realtime            run under SCHED_FIFO, so each report is read before the next comes\n"
-        "  --flash FILE, --seed FILE.kvf, --demo [RATE], --script FILE, --rate RATE  as velorin-sim\n"
-        "  --name NAME           the configfs gadget's name (default velorin)\n"
-        "  --udc NAME            the USB device controller (default: the first in /sys/class/udc)\n"
-        "Control lines are described in docs/velorin-gadget.md. Needs root, configfs, libcomposite\n"
-        "and usb_f_hid.\n",
-        stderr);
-}
+constexpr const char* kUsage =
+    "usage: velorin-gadget [options]\n"
+    "       velorin-gadget ctl [--control SOCKET] LINE...\n"
+    "  --control SOCKET      also take control lines on a Unix socket (for `velorin-gadget ctl`)\n"
+    "  --no-out-endpoint     the interface has no interrupt OUT endpoint: writes arrive as\n"
+    "                        SET_REPORT requests\n"
+    "  --ignore-interrupt-out  the firmware drops reports that arrive on the interrupt OUT endpoint\n"
+    "  --plug KIND[,KIND...] the interfaces at start (adapter input64 feature page twolinks\n"
+    "                        keyboard mouse; default adapter)\n"
+    "  --no-plug             start unplugged\n"
+    "  --realtime            run under SCHED_FIFO, so each report is read before the next comes\n"
+    "  --flash FILE, --seed FILE.kvf, --demo [RATE], --script FILE, --rate RATE  as velorin-sim\n"
+    "  --name NAME           the configfs gadget's name (default velorin)\n"
+    "  --udc NAME            the USB device controller (default: the first in /sys/class/udc)\n"
+    "Control lines are described in docs/velorin-gadget.md. Needs root, configfs, libcomposite\n"
+    "and usb_f_hid.\n";
 
 // Sends each line to the control socket and prints the answers; 0 when every final line is ok.
 int runCtl(int argc, char** argv) {
@@ -48,7 +45,7 @@ int runCtl(int argc, char** argv) {
         i += 2;
     }
     if (path.empty() || i >= argc) {
-        usage();
+        std::fputs(kUsage, stderr);
         return 2;
     }
     sockaddr_un addr{};
@@ -100,6 +97,38 @@ int runCtl(int argc, char** argv) {
     return status;
 }
 
+// Takes one of the gadget's own options; false for an unknown one.
+bool takeOption(velorin::sim::CommandLine& args, velorin::gadget::Options& opt) {
+    const std::string& a = args.option();
+    if (a == "--no-out-endpoint") {
+        opt.layout.outEndpoint = false;
+    } else if (a == "--control") {
+        opt.control = args.value();
+    } else if (a == "--realtime") {
+        opt.realtime = true;
+    } else if (a == "--no-plug") {
+        opt.plug = false;
+    } else if (a == "--plug") {
+        const std::string list = args.value();
+        opt.layout.interfaces.clear();
+        for (std::size_t from = 0; from <= list.size();) {
+            const std::size_t comma = std::min(list.find(',', from), list.size());
+            const auto kind = velorin::sim::kindFromName(std::string_view(list).substr(from, comma - from));
+            if (!kind)
+                args.fail("bad --plug " + list);
+            opt.layout.interfaces.push_back(*kind);
+            from = comma + 1;
+        }
+    } else if (a == "--name") {
+        opt.name = args.value();
+    } else if (a == "--udc") {
+        opt.udc = args.value();
+    } else {
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -107,78 +136,15 @@ int main(int argc, char** argv) {
     if (argc >= 2 && std::strcmp(argv[1], "ctl") == 0)
         return runCtl(argc, argv);
     Options opt;
-    for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
-        auto value = [&](std::string& out) {
-            if (i + 1 >= argc) {
-                std::fprintf(stderr, "velorin-gadget: %s needs a value\n", a.c_str());
-                std::exit(2);
-            }
-            out = argv[++i];
-        };
-        if (a == "--control") {
-            value(opt.control);
-        } else if (a == "--no-out-endpoint") {
-            opt.layout.outEndpoint = false;
-        } else if (a == "--ignore-interrupt-out") {
-            opt.ignoreInterruptOut = true;
-        } else if (a == "--realtime") {
-            opt.realtime = true;
-        } else if (a == "--no-plug") {
-            opt.plug = false;
-        } else if (a == "--plug") {
-            std::string list;
-            value(list);
-            opt.layout.interfaces.clear();
-            for (std::size_t from = 0; from <= list.size();) {
-                const std::size_t comma = std::min(list.find(',', from), list.size());
-                const auto kind = kindFromName(list.substr(from, comma - from));
-                if (!kind) {
-                    std::fprintf(stderr, "velorin-gadget: bad --plug %s\n", list.c_str());
-                    return 2;
-                }
-                opt.layout.interfaces.push_back(*kind);
-                from = comma + 1;
-            }
-        } else if (a == "--flash") {
-            value(opt.flash);
-        } else if (a == "--seed") {
-            value(opt.seed);
-        } else if (a == "--script") {
-            value(opt.script);
-        } else if (a == "--name") {
-            value(opt.name);
-        } else if (a == "--udc") {
-            value(opt.udc);
-        } else if (a == "--demo" || a == "--rate") {
-            if (a == "--demo")
-                opt.demo = true;
-            if (a == "--rate" || (i + 1 < argc && argv[i + 1][0] != '-')) {
-                std::string r;
-                value(r);
-                const auto rate = velorin::sim::parseRate(r);
-                if (!rate) {
-                    std::fprintf(stderr, "velorin-gadget: bad rate %s\n", r.c_str());
-                    return 2;
-                }
-                opt.rate = *rate;
-            }
-        } else if (a == "--help" || a == "-h") {
-            usage();
-            return 0;
-        } else {
-            std::fprintf(stderr, "velorin-gadget: unknown option %s\n", a.c_str());
-            usage();
-            return 2;
-        }
+    velorin::sim::CommandLine args("velorin-gadget", kUsage, argc, argv);
+    while (args.next(opt)) {
+        if (!takeOption(args, opt))
+            args.unknownOption();
     }
     Player player(opt);
-    std::string error;
-    if (!player.start(&error)) {
-        std::fprintf(stderr, "velorin-gadget: %s\n", error.c_str());
-        return 1;
-    }
-    std::printf("ready%s\n", player.gadget().plugged() ? " plugged" : "");
+    if (std::string error; !player.start(&error))
+        args.exitWith(1, error);
+    std::printf("ready%s\n", player.plugged() ? " plugged" : "");
     std::fflush(stdout);
     return player.run();
 }

@@ -1,6 +1,5 @@
 #include "Simulator.h"
 
-#include "core/sim/Hex.h"
 #include "core/sim/PadStates.h"
 
 #include <algorithm>
@@ -24,6 +23,7 @@ constexpr std::size_t kMaxInterfaces = 64;
 constexpr std::size_t kMaxConnections = 32;
 constexpr std::size_t kMaxPending = 256;
 constexpr std::size_t kMaxNameSize = 40;
+constexpr uint32_t kBusUsb = 0x0003;
 
 bool writeAll(int fd, const void* data, std::size_t size) {
     const auto* p = static_cast<const char*>(data);
@@ -67,19 +67,6 @@ int signalDescriptor() {
     sigaddset(&block, SIGTERM);
     ::sigprocmask(SIG_BLOCK, &block, nullptr);
     return ::signalfd(-1, &block, SFD_CLOEXEC | SFD_NONBLOCK);
-}
-
-// The outcome as the "out" log line names it.
-const char* outcomeWord(Outcome outcome) {
-    switch (outcome) {
-    case Outcome::Taken:
-        return "ok";
-    case Outcome::Refused:
-        return "refused";
-    case Outcome::Ignored:
-        return "ignored";
-    }
-    return "";
 }
 
 } // namespace
@@ -155,7 +142,11 @@ bool Simulator::plug(Kind kind, const std::string& name, bool noAccess, std::str
     auto in = std::make_unique<Interface>();
     in->name = name;
     in->kind = kind;
-    in->identity = identityFor(kind);
+    const InterfaceIdentity identity = interfaceIdentity(kind);
+    in->identity.busType = kBusUsb;
+    in->identity.vendorId = identity.vendorId;
+    in->identity.productId = identity.productId;
+    in->identity.descriptor = identity.descriptor;
     // The adapter named by --adapter-name keeps the (flash-backed) records across re-plugs;
     // further adapters get their own.
     if (kind == Kind::Adapter) {
@@ -232,7 +223,7 @@ std::vector<std::pair<std::string, std::size_t>> Simulator::interfaces() const {
     return list;
 }
 
-const RecordStore* Simulator::recordsOf(const std::string& name) const {
+RecordStore* Simulator::recordsOf(const std::string& name) {
     const Interface* in = find(name);
     return in ? in->records.get() : nullptr;
 }
@@ -306,8 +297,7 @@ std::optional<bool> Simulator::handlePacket(const std::string& name, std::span<c
 
 Simulator::Ack Simulator::onOutputReport(Interface& in, std::span<const uint8_t> report) {
     const Response r = firmware_.onOutputReport(report, in.records.get());
-    say("out " + in.name + (r.way == Way::Interrupt ? " interrupt " : " set_report ") +
-        outcomeWord(r.outcome) + " " + toHex(report));
+    say(outputReportLine(in.name, r, report));
     if (r.reply) {
         const uint8_t console = r.reply->report.empty() ? 0 : r.reply->report[0];
         if (console < hold_.size() && hold_[console]) {
@@ -433,7 +423,7 @@ void Simulator::readStdin() {
         const char c = buf[i];
         if (c == '\n') {
             if (discarding_)
-                say("err line too long");
+                say(kLineTooLong);
             else if (!handleLine(stdinBuf_))
                 quit_ = true;
             stdinBuf_.clear();
@@ -450,7 +440,12 @@ void Simulator::readStdin() {
 }
 
 bool Simulator::handleLine(const std::string& line) {
-    runControlLine(*this, line);
+    std::vector<std::string> said;
+    const std::string final = runControlLine(*this, line, said);
+    for (const std::string& s : said)
+        say(s);
+    if (!final.empty())
+        say(final);
     return !quit_;
 }
 

@@ -1,13 +1,14 @@
 // The simulated adapter's bus server: a single-threaded event loop over the bus sockets, standard
-// input (the control lines, Commands.h) and a few timers, delivering output reports to the firmware
-// model (core/sim/Firmware.h). See docs/velorin-sim.md for the protocol.
+// input (the control lines, core/sim/Control.h) and a few timers, delivering output reports to the
+// firmware model (core/sim/Firmware.h). See docs/velorin-sim.md for the protocol.
 #pragma once
 
-#include "Commands.h"
+#include "CommandLine.h"
 #include "Files.h"
-#include "InterfaceKinds.h"
 
+#include "core/sim/Control.h"
 #include "core/sim/Firmware.h"
+#include "core/sim/Interfaces.h"
 #include "device/hid/SimBus.h"
 
 #include <array>
@@ -24,25 +25,17 @@ namespace velorin::sim {
 
 using Clock = std::chrono::steady_clock;
 
-struct Options {
+struct Options : FirmwareOptions {
     std::string busDir;
-    std::string flash;
-    std::string seed;
-    std::string script;
     std::string adapterName = "adapter";
     bool plugAdapter = true;
-    double rate = 10.0; // pad states per second for --demo and --script
-    bool demo = false;
     std::vector<std::pair<Kind, std::string>> extra; // --plug KIND:NAME
     // The adapter's interface has an interrupt OUT endpoint, so the kernel sends plain writes
     // there instead of as SET_REPORT requests.
     bool outEndpoint = false;
-    // The firmware drops every report that arrives on the interrupt OUT endpoint (it still takes
-    // the transfer, so the writer sees success).
-    bool ignoreInterruptOut = false;
 };
 
-class Simulator {
+class Simulator final : public Controlled, public SimulatorOps {
 public:
     explicit Simulator(Options options);
     ~Simulator();
@@ -59,40 +52,41 @@ public:
     // Public for fuzzing.
     std::optional<bool> handlePacket(const std::string& name, std::span<const uint8_t> packet);
 
-    // What the control commands do.
-    bool plug(Kind kind, const std::string& name, bool noAccess, std::string* error);
-    bool unplug(const std::string& name);
-    // One input report to every connection of interface `name`; false when there is none.
-    bool sendInput(const std::string& name, std::span<const uint8_t> report);
-    void sendPadToAdapters(std::span<const uint8_t> report);
-    // The records of the adapter `name`; null when no adapter has that name.
-    const RecordStore* recordsOf(const std::string& name) const;
-    const std::string& adapterName() const { return opt_.adapterName; }
-    // Name and number of open connections of every interface, in the order they were plugged.
-    std::vector<std::pair<std::string, std::size_t>> interfaces() const;
-    Firmware& firmware() { return firmware_; }
+    // What the control commands do (core/sim/Control.h).
+    Firmware& firmware() override { return firmware_; }
+    RecordStore* recordsOf(const std::string& name) override;
+    std::string adapterName() const override { return opt_.adapterName; }
+    void sendPadState(std::vector<uint8_t> report) override { sendPadToAdapters(report); }
+    // Starts the pad-state stream (the script, else the demo), at `rate` or the rate it had.
+    void startPadStream(std::optional<double> rate) override;
+    void stopPadStream() override { streaming_ = false; }
     // Acknowledgements of adapter writes are held back this long.
-    void setStall(int ms) { firmware_.stallMs = ms; }
+    void setStall(int ms) override { firmware_.stallMs = ms; }
+    uint64_t padsSent() const override { return padsSent_; }
+    void quit() override { quit_ = true; }
+    SimulatorOps* simulator() override { return this; }
+
+    bool plug(Kind kind, const std::string& name, bool noAccess, std::string* error) override;
+    bool unplug(const std::string& name) override;
+    // One input report to every connection of interface `name`; false when there is none.
+    bool sendInput(const std::string& name, std::span<const uint8_t> report) override;
     // Replies to read requests for `console` (1..4) are held back while `on`, each until the next
     // reply for another console of the same adapter goes out, and then sent just before it: a
     // late reply that lands inside the wait for another console, without racing a clock.
-    void setHold(uint8_t console, bool on) {
+    void setHold(uint8_t console, bool on) override {
         if (console < hold_.size())
             hold_[console] = on;
     }
     // Replies to read requests for `console` (1..4) go out after `count` neutral pad states: pad
     // reports between a request and its reply, whatever the scheduling.
-    void setLead(uint8_t console, int count) {
+    void setLead(uint8_t console, int count) override {
         if (console < lead_.size())
             lead_[console] = count;
     }
-    // Starts the pad-state stream (the script, else the demo), at `rate` or the rate it had.
-    void startPadStream(std::optional<double> rate);
-    void stopPadStream() { streaming_ = false; }
-    uint64_t padsSent() const { return padsSent_; }
+    std::vector<std::pair<std::string, std::size_t>> interfaces() const override;
+
     // One line on standard output.
     void say(const std::string& line);
-    void quit() { quit_ = true; }
 
 private:
     struct Connection {
@@ -129,6 +123,7 @@ private:
     std::optional<Ack> handlePacket(Interface& in, std::span<const uint8_t> packet);
     Ack onOutputReport(Interface& in, std::span<const uint8_t> report);
     void sendInput(Interface& in, std::span<const uint8_t> report);
+    void sendPadToAdapters(std::span<const uint8_t> report);
     void tick(Clock::time_point now);
     void readStdin();
     int nextTimeoutMs(Clock::time_point now) const;

@@ -147,13 +147,13 @@ hid::OutputPath adapterOutputPath() {
 struct ReadStop {
     device::ReadBackEnd end;
     ConsoleId console; // the record not read
-    device::LinkError error;
+    LinkError error;
 };
 
 // Reads the four records into `block`; the consoles read go to `got`.
 std::optional<ReadStop> readBack(WorkModeBlock& block, std::vector<ConsoleId>& got) {
     device::ReadBackEnd end = device::ReadBackEnd::Complete;
-    device::LinkError error = device::LinkError::None;
+    LinkError error = LinkError::None;
     got = device::ReadBackFromAdapter(block, {}, &end, &error);
     if (end == device::ReadBackEnd::Complete)
         return std::nullopt;
@@ -165,13 +165,13 @@ QString readStopText(const ReadStop& stop) {
     const QString record = consoleName(stop.console) + QStringLiteral(" record");
     if (stop.end == device::ReadBackEnd::NoAdapter)
         return QStringLiteral("the adapter went away before it could be read");
-    if (stop.error == device::LinkError::Gone)
+    if (stop.error == LinkError::Gone)
         return QStringLiteral("the adapter went away while the %1 was read").arg(record);
     if (stop.end == device::ReadBackEnd::NoReply)
         return QStringLiteral("the adapter did not answer the request for the %1 within %2 ms")
             .arg(record)
-            .arg(device::kReplyTimeoutMs);
-    return stop.error == device::LinkError::NoAnswer
+            .arg(kReplyTimeoutMs);
+    return stop.error == LinkError::NoAnswer
                ? QStringLiteral("the adapter did not take the request for the %1 in time").arg(record)
                : QStringLiteral("the adapter refused the request for the %1").arg(record);
 }
@@ -179,20 +179,20 @@ QString readStopText(const ReadStop& stop) {
 // A read-back whose requests went out but got no answer, on an adapter whose output reports
 // travel on the interrupt OUT endpoint: the firmware may not hear them there.
 void adviseOnSilence(Context& ctx, const ReadStop& stop) {
-    if (stop.end == device::ReadBackEnd::NoReply && stop.error == device::LinkError::NoAnswer &&
+    if (stop.end == device::ReadBackEnd::NoReply && stop.error == LinkError::NoAnswer &&
         adapterOutputPath() == hid::OutputPath::Interrupt)
         ctx.err << interruptQuirkAdvice() << '\n';
 }
 
 // What happened to a report the adapter did not take, as the start of a sentence.
-QString writeFailureText(device::LinkError error, const QString& what) {
+QString writeFailureText(LinkError error, const QString& what) {
     switch (error) {
-    case device::LinkError::Gone:
+    case LinkError::Gone:
         return QStringLiteral("the adapter went away before it took %1").arg(what);
-    case device::LinkError::NoAnswer:
+    case LinkError::NoAnswer:
         return QStringLiteral("the adapter did not take %1 in time").arg(what);
-    case device::LinkError::None:
-    case device::LinkError::Refused:
+    case LinkError::None:
+    case LinkError::Refused:
         break;
     }
     return QStringLiteral("the adapter refused %1").arg(what);
@@ -537,7 +537,7 @@ Outcome cmdMonitor(Context& ctx) {
         case hid::ReadStatus::Report:
             break;
         }
-        if (!device::isPadStateReport(report))
+        if (!isPadStateReport(report))
             continue;
         device::JoyState state{};
         std::copy_n(report.begin() + 1, state.size(), state.begin());

@@ -4,6 +4,7 @@
 #include "CtlPrint.h"
 #include "KvfFile.h"
 
+#include "core/Identity.h"
 #include "device/Discovery.h"
 #include "device/Reports.h"
 #include "device/Sequences.h"
@@ -146,7 +147,7 @@ std::optional<WorkModeBlock> writeExactly(WorkModeBlock block) {
     for (const ConsoleId c : kBlockOrder) {
         const RecordSpan record = block.record(c);
         record[0] = static_cast<uint8_t>(c);
-        if (!handle->setOutputReport(device::makeWriteWorkModeReport(record)))
+        if (!handle->setOutputReport(makeWriteWorkModeReport(record)))
             return std::nullopt;
     }
     return block;
@@ -244,12 +245,15 @@ std::optional<hid::DeviceInfo> listInterfaces(DoctorReport& r) {
 } // namespace
 
 QString interruptQuirkAdvice() {
-    return QStringLiteral(
-        "Output reports travel on the adapter's interrupt OUT endpoint, where its firmware does not hear "
-        "them: make usbhid send them as SET_REPORT with the line "
-        "\"options usbhid quirks=0x0888:0x8831:0x00040000\" in /etc/modprobe.d/velorin-usbhid-quirk.conf "
-        "(an example is in /usr/share/doc/velorin/examples/), then reload usbhid or reboot and replug the "
-        "adapter.");
+    // usbhid's HID_QUIRK_NO_OUTPUT_REPORTS_ON_INTR_EP for the adapter's ids.
+    const QString quirk =
+        QString::asprintf("0x%04x:0x%04x:0x00040000", kAdapterIdentity.vendorId, kAdapterIdentity.productId);
+    return QStringLiteral("Output reports travel on the adapter's interrupt OUT endpoint, where its firmware "
+                          "does not hear them: make usbhid send them as SET_REPORT with the line \"options "
+                          "usbhid quirks=%1\" in /etc/modprobe.d/velorin-usbhid-quirk.conf (an example is in "
+                          "/usr/share/doc/velorin/examples/), then reload usbhid or reboot and replug the "
+                          "adapter.")
+        .arg(quirk);
 }
 
 DoctorReport runDoctor(bool withWriteTest, bool simulated, QTextStream& progress) {

@@ -1,14 +1,8 @@
 // The adapter over WebHID: finding it, checking its identity, and driving the core's sequences with
 // WebHID's promises and events. One operation talks to the adapter at a time (a queue), as the
 // window's UI thread does; the mode-select repeats of the window's reader go through the same queue.
-import { Core, INPUT_SIZE, SeqStatus, Step } from "./core.js";
+import { AdapterIdentity, Core, INPUT_SIZE, SeqStatus, Step } from "./core.js";
 import type { HID, HIDCollectionInfo, HIDDevice, HIDInputReportEvent, HIDReportInfo } from "./hid.js";
-
-export const VENDOR_ID = 0x0888;
-export const PRODUCT_ID = 0x8831;
-export const USAGE_PAGE = 0xffc0;
-export const USAGE = 0x0001;
-export const FILTER = { vendorId: VENDOR_ID, productId: PRODUCT_ID, usagePage: USAGE_PAGE, usage: USAGE };
 
 // Bytes of one report kind: the largest report, in whole bytes (WebHID leaves the report ID out).
 function reportBytes(reports: HIDReportInfo[] | undefined): number {
@@ -21,21 +15,21 @@ function reportBytes(reports: HIDReportInfo[] | undefined): number {
     return largest;
 }
 
-// Why a device is not the adapter, or null when it is: one top-level collection of usage page
-// 0xFFC0, usage 1, no numbered reports, 32-byte input and 64-byte output reports, no feature report.
-export function identityProblem(device: HIDDevice): string | null {
-    if (device.vendorId !== VENDOR_ID || device.productId !== PRODUCT_ID)
+// Why a device is not the adapter, or null when it is: the ids, one top-level collection with the
+// usage page and usage, no numbered reports, and the report sizes of the core's identity record.
+export function identityProblem(device: HIDDevice, want: AdapterIdentity): string | null {
+    if (device.vendorId !== want.vendorId || device.productId !== want.productId)
         return `vendor ${device.vendorId.toString(16)}, product ${device.productId.toString(16)}`;
     const collections: HIDCollectionInfo[] = device.collections ?? [];
     if (collections.length !== 1) return `${collections.length} top-level collections`;
     const c = collections[0];
-    if (c.usagePage !== USAGE_PAGE || c.usage !== USAGE) return `usage ${c.usagePage}:${c.usage}`;
+    if (c.usagePage !== want.usagePage || c.usage !== want.usage) return `usage ${c.usagePage}:${c.usage}`;
     const all = [...(c.inputReports ?? []), ...(c.outputReports ?? []), ...(c.featureReports ?? [])];
     if (all.some((r) => (r.reportId ?? 0) !== 0)) return "numbered reports";
     const input = reportBytes(c.inputReports);
     const output = reportBytes(c.outputReports);
     const feature = reportBytes(c.featureReports);
-    if (input !== 32 || output !== 64 || feature !== 0)
+    if (input !== want.inputBytes || output !== want.outputBytes || feature !== want.featureBytes)
         return `report sizes in ${input}, out ${output}, feature ${feature}`;
     return null;
 }
@@ -91,6 +85,10 @@ export class Adapter {
         this.hid = (navigator as Navigator & { hid?: HID }).hid;
     }
 
+    private isAdapter(device: HIDDevice): boolean {
+        return identityProblem(device, this.core.identity) === null;
+    }
+
     get connected(): boolean {
         return this.device !== null && this.device.opened;
     }
@@ -100,7 +98,7 @@ export class Adapter {
         if (!this.hid || webHidAvailability()) return;
         this.hid.addEventListener("connect", (e) => {
             const device = (e as Event & { device: HIDDevice }).device;
-            if (!this.device && identityProblem(device) === null) void this.use(device);
+            if (!this.device && this.isAdapter(device)) void this.use(device);
         });
         this.hid.addEventListener("disconnect", (e) => {
             const device = (e as Event & { device: HIDDevice }).device;
@@ -112,7 +110,7 @@ export class Adapter {
         } catch {
             return; // a policy that blocks WebHID: the connect button says so
         }
-        const adapter = granted.find((d) => identityProblem(d) === null);
+        const adapter = granted.find((d) => this.isAdapter(d));
         if (adapter) await this.use(adapter);
     }
 
@@ -122,15 +120,16 @@ export class Adapter {
         if (unavailable || !this.hid) return unavailable;
         let chosen: HIDDevice[];
         try {
-            chosen = await this.hid.requestDevice({ filters: [FILTER] });
+            const { vendorId, productId, usagePage, usage } = this.core.identity;
+            chosen = await this.hid.requestDevice({ filters: [{ vendorId, productId, usagePage, usage }] });
         } catch (e) {
             // SecurityError: a permissions policy blocks WebHID in this page.
             if (e instanceof DOMException && e.name === "SecurityError") return { kind: "no-webhid", why: "blocked" };
             return { kind: "cancelled" };
         }
         if (chosen.length === 0) return { kind: "cancelled" };
-        const device = chosen.find((d) => identityProblem(d) === null);
-        if (!device) return { kind: "not-adapter", detail: identityProblem(chosen[0]) ?? "" };
+        const device = chosen.find((d) => this.isAdapter(d));
+        if (!device) return { kind: "not-adapter", detail: identityProblem(chosen[0], this.core.identity) ?? "" };
         return this.use(device);
     }
 

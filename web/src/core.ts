@@ -40,8 +40,38 @@ export interface ButtonInfo {
     byte: number; // the record byte it assigns
 }
 
+// What makes a HID device the adapter (the core's record of it, core/Identity.h).
+export interface AdapterIdentity {
+    vendorId: number;
+    productId: number;
+    usagePage: number;
+    usage: number;
+    // Data bytes of the largest report of each kind (the adapter numbers none); 0 for none.
+    inputBytes: number;
+    outputBytes: number;
+    featureBytes: number;
+    linkCollections: number;
+}
+
+// The eight numbers vw_adapter_identity() points at (web/wasm/identity.cpp), in this order.
+export function identityFromHeap(heap: Uint8Array, at: number): AdapterIdentity {
+    const v = new DataView(heap.buffer, heap.byteOffset + at, 32);
+    const n = (i: number): number => v.getUint32(4 * i, true);
+    return {
+        vendorId: n(0),
+        productId: n(1),
+        usagePage: n(2),
+        usage: n(3),
+        inputBytes: n(4),
+        outputBytes: n(5),
+        featureBytes: n(6),
+        linkCollections: n(7),
+    };
+}
+
 interface Exports {
     HEAPU8: Uint8Array;
+    _vw_adapter_identity(): number;
     _vw_abi_version(): number;
     _vw_buffer(): number;
     _vw_block(): number;
@@ -91,6 +121,7 @@ const decoder = new TextDecoder();
 
 export class Core {
     readonly consoles: ConsoleInfo[];
+    readonly identity: AdapterIdentity;
     private readonly m: Exports;
     private readonly buf: number;
 
@@ -99,6 +130,7 @@ export class Core {
         if (module._vw_abi_version() !== ABI_VERSION)
             throw new Error(`core module speaks ABI ${module._vw_abi_version()}, the page ${ABI_VERSION}`);
         this.buf = module._vw_buffer();
+        this.identity = identityFromHeap(module.HEAPU8, module._vw_adapter_identity());
         this.consoles = [0, 1, 2, 3].map((blockIndex) => {
             const id = module._vw_console_id(blockIndex);
             const buttons: ButtonInfo[] = [];

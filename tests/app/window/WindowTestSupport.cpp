@@ -178,12 +178,12 @@ void WindowFixture::settle() {
 }
 
 std::vector<uint8_t> writeReport(ConstRecordSpan record) {
-    const hid::OutputReport r = device::makeWriteWorkModeReport(record);
+    const hid::OutputReport r = makeWriteWorkModeReport(record);
     return {r.begin(), r.end()};
 }
 
 std::vector<uint8_t> modeSelectReport(uint8_t console) {
-    const hid::OutputReport r = device::makeModeSelectReport(console);
+    const hid::OutputReport r = makeModeSelectReport(console);
     return {r.begin(), r.end()};
 }
 

@@ -2,6 +2,9 @@
 
 #include "TestSupport.h"
 
+#include "core/sim/Interfaces.h"
+#include "device/hid/ReportDescriptor.h"
+
 #include <gtest/gtest.h>
 
 #include <thread>
@@ -54,6 +57,45 @@ TEST(AdapterIdentity, AcceptsTheAdapterAndRejectsEveryNearMiss) {
         std::string why;
         EXPECT_FALSE(isAdapterIdentity(d, &why)) << m.name;
         EXPECT_NE(why.find(m.mentions), std::string::npos) << m.name << ": " << why;
+    }
+}
+
+// The descriptors the simulator and the gadget declare, read by the same parser as a hidraw node's:
+// the adapter's has exactly the figures of the adapter's description, and each near miss differs
+// in the one figure its name says.
+TEST(AdapterIdentity, TheInterfaceKindsDeclareTheirFigures) {
+    const struct {
+        velorin::sim::Kind kind;
+        uint16_t vendor;
+        CollectionCaps caps;
+    } rows[] = {
+        {velorin::sim::Kind::Adapter, 0x0888, {0xFFC0, 1, 33, 65, 0, 1}},
+        {velorin::sim::Kind::Feature, 0x0888, {0xFFC0, 1, 33, 65, 9, 1}},
+        {velorin::sim::Kind::Input64, 0x0888, {0xFFC0, 1, 65, 65, 0, 1}},
+        {velorin::sim::Kind::OtherPage, 0x0888, {0xFFC1, 1, 33, 65, 0, 1}},
+        {velorin::sim::Kind::TwoLinks, 0x0888, {0xFFC0, 1, 33, 65, 0, 2}},
+        {velorin::sim::Kind::Keyboard, 0x1D6B, {0x01, 0x06, 9, 2, 0, 1}},
+        {velorin::sim::Kind::Mouse, 0x1D6B, {0x01, 0x02, 5, 0, 0, 2}},
+    };
+    for (const auto& r : rows) {
+        const velorin::sim::InterfaceIdentity id = velorin::sim::interfaceIdentity(r.kind);
+        SCOPED_TRACE(velorin::sim::kindName(r.kind));
+        const DescriptorCaps parsed = parseReportDescriptor(id.descriptor);
+        ASSERT_TRUE(parsed.ok()) << parsed.error;
+        EXPECT_FALSE(parsed.usesReportIds);
+        ASSERT_EQ(parsed.collections.size(), 1u);
+        EXPECT_EQ(parsed.collections[0], r.caps);
+        EXPECT_EQ(id.vendorId, r.vendor);
+        // A USB function's packet size is its longest report, without the report-ID byte.
+        const auto& c = parsed.collections[0];
+        EXPECT_EQ(id.reportLength + 1,
+                  std::max({c.inputReportLength, c.outputReportLength, c.featureReportLength}));
+
+        DeviceInfo info = adapterInfo("x");
+        info.vendorId = id.vendorId;
+        info.productId = id.productId;
+        info.collections = parsed.collections;
+        EXPECT_EQ(isAdapterIdentity(info), r.kind == velorin::sim::Kind::Adapter);
     }
 }
 

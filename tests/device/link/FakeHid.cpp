@@ -159,15 +159,15 @@ bool FakeBus::write(const std::string& path, const hid::OutputReport& report) {
     if (dev == devices_.end())
         return false;
     const uint8_t command = report[1];
-    const uint8_t console = command == device::CMD_SELECT_MODE ? report[5] : report[4];
+    const uint8_t console = command == CMD_SELECT_MODE ? report[5] : report[4];
     const bool taken = !refuseAll_ && !refused_.count({command, console}) && !refused_.count({command, 0});
     sent_.push_back({path, report, taken});
     if (!taken || !dev->isAdapter)
         return taken;
-    if (command == device::CMD_WRITE_WORKMODE) {
+    if (command == CMD_WRITE_WORKMODE) {
         if (const auto slot = slotOf(console))
             std::copy_n(report.begin() + 4, kRecordSize, dev->records[*slot].begin());
-    } else if (command == device::CMD_READ_WORKMODE) {
+    } else if (command == CMD_READ_WORKMODE) {
         const auto slot = slotOf(console);
         if (slot && !dropped_.count(console)) {
             if (beforeReply_)

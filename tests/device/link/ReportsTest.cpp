@@ -6,9 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <thread>
-
 using namespace velorin;
 using namespace velorin::device;
 using velorin::test::FakeBus;
@@ -79,108 +76,11 @@ private:
     std::string savedPath_;
 };
 
-TEST_F(ReportOps, WriteWorkModeClearsBytes6To9EvenWhenRefused) {
-    for (const bool refused : {false, true}) {
-        bus->refuseAll(refused);
-        bus->clearSent();
-        workModeData record{};
-        record.fill(0x11);
-        auto handle = hid::platform().open("/dev/fake-adapter");
-        ASSERT_TRUE(handle);
-        EXPECT_EQ(WriteWorkMode(handle.get(), record).kind(), refused ? LinkError::Refused : LinkError::None);
-        for (int i = 6; i <= 9; ++i)
-            EXPECT_EQ(record[static_cast<std::size_t>(i)], 0) << "byte " << i << " refused=" << refused;
-        EXPECT_EQ(record[5], 0x11);
-        EXPECT_EQ(record[10], 0x11);
-        const auto sent = bus->sent();
-        ASSERT_EQ(sent.size(), 1u);
-        EXPECT_EQ(sent[0].report[4 + 6], 0);
-        EXPECT_EQ(sent[0].report[4 + 5], 0x11);
-    }
-    workModeData record{};
-    record.fill(0x22);
-    EXPECT_FALSE(WriteWorkMode(nullptr, record));
-}
-
-TEST_F(ReportOps, ReplyIsBytes1To27OfTheNextReport) {
-    auto handle = hid::platform().open("/dev/fake-adapter");
-    hid::InputReport reply{};
-    for (std::size_t i = 0; i < reply.size(); ++i)
-        reply[i] = static_cast<uint8_t>(i);
-    bus->sendInput("/dev/fake-adapter", reply);
-    const auto got = ReadWorkModeReply(handle.get());
-    ASSERT_TRUE(got);
-    for (std::size_t i = 0; i < kRecordSize; ++i)
-        EXPECT_EQ((*got)[i], i + 1);
-    EXPECT_FALSE(ReadWorkModeReply(nullptr));
-}
-
-// Asked for one console, a reply naming another one is stale and skipped; a reply whose byte 0
-// names no console (a blank record) is still taken.
-TEST_F(ReportOps, ReplyForAnotherConsoleIsSkippedWhenTheAskedOneIsKnown) {
-    auto handle = hid::platform().open("/dev/fake-adapter");
-    struct Case {
-        uint8_t firstId; // byte 0 of the report that comes first
-        std::optional<ConsoleId> asked;
-        uint8_t takenMarker; // byte 1 of the record taken
-    };
-    const Case cases[] = {
-        {0x02, ConsoleId::PS3, 0x22},    // PS4's late reply, then PS3's own
-        {0x03, ConsoleId::SWITCH, 0x22}, // XBOX's late reply, then SWITCH's own
-        {0x02, std::nullopt, 0x11},      // nothing asked: the first reply is taken
-        {0x00, ConsoleId::PS3, 0x11},    // a blank record names no console
-        {0x01, ConsoleId::PS3, 0x11},    // its own reply
-    };
-    for (const Case& c : cases) {
-        bus->sendInput("/dev/fake-adapter", test::padReport({c.firstId, 0x11}));
-        const uint8_t own = c.asked ? static_cast<uint8_t>(*c.asked) : uint8_t{0};
-        bus->sendInput("/dev/fake-adapter", test::padReport({own, 0x22}));
-        const auto got = ReadWorkModeReply(handle.get(), c.asked);
-        ASSERT_TRUE(got);
-        EXPECT_EQ((*got)[1], c.takenMarker) << int(c.firstId);
-        // Drain what is left for the next case.
-        while (ReadWorkModeReply(handle.get()))
-            ;
-    }
-}
-
-// The reply wait ends without a record when nothing comes, and when only pad states keep coming.
-// Its length (100 ms) is not measured here; bench/LinkLatencyBench.cpp times a read-back without
-// a reply.
-TEST_F(ReportOps, ReplyWaitIsBoundedAndSkipsPadStates) {
-    auto handle = hid::platform().open("/dev/fake-adapter");
-
-    // Nothing comes: no record.
-    EXPECT_FALSE(ReadWorkModeReply(handle.get()));
-
-    // Pad states first, then the record: the record is taken.
-    bus->sendInput("/dev/fake-adapter", test::padReport({0xA1, 0xC4, 0x80, 0x80}));
-    bus->sendInput("/dev/fake-adapter", test::padReport({0xA1, 0xC4, 0x7F, 0x80}));
-    bus->sendInput("/dev/fake-adapter", test::padReport({0x02, 0x33}));
-    auto got = ReadWorkModeReply(handle.get());
-    ASSERT_TRUE(got);
-    EXPECT_EQ((*got)[0], 0x02);
-    EXPECT_EQ((*got)[1], 0x33);
-
-    // Only pad states keep coming: still no record, and the wait still ends (a wait that started
-    // over with every pad state would not, and only the test's time-out would end it).
-    std::atomic<bool> run{true};
-    std::thread feeder([&] {
-        while (run) {
-            bus->sendInput("/dev/fake-adapter", test::padReport({0xA1, 0xC4}));
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-    });
-    EXPECT_FALSE(ReadWorkModeReply(handle.get()));
-    run = false;
-    feeder.join();
-}
-
 TEST_F(ReportOps, ShortCommandsScanOnTheirOwnAndLeaveTheKnownPathAlone) {
     adapterPath().set("/dev/some-old-path");
     currentConsole().store(4);
     EXPECT_TRUE(SendModeSelect());
-    EXPECT_TRUE(SendWorkModeRequest(ConsoleId::XBOX));
+    EXPECT_TRUE(SendShortCommand(makeReadWorkModeReport(ConsoleId::XBOX)));
     EXPECT_EQ(adapterPath().get(), "/dev/some-old-path");
     const auto sent = bus->sent();
     ASSERT_EQ(sent.size(), 2u);
@@ -195,7 +95,7 @@ TEST_F(ReportOps, ShortCommandsScanOnTheirOwnAndLeaveTheKnownPathAlone) {
     bus->unplug("/dev/fake-adapter");
     bus->clearSent();
     EXPECT_FALSE(SendModeSelect());
-    EXPECT_FALSE(SendWorkModeRequest(ConsoleId::PS3));
+    EXPECT_FALSE(SendShortCommand(makeReadWorkModeReport(ConsoleId::PS3)));
     EXPECT_TRUE(bus->sent().empty());
 }
 

@@ -19,6 +19,7 @@ interface FirmwareModule {
     _fw_set_fault(consoleId: number, refuse: number, drop: number, delayMs: number): void;
     _fw_set_ignore_writes(on: number): void;
     _fw_set_interrupt_out(present: number, ignored: number): void;
+    _vw_adapter_identity(): number; // eight numbers, as web/wasm/identity.cpp says
 }
 declare const VelorinFirmware: (options?: object) => Promise<FirmwareModule>;
 
@@ -40,7 +41,14 @@ interface StandInConfig {
         Object.defineProperty(Navigator.prototype, "hid", { configurable: true, get: () => undefined });
         return;
     }
+    // The adapter's identity, from the core's record of it; read before the page can see a device.
+    let identity = { vendorId: 0, productId: 0, usagePage: 0, usage: 0, inputBytes: 0, outputBytes: 0 };
     const firmware = VelorinFirmware().then((fw) => {
+        const n = new DataView(fw.HEAPU8.buffer, fw.HEAPU8.byteOffset + fw._vw_adapter_identity(), 32);
+        const [vendorId, productId, usagePage, usage, inputBytes, outputBytes] = [0, 1, 2, 3, 4, 5].map((i) =>
+            n.getUint32(4 * i, true),
+        );
+        identity = { vendorId, productId, usagePage, usage, inputBytes, outputBytes };
         if (config.seed) {
             fw.HEAPU8.set(config.seed.slice(0, 108), fw._fw_buffer());
             fw._fw_seed(fw._fw_buffer());
@@ -72,23 +80,31 @@ interface StandInConfig {
 
     class StandInDevice extends EventTarget {
         opened = false;
-        readonly vendorId = 0x0888;
-        readonly productId = 0x8831;
         readonly productName = config.productName ?? "Velorin stand-in adapter";
         oninputreport: ((e: Event) => void) | null = null;
-        readonly collections = [
-            {
-                usagePage: 0xffc0,
-                usage: 0x0001,
-                type: 1,
-                children: [],
-                inputReports: [{ reportId: 0, items: [{ reportSize: 8, reportCount: 32, usages: [0xffc00001] }] }],
-                outputReports: [{ reportId: 0, items: [{ reportSize: 8, reportCount: 64, usages: [0xffc00001] }] }],
-                featureReports: config.featureReport
-                    ? [{ reportId: 0, items: [{ reportSize: 8, reportCount: 8, usages: [0xffc00001] }] }]
-                    : [],
-            },
-        ];
+        get vendorId(): number {
+            return identity.vendorId;
+        }
+        get productId(): number {
+            return identity.productId;
+        }
+        // One collection of byte-wide fields, as the adapter's descriptor declares them.
+        get collections() {
+            const usage = identity.usagePage * 0x10000 + identity.usage;
+            const reports = (bytes: number) =>
+                bytes > 0 ? [{ reportId: 0, items: [{ reportSize: 8, reportCount: bytes, usages: [usage] }] }] : [];
+            return [
+                {
+                    usagePage: identity.usagePage,
+                    usage: identity.usage,
+                    type: 1,
+                    children: [],
+                    inputReports: reports(identity.inputBytes),
+                    outputReports: reports(identity.outputBytes),
+                    featureReports: reports(config.featureReport ? 8 : 0),
+                },
+            ];
+        }
 
         async open(): Promise<void> {
             await Promise.resolve();
@@ -109,11 +125,11 @@ interface StandInConfig {
             const bytes = ArrayBuffer.isView(data)
                 ? new Uint8Array(data.buffer, data.byteOffset, data.byteLength)
                 : new Uint8Array(data);
-            if (bytes.length > 64) throw new TypeError("Report too long.");
+            if (bytes.length > identity.outputBytes) throw new TypeError("Report too long.");
             await new Promise<void>((r) => later(r)); // delivered later, as USB is
             if (!present || !this.opened) throw new DOMException("Failed to write the report.", "NotAllowedError");
             sent.push([...bytes]);
-            const report = new Uint8Array(65);
+            const report = new Uint8Array(1 + identity.outputBytes);
             report[0] = reportId;
             report.set(bytes, 1);
             fw.HEAPU8.set(report, fw._fw_buffer());
@@ -136,8 +152,8 @@ interface StandInConfig {
         // One input report: data bytes only, as the adapter has no report IDs.
         input(bytes: ArrayLike<number>): void {
             if (!this.opened || !present) return;
-            const data = new Uint8Array(32);
-            data.set(Array.from(bytes).slice(0, 32));
+            const data = new Uint8Array(identity.inputBytes);
+            data.set(Array.from(bytes).slice(0, identity.inputBytes));
             const e = new Event("inputreport");
             Object.defineProperties(e, {
                 device: { value: this },
@@ -166,7 +182,9 @@ interface StandInConfig {
             await firmware;
             if (config.blocked) throw new DOMException("Access to the feature \"hid\" is disallowed by permissions policy.", "SecurityError");
             const wanted = (options?.filters ?? []).some(
-                (f) => (f.vendorId ?? 0x0888) === 0x0888 && (f.productId ?? 0x8831) === 0x8831,
+                (f) =>
+                    (f.vendorId ?? device.vendorId) === device.vendorId &&
+                    (f.productId ?? device.productId) === device.productId,
             );
             if (!present || !wanted) return []; // the chooser was closed without a choice
             granted = true;
