@@ -125,6 +125,10 @@ ReadOutcome EditSession::recordRead(ConsoleId console, ConstRecordSpan record) {
 }
 
 bool EditSession::endReadBack() {
+    if (at_ == 0 && steps_.size() == 1) {
+        steps_[0] = now_; // nothing done yet: the history starts from what the adapter holds
+        return false;
+    }
     return commit();
 }
 

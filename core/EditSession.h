@@ -16,7 +16,8 @@
 // in their place, as one undo step. With nothing edited a read-back shows the adapter's records.
 //
 // History: bounded undo and redo of the block, one step per action of the user's and one for a
-// read-back that changed the block. Apply's preparation of the records (the console id, the bytes
+// read-back that changed the block (a read-back before any other step is where the history
+// starts). Apply's preparation of the records (the console id, the bytes
 // no button uses) is no step. What the adapter is known to hold is a fact, not a step: undo never
 // changes it.
 #pragma once
@@ -84,8 +85,9 @@ public:
     // to the block and says whether the user's changes were kept. A read-back's records are one
     // step, ended by endReadBack().
     ReadOutcome recordRead(ConsoleId console, ConstRecordSpan record);
-    // The read-back ended (complete or not): its changes of the block become one step. Returns
-    // whether the block changed.
+    // The read-back ended (complete or not): its changes of the block become one step, unless
+    // nothing was done yet (the history then starts from here, as it does at start). Returns
+    // whether that made a step.
     bool endReadBack();
     // recordRead() for each of `consoles` (the records of `read`) and endReadBack(). Returns the
     // consoles whose user changes were kept.
