@@ -48,7 +48,7 @@ std::optional<PadButton> PadPressTracker::onState(const JoyState& state, Console
     for (const PadButton button : consoleInfo(console).buttons) {
         if ((fresh & (uint32_t(1) << unsigned(button))) == 0)
             continue;
-        if (lastReportAt_ && nowMs - *lastReportAt_ < kReportsAtMostEveryMs)
+        if (lastReportAt_ && nowMs - *lastReportAt_ < atMostEveryMs_)
             return std::nullopt;
         lastReportAt_ = nowMs;
         return button;

@@ -21,9 +21,14 @@ uint32_t padPressMask(const JoyState& state, ConsoleId console);
 
 class PadPressTracker {
 public:
-    // A stream of presses (a pad script, a demo) moves the focus at most this often, so that it
-    // costs no more than a few redraws a second; a hand does not press faster.
+    // A stream of presses (a pad script, a demo) moves the window's focus at most this often, so
+    // that it costs no more than a few redraws a second; a hand does not press faster.
     static constexpr uint64_t kReportsAtMostEveryMs = 100;
+
+    // `atMostEveryMs`: the shortest time between two reported presses (0: every press), what a
+    // focus move costs the front end.
+    explicit PadPressTracker(uint64_t atMostEveryMs = kReportsAtMostEveryMs)
+        : atMostEveryMs_(atMostEveryMs) {}
 
     // A pad state arrived at `nowMs` (any clock that does not go back). Returns the new press (the
     // first in button order when several began together), if any. `quiet` states are followed (so
@@ -33,6 +38,7 @@ public:
     void reset(const JoyState& state, ConsoleId console);
 
 private:
+    uint64_t atMostEveryMs_;
     JoyState last_{};
     uint32_t held_ = 0;
     std::optional<uint64_t> lastReportAt_;

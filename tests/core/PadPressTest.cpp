@@ -56,6 +56,10 @@ TEST(PadPress, NewPressesOfAButtonOrAStickAtItsEdgeAtMostEveryTenthOfASecond) {
             EXPECT_EQ(padButtonName(*press), padButtonName(*c.press)) << c.what;
         }
     }
+    // A front end whose focus moves cost nothing follows every press.
+    PadPressTracker everyPress(0);
+    EXPECT_TRUE(everyPress.onState(pad(0x80, 0x80, 0, 0x01, 0), ConsoleId::PS3, 1000, false));
+    EXPECT_TRUE(everyPress.onState(pad(0x80, 0x80, 0x01, 0x01, 0), ConsoleId::PS3, 1001, false));
     // SHARE (bit 7 of byte 9) is a PS4 button; XBOX has no box for it.
     EXPECT_NE(padPressMask(pad(0x80, 0x80, 0, 0x80, 0), ConsoleId::PS4), 0u);
     EXPECT_EQ(padPressMask(pad(0x80, 0x80, 0, 0x80, 0), ConsoleId::XBOX), 0u);
