@@ -6,7 +6,7 @@
 import type { Adapter, ApplyOutcome } from "./adapter.js";
 import type { Core } from "./core.js";
 import type { Files } from "./files.js";
-import { t, tr } from "./i18n.js";
+import { mark, t, tr } from "./i18n.js";
 import type { Messages } from "./messages.js";
 import { consoleList, type BoxView, type View } from "./view.js";
 import { showKeyboard, showMenu } from "./widgets.js";
@@ -56,7 +56,12 @@ export class Commands {
         const core = this.core;
         if (this.messages.modal) return;
         const p = this.menuPoint(box.element);
-        const texts = ["键盘", "鼠标左键", "鼠标右键", "鼠标中键"];
+        const texts = [
+            mark("display_texts", "键盘"),
+            mark("display_texts", "鼠标左键"),
+            mark("display_texts", "鼠标右键"),
+            mark("display_texts", "鼠标中键"),
+        ];
         const id = await this.messages.modally(() =>
             showMenu(
                 this.view.frame,

@@ -5,10 +5,10 @@
 import data from "./data.js";
 import type { Button, Page } from "./data.js";
 import type { ButtonInfo, Core } from "./core.js";
-import { t, tr } from "./i18n.js";
+import { mark, t, tr } from "./i18n.js";
 import { el } from "./widgets.js";
 
-const MOUSE_TEXTS = ["", "鼠标左键", "鼠标右键", "鼠标中键"];
+const MOUSE_TEXTS = ["", mark("display_texts", "鼠标左键"), mark("display_texts", "鼠标右键"), mark("display_texts", "鼠标中键")];
 
 export interface BoxView {
     consoleId: number;
