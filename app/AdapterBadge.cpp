@@ -1,5 +1,6 @@
 #include "app/AdapterBadge.h"
 
+#include "app/Handlers.h"
 #include "ui/Font.h"
 
 #include <QAccessible>
@@ -48,6 +49,20 @@ QString AdapterBadge::toolTipText(AdapterState state) {
                                        "未连接适配器：无法应用。插入适配器后，窗口会读取其中的记录");
 }
 
+QString AdapterBadge::keptNote(const std::vector<ConsoleId>& kept) {
+    return kept.empty() ? QString()
+                        : QCoreApplication::translate("CMainDlg", "已保留 %1 的更改").arg(consoleList(kept));
+}
+
+QString AdapterBadge::keptToolTip(const std::vector<ConsoleId>& kept) {
+    if (kept.empty())
+        return {};
+    // One literal, so that the translation check finds it.
+    // clang-format off
+    return QCoreApplication::translate("CMainDlg", "重新读取适配器时保留了你对 %1 的更改：适配器中的记录与之不同，应用会写入窗口中显示的内容。右键单击「应用」可改用适配器中的记录").arg(consoleList(kept));
+    // clang-format on
+}
+
 void AdapterBadge::setState(AdapterState state) {
     if (state == state_)
         return;
@@ -57,16 +72,32 @@ void AdapterBadge::setState(AdapterState state) {
     QAccessible::updateAccessibility(&event);
 }
 
+void AdapterBadge::setKept(std::vector<ConsoleId> kept) {
+    if (kept == kept_)
+        return;
+    kept_ = std::move(kept);
+    refresh();
+    QAccessibleEvent event(this, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&event);
+}
+
+QString AdapterBadge::shownText() const {
+    const QString note = keptNote(kept_);
+    return note.isEmpty() ? label(state_) : label(state_) + QStringLiteral(" · ") + note;
+}
+
 QSize AdapterBadge::sizeHint() const {
     const QFontMetrics fm(font());
-    return {kDot + kGap + fm.horizontalAdvance(label(state_)) + 1, std::max(fm.height(), kDot)};
+    return {kDot + kGap + fm.horizontalAdvance(shownText()) + 1, std::max(fm.height(), kDot)};
 }
 
 void AdapterBadge::refresh() {
-    setText(label(state_));
-    setToolTip(toolTipText(state_));
-    setAccessibleName(label(state_));
-    setAccessibleDescription(toolTipText(state_));
+    const QString tip =
+        kept_.empty() ? toolTipText(state_) : toolTipText(state_) + u'\n' + keptToolTip(kept_);
+    setText(shownText());
+    setToolTip(tip);
+    setAccessibleName(shownText());
+    setAccessibleDescription(tip);
     const QSize size = sizeHint();
     setGeometry(right_ - size.width(), middleY_ - size.height() / 2, size.width(), size.height());
     update();
@@ -91,7 +122,15 @@ void AdapterBadge::paintEvent(QPaintEvent*) {
     }
     p.drawEllipse(dot);
     p.setPen(kTextColor);
-    p.drawText(rect().adjusted(kDot + kGap, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, label(state_));
+    const QRect text = rect().adjusted(kDot + kGap, 0, 0, 0);
+    const QString state = label(state_);
+    p.drawText(text, Qt::AlignLeft | Qt::AlignVCenter, state);
+    if (!kept_.empty()) {
+        // The kept changes in the accent colour, after the state.
+        p.setPen(kNoAccessColor);
+        p.drawText(text.adjusted(QFontMetrics(font()).horizontalAdvance(state), 0, 0, 0),
+                   Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral(" · ") + keptNote(kept_));
+    }
 }
 
 } // namespace velorin::app

@@ -2,12 +2,18 @@
 // the current language: "适配器已连接" (a green dot), "未连接适配器" (a hollow grey one), or
 // "适配器无法访问" (a hollow orange one) when an adapter is plugged in but this user may not open
 // it. Its tooltip says what follows (apply needs the adapter; plugging it in reads its records;
-// the udev rule gives access) and screen readers hear the text as its name. A press on it goes on
-// to the caption below, so the window is still dragged from there.
+// the udev rule gives access) and screen readers hear the text as its name. After a read-back that
+// kept the user's changes over other records on the adapter, it names those consoles too ("适配器已
+// 连接 · 已保留 XBOX 的更改"), until they are applied or the adapter's records are taken. A press on
+// it goes on to the caption below, so the window is still dragged from there.
 #pragma once
+
+#include "core/Console.h"
 
 #include <QColor>
 #include <QLabel>
+
+#include <vector>
 
 namespace velorin::app {
 
@@ -29,10 +35,15 @@ public:
 
     void setState(AdapterState state);
     AdapterState state() const { return state_; }
+    // The consoles whose changes the last read-back kept (shown only while connected).
+    void setKept(std::vector<ConsoleId> kept);
 
     // The text shown and spoken, and the tooltip, in the current language.
     static QString label(AdapterState state);
     static QString toolTipText(AdapterState state);
+    // What is said of the kept changes: the note after the state, and its tooltip.
+    static QString keptNote(const std::vector<ConsoleId>& kept);
+    static QString keptToolTip(const std::vector<ConsoleId>& kept);
 
     QSize sizeHint() const override;
 
@@ -42,10 +53,12 @@ protected:
 
 private:
     void refresh();
+    QString shownText() const;
 
     int right_;
     int middleY_;
     AdapterState state_ = AdapterState::Absent;
+    std::vector<ConsoleId> kept_;
 };
 
 } // namespace velorin::app

@@ -129,9 +129,9 @@ CloseAnswer QtMessageBoxes::applyBeforeClosing(const QString& text, const QStrin
     return askApplyBeforeClosing(nullptr, text, caption, applyLabel);
 }
 
-AssignmentFiles::AssignmentFiles(WorkModeBlock& block, FileChooser& chooser, MessageBoxes& boxes,
-                                 std::function<void()> showAll)
-    : block_(block), chooser_(chooser), boxes_(boxes), showAll_(std::move(showAll)) {}
+AssignmentFiles::AssignmentFiles(std::function<const WorkModeBlock&()> current, FileChooser& chooser,
+                                 MessageBoxes& boxes, std::function<void(const WorkModeBlock&)> loaded)
+    : current_(std::move(current)), chooser_(chooser), boxes_(boxes), loaded_(std::move(loaded)) {}
 
 void AssignmentFiles::load(QWidget* owner) {
     const std::optional<QString> path = chooser_.chooseOpen(owner);
@@ -143,15 +143,16 @@ void AssignmentFiles::load(QWidget* owner) {
         boxes_.error(messageFor(status));
         return;
     }
-    block_.replaceAll(bytes);
-    showAll_();
+    WorkModeBlock block;
+    block.replaceAll(bytes);
+    loaded_(block);
 }
 
 void AssignmentFiles::save(QWidget* owner) {
     const std::optional<QString> path = chooser_.chooseSave(owner);
     if (!path)
         return;
-    const KvfWriteStatus status = writeKvf(*path, block_);
+    const KvfWriteStatus status = writeKvf(*path, current_());
     if (status != KvfWriteStatus::Ok)
         boxes_.error(messageFor(status));
 }
@@ -163,8 +164,9 @@ void AssignmentFiles::restoreDefault() {
     WorkModeBlock::Bytes bytes{};
     if (readKvf(defaultFilePath(), bytes) != KvfReadStatus::Ok)
         return;
-    block_.replaceAll(bytes);
-    showAll_();
+    WorkModeBlock block;
+    block.replaceAll(bytes);
+    loaded_(block);
 }
 
 QString AssignmentFiles::defaultFilePath() {

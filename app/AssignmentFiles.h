@@ -73,11 +73,12 @@ public:
                                    const QString& applyLabel) override;
 };
 
-// The three file commands of the main window. `showAll` redraws the four pages from the block.
+// The three file commands of the main window. `current` gives the block to save; `loaded` takes a
+// block read from a file or the default (the window makes it the user's change).
 class AssignmentFiles {
 public:
-    AssignmentFiles(WorkModeBlock& block, FileChooser& chooser, MessageBoxes& boxes,
-                    std::function<void()> showAll);
+    AssignmentFiles(std::function<const WorkModeBlock&()> current, FileChooser& chooser, MessageBoxes& boxes,
+                    std::function<void(const WorkModeBlock&)> loaded);
 
     void load(QWidget* owner);
     void save(QWidget* owner);
@@ -88,10 +89,10 @@ public:
     static QString defaultFilePath();
 
 private:
-    WorkModeBlock& block_;
+    std::function<const WorkModeBlock&()> current_;
     FileChooser& chooser_;
     MessageBoxes& boxes_;
-    std::function<void()> showAll_;
+    std::function<void(const WorkModeBlock&)> loaded_;
 };
 
 } // namespace velorin::app

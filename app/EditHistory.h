@@ -1,24 +1,14 @@
-// The window's editing history and what it knows the adapter holds.
-//
-// EditHistory keeps one undo step per change of the four records made in the window (a pick, a
-// file loaded, the default restored, the records read back at an arrival, a copy between
-// consoles). Whoever changes the block calls commit() afterwards; the step runs from the block as
-// the history last saw it to the block now, so a change that happened inside another one's modal
-// loop (a read-back while the menu is open) stays a step of its own. Undo and redo only replace
-// the block and redraw the pages: they never talk to the adapter.
-//
-// AdapterRecords is the window's knowledge of its records against the adapter, per console: what
-// the adapter holds (read back or applied since it arrived), what the user's changes count from,
-// and what came from a file. The close question and the mark on the apply button ask it.
+// The window's view of the editing session (core/EditSession.h): it owns the session, redraws the
+// pages after every change of the block, tells the window when the marks may have changed, and
+// gives undo and redo their keys. The rules (what counts as the user's change, what a read-back
+// may replace, what an apply leaves the adapter holding) are the session's; nothing here decides
+// them.
 #pragma once
 
-#include "core/Console.h"
-#include "core/WorkMode.h"
+#include "core/EditSession.h"
 
 #include <QObject>
-#include <QUndoStack>
 
-#include <array>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -30,71 +20,46 @@ namespace velorin::app {
 class EditHistory : public QObject {
     Q_OBJECT
 public:
-    static constexpr int kMaxSteps = 1000;
+    static constexpr std::size_t kMaxSteps = EditSession::kMaxSteps;
 
-    // `showAll` redraws the four pages from the block.
-    EditHistory(WorkModeBlock& block, std::function<void()> showAll, QObject* parent = nullptr);
+    // `showAll` redraws the four pages from the block; `showOne` one console's page.
+    EditHistory(std::function<void()> showAll, std::function<void(ConsoleId)> showOne,
+                QObject* parent = nullptr);
 
-    // The block was changed by one step of the user's: records it (nothing when it did not change).
-    void commit();
-    // The block was changed by something that is not a step (apply prepares the records in place):
-    // the history takes it as it is, so the next step starts from there.
-    void sync();
+    const EditSession& session() const { return session_; }
+    const WorkModeBlock& block() const { return session_.block(); }
 
+    // The user's actions, each one step of the history when it changed the block.
+    void assign(ConsoleId console, PadButton button, KeyCode code);
+    void load(const WorkModeBlock& block);
+    void copy(ConsoleId from, ConsoleId to);
+    void takeAdapterRecords();
     void undo();
     void redo();
-    bool canUndo() const { return stack_.canUndo(); }
-    bool canRedo() const { return stack_.canRedo(); }
-    int steps() const { return stack_.count(); }
+    bool canUndo() const { return session_.canUndo(); }
+    bool canRedo() const { return session_.canRedo(); }
+    std::size_t steps() const { return session_.undoSteps(); }
+
+    // The adapter: an arrival, one record read back (its page redrawn at once), the read-back's end
+    // (its changes one step), an apply's end (see EditSession::applied).
+    void adapterArrived();
+    ReadOutcome recordRead(ConsoleId console, ConstRecordSpan record);
+    void endReadBack();
+    void applied(const WorkModeBlock& written, std::size_t count);
 
     // Ctrl+Z undoes, Ctrl+Shift+Z and Ctrl+Y redo, while `window` is the active window.
     void installShortcuts(QWidget* window);
 
 Q_SIGNALS:
-    // After every step recorded, undone or redone.
+    // After every change of the block or of what the adapter is known to hold.
     void changed();
 
 private:
-    friend class BlockStep;
-    // Puts `bytes` into the block and redraws every page (undo and redo).
-    void restore(const WorkModeBlock& bytes);
+    void after(bool blockChanged);
 
-    WorkModeBlock& block_;
+    EditSession session_;
     std::function<void()> showAll_;
-    WorkModeBlock seen_; // the block as the history last saw it
-    QUndoStack stack_;
-};
-
-class AdapterRecords {
-public:
-    // `start`: the records the window opens with; until a console is read back or applied, the
-    // user's changes of it count from there.
-    explicit AdapterRecords(const WorkModeBlock& start);
-
-    // An adapter arrived: whatever it holds is unknown until it is read back.
-    void forget();
-    // The adapter holds `record` for `console` (read back from it, or written to it). The user's
-    // changes of that console count from here.
-    void holds(ConsoleId console, ConstRecordSpan record);
-    // A file or the default was loaded into the block: each record came from there.
-    void loaded(const WorkModeBlock& block);
-
-    // The consoles whose records the user changed: what apply would write differs from what was
-    // last read back or applied (or, for a console never read nor applied, from what the window
-    // opened with). By content, so a change undone is no change.
-    std::vector<ConsoleId> changed(const WorkModeBlock& block) const;
-    // The consoles whose record on the adapter is unknown: not read back nor written since the
-    // adapter arrived.
-    std::vector<ConsoleId> unread() const;
-    // Of unread(), those whose record in the window did not come from a file either: what apply
-    // would put over records on the adapter that nobody has seen.
-    std::vector<ConsoleId> unreadNorLoaded(const WorkModeBlock& block) const;
-
-private:
-    using Records = std::array<std::optional<workModeData>, 4>; // in block order
-    Records known_{};
-    std::array<workModeData, 4> baseline_{};
-    Records loaded_{};
+    std::function<void(ConsoleId)> showOne_;
 };
 
 } // namespace velorin::app

@@ -1,5 +1,7 @@
 #include "app/Handlers.h"
 
+#include "app/EditHistory.h"
+#include "core/Boxes.h"
 #include "device/SharedState.h"
 #include "keysel/KeyboardDialog.h"
 #include "keysel/SMenuEx2.h"
@@ -10,8 +12,7 @@
 
 #include <QCoreApplication>
 
-#include <algorithm>
-#include <tuple>
+#include <vector>
 
 namespace velorin::app {
 
@@ -33,7 +34,31 @@ std::optional<ConsoleId> ShowCopyMenu(ConsoleId from, QPoint screenPoint, QWidge
     return to == from ? std::nullopt : to;
 }
 
-CHandlerBase::CHandlerBase(ConsoleId console, WorkModeBlock& block) : console_(console), block_(&block) {}
+bool ShowTakeAdapterMenu(const std::vector<ConsoleId>& differing, QPoint screenPoint, QWidget* owner) {
+    constexpr int kTake = 1;
+    keysel::SMenuEx2 menu;
+    menu.LoadDescription();
+    menu.AppendItem(
+        kTake,
+        QCoreApplication::translate("CMainDlg", "改用适配器中的记录（%1）").arg(consoleList(differing)));
+    return menu.Track(screenPoint.x(), screenPoint.y(), owner) == kTake;
+}
+
+QString consoleList(const std::vector<ConsoleId>& consoles) {
+    QStringList names;
+    for (const ConsoleId console : consoles) {
+        const std::string_view name = consoleInfo(console).name;
+        names << QString::fromLatin1(name.data(), qsizetype(name.size()));
+    }
+    // The list separator of the language: 、 in Chinese and Japanese, a comma in English.
+    return names.join(QCoreApplication::translate("CMainDlg", "、"));
+}
+
+CHandlerBase::CHandlerBase(ConsoleId console, EditHistory& history) : console_(console), history_(&history) {}
+
+ConstRecordSpan CHandlerBase::record() const {
+    return history_->block().record(console_);
+}
 
 CHandlerBase::~CHandlerBase() = default;
 
@@ -69,8 +94,9 @@ int CHandlerBase::ShowFunctionMenu(QPoint screenPoint) {
     return menu.Track(screenPoint.x(), screenPoint.y(), hostWindow());
 }
 
-void CHandlerBase::PickAssignment(uint8_t& cell, RecordSpan record, QPoint screenPoint) {
+void CHandlerBase::PickAssignment(PadButton button, QPoint screenPoint) {
     const int id = ShowFunctionMenu(screenPoint);
+    KeyCode code = 0;
     switch (id) {
     case kFunKeyboard: {
         keysel::KeyboardDialog dialog;
@@ -79,49 +105,27 @@ void CHandlerBase::PickAssignment(uint8_t& cell, RecordSpan record, QPoint scree
         const int result = keysel::ShowKeyboard(hostWindow(), &dialog);
         keysel::activeKeyboard = nullptr;
         if (result != 1)
-            return; // closed without a key: the cell keeps what it held
-        cell = keyCodeForKeyIndex(dialog.keyIndex);
+            return; // closed without a key: the box keeps what it held
+        code = keyCodeForKeyIndex(dialog.keyIndex);
         break;
     }
     case kFunLclick:
     case kFunRclick:
     case kFunMclick:
-        cell = mouseCodeForMenuId(id);
+        code = mouseCodeForMenuId(id);
         break;
     default:
         return;
     }
-    ShowWorkMode(record);
+    history_->assign(console_, button, code); // the window redraws the page when it changed
 }
 
 QString spokenButtonName(PadButton button) {
-    // The buttons that read well as they are spelt in the element names keep that spelling.
-    switch (button) {
-    case PadButton::ARROW_UP:
-        return QCoreApplication::translate("pad", "方向键上");
-    case PadButton::ARROW_DOWN:
-        return QCoreApplication::translate("pad", "方向键下");
-    case PadButton::ARROW_L:
-        return QCoreApplication::translate("pad", "方向键左");
-    case PadButton::ARROW_R:
-        return QCoreApplication::translate("pad", "方向键右");
-    case PadButton::lyhih_UP:
-        return QCoreApplication::translate("pad", "左摇杆上");
-    case PadButton::lyhih_DOWN:
-        return QCoreApplication::translate("pad", "左摇杆下");
-    case PadButton::lxhih_L:
-        return QCoreApplication::translate("pad", "左摇杆左");
-    case PadButton::lxhih_R:
-        return QCoreApplication::translate("pad", "左摇杆右");
-    case PadButton::LSTICK_KEY:
-        return QCoreApplication::translate("pad", "左摇杆按下");
-    case PadButton::RSTICK_KEY:
-        return QCoreApplication::translate("pad", "右摇杆按下");
-    default: {
-        const std::string_view name = padButtonName(button);
-        return QString::fromLatin1(name.data(), qsizetype(name.size()));
-    }
-    }
+    // The arrows and stick directions have a text in the translation documents; the others read
+    // well as they are spelt in the element names, which no document translates.
+    const std::string_view source = spokenButton(button);
+    const QByteArray text(source.data(), qsizetype(source.size()));
+    return QCoreApplication::translate("pad", text.constData());
 }
 
 void CConsoleHandler::BindPage(ui::SWindow* page) {
@@ -151,22 +155,16 @@ ui::SWindow* CConsoleHandler::box(PadButton button) const {
 
 QList<ui::SWindow*> CConsoleHandler::boxesInFocusOrder() const {
     QList<ui::SWindow*> boxes;
-    for (const auto& b : boxes_)
-        if (b)
-            boxes << b;
-    if (!pageRoot_)
-        return boxes;
-    // Columns by the box's centre: the left and right thirds of the page, and what lies between.
-    const int width = pageRoot_->width();
-    auto column = [&](const ui::SWindow* w) {
-        const int x = w->mapTo(pageRoot_, w->rect().center()).x();
-        return x < width / 3 ? 0 : x >= width - width / 3 ? 1 : 2;
-    };
-    std::stable_sort(boxes.begin(), boxes.end(), [&](const ui::SWindow* a, const ui::SWindow* b) {
-        const QPoint pa = a->mapTo(pageRoot_, QPoint(0, 0));
-        const QPoint pb = b->mapTo(pageRoot_, QPoint(0, 0));
-        return std::tuple(column(a), pa.y(), pa.x()) < std::tuple(column(b), pb.y(), pb.x());
-    });
+    std::vector<BoxPlace> places;
+    for (const PadButton button : consoleInfo(console_).buttons) {
+        const ui::SWindow* b = boxes_[std::size_t(button)];
+        if (!b)
+            continue;
+        const QPoint at = pageRoot_ ? b->mapTo(pageRoot_, QPoint(0, 0)) : b->pos();
+        places.push_back({button, at.x(), at.y(), b->width(), b->height()});
+    }
+    for (const PadButton button : boxFocusOrder(places, pageRoot_ ? pageRoot_->width() : 0))
+        boxes << boxes_[std::size_t(button)];
     return boxes;
 }
 
@@ -202,8 +200,7 @@ void CConsoleHandler::OnKeyBoxClick(const ui::EventArgs& args) {
     for (const PadButton button : consoleInfo(console_).buttons) {
         if (name != QString::fromStdString(boxName(console_, button)))
             continue;
-        const RecordSpan rec = record();
-        PickAssignment(rec[std::size_t(recordByte(button))], rec, point);
+        PickAssignment(button, point);
         return;
     }
 }

@@ -1,6 +1,7 @@
 // The console handlers: each binds one console page of the main window to that console's record in
-// the one WorkModeBlock, turns a click on an assignment box into a pick (function menu, then the
-// on-screen keyboard or a mouse button), and shows the pad's held buttons on the page's lamps.
+// the editing session, turns a click on an assignment box into a pick (function menu, then the
+// on-screen keyboard or a mouse button) that the session takes as the user's change, and shows the
+// pad's held buttons on the page's lamps.
 #pragma once
 
 #include "core/Console.h"
@@ -16,8 +17,11 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 namespace velorin::app {
+
+class EditHistory;
 
 // Function-menu ids.
 inline constexpr int kFunKeyboard = 1;
@@ -31,10 +35,15 @@ QString copyToText(ConsoleId to);
 // with the target's ConsoleId as its id, top-left corner at a screen point. Returns the chosen
 // target; nullopt when dismissed or when the menu could not run.
 std::optional<ConsoleId> ShowCopyMenu(ConsoleId from, QPoint screenPoint, QWidget* owner);
+// The apply button's menu while the adapter holds other records than the window for `differing`:
+// one entry that takes the adapter's records instead. Returns whether it was chosen.
+bool ShowTakeAdapterMenu(const std::vector<ConsoleId>& differing, QPoint screenPoint, QWidget* owner);
+// "PS3、SWITCH": consoles listed the way the current language lists them.
+QString consoleList(const std::vector<ConsoleId>& consoles);
 
 class CHandlerBase {
 public:
-    explicit CHandlerBase(ConsoleId console, WorkModeBlock& block);
+    CHandlerBase(ConsoleId console, EditHistory& history);
     virtual ~CHandlerBase();
     CHandlerBase(const CHandlerBase&) = delete;
     CHandlerBase& operator=(const CHandlerBase&) = delete;
@@ -50,20 +59,21 @@ public:
     // Runs the function menu with its top-left corner at a screen point; returns the chosen id, 0
     // when dismissed, -1 when the menu could not run.
     int ShowFunctionMenu(QPoint screenPoint);
-    // Menu, then keyboard or mouse code; stores the pick in `cell` and shows `record` again.
-    void PickAssignment(uint8_t& cell, RecordSpan record, QPoint screenPoint);
+    // Menu, then keyboard or mouse code; the pick becomes the user's change of `button` (and the
+    // page shows it). Nothing changes when the menu or the keyboard is dismissed.
+    void PickAssignment(PadButton button, QPoint screenPoint);
 
     ui::SWindow* pageRoot() const { return pageRoot_; }
     ConsoleId console() const { return console_; }
-    // The handler's own record in the block.
-    RecordSpan record() const { return block_->record(console_); }
+    // The handler's own record, as the window shows it.
+    ConstRecordSpan record() const;
 
 protected:
     QWidget* hostWindow() const;
 
     QPointer<ui::SWindow> pageRoot_;
     ConsoleId console_;
-    WorkModeBlock* block_;
+    EditHistory* history_;
 };
 
 // What the four handlers share: the box and lamp tables come from the console's button list.
@@ -102,19 +112,19 @@ QString spokenButtonName(PadButton button);
 
 class CPS3Handler final : public CConsoleHandler {
 public:
-    explicit CPS3Handler(WorkModeBlock& block) : CConsoleHandler(ConsoleId::PS3, block) {}
+    explicit CPS3Handler(EditHistory& history) : CConsoleHandler(ConsoleId::PS3, history) {}
 };
 class CPS4Handler final : public CConsoleHandler {
 public:
-    explicit CPS4Handler(WorkModeBlock& block) : CConsoleHandler(ConsoleId::PS4, block) {}
+    explicit CPS4Handler(EditHistory& history) : CConsoleHandler(ConsoleId::PS4, history) {}
 };
 class CSWITCHHandler final : public CConsoleHandler {
 public:
-    explicit CSWITCHHandler(WorkModeBlock& block) : CConsoleHandler(ConsoleId::SWITCH, block) {}
+    explicit CSWITCHHandler(EditHistory& history) : CConsoleHandler(ConsoleId::SWITCH, history) {}
 };
 class CXBOXHandler final : public CConsoleHandler {
 public:
-    explicit CXBOXHandler(WorkModeBlock& block) : CConsoleHandler(ConsoleId::XBOX, block) {}
+    explicit CXBOXHandler(EditHistory& history) : CConsoleHandler(ConsoleId::XBOX, history) {}
 };
 
 } // namespace velorin::app

@@ -35,11 +35,6 @@ constexpr const char kColorUnselected[] = "#adadadff";
 
 } // namespace
 
-WorkModeBlock& workModeBlock() {
-    static WorkModeBlock block;
-    return block;
-}
-
 void guardedShowKeystatus(const std::function<void()>& call, std::string_view text, int line) {
     try {
         call();
@@ -48,16 +43,13 @@ void guardedShowKeystatus(const std::function<void()>& call, std::string_view te
     }
 }
 
-CMainDlg::CMainDlg(WorkModeBlock& block, FileChooser& chooser, MessageBoxes& boxes, SingleInstance* instance)
-    : ui::SHostWnd(QStringLiteral("LAYOUT:XML_MAINWND")), block_(block), boxes_(boxes), instance_(instance),
-      files_(block, chooser, boxes,
-             [this] {
-                 adapter_.loaded(block_);
-                 showAll();
-                 history_.commit(); // a file loaded, the default restored
-             }),
-      m_PS3Handler(block), m_PS4Handler(block), m_SwtichHandler(block), m_XBOXHandler(block),
-      history_(block, [this] { showAll(); }), adapter_(block) {
+CMainDlg::CMainDlg(FileChooser& chooser, MessageBoxes& boxes, SingleInstance* instance)
+    : ui::SHostWnd(QStringLiteral("LAYOUT:XML_MAINWND")), boxes_(boxes), instance_(instance),
+      history_([this] { showAll(); },
+               [this](ConsoleId console) { handler(console).ShowWorkMode(block().record(console)); }),
+      files_([this]() -> const WorkModeBlock& { return block(); }, chooser, boxes,
+             [this](const WorkModeBlock& loaded) { history_.load(loaded); }), // a file, the default
+      m_PS3Handler(history_), m_PS4Handler(history_), m_SwtichHandler(history_), m_XBOXHandler(history_) {
     connect(&history_, &EditHistory::changed, this, &CMainDlg::refreshUnappliedMark);
 }
 
@@ -109,13 +101,25 @@ void CMainDlg::SelectConsole(ConsoleId console) {
 
 void CMainDlg::ReadBackFromAdapter() {
     device::ReadBackEnd end = device::ReadBackEnd::Complete;
+    // Into a block of its own: what the adapter holds goes to the editing session, which keeps the
+    // user's changes (core/EditSession.h).
+    WorkModeBlock read = block();
+    std::vector<ConsoleId> kept;
     const auto replaced = device::ReadBackFromAdapter(
-        block_,
-        [this](ConsoleId console) {
-            adapter_.holds(console, block_.record(console));
-            handler(console).ShowWorkMode(block_.record(console));
+        read,
+        [this, &read, &kept](ConsoleId console) {
+            if (history_.recordRead(console, read.record(console)) == ReadOutcome::Kept)
+                kept.push_back(console);
         },
         &end);
+    history_.endReadBack();
+    keptAtReadBack_ = kept;
+    for (const ConsoleId console : kept) {
+        const std::string_view name = consoleInfo(console).name;
+        qCInfo(lcSoui) << "read-back: the user's changes of the"
+                       << QLatin1String(name.data(), qsizetype(name.size()))
+                       << "record were kept; the adapter holds another record for it";
+    }
     // Read-back ends silently for the user; the log says when a request could not even be written.
     if (end == device::ReadBackEnd::RequestFailed) {
         const std::string_view name = consoleInfo(kBlockOrder[replaced.size()]).name;
@@ -127,14 +131,16 @@ void CMainDlg::ReadBackFromAdapter() {
 }
 
 bool CMainDlg::ApplyToAdapter(bool announceSuccess) {
-    const device::ApplyResult result = device::ApplyToAdapter(block_);
+    // Apply writes what the window shows; it prepares the records (console ids, unused bytes).
+    WorkModeBlock written = block();
+    const device::ApplyResult result = device::ApplyToAdapter(written);
     // The records written before a refused one are in the adapter now.
-    for (const ConsoleId console : kBlockOrder) {
-        if (result.status == device::ApplyStatus::NoAdapter || result.failedConsole == console)
-            break;
-        adapter_.holds(console, block_.record(console));
-    }
-    history_.sync(); // apply prepared the records in place; that is no step of the user's
+    std::size_t count = 0;
+    if (result.status == device::ApplyStatus::Success)
+        count = kConsoleCount;
+    else if (result.status == device::ApplyStatus::WriteFailed && result.failedConsole)
+        count = std::size_t(consoleInfo(*result.failedConsole).blockIndex);
+    history_.applied(written, count);
     refreshAdapterState();
     if (result.status != device::ApplyStatus::Success) {
         const std::string_view text = device::applyErrorText(result);
@@ -149,9 +155,11 @@ bool CMainDlg::ApplyToAdapter(bool announceSuccess) {
 }
 
 void CMainDlg::CopyConsole(ConsoleId from, ConsoleId to) {
-    block_ = copyConsole(block_, from, to);
-    showAll();
-    history_.commit();
+    history_.copy(from, to);
+}
+
+void CMainDlg::TakeAdapterRecords() {
+    history_.takeAdapterRecords();
 }
 
 void CMainDlg::showCopyMenu(ConsoleId from, const ui::SWindow* button) {
@@ -174,10 +182,31 @@ bool CMainDlg::adapterConnected() const {
     return !device::adapterPath().empty();
 }
 
+void CMainDlg::showApplyMenu(const ui::SWindow* button) {
+    if (closed_)
+        return;
+    const std::vector<ConsoleId> differing = history_.session().differing();
+    if (differing.empty() || !adapterConnected())
+        return;
+    const QRect r = button->windowRectInHost();
+    const QPoint point = button->hostToScreen(QPoint(r.left(), r.top() + r.height() - 4));
+    if (ShowTakeAdapterMenu(differing, point, this))
+        TakeAdapterRecords();
+}
+
 void CMainDlg::refreshUnappliedMark() {
+    const EditSession& s = history_.session();
+    // What the adapter holds is named while it is there to apply to.
+    const bool connected = adapterConnected();
+    const std::vector<ConsoleId> differing = connected ? s.differing() : std::vector<ConsoleId>{};
+    // The title area names the consoles whose changes a read-back kept, while they still differ.
+    std::erase_if(keptAtReadBack_, [&](ConsoleId c) {
+        return std::find(differing.begin(), differing.end(), c) == differing.end();
+    });
+    if (badge_)
+        badge_->setKept(keptAtReadBack_);
     if (mark_)
-        mark_->set(!consolesChanged().empty(),
-                   adapterConnected() ? adapter_.unread() : std::vector<ConsoleId>{});
+        mark_->set(s.changed(), differing, connected ? s.unread() : std::vector<ConsoleId>{});
 }
 
 void CMainDlg::refreshAdapterState() {
@@ -205,7 +234,7 @@ void CMainDlg::OnWMUpdateJoydate() {
 
 void CMainDlg::showAll() {
     for (const ConsoleId console : kBlockOrder)
-        handler(console).ShowWorkMode(block_.record(console));
+        handler(console).ShowWorkMode(block().record(console));
 }
 
 bool CMainDlg::CloseMain() {
@@ -213,11 +242,11 @@ bool CMainDlg::CloseMain() {
         return true;
     if (adapterConnected() && !consolesChanged().empty()) {
         QString text = QCoreApplication::translate("CMainDlg", "适配器中还没有这些更改。关闭前要应用吗？");
-        if (const std::vector<ConsoleId> unseen = adapter_.unreadNorLoaded(block_); !unseen.empty())
+        if (const std::vector<ConsoleId> unseen = history_.session().unreadNorChosen(); !unseen.empty())
             text += QStringLiteral("\n\n") +
                     QCoreApplication::translate(
                         "CMainDlg", "适配器中的 %1 记录未能读取。应用会用窗口中显示的内容替换它们。")
-                        .arg(UnappliedMark::consoleList(unseen));
+                        .arg(consoleList(unseen));
         const CloseAnswer answer =
             boxes_.applyBeforeClosing(text, displayTexts().get(DisplayText::title), applyLabel());
         if (closed_) // a later start's "-x" closed the window meanwhile
@@ -304,15 +333,13 @@ bool CMainDlg::onEvent(ui::EventArgs& args) {
     bool handled = false;
     for (std::size_t i = 0; i < kBlockOrder.size() && !handled; ++i)
         handled = handler(kBlockOrder[i]).HandleEvent(args);
-    history_.commit(); // a key or mouse button chosen for a box
     return handled;
 }
 
 bool CMainDlg::onMessage(QEvent* message) {
     if (message->type() == device::WM_HID_ARRIVAL) {
-        adapter_.forget(); // perhaps another adapter: known only once read back
+        history_.adapterArrived(); // perhaps another adapter: known only once read back
         ReadBackFromAdapter();
-        history_.commit(); // the records read back are one step
         return true;
     }
     if (message->type() == device::WM_UPDATE_JOYDATE) {

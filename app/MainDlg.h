@@ -13,8 +13,8 @@
 #include "app/AssignmentFiles.h"
 #include "app/EditHistory.h"
 #include "app/Handlers.h"
-#include "app/PadFocus.h"
 #include "core/Console.h"
+#include "core/PadPress.h"
 #include "core/WorkMode.h"
 #include "ui/SHostWnd.h"
 
@@ -34,15 +34,11 @@ class AdapterBadge;
 class SingleInstance;
 class UnappliedMark;
 
-// The process-wide block of the four records; all zero at start.
-WorkModeBlock& workModeBlock();
-
 class CMainDlg : public ui::SHostWnd {
     Q_OBJECT
 public:
     // `instance` (may be null) carries the instance marker while the window lives.
-    CMainDlg(WorkModeBlock& block, FileChooser& chooser, MessageBoxes& boxes,
-             SingleInstance* instance = nullptr);
+    CMainDlg(FileChooser& chooser, MessageBoxes& boxes, SingleInstance* instance = nullptr);
     ~CMainDlg() override;
 
     // The window's set-up, run once after create() and before the window is first shown.
@@ -68,6 +64,9 @@ public:
     // Copies the assignment of every button both consoles have from one record to the other, as
     // one step of the history.
     void CopyConsole(ConsoleId from, ConsoleId to);
+    // The adapter's records instead of the window's, for the consoles whose records on the adapter
+    // were read and differ (one step of the history).
+    void TakeAdapterRecords();
     // A later start asked for the window: restore it when minimised and bring it to the front.
     void BringToFront();
 
@@ -86,8 +85,10 @@ public:
     bool stopListener();
     bool isClosed() const { return closed_; }
     EditHistory& history() { return history_; }
+    // The four records the window shows: what apply writes and save saves.
+    const WorkModeBlock& block() const { return history_.block(); }
     // The consoles whose records the user changed since they were last read back or applied.
-    std::vector<ConsoleId> consolesChanged() const { return adapter_.changed(block_); }
+    std::vector<ConsoleId> consolesChanged() const { return history_.session().changed(); }
     // Whether an adapter is known to be connected (what the title area shows).
     bool adapterConnected() const;
 
@@ -107,6 +108,8 @@ private:
     void placeAdapterBadge();
     QString applyLabel() const;
     void showCopyMenu(ConsoleId from, const ui::SWindow* button);
+    // The apply button's own menu: the adapter's records instead, while some differ.
+    void showApplyMenu(const ui::SWindow* button);
     void prepareKeyboardAccess();
     // Once the keyboard has moved the focus, a new press of a pad button focuses its box.
     void followPadPress();
@@ -114,17 +117,18 @@ private:
     // The console buttons there are, in block order (their order in the window).
     QList<ui::SWindow*> consoleButtons() const;
 
-    WorkModeBlock& block_;
     MessageBoxes& boxes_;
     SingleInstance* instance_;
+    EditHistory history_;
+    // The consoles whose changes the last read-back kept over other records on the adapter: the
+    // title area names them while they still differ.
+    std::vector<ConsoleId> keptAtReadBack_;
     AssignmentFiles files_;
     std::unique_ptr<device::CHidInputWnd> listener_;
     CPS3Handler m_PS3Handler;
     CPS4Handler m_PS4Handler;
     CSWITCHHandler m_SwtichHandler;
     CXBOXHandler m_XBOXHandler;
-    EditHistory history_;
-    AdapterRecords adapter_;
     QPointer<UnappliedMark> mark_;
     QPointer<AdapterBadge> badge_;
     bool closed_ = false;

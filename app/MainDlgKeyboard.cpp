@@ -11,9 +11,19 @@
 #include <QCoreApplication>
 #include <QKeyEvent>
 
+#include <chrono>
+
 namespace velorin::app {
 
 using namespace mainwnd;
+
+namespace {
+
+uint64_t milliseconds(std::chrono::steady_clock::time_point t) {
+    return uint64_t(std::chrono::duration_cast<std::chrono::milliseconds>(t.time_since_epoch()).count());
+}
+
+} // namespace
 
 QList<ui::SWindow*> CMainDlg::elements(std::initializer_list<const char16_t*> names) const {
     QList<ui::SWindow*> found;
@@ -101,8 +111,8 @@ void CMainDlg::followPadPress() {
     const bool quiet = closed_ || !focusOutlineShown() || !isActiveWindow() || keysel::menuRunActive() ||
                        QApplication::activeModalWidget() != nullptr ||
                        QApplication::activePopupWidget() != nullptr;
-    const std::optional<PadButton> press =
-        padPresses_.onState(device::joyData().get(), *console, PadPressTracker::Clock::now(), quiet);
+    const std::optional<PadButton> press = padPresses_.onState(
+        device::joyData().get(), *console, milliseconds(std::chrono::steady_clock::now()), quiet);
     if (!press)
         return;
     ui::SWindow* box = handler(*console).box(*press);

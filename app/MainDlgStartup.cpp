@@ -44,8 +44,11 @@ void CMainDlg::OnInitDialog() {
     // The editing aids: history shortcuts, the mark on the apply button, the copy menus; the
     // adapter's state in the title area.
     history_.installShortcuts(this);
-    if (ui::SWindow* apply = findChildByName(u"btn_Applay"))
+    if (ui::SWindow* apply = findChildByName(u"btn_Applay")) {
         mark_ = new UnappliedMark(apply); // owned by the button
+        apply->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(apply, &QWidget::customContextMenuRequested, this, [this, apply] { showApplyMenu(apply); });
+    }
     placeAdapterBadge();
     for (const ConsoleId console : kBlockOrder) {
         ui::SWindow* button = findChildByName(tabButtonOf(console));
@@ -60,7 +63,6 @@ void CMainDlg::OnInitDialog() {
         device::adapterPath().set(*path);
     // 7. What the adapter holds (and, with it, the adapter's state in the title area).
     ReadBackFromAdapter();
-    history_.sync(); // the history starts from what the window opens with
     // 8. The window opens on the first console of the block.
     SelectConsole(kBlockOrder.front());
     prepareKeyboardAccess();

@@ -1,5 +1,7 @@
 #include "app/UnappliedMark.h"
 
+#include "app/Handlers.h"
+
 #include <QCoreApplication>
 #include <QEvent>
 #include <QPainter>
@@ -16,34 +18,31 @@ UnappliedMark::UnappliedMark(QWidget* button) : QWidget(button), button_(button)
     hide();
 }
 
-QString UnappliedMark::consoleList(const std::vector<ConsoleId>& consoles) {
-    QStringList names;
-    for (const ConsoleId console : consoles) {
-        const std::string_view name = consoleInfo(console).name;
-        names << QString::fromLatin1(name.data(), qsizetype(name.size()));
-    }
-    // The list separator of the language: 、 in Chinese and Japanese, a comma in English.
-    return names.join(QCoreApplication::translate("CMainDlg", "、"));
-}
-
-QString UnappliedMark::text(bool changesNotApplied, const std::vector<ConsoleId>& unread) {
+QString UnappliedMark::text(const std::vector<ConsoleId>& changed, const std::vector<ConsoleId>& differing,
+                            const std::vector<ConsoleId>& unread) {
     QStringList lines;
-    if (changesNotApplied)
-        lines << QCoreApplication::translate("CMainDlg", "更改尚未应用");
+    if (!changed.empty())
+        lines << QCoreApplication::translate("CMainDlg", "更改尚未应用：%1").arg(consoleList(changed));
+    if (!differing.empty())
+        lines << QCoreApplication::translate(
+                     "CMainDlg", "适配器中的 %1 记录与此不同；右键单击「应用」可改用适配器中的记录")
+                     .arg(consoleList(differing));
     if (!unread.empty())
         lines << QCoreApplication::translate("CMainDlg", "适配器未完整读取：%1 记录未能读取，应用会替换它们")
                      .arg(consoleList(unread));
     return lines.join(u'\n');
 }
 
-void UnappliedMark::set(bool changesNotApplied, std::vector<ConsoleId> unread) {
-    changes_ = changesNotApplied;
+void UnappliedMark::set(std::vector<ConsoleId> changed, std::vector<ConsoleId> differing,
+                        std::vector<ConsoleId> unread) {
+    changed_ = std::move(changed);
+    differing_ = std::move(differing);
     unread_ = std::move(unread);
-    shown_ = changes_ || !unread_.empty();
+    shown_ = !changed_.empty() || !unread_.empty();
     setVisible(shown_);
     if (!button_)
         return;
-    const QString tip = text(changes_, unread_);
+    const QString tip = text(changed_, differing_, unread_);
     button_->setToolTip(tip);
     button_->setAccessibleDescription(tip);
 }
@@ -58,7 +57,7 @@ bool UnappliedMark::eventFilter(QObject* watched, QEvent* event) {
     if (watched == button_ && event->type() == QEvent::Resize)
         place();
     if (watched == button_ && event->type() == QEvent::LanguageChange && shown_)
-        set(changes_, unread_); // the tooltip in the new language
+        set(changed_, differing_, unread_); // the tooltip in the new language
     return QWidget::eventFilter(watched, event);
 }
 

@@ -1,8 +1,9 @@
 // The mark on the apply button while an apply would not just write what the adapter holds: a small
 // dot in the accent colour inside the button's right end. Its tooltip (and the button's accessible
-// description) says which of two reasons holds, in the current language: the user changed records
-// that are not applied ("更改尚未应用"), or the adapter was not read completely, so an apply would
-// replace records nobody has seen (naming their consoles). It lets every click through to the button.
+// description) says why, in the current language, naming the consoles: the user changed records
+// that are not applied ("更改尚未应用：XBOX"), of which the adapter holds other records that the
+// apply button's menu can bring back, or the adapter was not read completely, so an apply would
+// replace records nobody has seen. It lets every click through to the button.
 #pragma once
 
 #include "core/Console.h"
@@ -26,15 +27,16 @@ public:
     // A child of `button`; hidden until set.
     explicit UnappliedMark(QWidget* button);
 
-    // Shows the dot while either reason holds and sets the button's tooltip; hides it otherwise.
-    // `unread`: the consoles whose records on a present adapter were not read.
-    void set(bool changesNotApplied, std::vector<ConsoleId> unread);
+    // Shows the dot while there are changes or unread records and sets the button's tooltip; hides
+    // it otherwise. `changed`: the consoles the user changed; `differing`: those of them whose
+    // records on the adapter are known; `unread`: the consoles whose records on a present adapter
+    // were not read.
+    void set(std::vector<ConsoleId> changed, std::vector<ConsoleId> differing, std::vector<ConsoleId> unread);
     bool shown() const { return shown_; }
 
-    // The tooltip for the two reasons, in the current language; empty when neither holds.
-    static QString text(bool changesNotApplied, const std::vector<ConsoleId>& unread);
-    // "PS3, SWITCH" in the current language's way of listing.
-    static QString consoleList(const std::vector<ConsoleId>& consoles);
+    // The tooltip, in the current language; empty when there is nothing to say.
+    static QString text(const std::vector<ConsoleId>& changed, const std::vector<ConsoleId>& differing,
+                        const std::vector<ConsoleId>& unread);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -45,7 +47,8 @@ private:
 
     QPointer<QWidget> button_;
     bool shown_ = false;
-    bool changes_ = false;
+    std::vector<ConsoleId> changed_;
+    std::vector<ConsoleId> differing_;
     std::vector<ConsoleId> unread_;
 };
 

@@ -327,7 +327,7 @@ int runVelorin(int argc, char** argv) {
     QtMessageBoxes boxes;
     int result = 0;
     {
-        CMainDlg dlg(workModeBlock(), chooser, boxes, &instance);
+        CMainDlg dlg(chooser, boxes, &instance);
         if (!dlg.create()) {
             qCCritical(lcSoui) << "the main window cannot be built";
             return 1;

@@ -78,7 +78,12 @@ protected:
     FakeChooser chooser_;
     FakeBoxes boxes_;
     int shown_ = 0;
-    AssignmentFiles files_{block_, chooser_, boxes_, [this] { ++shown_; }};
+    // The window takes a loaded block into its editing session; here it is simply kept.
+    AssignmentFiles files_{[this]() -> const WorkModeBlock& { return block_; }, chooser_, boxes_,
+                           [this](const WorkModeBlock& loaded) {
+                               block_ = loaded;
+                               ++shown_;
+                           }};
 };
 
 } // namespace

@@ -206,7 +206,7 @@ private:
     bool blockIsPrefixOf(const std::array<Record, 4>& source, int p) const {
         for (int i = 0; i < 4; ++i) {
             const ConsoleId c = consoleAtBlockIndex(i);
-            if (recordOf(f_.block, c) != (i < p ? source[i] : recordOf(expected_, c)))
+            if (recordOf(f_.block(), c) != (i < p ? source[i] : recordOf(expected_, c)))
                 return false;
         }
         return true;
@@ -226,7 +226,7 @@ private:
             std::string detail;
             for (int i = 0; i < 4; ++i) {
                 const ConsoleId c = consoleAtBlockIndex(i);
-                detail += "\n  block " + hex(recordOf(f_.block, c)).toStdString() + "\n  adapter " +
+                detail += "\n  block " + hex(recordOf(f_.block(), c)).toStdString() + "\n  adapter " +
                           hex(source[i]).toStdString() + "\n  before " +
                           hex(recordOf(expected_, c)).toStdString();
             }
@@ -234,12 +234,12 @@ private:
                           << (exactly >= 0 ? " (" + std::to_string(exactly) + " records)" : std::string())
                           << detail;
         }
-        expected_ = f_.block;
+        expected_ = f_.block();
     }
     void checkBlockUnchanged() {
-        if (!(f_.block == expected_))
+        if (!(f_.block() == expected_))
             ADD_FAILURE() << where() << "the block changed without a load, pick or read-back";
-        expected_ = f_.block;
+        expected_ = f_.block();
     }
 
     // --- the steps ---
@@ -492,11 +492,11 @@ void Soak::apply(bool unplugDuring) {
     // The block: each record as it was or as prepared for its write.
     for (int i = 0; i < 4; ++i) {
         const ConsoleId c = consoleAtBlockIndex(i);
-        const Record now = recordOf(f_.block, c);
+        const Record now = recordOf(f_.block(), c);
         if (now != recordOf(before, c) && now != prepared(c, recordOf(before, c)))
             ADD_FAILURE() << where() << "apply left a record that is neither the old nor the written one";
     }
-    expected_ = f_.block;
+    expected_ = f_.block();
 
     if (refused)
         command(QStringLiteral("refuse %1 off").arg(simName(*refused)));
@@ -514,7 +514,7 @@ void Soak::apply(bool unplugDuring) {
     checkFlash(*flash);
     if (!unplugDuring && !refused && !f_.boxes.shown.empty() && f_.boxes.shown[0].kind == Box::Information) {
         for (int i = 0; i < 4; ++i)
-            if ((*flash)[i] != recordOf(f_.block, consoleAtBlockIndex(i)))
+            if ((*flash)[i] != recordOf(f_.block(), consoleAtBlockIndex(i)))
                 ADD_FAILURE() << where() << "a successful apply left flash slot " << i << " different";
     }
 }
@@ -539,9 +539,9 @@ void Soak::load() {
     f_.chooser.openPath = path;
     f_.boxes.shown.clear();
     f_.click(QStringLiteral("btn_loadcfg"));
-    if (!(f_.block == file))
+    if (!(f_.block() == file))
         ADD_FAILURE() << where() << "the loaded file is not the block";
-    expected_ = f_.block;
+    expected_ = f_.block();
 }
 
 void Soak::pick() {
@@ -555,12 +555,12 @@ void Soak::pick() {
     const int item = uniform(kFunLclick, kFunMclick);
     answerMenu(item);
     f_.click(QString::fromStdString(boxName(c, b)));
-    const KeyCode code = f_.block.button(c, b);
+    const KeyCode code = f_.block().button(c, b);
     WorkModeBlock want = expected_;
     want.setButton(c, b, code);
-    if (!(f_.block == want) || code == 0)
+    if (!(f_.block() == want) || code == 0)
         ADD_FAILURE() << where() << "a pick changed more than its button, or nothing";
-    expected_ = f_.block;
+    expected_ = f_.block();
 }
 
 void Soak::secondAdapter() {
@@ -581,7 +581,7 @@ void Soak::secondAdapter() {
         if (!ok)
             ADD_FAILURE() << where() << "the block is from neither adapter";
     }
-    expected_ = f_.block;
+    expected_ = f_.block();
     command(QStringLiteral("unplug adapter2"));
     pumpFor(5);
 }
@@ -592,7 +592,7 @@ void Soak::run(int cycles) {
     ASSERT_TRUE(initial.has_value());
     for (int i = 0; i < 4; ++i)
         sentWhole_[i].insert((*initial)[i]);
-    expected_ = f_.block;
+    expected_ = f_.block();
 
     for (cycle_ = 0; cycle_ < cycles && !::testing::Test::HasFailure(); ++cycle_) {
         timed("plug and read back", [&] { plugAndReadBack(); });

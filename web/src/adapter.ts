@@ -52,8 +52,9 @@ export type ApplyOutcome =
 export interface AdapterEvents {
     // The connection changed (an adapter opened, went away).
     onState(): void;
-    // A read-back at connection replaced these consoles' records in the core's block.
-    onReadBack(consoles: number[], complete: boolean): void;
+    // A read-back at connection read these consoles' records (in block order) into the core's
+    // editing session, which kept the user's changes of `kept` over them.
+    onReadBack(consoles: number[], complete: boolean, kept: number[]): void;
     // A pad state arrived; the page redraws the lamps in the next frame.
     onPadState(): void;
     // Opening a granted device failed (Linux permissions, mostly).
@@ -143,6 +144,8 @@ export class Adapter {
             return failure;
         }
         this.device = device;
+        // Perhaps another adapter: what it holds is known only once read back.
+        this.core.adapterArrived();
         device.addEventListener("inputreport", this.inputListener);
         this.events.onState();
         await this.readBack();
@@ -234,14 +237,14 @@ export class Adapter {
         }
     }
 
-    // The four records into the page's block, in block order; the first request refused or reply
-    // missing ends it.
+    // The four records into the core's editing session, in block order; the first request refused
+    // or reply missing ends it.
     readBack(): Promise<void> {
         return this.exclusive(async () => {
             if (!this.device) return;
             this.core.startReadBack(false);
             await this.drive();
-            this.events.onReadBack(this.core.replaced(), this.core.status() === SeqStatus.Success);
+            this.events.onReadBack(this.core.replaced(), this.core.status() === SeqStatus.Success, this.core.kept());
         });
     }
 
@@ -262,28 +265,30 @@ export class Adapter {
 
     // Writes the four records and the mode select (the core's apply) with the reader's repetition,
     // then reads the records back into a block of its own and compares: only a match is a success.
+    // The core's editing session learns what the adapter holds from both (core.applyEnd).
     apply(consoleId: number): Promise<ApplyOutcome> {
         return this.exclusive(async (): Promise<ApplyOutcome> => {
             if (!this.device) return { kind: "no-adapter" };
             this.core.startApply(consoleId);
             await this.drive();
             const status = this.core.status();
-            if (status === SeqStatus.NoAdapter) return { kind: "no-adapter" };
-            if (status === SeqStatus.Gone) return { kind: "gone" };
-            if (status === SeqStatus.WriteFailed)
+            if (status !== SeqStatus.Success) {
+                this.core.applyEnd(-1); // the records written before it stopped are the adapter's
+                if (status === SeqStatus.NoAdapter) return { kind: "no-adapter" };
+                if (status === SeqStatus.Gone) return { kind: "gone" };
                 return { kind: "write-failed", consoleId: this.core.failedConsole(), text: this.core.errorText() };
+            }
             if (this.core.repeatRequested()) await this.repeatModeSelect(consoleId);
-            if (!this.device) return { kind: "gone" };
-            const written = this.core.block();
+            if (!this.device) {
+                this.core.applyEnd(-1); // all four were written before it went
+                return { kind: "gone" };
+            }
             this.core.startReadBack(true);
             await this.drive();
+            const read = this.core.replaced().length;
+            const differ = this.core.applyEnd(read);
             if (this.core.status() === SeqStatus.Gone) return { kind: "gone" };
-            const read = this.core.replaced();
-            if (read.length !== 4) return { kind: "unverified" };
-            const held = this.core.verifyBlock();
-            const differ = this.core.consoles
-                .filter((c) => !this.core.sameWhenWritten(c.id, this.core.record(c.id, written), this.core.record(c.id, held)))
-                .map((c) => c.id);
+            if (read !== 4) return { kind: "unverified" };
             return differ.length ? { kind: "mismatch", consoles: differ } : { kind: "success" };
         });
     }

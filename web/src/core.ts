@@ -1,8 +1,9 @@
 // The core compiled to WebAssembly (web/wasm/bindings.cpp): the consoles and pad buttons, key codes
-// and names, the records and the block, console copy, the report frames, the pad-state test and the
-// lamps, and the read-back and apply sequences. Everything the page does with records and the
-// adapter's protocol goes through here, so it is the window's behaviour byte for byte; this file
-// only moves bytes in and out of the module's memory.
+// and names, the editing session (the records, undo, what the adapter is known to hold, the
+// read-back rule), the report frames, the pad-state test, the lamps and pad presses, the boxes'
+// keyboard order, and the read-back and apply sequences. Everything the page does with records and
+// the adapter's protocol goes through here, so it is the window's behaviour byte for byte; this
+// file only moves bytes in and out of the module's memory and never reads a record byte.
 
 export const RECORD_SIZE = 27;
 export const BLOCK_SIZE = 108;
@@ -35,9 +36,9 @@ export interface ConsoleInfo {
 }
 
 export interface ButtonInfo {
-    id: number; // the core's button number, used for lamps
+    id: number; // the core's button number
     name: string; // "L2", "lyhih_UP", "SHARE"
-    byte: number; // the record byte it assigns
+    spoken: string; // what a screen reader says: a text of context "pad" to translate, or the name
 }
 
 // What makes a HID device the adapter (the core's record of it, core/Identity.h).
@@ -69,53 +70,85 @@ export function identityFromHeap(heap: Uint8Array, at: number): AdapterIdentity 
     };
 }
 
+// Where a box stands on its page, for the keyboard's order through them.
+export interface BoxPlace {
+    button: number;
+    x: number;
+    y: number;
+    w: number;
+    h: number;
+}
+
+// The page's session in the module (web/wasm/bindings.cpp, PageSession*).
+type Session = number;
+
 interface Exports {
     HEAPU8: Uint8Array;
     _vw_adapter_identity(): number;
     _vw_abi_version(): number;
-    _vw_buffer(): number;
-    _vw_block(): number;
-    _vw_verify_block(): number;
+    _vw_session_new(): Session;
+    _vw_buffer(s: Session): number;
+    _vw_buffer_size(): number;
     _vw_console_id(blockIndex: number): number;
-    _vw_console_name(id: number): number;
-    _vw_console_word(id: number): number;
-    _vw_console_tab_button(id: number): number;
+    _vw_console_name(s: Session, id: number): number;
+    _vw_console_word(s: Session, id: number): number;
+    _vw_console_tab_button(s: Session, id: number): number;
     _vw_button_count(id: number): number;
     _vw_button(id: number, index: number): number;
-    _vw_button_name(button: number): number;
-    _vw_record_byte(button: number): number;
-    _vw_key_name(code: number): number;
+    _vw_button_name(s: Session, button: number): number;
+    _vw_spoken_button(s: Session, button: number): number;
+    _vw_key_name(s: Session, code: number): number;
     _vw_mouse_button(code: number): number;
     _vw_keyboard_code(index: number): number;
     _vw_menu_code(id: number): number;
-    _vw_set_cell(consoleId: number, button: number, code: number): number;
-    _vw_load_block(bytes: number, length: number): number;
-    _vw_copy_console(from: number, to: number): void;
-    _vw_same_when_written(consoleId: number, a: number, b: number): number;
-    _vw_mode_select(consoleId: number, out: number): void;
-    _vw_joy_take(report: number, length: number): number;
-    _vw_joy_neutral(): void;
-    _vw_joy_clear(): void;
-    _vw_lamps(consoleId: number): number;
-    _vw_pad_pressed(consoleId: number): number;
-    _vw_readback_start(intoVerifyBlock: number): void;
-    _vw_apply_start(consoleId: number): void;
-    _vw_repeat_start(consoleId: number): void;
-    _vw_seq_next(out: number): number;
-    _vw_seq_deadline_id(): number;
-    _vw_seq_wait_ms(): number;
-    _vw_seq_delivered(ok: number): void;
-    _vw_seq_input(report: number, length: number): void;
-    _vw_seq_deadline(id: number): void;
-    _vw_seq_gone(): void;
-    _vw_seq_status(): number;
-    _vw_seq_failed_console(): number;
-    _vw_seq_replaced(): number;
-    _vw_seq_repeat_requested(): number;
-    _vw_seq_error_text(): number;
+    _vw_block(s: Session): number;
+    _vw_code(s: Session, consoleId: number, button: number): number;
+    _vw_assign(s: Session, consoleId: number, button: number, code: number): number;
+    _vw_load(s: Session, length: number): number;
+    _vw_copy(s: Session, from: number, to: number): number;
+    _vw_take_adapter_records(s: Session): number;
+    _vw_undo(s: Session): number;
+    _vw_redo(s: Session): number;
+    _vw_can_undo(s: Session): number;
+    _vw_can_redo(s: Session): number;
+    _vw_changed(s: Session): number;
+    _vw_differing(s: Session): number;
+    _vw_unread(s: Session): number;
+    _vw_unread_nor_chosen(s: Session): number;
+    _vw_saved(s: Session): void;
+    _vw_unsaved(s: Session): number;
+    _vw_adapter_arrived(s: Session): void;
+    _vw_mode_select(s: Session, consoleId: number): void;
+    _vw_joy_take(s: Session, length: number): number;
+    _vw_joy_neutral(s: Session): void;
+    _vw_joy_clear(s: Session): void;
+    _vw_lamps(s: Session, consoleId: number): number;
+    _vw_pad_press(s: Session, consoleId: number, nowMs: number, quiet: number): number;
+    _vw_pad_reset(s: Session, consoleId: number): void;
+    _vw_focus_order(s: Session, count: number, pageWidth: number): number;
+    _vw_readback_start(s: Session, verify: number): void;
+    _vw_apply_start(s: Session, consoleId: number): void;
+    _vw_repeat_start(s: Session, consoleId: number): void;
+    _vw_seq_next(s: Session): number;
+    _vw_seq_deadline_id(s: Session): number;
+    _vw_seq_wait_ms(s: Session): number;
+    _vw_seq_delivered(s: Session, ok: number): void;
+    _vw_seq_input(s: Session, length: number): void;
+    _vw_seq_deadline(s: Session, id: number): void;
+    _vw_seq_gone(s: Session): void;
+    _vw_seq_status(s: Session): number;
+    _vw_seq_failed_console(s: Session): number;
+    _vw_seq_replaced(s: Session): number;
+    _vw_seq_kept(s: Session): number;
+    _vw_seq_repeat_requested(s: Session): number;
+    _vw_seq_error_text(s: Session): number;
+    _vw_apply_end(s: Session, verified: number): number;
 }
 
-export const ABI_VERSION = 1;
+export const ABI_VERSION = 2;
+
+// What loading a file's bytes did.
+export type LoadResult = "too-short" | "changed" | "same";
 
 const decoder = new TextDecoder();
 
@@ -123,27 +156,35 @@ export class Core {
     readonly consoles: ConsoleInfo[];
     readonly identity: AdapterIdentity;
     private readonly m: Exports;
+    private readonly s: Session;
     private readonly buf: number;
+    private readonly bufSize: number;
 
     constructor(module: Exports) {
         this.m = module;
         if (module._vw_abi_version() !== ABI_VERSION)
             throw new Error(`core module speaks ABI ${module._vw_abi_version()}, the page ${ABI_VERSION}`);
-        this.buf = module._vw_buffer();
+        this.s = module._vw_session_new();
+        this.buf = module._vw_buffer(this.s);
+        this.bufSize = module._vw_buffer_size();
         this.identity = identityFromHeap(module.HEAPU8, module._vw_adapter_identity());
         this.consoles = [0, 1, 2, 3].map((blockIndex) => {
             const id = module._vw_console_id(blockIndex);
             const buttons: ButtonInfo[] = [];
             for (let i = 0; i < module._vw_button_count(id); ++i) {
                 const b = module._vw_button(id, i);
-                buttons.push({ id: b, name: this.str(module._vw_button_name(b)), byte: module._vw_record_byte(b) });
+                buttons.push({
+                    id: b,
+                    name: this.str(module._vw_button_name(this.s, b)),
+                    spoken: this.str(module._vw_spoken_button(this.s, b)),
+                });
             }
             return {
                 id,
                 blockIndex,
-                name: this.str(module._vw_console_name(id)),
-                word: this.str(module._vw_console_word(id)),
-                tabButton: this.str(module._vw_console_tab_button(id)),
+                name: this.str(module._vw_console_name(this.s, id)),
+                word: this.str(module._vw_console_word(this.s, id)),
+                tabButton: this.str(module._vw_console_tab_button(this.s, id)),
                 buttons,
             };
         });
@@ -162,8 +203,8 @@ export class Core {
         return decoder.decode(heap.subarray(ptr, end));
     }
 
-    private put(bytes: Uint8Array, max = 256): number {
-        const n = Math.min(bytes.length, max);
+    private put(bytes: Uint8Array, max: number): number {
+        const n = Math.min(bytes.length, max, this.bufSize);
         this.m.HEAPU8.set(bytes.subarray(0, n), this.buf);
         return n;
     }
@@ -172,10 +213,15 @@ export class Core {
         return this.m.HEAPU8.slice(at, at + n);
     }
 
+    // Consoles from a set of block positions (bit i: position i), in block order.
+    private ids(bits: number): number[] {
+        return this.consoles.filter((c) => bits & (1 << c.blockIndex)).map((c) => c.id);
+    }
+
     // A key code's name on a box ("Q", "F12", "7/Home"); empty for no name and for the mouse codes,
     // whose texts are display texts (mouseButton says which).
     keyName(code: number): string {
-        return this.str(this.m._vw_key_name(code));
+        return this.str(this.m._vw_key_name(this.s, code));
     }
     // 1 left, 2 right, 3 middle for the three mouse codes; 0 otherwise.
     mouseButton(code: number): number {
@@ -189,118 +235,180 @@ export class Core {
         return this.m._vw_menu_code(id);
     }
 
-    // The four records as the page holds them.
+    // ---- The editing session (core/EditSession.h) ----
+
+    // The four records as the page shows them: the bytes a save writes, never read here.
     block(): Uint8Array {
-        return this.take(BLOCK_SIZE, this.m._vw_block());
+        return this.take(BLOCK_SIZE, this.m._vw_block(this.s));
     }
-    record(consoleId: number, block = this.block()): Uint8Array {
-        const at = this.console(consoleId).blockIndex * RECORD_SIZE;
-        return block.slice(at, at + RECORD_SIZE);
+    // The code a box shows.
+    code(consoleId: number, button: number): number {
+        return this.m._vw_code(this.s, consoleId, button);
     }
-    // Replaces the block by a file's bytes (the first 108 are used); false, and nothing changed,
-    // when there are fewer.
-    loadBlock(bytes: Uint8Array): boolean {
+    // The user's pick for a box; true when it changed the records (one undo step).
+    assign(consoleId: number, button: number, code: number): boolean {
+        return this.m._vw_assign(this.s, consoleId, button, code) === 1;
+    }
+    // A file's (or a link's) bytes as the user's records: the first 108 of a file of at least 108.
+    // `length` is the whole file's, when only its beginning is given.
+    load(bytes: Uint8Array, length = bytes.length): LoadResult {
         const n = this.put(bytes, BLOCK_SIZE);
-        return this.m._vw_load_block(this.buf, bytes.length > n ? bytes.length : n) === 1;
+        const r = this.m._vw_load(this.s, Math.max(length, n));
+        return r < 0 ? "too-short" : r === 1 ? "changed" : "same";
     }
-    setCell(consoleId: number, button: number, code: number): void {
-        this.m._vw_set_cell(consoleId, button, code);
+    copy(from: number, to: number): boolean {
+        return this.m._vw_copy(this.s, from, to) === 1;
     }
-    copyConsole(from: number, to: number): void {
-        this.m._vw_copy_console(from, to);
+    // The adapter's records instead of the page's where they are known and differ (one undo step).
+    takeAdapterRecords(): boolean {
+        return this.m._vw_take_adapter_records(this.s) === 1;
     }
-    // Whether apply would write the same bytes for both records of one console.
-    sameWhenWritten(consoleId: number, a: Uint8Array, b: Uint8Array): boolean {
-        const heap = this.m.HEAPU8;
-        heap.set(a.subarray(0, RECORD_SIZE), this.buf);
-        heap.set(b.subarray(0, RECORD_SIZE), this.buf + 64);
-        return this.m._vw_same_when_written(consoleId, this.buf, this.buf + 64) === 1;
+    undo(): boolean {
+        return this.m._vw_undo(this.s) === 1;
+    }
+    redo(): boolean {
+        return this.m._vw_redo(this.s) === 1;
+    }
+    canUndo(): boolean {
+        return this.m._vw_can_undo(this.s) === 1;
+    }
+    canRedo(): boolean {
+        return this.m._vw_can_redo(this.s) === 1;
+    }
+    // The consoles the user changed (not applied), by content.
+    changed(): number[] {
+        return this.ids(this.m._vw_changed(this.s));
+    }
+    // Of changed(), those whose records on the adapter are known: the adapter holds other records.
+    differing(): number[] {
+        return this.ids(this.m._vw_differing(this.s));
+    }
+    // The consoles whose records on the adapter are unknown (not read since it was connected).
+    unread(): number[] {
+        return this.ids(this.m._vw_unread(this.s));
+    }
+    // Of unread(), those whose records the user did not choose whole (a file, a link, a copy):
+    // what an apply would put over records nobody has seen.
+    unreadNorChosen(): number[] {
+        return this.ids(this.m._vw_unread_nor_chosen(this.s));
+    }
+    saved(): void {
+        this.m._vw_saved(this.s);
+    }
+    // Whether leaving the page would lose changes: not applied and not saved to a file.
+    unsaved(): boolean {
+        return this.m._vw_unsaved(this.s) === 1;
+    }
+    // An adapter was connected: what it holds is unknown until it is read back.
+    adapterArrived(): void {
+        this.m._vw_adapter_arrived(this.s);
     }
 
+    // ---- Reports, the pad state, the boxes ----
+
     modeSelect(consoleId: number): Uint8Array {
-        this.m._vw_mode_select(consoleId, this.buf);
+        this.m._vw_mode_select(this.s, consoleId);
         return this.take(REPORT_SIZE);
     }
 
     // An input report's 32 data bytes: kept as the pad state when it is one (true).
     takeJoy(report: Uint8Array): boolean {
         const n = this.put(report, INPUT_SIZE);
-        return this.m._vw_joy_take(this.buf, n) === 1;
+        return this.m._vw_joy_take(this.s, n) === 1;
     }
     joyNeutral(): void {
-        this.m._vw_joy_neutral();
+        this.m._vw_joy_neutral(this.s);
     }
     joyClear(): void {
-        this.m._vw_joy_clear();
+        this.m._vw_joy_clear(this.s);
     }
     // Which lamps of a console are on, as a set of the core's button numbers.
     lamps(consoleId: number): Set<number> {
-        const bits = this.m._vw_lamps(consoleId) >>> 0;
+        const bits = this.m._vw_lamps(this.s, consoleId) >>> 0;
         const on = new Set<number>();
         for (let b = 0; b < 32; ++b) if (bits & (1 << b)) on.add(b);
         return on;
     }
-
-    // The buttons of a console held on the pad as a press that can move the focus (a stick direction
-    // only at the stick's edge), as bits of the core's button numbers.
-    padPressed(consoleId: number): number {
-        return this.m._vw_pad_pressed(consoleId) >>> 0;
+    // A new press of a pad button that moves the focus to its box, at `nowMs` (the page's clock);
+    // -1 for none. Quiet presses are followed, not reported.
+    padPress(consoleId: number, nowMs: number, quiet: boolean): number {
+        return this.m._vw_pad_press(this.s, consoleId, nowMs, quiet ? 1 : 0);
+    }
+    // The console shown changed: what is held now is no new press.
+    padReset(consoleId: number): void {
+        this.m._vw_pad_reset(this.s, consoleId);
+    }
+    // The keyboard's order through a page's boxes, as the core's button numbers.
+    focusOrder(places: BoxPlace[], pageWidth: number): number[] {
+        const n = Math.min(places.length, Math.floor(this.bufSize / 20));
+        const ints = new Int32Array(n * 5);
+        places.slice(0, n).forEach((p, i) => ints.set([p.button, p.x, p.y, p.w, p.h], i * 5));
+        this.m.HEAPU8.set(new Uint8Array(ints.buffer), this.buf);
+        const count = this.m._vw_focus_order(this.s, n, pageWidth);
+        return Array.from(this.take(count));
     }
 
-    // Sequences: start one, then loop on next() and answer each step.
-    startReadBack(verifyOnly: boolean): void {
-        this.m._vw_readback_start(verifyOnly ? 1 : 0);
+    // ---- Sequences: start one, then loop on next() and answer each step ----
+
+    // Read-back into the editing session (which keeps the user's changes), or into a block of its
+    // own to verify an apply.
+    startReadBack(verify: boolean): void {
+        this.m._vw_readback_start(this.s, verify ? 1 : 0);
     }
     startApply(consoleId: number): void {
-        this.m._vw_apply_start(consoleId);
+        this.m._vw_apply_start(this.s, consoleId);
     }
     // The reader's five mode selects after a selection or an apply.
     startRepeat(consoleId: number): void {
-        this.m._vw_repeat_start(consoleId);
+        this.m._vw_repeat_start(this.s, consoleId);
     }
     next(): { step: Step; report?: Uint8Array; deadline?: number; waitMs?: number } {
-        const step = this.m._vw_seq_next(this.buf) as Step;
+        const step = this.m._vw_seq_next(this.s) as Step;
         if (step === Step.Send) return { step, report: this.take(REPORT_SIZE) };
         if (step === Step.Receive)
-            return { step, deadline: this.m._vw_seq_deadline_id(), waitMs: this.m._vw_seq_wait_ms() };
+            return { step, deadline: this.m._vw_seq_deadline_id(this.s), waitMs: this.m._vw_seq_wait_ms(this.s) };
         return { step };
     }
     delivered(ok: boolean): void {
-        this.m._vw_seq_delivered(ok ? 1 : 0);
+        this.m._vw_seq_delivered(this.s, ok ? 1 : 0);
     }
     input(report: Uint8Array): void {
         const n = this.put(report, INPUT_SIZE);
-        this.m._vw_seq_input(this.buf, n);
+        this.m._vw_seq_input(this.s, n);
     }
     deadline(id: number): void {
-        this.m._vw_seq_deadline(id);
+        this.m._vw_seq_deadline(this.s, id);
     }
     gone(): void {
-        this.m._vw_seq_gone();
+        this.m._vw_seq_gone(this.s);
     }
     status(): SeqStatus {
-        return this.m._vw_seq_status() as SeqStatus;
+        return this.m._vw_seq_status(this.s) as SeqStatus;
     }
     failedConsole(): number {
-        return this.m._vw_seq_failed_console();
+        return this.m._vw_seq_failed_console(this.s);
     }
-    // The consoles whose records the last read-back replaced, in block order.
+    // The consoles whose records the last read-back received, in block order.
     replaced(): number[] {
-        const mask = this.m._vw_seq_replaced();
-        return this.consoles.filter((c) => mask & (1 << c.blockIndex)).map((c) => c.id);
+        return this.ids(this.m._vw_seq_replaced(this.s));
+    }
+    // The consoles whose changes the last read-back kept over other records on the adapter.
+    kept(): number[] {
+        return this.ids(this.m._vw_seq_kept(this.s));
     }
     // The window's text for how the last apply failed ("Write switch workModeData error"); empty
     // after a success.
     errorText(): string {
-        return this.str(this.m._vw_seq_error_text());
+        return this.str(this.m._vw_seq_error_text(this.s));
     }
     // Whether the apply asked for the reader's repetition of the mode select.
     repeatRequested(): boolean {
-        return this.m._vw_seq_repeat_requested() === 1;
+        return this.m._vw_seq_repeat_requested(this.s) === 1;
     }
-    // The records the verifying read-back received.
-    verifyBlock(): Uint8Array {
-        return this.take(BLOCK_SIZE, this.m._vw_verify_block());
+    // The last apply's bookkeeping once its verify is over: how many records the verify read back
+    // (-1: no verify). Returns the consoles whose records came back other than written.
+    applyEnd(verified: number): number[] {
+        return this.ids(this.m._vw_apply_end(this.s, verified));
     }
 }
 

@@ -168,7 +168,7 @@ describe("click path", () => {
         const mark = page.locator(".unapplied");
         assert.equal(await mark.isVisible(), true);
         const tip = (await page.getByRole("button", { name: "应用" }).getAttribute("title")) ?? "";
-        assert.match(tip, /SWITCH, XBOX/);
+        assert.match(tip, /SWITCH、XBOX/);
         await s.close();
     });
 

@@ -1,18 +1,28 @@
 // The page's WebAssembly interface over the core: plain C functions (`vw_*`) on bytes in the
 // module's memory, so the page's TypeScript (web/src/core.ts) needs no glue beyond reading and
-// writing that memory. The module keeps the page's one WorkModeBlock, the last pad state
-// (`joyData`) and the one sequence that runs; everything about records, reports, names and lamps
-// is the core's.
+// writing that memory. Everything about records, reports, names, lamps and the rules of editing is
+// the core's.
+//
+// The page's state lives in one `PageSession` the page creates (`vw_session_new`) and hands to every
+// function that needs it: the editing session (the block, what the adapter is known to hold, undo,
+// the read-back rule; core/EditSession.h), the last pad state (`joyData`), the pad-press tracker,
+// the one sequence that runs, the buffer the page passes bytes through and the last string handed
+// out. The module keeps no state of its own.
 //
 // Sequences: the page starts one, then loops on vw_seq_next(). The steps a browser has nothing to
 // do for are answered here: Open (the page starts a sequence only with the adapter open; a vanished
 // one is reported with vw_seq_gone), Close, Show (the page redraws when the sequence ends) and
 // RepeatModeSelect (remembered: vw_seq_repeat_requested). What remains for the page is Send (the
-// 64 data bytes in the buffer, report ID 0 apart) and Receive (a numbered deadline).
+// 64 data bytes in the buffer, report ID 0 apart) and Receive (a numbered deadline). A read-back's
+// records go to the editing session when it ends; an apply's once the page says how its verify
+// went (vw_apply_end).
+#include "core/Boxes.h"
 #include "core/Console.h"
 #include "core/ConsoleCopy.h"
+#include "core/EditSession.h"
 #include "core/KeyCodes.h"
 #include "core/Kvf.h"
+#include "core/PadPress.h"
 #include "core/PadState.h"
 #include "core/Reports.h"
 #include "core/Sequences.h"
@@ -23,31 +33,29 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
 #include <variant>
+#include <vector>
 
 using namespace velorin;
 
 namespace {
 
-constexpr int kAbiVersion = 1;
+constexpr int kAbiVersion = 2;
 
 // What a sequence asks of the page (web/src/core.ts, Step).
 enum PageStep : int { kSend = 1, kReceive = 2, kDone = 3 };
 // How a sequence ended (web/src/core.ts, SeqStatus).
 enum SeqStatus : int { kSuccess = 0, kNoAdapter = 1, kWriteFailed = 2, kNoReply = 3, kGone = 4 };
 
-std::array<uint8_t, 256> buffer{};
-WorkModeBlock pageBlock;
-WorkModeBlock verifyBlock;
-JoyState joy{};
-std::string text;
-
+// The one sequence that runs, and what it ended with.
 struct Running {
     std::variant<std::monostate, ReadBack, Apply, ModeSelectRepeat> sequence;
-    bool intoVerifyBlock = false;
+    bool verify = false; // a read-back that checks an apply, into its own block
     bool gone = false;
     bool repeatRequested = false;
     bool finished = true;
@@ -55,12 +63,39 @@ struct Running {
     uint32_t deadlineMs = 0;
     int status = kSuccess;
     int failedConsole = 0;
-    int replaced = 0;
+    int replaced = 0; // bit i: the record at block position i came back
+    int kept = 0;     // bit i: a read-back kept the user's changes of the record at block position i
 };
-Running run;
+
+// What an apply left for vw_apply_end: the records as written and how many the adapter took.
+struct Written {
+    WorkModeBlock block;
+    std::size_t count = 0;
+    bool pending = false;
+};
+
+} // namespace
+
+struct PageSession {
+    EditSession edit;
+    JoyState joy{};
+    // A focus move costs the page nothing: every new press is followed, however close together.
+    PadPressTracker pads{0};
+    Running run;
+    Written written;
+    WorkModeBlock verified; // the records a verifying read-back received
+    std::array<uint8_t, 1024> buffer{};
+    std::string text;
+};
+
+namespace {
 
 std::optional<ConsoleId> console(int id) {
     return id >= 0 && id <= 0xFF ? consoleFromByte(uint8_t(id)) : std::nullopt;
+}
+
+std::optional<PadButton> button(int b) {
+    return b >= 0 && b < kPadButtonCount ? std::optional(PadButton(b)) : std::nullopt;
 }
 
 const PadButton* buttonOf(int consoleId, int index) {
@@ -71,22 +106,35 @@ const PadButton* buttonOf(int consoleId, int index) {
     return index >= 0 && std::size_t(index) < buttons.size() ? &buttons[std::size_t(index)] : nullptr;
 }
 
-const char* keep(std::string_view s) {
-    text.assign(s);
-    return text.c_str();
+// A string handed to the page lives in the session until the next one: the page copies it out at once.
+const char* keep(PageSession* s, std::string_view v) {
+    s->text.assign(v);
+    return s->text.c_str();
+}
+
+// A set of consoles as bits of their block positions.
+int mask(const std::vector<ConsoleId>& consoles) {
+    int bits = 0;
+    for (const ConsoleId c : consoles)
+        bits |= 1 << consoleInfo(c).blockIndex;
+    return bits;
 }
 
 // The sequence has finished: its results into the page's state.
-void conclude() {
+void conclude(PageSession& s) {
+    Running& run = s.run;
     run.finished = true;
     if (auto* rb = std::get_if<ReadBack>(&run.sequence)) {
-        const std::size_t n = rb->replacedCount();
+        const std::size_t n = std::min(rb->replacedCount(), kBlockOrder.size());
         run.replaced = 0;
-        // Only the records replaced: anything else the page holds stays as it is.
-        for (std::size_t i = 0; i < n && i < kBlockOrder.size(); ++i) {
-            const ConsoleId c = kBlockOrder[i];
-            (run.intoVerifyBlock ? verifyBlock : pageBlock).replaceRecord(c, rb->block().record(c));
+        for (std::size_t i = 0; i < n; ++i)
             run.replaced |= 1 << i;
+        if (run.verify) {
+            s.verified = rb->block();
+        } else {
+            // What the adapter holds goes to the editing session, which keeps the user's changes.
+            const std::vector<ConsoleId> read(kBlockOrder.begin(), kBlockOrder.begin() + long(n));
+            run.kept = mask(s.edit.readBack(rb->block(), read));
         }
         switch (rb->end()) {
         case ReadBackEnd::Complete:
@@ -102,42 +150,48 @@ void conclude() {
             break;
         }
     } else if (auto* ap = std::get_if<Apply>(&run.sequence)) {
-        // The records prepared for writing, as the window keeps them in its block.
-        pageBlock = ap->block();
         const ApplyResult& r = ap->result();
         run.failedConsole = r.failedConsole ? int(*r.failedConsole) : 0;
         run.status = r.status == ApplyStatus::Success           ? kSuccess
                      : r.status == ApplyStatus::NoAdapter       ? kNoAdapter
                      : run.gone || r.failure == LinkError::Gone ? kGone
                                                                 : kWriteFailed;
+        // The records written before a refused one (or the adapter's leaving) are the adapter's.
+        s.written.block = ap->block();
+        s.written.count = r.status == ApplyStatus::Success ? kConsoleCount
+                          : r.failedConsole ? std::size_t(consoleInfo(*r.failedConsole).blockIndex)
+                                            : 0;
+        s.written.pending = true;
     } else {
         run.status = kSuccess;
     }
 }
 
-template <typename F> void withSequence(F&& f) {
+template <typename F> void withSequence(Running& run, F&& f) {
     std::visit(
-        [&](auto& s) {
-            if constexpr (!std::is_same_v<std::decay_t<decltype(s)>, std::monostate>)
-                f(s);
+        [&](auto& seq) {
+            if constexpr (!std::is_same_v<std::decay_t<decltype(seq)>, std::monostate>)
+                f(seq);
         },
         run.sequence);
 }
 
-const Step* currentStep() {
+const Step* currentStep(Running& run) {
     const Step* step = nullptr;
-    withSequence([&](auto& s) { step = &s.step(); });
+    withSequence(run, [&](auto& seq) { step = &seq.step(); });
     return step;
 }
 
-void start() {
+void start(Running& run) {
     run.gone = false;
+    run.verify = false;
     run.repeatRequested = false;
     run.finished = false;
     run.deadline = 0;
     run.status = kSuccess;
     run.failedConsole = 0;
     run.replaced = 0;
+    run.kept = 0;
 }
 
 } // namespace
@@ -147,34 +201,39 @@ extern "C" {
 EMSCRIPTEN_KEEPALIVE int vw_abi_version() {
     return kAbiVersion;
 }
-EMSCRIPTEN_KEEPALIVE uint8_t* vw_buffer() {
-    return buffer.data();
+
+// ---- The page's session ------------------------------------------------------------------------
+
+EMSCRIPTEN_KEEPALIVE PageSession* vw_session_new() {
+    return std::make_unique<PageSession>().release(); // the page owns it until vw_session_delete
 }
-// The page's block, for reading (108 bytes); it changes only through the functions below.
-EMSCRIPTEN_KEEPALIVE const uint8_t* vw_block() {
-    return pageBlock.raw().data();
+EMSCRIPTEN_KEEPALIVE void vw_session_delete(PageSession* s) {
+    std::unique_ptr<PageSession> owned(s);
 }
-EMSCRIPTEN_KEEPALIVE const uint8_t* vw_verify_block() {
-    return verifyBlock.raw().data();
+EMSCRIPTEN_KEEPALIVE uint8_t* vw_buffer(PageSession* s) {
+    return s->buffer.data();
+}
+EMSCRIPTEN_KEEPALIVE int vw_buffer_size() {
+    return int(std::tuple_size_v<decltype(PageSession::buffer)>);
 }
 
-// ---- Consoles and buttons ----------------------------------------------------------------------
+// ---- Consoles and buttons ---------------------------------------------------------------------
 
 EMSCRIPTEN_KEEPALIVE int vw_console_id(int blockIndex) {
     return int(consoleAtBlockIndex(blockIndex));
 }
-EMSCRIPTEN_KEEPALIVE const char* vw_console_name(int id) {
+EMSCRIPTEN_KEEPALIVE const char* vw_console_name(PageSession* s, int id) {
     const auto c = console(id);
-    return keep(c ? consoleInfo(*c).name : "");
+    return keep(s, c ? consoleInfo(*c).name : "");
 }
-EMSCRIPTEN_KEEPALIVE const char* vw_console_word(int id) {
+EMSCRIPTEN_KEEPALIVE const char* vw_console_word(PageSession* s, int id) {
     const auto c = console(id);
-    return keep(c ? consoleInfo(*c).word : "");
+    return keep(s, c ? consoleInfo(*c).word : "");
 }
 // "btn_ps3": the console's tab in the main layout.
-EMSCRIPTEN_KEEPALIVE const char* vw_console_tab_button(int id) {
+EMSCRIPTEN_KEEPALIVE const char* vw_console_tab_button(PageSession* s, int id) {
     const auto c = console(id);
-    return keep(c ? consoleInfo(*c).tabButton : "");
+    return keep(s, c ? consoleInfo(*c).tabButton : "");
 }
 EMSCRIPTEN_KEEPALIVE int vw_button_count(int id) {
     const auto c = console(id);
@@ -184,17 +243,20 @@ EMSCRIPTEN_KEEPALIVE int vw_button(int id, int index) {
     const PadButton* b = buttonOf(id, index);
     return b ? int(*b) : -1;
 }
-EMSCRIPTEN_KEEPALIVE const char* vw_button_name(int button) {
-    return keep(button >= 0 && button < kPadButtonCount ? padButtonName(PadButton(button)) : "");
+EMSCRIPTEN_KEEPALIVE const char* vw_button_name(PageSession* s, int b) {
+    const auto pb = button(b);
+    return keep(s, pb ? padButtonName(*pb) : "");
 }
-EMSCRIPTEN_KEEPALIVE int vw_record_byte(int button) {
-    return button >= 0 && button < kPadButtonCount ? recordByte(PadButton(button)) : -1;
+// What a screen reader says for a button: a text of context "pad" to translate, or its name.
+EMSCRIPTEN_KEEPALIVE const char* vw_spoken_button(PageSession* s, int b) {
+    const auto pb = button(b);
+    return keep(s, pb ? spokenButton(*pb) : "");
 }
 
 // ---- Key codes ---------------------------------------------------------------------------------
 
-EMSCRIPTEN_KEEPALIVE const char* vw_key_name(int code) {
-    return keep(code >= 0 && code <= 0xFF ? keyBoxText(KeyCode(code)) : "");
+EMSCRIPTEN_KEEPALIVE const char* vw_key_name(PageSession* s, int code) {
+    return keep(s, code >= 0 && code <= 0xFF ? keyBoxText(KeyCode(code)) : "");
 }
 // 1, 2, 3 for the left, right and middle mouse codes (their texts are display texts); 0 otherwise.
 EMSCRIPTEN_KEEPALIVE int vw_mouse_button(int code) {
@@ -212,165 +274,208 @@ EMSCRIPTEN_KEEPALIVE int vw_menu_code(int id) {
     return mouseCodeForMenuId(id);
 }
 
-// ---- The block ---------------------------------------------------------------------------------
+// ---- The block and the editing session -----------------------------------------------------------
 
-EMSCRIPTEN_KEEPALIVE int vw_set_cell(int consoleId, int button, int code) {
+// The block the page shows (108 bytes), for a save; it changes only through the functions below.
+EMSCRIPTEN_KEEPALIVE const uint8_t* vw_block(PageSession* s) {
+    return s->edit.block().raw().data();
+}
+// The code a box shows.
+EMSCRIPTEN_KEEPALIVE int vw_code(PageSession* s, int consoleId, int b) {
     const auto c = console(consoleId);
-    if (!c || button < 0 || button >= kPadButtonCount || code < 0 || code > 0xFF ||
-        !consoleHasButton(*c, PadButton(button)))
-        return 0;
-    pageBlock.setButton(*c, PadButton(button), KeyCode(code));
-    return 1;
+    const auto pb = button(b);
+    return c && pb ? int(s->edit.code(*c, *pb)) : 0;
 }
-// A file's first bytes (at most 108 of them in `bytes`; `length` the file's whole length): the
-// window's rule, the first 108 bytes of a file of at least 108. 0, and nothing changed, otherwise.
-EMSCRIPTEN_KEEPALIVE int vw_load_block(const uint8_t* bytes, int length) {
-    if (!bytes || length < 0)
+// The user's pick for a box: 1 when it changed the block (one undo step).
+EMSCRIPTEN_KEEPALIVE int vw_assign(PageSession* s, int consoleId, int b, int code) {
+    const auto c = console(consoleId);
+    const auto pb = button(b);
+    if (!c || !pb || code < 0 || code > 0xFF)
         return 0;
+    return s->edit.assign(*c, *pb, KeyCode(code)) ? 1 : 0;
+}
+// A file's first bytes (at most 108 of them in the buffer; `length` the file's whole length), or a
+// link's: the window's rule, the first 108 bytes of a file of at least 108, loaded as the user's
+// records. -1, and nothing changed, for a file that is too short; 1 when the block changed; 0 when
+// it already held those records.
+EMSCRIPTEN_KEEPALIVE int vw_load(PageSession* s, int length) {
+    if (length < 0)
+        return -1;
     const std::size_t have = std::min<std::size_t>(std::size_t(length), kBlockSize);
-    const auto block = kvf::blockFromFileBytes(std::span(bytes, have), kvf::SizeRule::AtLeastBlock, length);
+    const auto block =
+        kvf::blockFromFileBytes(std::span(s->buffer.data(), have), kvf::SizeRule::AtLeastBlock, length);
     if (!block)
-        return 0;
-    pageBlock = *block;
-    return 1;
+        return -1;
+    return s->edit.load(*block) ? 1 : 0;
 }
-EMSCRIPTEN_KEEPALIVE void vw_copy_console(int from, int to) {
+EMSCRIPTEN_KEEPALIVE int vw_copy(PageSession* s, int from, int to) {
     const auto f = console(from);
     const auto t = console(to);
-    if (f && t)
-        pageBlock = copyConsole(pageBlock, *f, *t);
+    return f && t && s->edit.copy(*f, *t) ? 1 : 0;
 }
-// Whether apply would write the same 27 bytes for the two records of a console.
-EMSCRIPTEN_KEEPALIVE int vw_same_when_written(int consoleId, const uint8_t* a, const uint8_t* b) {
-    const auto c = console(consoleId);
-    if (!c || !a || !b)
-        return 0;
-    workModeData x{};
-    workModeData y{};
-    std::copy_n(a, kRecordSize, x.begin());
-    std::copy_n(b, kRecordSize, y.begin());
-    prepareForWrite(*c, x);
-    prepareForWrite(*c, y);
-    return x == y ? 1 : 0;
+// The adapter's records instead of the page's, for the consoles that differ from them.
+EMSCRIPTEN_KEEPALIVE int vw_take_adapter_records(PageSession* s) {
+    return s->edit.takeAdapterRecords() ? 1 : 0;
+}
+EMSCRIPTEN_KEEPALIVE int vw_undo(PageSession* s) {
+    return s->edit.undo() ? 1 : 0;
+}
+EMSCRIPTEN_KEEPALIVE int vw_redo(PageSession* s) {
+    return s->edit.redo() ? 1 : 0;
+}
+EMSCRIPTEN_KEEPALIVE int vw_can_undo(PageSession* s) {
+    return s->edit.canUndo() ? 1 : 0;
+}
+EMSCRIPTEN_KEEPALIVE int vw_can_redo(PageSession* s) {
+    return s->edit.canRedo() ? 1 : 0;
+}
+// Sets of consoles, bit i for block position i: changed by the user; of those, differing from what
+// the adapter is known to hold; unread; unread and not the user's whole.
+EMSCRIPTEN_KEEPALIVE int vw_changed(PageSession* s) {
+    return mask(s->edit.changed());
+}
+EMSCRIPTEN_KEEPALIVE int vw_differing(PageSession* s) {
+    return mask(s->edit.differing());
+}
+EMSCRIPTEN_KEEPALIVE int vw_unread(PageSession* s) {
+    return mask(s->edit.unread());
+}
+EMSCRIPTEN_KEEPALIVE int vw_unread_nor_chosen(PageSession* s) {
+    return mask(s->edit.unreadNorChosen());
+}
+// The block was saved to a file; vw_unsaved: leaving would lose changes neither applied nor saved.
+EMSCRIPTEN_KEEPALIVE void vw_saved(PageSession* s) {
+    s->edit.saved();
+}
+EMSCRIPTEN_KEEPALIVE int vw_unsaved(PageSession* s) {
+    return s->edit.unsaved() ? 1 : 0;
+}
+// An adapter was connected: what it holds is unknown until it is read back.
+EMSCRIPTEN_KEEPALIVE void vw_adapter_arrived(PageSession* s) {
+    s->edit.adapterArrived();
 }
 
 // ---- Reports and the pad state -----------------------------------------------------------------
 
-// The mode select's 64 data bytes (report ID 0 apart) into `out`.
-EMSCRIPTEN_KEEPALIVE void vw_mode_select(int consoleId, uint8_t* out) {
+// The mode select's 64 data bytes (report ID 0 apart) into the buffer.
+EMSCRIPTEN_KEEPALIVE void vw_mode_select(PageSession* s, int consoleId) {
     const OutputReport r = makeModeSelectReport(uint8_t(consoleId));
-    std::copy(r.begin() + 1, r.end(), out);
+    std::copy(r.begin() + 1, r.end(), s->buffer.begin());
 }
-// An input report's data bytes: kept as `joyData` when it is a live pad state (1).
-EMSCRIPTEN_KEEPALIVE int vw_joy_take(const uint8_t* data, int length) {
-    if (!data || length < 0)
-        return 0;
-    const InputReport report = inputReportFromData(std::span(data, std::size_t(length)));
+// An input report's data bytes (`length` of them in the buffer): kept as `joyData` when it is a
+// live pad state (1).
+EMSCRIPTEN_KEEPALIVE int vw_joy_take(PageSession* s, int length) {
+    const InputReport report = inputReportFromData(std::span<const uint8_t>(
+        s->buffer.data(), std::size_t(std::clamp(length, 0, int(kInputReportSize)))));
     const auto state = joyStateFromReport(report);
     if (!state)
         return 0;
-    joy = *state;
+    s->joy = *state;
     return 1;
 }
-EMSCRIPTEN_KEEPALIVE void vw_joy_neutral() {
-    joy = neutralJoyState(joy);
+EMSCRIPTEN_KEEPALIVE void vw_joy_neutral(PageSession* s) {
+    s->joy = neutralJoyState(s->joy);
 }
-EMSCRIPTEN_KEEPALIVE void vw_joy_clear() {
-    joy = JoyState{};
+EMSCRIPTEN_KEEPALIVE void vw_joy_clear(PageSession* s) {
+    s->joy = JoyState{};
 }
 // The lamps of a console that are on, one bit per core button number.
-EMSCRIPTEN_KEEPALIVE uint32_t vw_lamps(int consoleId) {
+EMSCRIPTEN_KEEPALIVE uint32_t vw_lamps(PageSession* s, int consoleId) {
     const auto c = console(consoleId);
     if (!c)
         return 0;
     uint32_t bits = 0;
     for (const PadButton b : consoleInfo(*c).buttons)
-        if (lampOn(joy, b))
+        if (lampOn(s->joy, b))
             bits |= uint32_t(1) << unsigned(b);
     return bits;
 }
-
-// The buttons of a console held in the pad state for finding a box by pressing its button, one bit
-// per core button number: the lit lamps, except that a stick direction counts only when the stick
-// is pushed to within 0x10 of its end, as in the window, so that a resting or drifting stick never
-// moves the focus. Bytes 2 and 3 are the left stick's X and Y (core/PadState.h).
-EMSCRIPTEN_KEEPALIVE uint32_t vw_pad_pressed(int consoleId) {
+// A new press of a pad button that moves the focus to its box (core/PadPress.h), at `nowMs` of
+// the page's clock; -1 for none. `quiet` presses are followed but not reported.
+EMSCRIPTEN_KEEPALIVE int vw_pad_press(PageSession* s, int consoleId, double nowMs, int quiet) {
     const auto c = console(consoleId);
     if (!c)
-        return 0;
-    constexpr uint8_t kStickEdgeMargin = 0x10;
-    const auto atEdge = [](PadButton b) {
-        switch (b) {
-        case PadButton::lyhih_UP:
-            return joy[3] <= kStickEdgeMargin;
-        case PadButton::lyhih_DOWN:
-            return joy[3] >= 0xFF - kStickEdgeMargin;
-        case PadButton::lxhih_L:
-            return joy[2] <= kStickEdgeMargin;
-        case PadButton::lxhih_R:
-            return joy[2] >= 0xFF - kStickEdgeMargin;
-        default:
-            return true;
-        }
-    };
-    uint32_t bits = 0;
-    for (const PadButton b : consoleInfo(*c).buttons)
-        if (lampOn(joy, b) && atEdge(b))
-            bits |= uint32_t(1) << unsigned(b);
-    return bits;
+        return -1;
+    const auto press = s->pads.onState(s->joy, *c, uint64_t(std::max(0.0, nowMs)), quiet != 0);
+    return press ? int(*press) : -1;
+}
+// The console shown changed: what is held now is no new press.
+EMSCRIPTEN_KEEPALIVE void vw_pad_reset(PageSession* s, int consoleId) {
+    if (const auto c = console(consoleId))
+        s->pads.reset(s->joy, *c);
+}
+
+// ---- The boxes' keyboard order -------------------------------------------------------------------
+
+// `count` boxes as five int32 each in the buffer (button, x, y, width, height); their buttons in
+// the keyboard's order replace them, one byte each. Returns how many.
+EMSCRIPTEN_KEEPALIVE int vw_focus_order(PageSession* s, int count, int pageWidth) {
+    constexpr std::size_t kInts = 5;
+    const std::size_t n =
+        std::min<std::size_t>(std::size_t(std::max(count, 0)), s->buffer.size() / (kInts * 4));
+    std::vector<BoxPlace> places;
+    for (std::size_t i = 0; i < n; ++i) {
+        std::array<int32_t, kInts> v{};
+        std::memcpy(v.data(), s->buffer.data() + i * kInts * 4, sizeof v);
+        if (const auto b = button(v[0]))
+            places.push_back({*b, v[1], v[2], v[3], v[4]});
+    }
+    const std::vector<PadButton> order = boxFocusOrder(places, pageWidth);
+    for (std::size_t i = 0; i < order.size(); ++i)
+        s->buffer[i] = uint8_t(order[i]);
+    return int(order.size());
 }
 
 // ---- Sequences ---------------------------------------------------------------------------------
 
-// Read-back into the page's block, or (verify) into a block of its own, for the comparison after
-// an apply.
-EMSCRIPTEN_KEEPALIVE void vw_readback_start(int verify) {
-    start();
-    run.intoVerifyBlock = verify != 0;
-    if (run.intoVerifyBlock)
-        verifyBlock = WorkModeBlock{};
-    run.sequence.emplace<ReadBack>(run.intoVerifyBlock ? verifyBlock : pageBlock);
+// Read-back: into the editing session, or (verify) into a block of its own to check an apply.
+EMSCRIPTEN_KEEPALIVE void vw_readback_start(PageSession* s, int verify) {
+    start(s->run);
+    s->run.verify = verify != 0;
+    s->run.sequence.emplace<ReadBack>(s->edit.block());
 }
-EMSCRIPTEN_KEEPALIVE void vw_apply_start(int consoleId) {
-    start();
-    run.sequence.emplace<Apply>(pageBlock, uint8_t(consoleId));
+EMSCRIPTEN_KEEPALIVE void vw_apply_start(PageSession* s, int consoleId) {
+    start(s->run);
+    s->written.pending = false;
+    s->run.sequence.emplace<Apply>(s->edit.block(), uint8_t(consoleId));
 }
-EMSCRIPTEN_KEEPALIVE void vw_repeat_start(int consoleId) {
-    start();
-    run.sequence.emplace<ModeSelectRepeat>(uint8_t(consoleId));
+EMSCRIPTEN_KEEPALIVE void vw_repeat_start(PageSession* s, int consoleId) {
+    start(s->run);
+    s->run.sequence.emplace<ModeSelectRepeat>(uint8_t(consoleId));
 }
-// The next step for the page: kSend with the 64 data bytes in `out`, kReceive, or kDone.
-EMSCRIPTEN_KEEPALIVE int vw_seq_next(uint8_t* out) {
+// The next step for the page: kSend with the 64 data bytes in the buffer, kReceive, or kDone.
+EMSCRIPTEN_KEEPALIVE int vw_seq_next(PageSession* s) {
+    Running& run = s->run;
     for (int guard = 0; guard < 64; ++guard) {
-        const Step* step = currentStep();
+        const Step* step = currentStep(run);
         if (run.finished || !step)
             return kDone;
         switch (step->action) {
         case Action::Finished:
-            conclude();
+            conclude(*s);
             return kDone;
         case Action::Open:
-            withSequence([](auto& s) {
-                if constexpr (requires { s.opened(true); })
-                    s.opened(true);
+            withSequence(run, [](auto& seq) {
+                if constexpr (requires { seq.opened(true); })
+                    seq.opened(true);
             });
             break;
         case Action::Close:
         case Action::Show:
-            withSequence([](auto& s) {
-                if constexpr (requires { s.done(); })
-                    s.done();
+            withSequence(run, [](auto& seq) {
+                if constexpr (requires { seq.done(); })
+                    seq.done();
             });
             break;
         case Action::RepeatModeSelect:
             run.repeatRequested = true;
-            withSequence([](auto& s) {
-                if constexpr (requires { s.done(); })
-                    s.done();
+            withSequence(run, [](auto& seq) {
+                if constexpr (requires { seq.done(); })
+                    seq.done();
             });
             break;
         case Action::Send:
-            std::copy(step->report.begin() + 1, step->report.end(), out);
+            std::copy(step->report.begin() + 1, step->report.end(), s->buffer.begin());
             return kSend;
         case Action::Receive:
             run.deadline = step->deadline;
@@ -380,52 +485,70 @@ EMSCRIPTEN_KEEPALIVE int vw_seq_next(uint8_t* out) {
     }
     return kDone; // a sequence that never ends is no sequence: the page stops driving it
 }
-EMSCRIPTEN_KEEPALIVE uint32_t vw_seq_deadline_id() {
-    return run.deadline;
+EMSCRIPTEN_KEEPALIVE uint32_t vw_seq_deadline_id(PageSession* s) {
+    return s->run.deadline;
 }
-EMSCRIPTEN_KEEPALIVE uint32_t vw_seq_wait_ms() {
-    return run.deadlineMs;
+EMSCRIPTEN_KEEPALIVE uint32_t vw_seq_wait_ms(PageSession* s) {
+    return s->run.deadlineMs;
 }
-EMSCRIPTEN_KEEPALIVE void vw_seq_delivered(int ok) {
-    withSequence([&](auto& s) { s.sent(ok != 0); });
+EMSCRIPTEN_KEEPALIVE void vw_seq_delivered(PageSession* s, int ok) {
+    withSequence(s->run, [&](auto& seq) { seq.sent(ok != 0); });
 }
-EMSCRIPTEN_KEEPALIVE void vw_seq_input(const uint8_t* data, int length) {
-    if (!data || length < 0)
-        return;
-    const InputReport report = inputReportFromData(std::span(data, std::size_t(length)));
-    withSequence([&](auto& s) {
-        if constexpr (requires { s.received(report); })
-            s.received(report);
+// An input report's data bytes (`length` of them in the buffer) for the sequence.
+EMSCRIPTEN_KEEPALIVE void vw_seq_input(PageSession* s, int length) {
+    const InputReport report = inputReportFromData(std::span<const uint8_t>(
+        s->buffer.data(), std::size_t(std::clamp(length, 0, int(kInputReportSize)))));
+    withSequence(s->run, [&](auto& seq) {
+        if constexpr (requires { seq.received(report); })
+            seq.received(report);
     });
 }
-EMSCRIPTEN_KEEPALIVE void vw_seq_deadline(uint32_t id) {
-    withSequence([&](auto& s) {
-        if constexpr (requires { s.deadlinePassed(id); })
-            s.deadlinePassed(id);
+EMSCRIPTEN_KEEPALIVE void vw_seq_deadline(PageSession* s, uint32_t id) {
+    withSequence(s->run, [&](auto& seq) {
+        if constexpr (requires { seq.deadlinePassed(id); })
+            seq.deadlinePassed(id);
     });
 }
-EMSCRIPTEN_KEEPALIVE void vw_seq_gone() {
-    run.gone = true;
-    withSequence([](auto& s) { s.gone(); });
+EMSCRIPTEN_KEEPALIVE void vw_seq_gone(PageSession* s) {
+    s->run.gone = true;
+    withSequence(s->run, [](auto& seq) { seq.gone(); });
 }
-EMSCRIPTEN_KEEPALIVE int vw_seq_status() {
-    return run.status;
+EMSCRIPTEN_KEEPALIVE int vw_seq_status(PageSession* s) {
+    return s->run.status;
 }
-EMSCRIPTEN_KEEPALIVE int vw_seq_failed_console() {
-    return run.failedConsole;
+EMSCRIPTEN_KEEPALIVE int vw_seq_failed_console(PageSession* s) {
+    return s->run.failedConsole;
 }
-// The consoles the last read-back replaced: bit i for block position i.
-EMSCRIPTEN_KEEPALIVE int vw_seq_replaced() {
-    return run.replaced;
+// The consoles the last read-back received: bit i for block position i.
+EMSCRIPTEN_KEEPALIVE int vw_seq_replaced(PageSession* s) {
+    return s->run.replaced;
+}
+// The consoles whose changes the last read-back kept over other records on the adapter.
+EMSCRIPTEN_KEEPALIVE int vw_seq_kept(PageSession* s) {
+    return s->run.kept;
 }
 // The window's text for how the last apply ended ("Write switch workModeData error"); empty after
 // a success or for another sequence.
-EMSCRIPTEN_KEEPALIVE const char* vw_seq_error_text() {
-    const auto* ap = std::get_if<Apply>(&run.sequence);
-    return keep(ap && run.finished ? applyErrorText(ap->result()) : "");
+EMSCRIPTEN_KEEPALIVE const char* vw_seq_error_text(PageSession* s) {
+    const auto* ap = std::get_if<Apply>(&s->run.sequence);
+    return keep(s, ap && s->run.finished ? applyErrorText(ap->result()) : "");
 }
-EMSCRIPTEN_KEEPALIVE int vw_seq_repeat_requested() {
-    return run.repeatRequested ? 1 : 0;
+EMSCRIPTEN_KEEPALIVE int vw_seq_repeat_requested(PageSession* s) {
+    return s->run.repeatRequested ? 1 : 0;
+}
+// The last apply's bookkeeping, once its verify is over: `verified` records (in block order) came
+// back from the verifying read-back, or -1 when there was none. The adapter is known to hold what
+// was written and verified (core/EditSession.h). Returns the consoles whose verified records
+// differ from what was written, as bits of block positions; 0 when no apply is pending.
+EMSCRIPTEN_KEEPALIVE int vw_apply_end(PageSession* s, int verified) {
+    if (!s->written.pending)
+        return 0;
+    s->written.pending = false;
+    if (verified < 0)
+        return mask(s->edit.applied(s->written.block, s->written.count));
+    return mask(s->edit.applied(
+        s->written.block, s->written.count,
+        EditSession::Verification{s->verified, std::min<std::size_t>(std::size_t(verified), kConsoleCount)}));
 }
 
 } // extern "C"

@@ -53,22 +53,23 @@ TEST(Editing, UndoAndRedoAMenuChoiceWithoutTalkingToTheAdapterAndTheMarkFollowsA
     // Read back at start and nothing edited: the apply button looks as it always did.
     EXPECT_FALSE(markShown(f));
     EXPECT_TRUE(f.element(QStringLiteral("btn_Applay"))->toolTip().isEmpty());
-    const uint8_t before = f.block.raw()[22]; // PS3 L2
+    const uint8_t before = f.block().raw()[22]; // PS3 L2
 
     pick(f, "btn_ps3_key_L2", kFunRclick);
-    ASSERT_EQ(f.block.raw()[22], 0xA1);
+    ASSERT_EQ(f.block().raw()[22], 0xA1);
     EXPECT_TRUE(markShown(f));
-    EXPECT_EQ(f.element(QStringLiteral("btn_Applay"))->toolTip(), QStringLiteral("更改尚未应用"));
+    EXPECT_EQ(f.element(QStringLiteral("btn_Applay"))->toolTip().toStdString(),
+              "更改尚未应用：PS3\n适配器中的 PS3 记录与此不同；右键单击「应用」可改用适配器中的记录");
 
     key(f, Qt::Key_Z, Qt::ControlModifier);
-    EXPECT_EQ(f.block.raw()[22], before);
+    EXPECT_EQ(f.block().raw()[22], before);
     EXPECT_EQ(boxText(f, "btn_ps3_key_L2"), KeyCodeName(before));
     EXPECT_FALSE(markShown(f)); // back to what the adapter holds
     key(f, Qt::Key_Y, Qt::ControlModifier);
-    EXPECT_EQ(f.block.raw()[22], 0xA1);
+    EXPECT_EQ(f.block().raw()[22], 0xA1);
     key(f, Qt::Key_Z, Qt::ControlModifier);
     key(f, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
-    EXPECT_EQ(f.block.raw()[22], 0xA1);
+    EXPECT_EQ(f.block().raw()[22], 0xA1);
     EXPECT_EQ(boxText(f, "btn_ps3_key_L2"), displayTexts().get(DisplayText::Rclick));
     QTest::qWait(50);
     EXPECT_TRUE(f.sim().outputReports().empty()); // undo and redo sent nothing
@@ -93,7 +94,7 @@ TEST(Editing, ARightClickCopiesPs3ToXboxKeepingXboxByteZeroAndByte26AsOneStep) {
     f.chooser.openPath = dir.path() + QStringLiteral("/copy.kvf");
     ASSERT_EQ(writeKvf(*f.chooser.openPath, file), KvfWriteStatus::Ok);
     f.click(QStringLiteral("btn_loadcfg"));
-    ASSERT_EQ(f.block, file);
+    ASSERT_EQ(f.block(), file);
     f.settle();
 
     MenuSeen seen;
@@ -107,7 +108,7 @@ TEST(Editing, ARightClickCopiesPs3ToXboxKeepingXboxByteZeroAndByte26AsOneStep) {
     EXPECT_EQ(seen.itemTexts, (QStringList{QStringLiteral("复制到 PS4"), QStringLiteral("复制到 SWITCH"),
                                            QStringLiteral("复制到 XBOX")}));
 
-    const ConstRecordSpan xbox = f.block.record(ConsoleId::XBOX);
+    const ConstRecordSpan xbox = f.block().record(ConsoleId::XBOX);
     EXPECT_EQ(xbox[0], 0x3A);  // the console id stays
     EXPECT_EQ(xbox[26], 0x54); // XBOX has no 22nd button: its byte stays
     for (std::size_t i : {6u, 7u, 8u, 9u})
@@ -115,34 +116,122 @@ TEST(Editing, ARightClickCopiesPs3ToXboxKeepingXboxByteZeroAndByte26AsOneStep) {
     for (std::size_t i : {1u, 5u, 10u, 19u, 25u})
         EXPECT_EQ(xbox[i], 0x04 + i) << i;
     EXPECT_EQ(boxText(f, "btn_xbox_key_A"), QStringLiteral("T")); // byte 19: 0x17
-    EXPECT_TRUE(std::ranges::equal(f.block.record(ConsoleId::PS3), file.record(ConsoleId::PS3)));
+    EXPECT_TRUE(std::ranges::equal(f.block().record(ConsoleId::PS3), file.record(ConsoleId::PS3)));
     QTest::qWait(50);
     EXPECT_TRUE(f.sim().outputReports().empty());
 
     key(f, Qt::Key_Z, Qt::ControlModifier);
-    EXPECT_EQ(f.block, file);
+    EXPECT_EQ(f.block(), file);
     EXPECT_EQ(boxText(f, "btn_xbox_key_A"), KeyCodeName(0x3A + 19));
 }
 
-TEST(Editing, RecordsReadBackAtAnArrivalAreOneStepAndClearTheMark) {
+namespace {
+
+// Record requests (command 0x31) the simulator has logged since it last forgot them.
+std::size_t recordRequests(WindowFixture& f) {
+    std::size_t n = 0;
+    for (const auto& r : f.sim().outputReports())
+        n += r.bytes.size() > 1 && r.bytes[1] == 0x31;
+    return n;
+}
+
+// Waits for the read-back an arrival starts (four requests), then for the window to settle.
+bool readBackSeen(WindowFixture& f) {
+    const bool seen = waitUntil([&] { return recordRequests(f) >= 4; });
+    f.settle();
+    return seen;
+}
+
+std::string badgeText(WindowFixture& f) {
+    const auto* badge = f.dlg().findChild<AdapterBadge*>();
+    return badge ? badge->text().toStdString() : "<none>";
+}
+
+} // namespace
+
+// A pick made before the adapter arrived, then another HID device plugged in, then the adapter
+// unplugged and plugged in again: every read-back keeps the pick, the window says so, Apply writes
+// it, and the adapter's record can still be taken instead (one step).
+TEST(Editing, APickSurvivesEveryReadBackAndTheAdaptersRecordIsOneCommandAway) {
     QTemporaryDir dir;
     WorkModeBlock seed;
-    seed.setButton(ConsoleId::PS4, PadButton::L1, 0x05);
+    seed.setButton(ConsoleId::PS4, PadButton::L1, 0x05); // B
+    seed.setButton(ConsoleId::PS4, PadButton::L2, 0x06); // C
     const QString seedPath = dir.path() + QStringLiteral("/seed.kvf");
     ASSERT_EQ(writeKvf(seedPath, seed), KvfWriteStatus::Ok);
     WindowFixture f(QStringList{QStringLiteral("--no-adapter"), QStringLiteral("--seed"), seedPath});
     ASSERT_TRUE(f.simStarted());
-    EXPECT_FALSE(markShown(f)); // no adapter, and nothing changed
     f.click(QStringLiteral("btn_ps4"));
     pick(f, "btn_ps4_key_L1", kFunMclick);
-    ASSERT_EQ(f.block.button(ConsoleId::PS4, PadButton::L1), 0xA2);
+    ASSERT_EQ(f.block().button(ConsoleId::PS4, PadButton::L1), 0xA2);
 
     ASSERT_TRUE(f.sim().command(QStringLiteral("plug adapter adapter")));
-    ASSERT_TRUE(waitUntil([&] { return f.block.button(ConsoleId::PS4, PadButton::L1) == 0x05; }));
-    EXPECT_FALSE(markShown(f));
-    key(f, Qt::Key_Z, Qt::ControlModifier); // the read-back overwrote the pick: take it back
-    EXPECT_EQ(f.block.button(ConsoleId::PS4, PadButton::L1), 0xA2);
+    ASSERT_TRUE(waitUntil([&] { return f.block().button(ConsoleId::PS4, PadButton::L2) == 0x06; }));
+    f.settle();
+    EXPECT_EQ(f.block().button(ConsoleId::PS4, PadButton::L1), 0xA2); // the pick, over the adapter's B
+    EXPECT_EQ(boxText(f, "btn_ps4_key_L1"), displayTexts().get(DisplayText::Mclick));
     EXPECT_TRUE(markShown(f));
+    EXPECT_EQ(badgeText(f), "适配器已连接 · 已保留 PS4 的更改");
+
+    for (const char* arrival : {"plug keyboard kb", "unplug adapter", "plug adapter adapter"}) {
+        SCOPED_TRACE(arrival);
+        ASSERT_TRUE(f.sim().command(QString::fromLatin1(arrival)));
+        if (std::string_view(arrival) == "unplug adapter") {
+            ASSERT_TRUE(waitUntil([&] { return !f.dlg().adapterConnected(); }));
+            continue;
+        }
+        ASSERT_TRUE(readBackSeen(f));
+        EXPECT_EQ(f.block().button(ConsoleId::PS4, PadButton::L1), 0xA2);
+        EXPECT_EQ(f.block().button(ConsoleId::PS4, PadButton::L2), 0x06);
+        EXPECT_TRUE(markShown(f));
+    }
+
+    // The apply button's own menu takes the adapter's record instead, as one step.
+    MenuSeen seen;
+    answerMenu(1, &seen);
+    ui::SWindow* apply = f.element(QStringLiteral("btn_Applay"));
+    QTest::mouseClick(f.dlg().windowHandle(), Qt::RightButton, {},
+                      apply->mapTo(&f.dlg(), apply->rect().center()));
+    ASSERT_TRUE(seen.shown);
+    EXPECT_EQ(seen.itemTexts, QStringList{QStringLiteral("改用适配器中的记录（PS4）")});
+    EXPECT_EQ(f.block().button(ConsoleId::PS4, PadButton::L1), 0x05);
+    EXPECT_FALSE(markShown(f));
+    EXPECT_EQ(badgeText(f), "适配器已连接");
+    key(f, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(f.block().button(ConsoleId::PS4, PadButton::L1), 0xA2);
+    EXPECT_TRUE(f.sim().outputReports().empty()); // nothing was written meanwhile
+
+    f.click(QStringLiteral("btn_Applay"));
+    const auto dump = f.sim().dump();
+    ASSERT_TRUE(dump);
+    EXPECT_EQ((*dump)[consoleInfo(ConsoleId::PS4).blockIndex][recordByte(PadButton::L1)], 0xA2);
+    EXPECT_EQ((*dump)[consoleInfo(ConsoleId::PS4).blockIndex][recordByte(PadButton::L2)], 0x06);
+    EXPECT_FALSE(markShown(f));
+}
+
+// A file loaded before the adapter is there is what Apply writes, whole.
+TEST(Editing, AFileLoadedBeforeConnectingIsWhatApplyWrites) {
+    WindowFixture f(QStringList{QStringLiteral("--no-adapter")});
+    ASSERT_TRUE(f.simStarted());
+    QTemporaryDir dir;
+    WorkModeBlock file;
+    for (const ConsoleId c : kBlockOrder)
+        for (std::size_t i = 1; i < kRecordSize; ++i)
+            file.record(c)[i] = uint8_t(0x1E + i % 10); // digits
+    f.chooser.openPath = dir.path() + QStringLiteral("/mine.kvf");
+    ASSERT_EQ(writeKvf(*f.chooser.openPath, file), KvfWriteStatus::Ok);
+    f.click(QStringLiteral("btn_loadcfg"));
+    ASSERT_TRUE(f.sim().command(QStringLiteral("plug adapter adapter")));
+    ASSERT_TRUE(readBackSeen(f));
+    EXPECT_EQ(f.block(), file);
+    EXPECT_EQ(badgeText(f), "适配器已连接 · 已保留 PS3、PS4、SWITCH、XBOX 的更改");
+    f.click(QStringLiteral("btn_Applay"));
+    const auto dump = f.sim().dump();
+    ASSERT_TRUE(dump);
+    for (const ConsoleId c : kBlockOrder)
+        EXPECT_EQ((*dump)[consoleInfo(c).blockIndex][recordByte(PadButton::HOME)],
+                  file.button(c, PadButton::HOME))
+            << consoleInfo(c).name;
 }
 
 TEST(Editing, CloseAsksOnlyWithAnAdapterAndChangesNotApplied) {
@@ -250,17 +339,17 @@ TEST(Editing, ClosingAfterAReadBackThatStoppedAtSwitchWritesNothingToTheAdapter)
         EXPECT_EQ(badgeName(f), QStringLiteral("未连接适配器"));
         ASSERT_TRUE(f.sim().command(QStringLiteral("drop SWITCH on")));
         ASSERT_TRUE(f.sim().command(QStringLiteral("plug adapter adapter")));
-        ASSERT_TRUE(waitUntil([&] { return f.block.button(ConsoleId::PS4, PadButton::L2) == 0x04 + 22; }));
+        ASSERT_TRUE(waitUntil([&] { return f.block().button(ConsoleId::PS4, PadButton::L2) == 0x04 + 22; }));
         f.settle();
         EXPECT_EQ(badgeName(f), QStringLiteral("适配器已连接"));
         EXPECT_TRUE(markShown(f));
-        EXPECT_EQ(f.element(QStringLiteral("btn_Applay"))->toolTip(),
-                  QStringLiteral("适配器未完整读取：SWITCH、XBOX 记录未能读取，应用会替换它们"));
+        EXPECT_EQ(f.element(QStringLiteral("btn_Applay"))->toolTip().toStdString(),
+                  "适配器未完整读取：SWITCH、XBOX 记录未能读取，应用会替换它们");
         if (edit) {
             pick(f, "btn_ps3_key_R1", kFunLclick);
-            EXPECT_EQ(
-                f.element(QStringLiteral("btn_Applay"))->toolTip(),
-                QStringLiteral("更改尚未应用\n适配器未完整读取：SWITCH、XBOX 记录未能读取，应用会替换它们"));
+            EXPECT_EQ(f.element(QStringLiteral("btn_Applay"))->toolTip().toStdString(),
+                      "更改尚未应用：PS3\n适配器中的 PS3 记录与此不同；右键单击「应用」可改用适配器中的记录\n"
+                      "适配器未完整读取：SWITCH、XBOX 记录未能读取，应用会替换它们");
         }
 
         std::optional<QString> asked;
@@ -285,11 +374,11 @@ TEST(Editing, ClosingAfterAReadBackThatStoppedAtSwitchWritesNothingToTheAdapter)
                   QStringLiteral("适配器中还没有这些更改。关闭前要应用吗？\n\n"
                                  "适配器中的 SWITCH、XBOX 记录未能读取。应用会用窗口中显示的内容替换它们。"));
         EXPECT_FALSE(f.dlg().isClosed()); // Return is Cancel
-        EXPECT_EQ(f.block.button(ConsoleId::PS3, PadButton::R1), 0xA0);
+        EXPECT_EQ(f.block().button(ConsoleId::PS3, PadButton::R1), 0xA0);
 
         // Unplugged, the window says so, and the mark keeps only the change.
         ASSERT_TRUE(f.sim().command(QStringLiteral("unplug adapter")));
         ASSERT_TRUE(waitUntil([&] { return badgeName(f) == QStringLiteral("未连接适配器"); }));
-        EXPECT_EQ(f.element(QStringLiteral("btn_Applay"))->toolTip(), QStringLiteral("更改尚未应用"));
+        EXPECT_EQ(f.element(QStringLiteral("btn_Applay"))->toolTip().toStdString(), "更改尚未应用：PS3");
     }
 }

@@ -62,17 +62,14 @@ struct SpokenCase {
 
 TEST(KeyboardAccess, ElementsTellScreenReadersTheirNameRoleAndValue) {
     WindowFixture f(QStringList{QStringLiteral("--no-adapter")});
-    RecordSpan ps3 = f.block.record(ConsoleId::PS3);
-    ps3[22] = 0x14; // L2: Q
-    ps3[recordByte(PadButton::lxhih_L)] = 0xA0;
-    f.dlg().ps3Handler().ShowWorkMode(ps3);
-    f.dlg().history().commit(); // as a window command does after changing the records
+    f.dlg().history().assign(ConsoleId::PS3, PadButton::L2, 0x14); // Q
+    f.dlg().history().assign(ConsoleId::PS3, PadButton::lxhih_L, 0xA0);
     const SpokenCase cases[] = {
         {"btn_ps3_key_L2", "PS3 L2", QAccessible::Button, "Q"},
         {"btn_ps3_key_lxhih_L", "PS3 左摇杆左", QAccessible::Button, "鼠标左键"},
         {"btn_xbox_key_ARROW_UP", "XBOX 方向键上", QAccessible::Button, ""},
         {"btn_switch", "SWITCH", QAccessible::PageTab, ""},
-        {"btn_Applay", "应用", QAccessible::Button, "", "更改尚未应用"}, // the unapplied mark speaks
+        {"btn_Applay", "应用", QAccessible::Button, "", "更改尚未应用：PS3"}, // the unapplied mark speaks
         {"btn_close", "关闭", QAccessible::Button, ""},
         {"text_title", "Orlesta引导盒映射软件", QAccessible::StaticText, ""},
     };
@@ -190,14 +187,14 @@ TEST(KeyboardAccess, AssignAndApplyWithoutAMouse) {
     const QRect r = box->windowRectInHost();
     EXPECT_EQ(menuAt,
               box->hostToScreen(QPoint(r.left(), r.top() + r.height() - 4))); // where a click opens it
-    EXPECT_EQ(f.block.record(ConsoleId::PS3)[22], 0x14);                      // Q
+    EXPECT_EQ(f.block().record(ConsoleId::PS3)[22], 0x14);                    // Q
     EXPECT_EQ(accessible(box)->text(QAccessible::Value), QStringLiteral("Q"));
 
     press(f.dlg(), Qt::Key_Return, Qt::ControlModifier);
     ASSERT_EQ(f.boxes.shown.size(), 1u);
     EXPECT_EQ(f.boxes.shown[0].kind, Box::Information);
     ASSERT_TRUE(f.sim().waitForOutputReports(5, 3000));
-    EXPECT_EQ(f.sim().outputReports()[0].bytes, writeReport(f.block.record(ConsoleId::PS3)));
+    EXPECT_EQ(f.sim().outputReports()[0].bytes, writeReport(f.block().record(ConsoleId::PS3)));
 
     press(f.dlg(), Qt::Key_Q, Qt::ControlModifier);
     EXPECT_TRUE(f.dlg().isClosed());
@@ -218,7 +215,7 @@ bool padUntil(WindowFixture& f, const QString& hex, const std::function<bool()>&
 
 // Presses closer together than a hand makes them are taken for a stream and skipped.
 void likeAHand() {
-    QTest::qWait(int(PadPressTracker::kReportsAtMostEvery.count()) + 50);
+    QTest::qWait(int(PadPressTracker::kReportsAtMostEveryMs) + 50);
 }
 
 bool lampLit(WindowFixture& f, ConsoleId console, PadButton b) {
@@ -241,7 +238,7 @@ TEST(KeyboardAccess, APadPressFocusesItsBoxOnceTheKeyboardIsUsedAndNeverOpensAMe
     ASSERT_TRUE(f.simStarted());
     f.dlg().activateWindow();
     ASSERT_TRUE(waitUntil([&] { return f.dlg().isActiveWindow(); }));
-    const WorkModeBlock before = f.block;
+    const WorkModeBlock before = f.block();
     const char* neutral = "80 80 80 80 00 00 00 00 00 00";
     const QString l2Held = QStringLiteral("80 80 80 80 00 00 00 01 00 00");
     auto l2Lit = [&] { return lampLit(f, ConsoleId::PS3, PadButton::L2); };
@@ -315,5 +312,5 @@ TEST(KeyboardAccess, APadPressFocusesItsBoxOnceTheKeyboardIsUsedAndNeverOpensAMe
                          [&] { return lampLit(f, ConsoleId::PS4, PadButton::SHARE); }));
     EXPECT_EQ(QApplication::focusWidget(), focused);
     EXPECT_FALSE(menuSeen);
-    EXPECT_TRUE(f.block == before); // nothing was stored
+    EXPECT_TRUE(f.block() == before); // nothing was stored
 }

@@ -51,7 +51,7 @@ TEST(MainWindow, AssignAThroughMenuAndKeyboardThenApplyWritesFiveReports) {
     EXPECT_EQ(seen.topLeft, box->hostToScreen(QPoint(r.left(), r.top() + r.height() - 4)));
 
     EXPECT_EQ(text(f, QStringLiteral("btn_ps3_key_L2")), QStringLiteral("A"));
-    EXPECT_EQ(f.block.raw()[22], 0x04);
+    EXPECT_EQ(f.block().raw()[22], 0x04);
     EXPECT_TRUE(f.boxes.shown.empty());
 
     f.click(QStringLiteral("btn_Applay"));
@@ -63,13 +63,13 @@ TEST(MainWindow, AssignAThroughMenuAndKeyboardThenApplyWritesFiveReports) {
     ASSERT_TRUE(f.sim().waitForOutputReports(5, 3000));
     const auto reports = f.sim().outputReports();
     // Apply prepared the records in the block: console ids, byte 26 of PS3 and XBOX cleared.
-    EXPECT_EQ(f.block.record(ConsoleId::PS3)[0], 1);
-    EXPECT_EQ(f.block.record(ConsoleId::PS4)[0], 2);
-    EXPECT_EQ(f.block.record(ConsoleId::SWITCH)[0], 4);
-    EXPECT_EQ(f.block.record(ConsoleId::XBOX)[0], 3);
+    EXPECT_EQ(f.block().record(ConsoleId::PS3)[0], 1);
+    EXPECT_EQ(f.block().record(ConsoleId::PS4)[0], 2);
+    EXPECT_EQ(f.block().record(ConsoleId::SWITCH)[0], 4);
+    EXPECT_EQ(f.block().record(ConsoleId::XBOX)[0], 3);
     const std::vector<std::vector<uint8_t>> expected{
-        writeReport(f.block.record(ConsoleId::PS3)), writeReport(f.block.record(ConsoleId::PS4)),
-        writeReport(f.block.record(ConsoleId::SWITCH)), writeReport(f.block.record(ConsoleId::XBOX)),
+        writeReport(f.block().record(ConsoleId::PS3)), writeReport(f.block().record(ConsoleId::PS4)),
+        writeReport(f.block().record(ConsoleId::SWITCH)), writeReport(f.block().record(ConsoleId::XBOX)),
         modeSelectReport(1)};
     for (std::size_t i = 0; i < expected.size(); ++i) {
         EXPECT_TRUE(reports[i].accepted) << i;
@@ -108,11 +108,11 @@ TEST_P(MousePicks, StoreTheMouseCodeInTheButtonsByteAndShowItsText) {
     f.click(QString::fromLatin1(p.console));
     answerMenu(p.menuId);
     f.click(QString::fromLatin1(p.box));
-    EXPECT_EQ(f.block.record(p.record)[std::size_t(p.byte)], p.code);
+    EXPECT_EQ(f.block().record(p.record)[std::size_t(p.byte)], p.code);
     EXPECT_EQ(text(f, QString::fromLatin1(p.box)), displayTexts().get(p.shown));
     // No other byte of the block changed.
     int changed = 0;
-    for (uint8_t b : f.block.raw())
+    for (uint8_t b : f.block().raw())
         changed += b != 0;
     EXPECT_EQ(changed, 1);
 }
@@ -133,17 +133,17 @@ TEST(MainWindow, CancelledKeyboardOrDismissedMenuLeavesTheCellAsItWas) {
     const std::size_t cell = std::size_t(recordByte(PadButton::L1));
     answerMenu(kFunLclick);
     f.click(box);
-    ASSERT_EQ(f.block.record(ConsoleId::PS3)[cell], 0xA0);
+    ASSERT_EQ(f.block().record(ConsoleId::PS3)[cell], 0xA0);
 
     answerMenu(kFunKeyboard);
     QTimer::singleShot(0, [] { answerKeyboard(-1); });
     f.click(box);
-    EXPECT_EQ(f.block.record(ConsoleId::PS3)[cell], 0xA0);
+    EXPECT_EQ(f.block().record(ConsoleId::PS3)[cell], 0xA0);
     EXPECT_EQ(text(f, box), displayTexts().get(DisplayText::Lclick));
 
     answerMenu(0);
     f.click(box);
-    EXPECT_EQ(f.block.record(ConsoleId::PS3)[cell], 0xA0);
+    EXPECT_EQ(f.block().record(ConsoleId::PS3)[cell], 0xA0);
     EXPECT_TRUE(f.boxes.shown.empty());
 }
 
@@ -169,8 +169,8 @@ TEST(MainWindow, EventsAreOfferedToTheHandlerWhosePageHoldsTheSender) {
     // Through the window's chain the PS4 handler takes it and picks.
     answerMenu(kFunRclick);
     EXPECT_TRUE(f.dlg().onEvent(fromPs4));
-    EXPECT_EQ(f.block.record(ConsoleId::PS4)[19], 0xA1);
-    EXPECT_EQ(f.block.record(ConsoleId::PS3)[19], 0x00);
+    EXPECT_EQ(f.block().record(ConsoleId::PS4)[19], 0xA1);
+    EXPECT_EQ(f.block().record(ConsoleId::PS3)[19], 0x00);
 }
 
 TEST(MainWindow, SelectingXboxChecksOnlyItsButtonAndSendsModeThree) {
@@ -205,7 +205,7 @@ TEST(MainWindow, ApplyWithoutAdapterShowsOnlyTheOpenError) {
     ASSERT_EQ(f.boxes.shown.size(), 1u);
     EXPECT_EQ(f.boxes.shown[0].kind, Box::Error);
     EXPECT_EQ(f.boxes.shown[0].text, QStringLiteral("CreateFileHandle error"));
-    EXPECT_EQ(f.block, WorkModeBlock{});
+    EXPECT_EQ(f.block(), WorkModeBlock{});
 }
 
 // Node names are reused: a keyboard that takes over the adapter's name before the window has
@@ -228,8 +228,10 @@ TEST(MainWindow, ApplyWithARefusedSwitchWriteStopsThere) {
     ASSERT_TRUE(f.simStarted());
     f.settle();
     ASSERT_TRUE(f.sim().command(QStringLiteral("refuse switch on")));
-    f.block.record(ConsoleId::XBOX)[0] = 0x77;
-    f.block.record(ConsoleId::XBOX)[26] = 0x55;
+    WorkModeBlock odd = f.block();
+    odd.record(ConsoleId::XBOX)[0] = 0x77;
+    odd.record(ConsoleId::XBOX)[26] = 0x55;
+    f.dlg().history().load(odd);
     f.click(QStringLiteral("btn_Applay"));
     ASSERT_EQ(f.boxes.shown.size(), 1u);
     EXPECT_EQ(f.boxes.shown[0].kind, Box::Error);
@@ -245,8 +247,8 @@ TEST(MainWindow, ApplyWithARefusedSwitchWriteStopsThere) {
     EXPECT_EQ(reports[1].bytes[4], 2);
     EXPECT_EQ(reports[2].bytes[4], 4);
     // The XBOX record was neither prepared nor written.
-    EXPECT_EQ(f.block.record(ConsoleId::XBOX)[0], 0x77);
-    EXPECT_EQ(f.block.record(ConsoleId::XBOX)[26], 0x55);
+    EXPECT_EQ(f.block().record(ConsoleId::XBOX)[0], 0x77);
+    EXPECT_EQ(f.block().record(ConsoleId::XBOX)[26], 0x55);
 }
 
 namespace {
@@ -271,7 +273,7 @@ TEST(MainWindow, StartWithoutAdapterShowsEmptyBoxesOnPs3) {
     WindowFixture f(QStringList{QStringLiteral("--no-adapter")});
     EXPECT_EQ(device::currentConsole().load(), 1);
     EXPECT_EQ(text(f, QStringLiteral("btn_ps3_key_L2")), QString());
-    EXPECT_EQ(f.block, WorkModeBlock{});
+    EXPECT_EQ(f.block(), WorkModeBlock{});
     EXPECT_TRUE(f.boxes.shown.empty());
 }
 
@@ -287,7 +289,7 @@ TEST(MainWindow, AdapterPluggedInWhileRunningIsReadBackInBlockOrder) {
     EXPECT_EQ(text(f, QStringLiteral("btn_ps3_key_L2")), QStringLiteral("A"));
     EXPECT_EQ(text(f, QStringLiteral("btn_ps4_key_L2")), QStringLiteral("B"));
     EXPECT_EQ(text(f, QStringLiteral("btn_switch_key_L2")), QStringLiteral("C"));
-    EXPECT_EQ(f.block.record(ConsoleId::SWITCH)[22], 0x06);
+    EXPECT_EQ(f.block().record(ConsoleId::SWITCH)[22], 0x06);
     // The requests went out in block order.
     std::vector<int> requested;
     waitUntil([&] {
@@ -313,8 +315,8 @@ TEST(MainWindow, AMissingSwitchReplyKeepsSwitchAndXbox) {
     EXPECT_EQ(text(f, QStringLiteral("btn_ps3_key_L2")), QStringLiteral("A"));
     EXPECT_EQ(text(f, QStringLiteral("btn_switch_key_L2")), QString());
     EXPECT_EQ(text(f, QStringLiteral("btn_xbox_key_L2")), QString());
-    EXPECT_EQ(f.block.record(ConsoleId::SWITCH)[22], 0);
-    EXPECT_EQ(f.block.record(ConsoleId::XBOX)[22], 0);
+    EXPECT_EQ(f.block().record(ConsoleId::SWITCH)[22], 0);
+    EXPECT_EQ(f.block().record(ConsoleId::XBOX)[22], 0);
 }
 
 namespace {
@@ -387,7 +389,7 @@ TEST(MainWindow, LangXmlWithOnlyATitleReplacesEveryText) {
     answerMenu(kFunMclick, &seen);
     f.click(QStringLiteral("btn_ps3_key_R1"));
     EXPECT_EQ(seen.itemTexts, (QStringList{QString(), QString(), QString(), QString()}));
-    EXPECT_EQ(f.block.record(ConsoleId::PS3)[recordByte(PadButton::R1)], 0xA2);
+    EXPECT_EQ(f.block().record(ConsoleId::PS3)[recordByte(PadButton::R1)], 0xA2);
 }
 
 TEST(MainWindow, WithoutLangXmlTheLayoutTextsStay) {
@@ -400,7 +402,7 @@ TEST(MainWindow, SaveThenLoadThroughTheButtonsRestoresEveryPage) {
     WindowFixture f(QStringList{QStringLiteral("--no-adapter")});
     answerMenu(kFunRclick);
     f.click(QStringLiteral("btn_ps3_key_START"));
-    const WorkModeBlock saved = f.block;
+    const WorkModeBlock saved = f.block();
     f.chooser.savePath = f.exeDir() + QStringLiteral("mine.kvf");
     f.click(QStringLiteral("btn_savecfg"));
     QFile file(*f.chooser.savePath);
@@ -409,12 +411,11 @@ TEST(MainWindow, SaveThenLoadThroughTheButtonsRestoresEveryPage) {
     ASSERT_EQ(bytes.size(), 108);
     EXPECT_EQ(bytes, QByteArray(reinterpret_cast<const char*>(saved.raw().data()), 108));
 
-    f.block = WorkModeBlock{};
-    f.dlg().ps3Handler().ShowWorkMode(f.block.record(ConsoleId::PS3));
+    f.dlg().history().load(WorkModeBlock{});
     EXPECT_EQ(text(f, QStringLiteral("btn_ps3_key_START")), QString());
     f.chooser.openPath = f.chooser.savePath;
     f.click(QStringLiteral("btn_loadcfg"));
-    EXPECT_EQ(f.block, saved);
+    EXPECT_EQ(f.block(), saved);
     EXPECT_EQ(text(f, QStringLiteral("btn_ps3_key_START")), displayTexts().get(DisplayText::Rclick));
     EXPECT_TRUE(f.boxes.shown.empty());
 }
@@ -436,7 +437,7 @@ TEST(MainWindow, CloseRemovesTheMarkerAndAsksNothing) {
     ASSERT_TRUE(instance.isMYMutex(QString()));
     WindowFixture f(QStringList{QStringLiteral("--no-adapter")});
     // A second window bound to the instance, as start-up makes it.
-    CMainDlg dlg(f.block, f.chooser, f.boxes, &instance);
+    CMainDlg dlg(f.chooser, f.boxes, &instance);
     ASSERT_TRUE(dlg.create());
     dlg.OnInitDialog();
     dlg.show();

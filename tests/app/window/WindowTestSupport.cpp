@@ -140,7 +140,7 @@ WindowFixture::WindowFixture(const QStringList& simArgs,
     hid::setPlatform(sim_.makePlatform());
     if (beforeInit)
         beforeInit(exeDir());
-    dlg_ = std::make_unique<CMainDlg>(block, chooser, realBoxes ? *realBoxes : boxes);
+    dlg_ = std::make_unique<CMainDlg>(chooser, realBoxes ? *realBoxes : boxes);
     dlg_->create();
     dlg_->OnInitDialog();
     dlg_->show();

@@ -99,7 +99,8 @@ public:
     // Waits until the reader has sent its mode selects, then forgets the sim's logged reports.
     void settle();
 
-    WorkModeBlock block;
+    // The records the window shows.
+    const WorkModeBlock& block() const { return dlg_->block(); }
     FakeBoxes boxes;
     FakeChooser chooser;
 

@@ -1,12 +1,12 @@
-#include "app/PadFocus.h"
+#include "core/PadPress.h"
 
-namespace velorin::app {
+namespace velorin {
 
 static_assert(kPadButtonCount <= 32, "one bit per pad button");
 
 namespace {
 
-bool atEdge(const device::JoyState& state, PadButton button) {
+bool atEdge(const JoyState& state, PadButton button) {
     constexpr uint8_t low = kStickEdgeMargin;
     constexpr uint8_t high = 0xFF - kStickEdgeMargin;
     switch (button) {
@@ -25,18 +25,18 @@ bool atEdge(const device::JoyState& state, PadButton button) {
 
 } // namespace
 
-uint32_t padPressMask(const device::JoyState& state, ConsoleId console) {
-    if (!device::isJoyStateValid(state))
+uint32_t padPressMask(const JoyState& state, ConsoleId console) {
+    if (!isJoyStateValid(state))
         return 0;
     uint32_t mask = 0;
     for (const PadButton button : consoleInfo(console).buttons)
-        if (device::lampOn(state, button) && atEdge(state, button))
+        if (lampOn(state, button) && atEdge(state, button))
             mask |= uint32_t(1) << unsigned(button);
     return mask;
 }
 
-std::optional<PadButton> PadPressTracker::onState(const device::JoyState& state, ConsoleId console,
-                                                  Clock::time_point now, bool quiet) {
+std::optional<PadButton> PadPressTracker::onState(const JoyState& state, ConsoleId console, uint64_t nowMs,
+                                                  bool quiet) {
     if (state == last_)
         return std::nullopt;
     last_ = state;
@@ -48,12 +48,17 @@ std::optional<PadButton> PadPressTracker::onState(const device::JoyState& state,
     for (const PadButton button : consoleInfo(console).buttons) {
         if ((fresh & (uint32_t(1) << unsigned(button))) == 0)
             continue;
-        if (lastReportAt_ && now - *lastReportAt_ < kReportsAtMostEvery)
+        if (lastReportAt_ && nowMs - *lastReportAt_ < atMostEveryMs_)
             return std::nullopt;
-        lastReportAt_ = now;
+        lastReportAt_ = nowMs;
         return button;
     }
     return std::nullopt;
 }
 
-} // namespace velorin::app
+void PadPressTracker::reset(const JoyState& state, ConsoleId console) {
+    last_ = state;
+    held_ = padPressMask(state, console);
+}
+
+} // namespace velorin
