@@ -200,12 +200,11 @@ int main(int argc, char** argv) {
     toolkit.registerNamedIds(ui::NamedIdTable::fromLayouts(toolkit.package()));
     toolkit.installTranslator(u"lang_cn");
 
-    WorkModeBlock block;
     NoChooser chooser;
     NoBoxes boxes;
     int result = 0;
     {
-        CMainDlg dlg(block, chooser, boxes);
+        CMainDlg dlg(chooser, boxes);
         if (!dlg.create()) {
             std::fprintf(stderr, "the main window cannot be built\n");
             windowReady.set_value();

@@ -222,7 +222,8 @@ Ran windowSave(const FailingDisk& disk, const QString& path, const WorkModeBlock
     chooser.path = path;
     Boxes boxes;
     boxes.fd = pipe[1];
-    app::AssignmentFiles files(held, chooser, boxes, [] {});
+    app::AssignmentFiles files([&held]() -> const WorkModeBlock& { return held; }, chooser, boxes,
+                               [](const WorkModeBlock&) {});
     const pid_t child = ::fork();
     if (child == 0) {
         disk.enter();

@@ -45,7 +45,7 @@ protected:
             ASSERT_TRUE(kernel::storeRecord(r));
         }
         hid::setPlatform(hid::makeHidrawPlatform());
-        dlg = std::make_unique<CMainDlg>(block, chooser, boxes);
+        dlg = std::make_unique<CMainDlg>(chooser, boxes);
         dlg->create();
         dlg->OnInitDialog();
         dlg->show();
@@ -71,7 +71,6 @@ protected:
     }
 
     QTemporaryDir exeDir;
-    WorkModeBlock block;
     FakeBoxes boxes;
     FakeChooser chooser;
     std::unique_ptr<CMainDlg> dlg;
@@ -80,7 +79,7 @@ protected:
 TEST_F(KernelWindow, ReadBackAPickApplyAndLampsThroughABurst) {
     constexpr int kLong = kernel::kNodeTimeoutMs;
     // Start: the records read back are the firmware's.
-    EXPECT_EQ(block.record(ConsoleId::PS3)[kL2], 0x05);
+    EXPECT_EQ(dlg->block().record(ConsoleId::PS3)[kL2], 0x05);
     EXPECT_EQ(element("btn_ps3_key_L2")->text(), QStringLiteral("B"));
 
     // A pick: the L2 box, "keyboard", the key A (index 29).
