@@ -178,7 +178,7 @@ constexpr double kWidth = 186;
 constexpr double kTitleHeight = 16;
 constexpr double kHeaderHeight = 10;
 constexpr double kRowHeight = 9.2;
-constexpr double kLabelWidth = 50;
+constexpr double kLabelWidth = 52;
 constexpr double kCellWidth = (kWidth - kLabelWidth) / kConsoleCount;
 constexpr double kPadding = 2;
 constexpr double kFontSize = 4;
@@ -295,10 +295,10 @@ std::string renderSheetHtml(const WorkModeBlock& block, const SheetTexts& texts)
            "exact; }\n";
     out += "body { margin: 0; font-family: " + std::string(kFonts) + "; }\n";
     out += "main { width: " + number(kWidth) + "mm; margin: 0 auto; break-inside: avoid; }\n";
-    out += "h1 { font-size: 18pt; margin: 0 0 5mm; }\n";
-    out += "table { width: 100%; border-collapse: collapse; table-layout: fixed; font-size: 12pt; }\n";
+    out += "h1 { font-size: 20pt; margin: 0 0 6mm; }\n";
+    out += "table { width: 100%; border-collapse: collapse; table-layout: fixed; font-size: 12pt; line-height: 1.25; }\n";
     out += "col.label { width: " + number(kLabelWidth) + "mm; }\n";
-    out += "th, td { border: 0.3mm solid #000; padding: 1.6mm 2mm; text-align: left; overflow-wrap: "
+    out += "th, td { border: 0.3mm solid #000; padding: 2mm 2.5mm; text-align: left; overflow-wrap: "
            "anywhere; }\n";
     out += "thead th { background: #d0d0d0; }\n";
     out += "tbody tr:nth-child(even) { background: #f0f0f0; }\n";
