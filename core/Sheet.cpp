@@ -241,7 +241,7 @@ SheetTexts sheetTexts(std::string language, const SheetTranslate& translate) {
 }
 
 std::array<SheetRow, kPadButtonCount> sheetRows(const WorkModeBlock& block, const SheetTexts& texts) {
-    std::array<SheetRow, kPadButtonCount> rows{};
+    std::array<SheetRow, kPadButtonCount> rows;
     for (int i = 0; i < kPadButtonCount; ++i) {
         const auto button = static_cast<PadButton>(i);
         rows[static_cast<std::size_t>(i)].button = button;

@@ -74,7 +74,7 @@ struct SheetCell {
 // The sheet as data: one row per pad button in PadButton order (SHARE and CAPTURE are rows of
 // their own), one cell per console in block order.
 struct SheetRow {
-    PadButton button;
+    PadButton button = PadButton::L2;
     std::array<SheetCell, kConsoleCount> cells;
 };
 std::array<SheetRow, kPadButtonCount> sheetRows(const WorkModeBlock& block, const SheetTexts& texts);
