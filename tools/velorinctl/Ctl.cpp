@@ -110,7 +110,7 @@ constexpr Verb kVerbs[] = {
     {"link", "link FILE.kvf [--base URL]",
      "Prints a link to Velorin Web that carries the four records of FILE.kvf in its fragment\n"
      "(#m= and 144 characters; the fragment never reaches a server). The page's address is URL,\n"
-     "else $VELORIN_WEB_URL. Opening the link shows the mapping as unapplied changes.\n",
+     "else $VELORIN_WEB_URL. `velorinctl import-link` turns the link back into the file.\n",
      kOptBase, 1, 1, cmdLink},
     {"import-link", "import-link LINK -o FILE.kvf",
      "Writes the four records a link of `velorinctl link` or of the page's \"Copy link\" carries to\n"
