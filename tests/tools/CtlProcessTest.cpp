@@ -179,27 +179,14 @@ TEST_F(CtlBinary, BadInputFailsClearlyAndWritesNothing) {
         {{QStringLiteral("sheet"), file("a.kvf"), QStringLiteral("-o"), out},
          kExitUsage,
          "needs -o SHEET.html"},
-        {{QStringLiteral("sheet"), file("a.kvf")}, kExitUsage, "needs -o SHEET.html"},
         {{QStringLiteral("sheet"), file("a.kvf"), QStringLiteral("-o"), sheet, QStringLiteral("--lang"),
           QStringLiteral("fr")},
          kExitUsage,
          "unknown language \"fr\""},
         {{QStringLiteral("link"), file("a.kvf")}, kExitUsage, "give --base URL"},
-        {{QStringLiteral("link"), file("a.kvf"), QStringLiteral("--base"), QStringLiteral("http://h/a b")},
-         kExitUsage,
-         "--base: the base address holds byte 0x20"},
-        {{QStringLiteral("link"), file("missing.kvf"), QStringLiteral("--base=http://h/")},
-         kExitBadInput,
-         "no such file"},
         {{QStringLiteral("import-link"), shortLink, QStringLiteral("-o"), out},
          kExitBadInput,
          "not a mapping link: the mapping after m= is 143 characters long"},
-        {{QStringLiteral("import-link"), shortLink + u'*', QStringLiteral("-o"), existing},
-         kExitBadInput,
-         "'*' at character 144"},
-        {{QStringLiteral("import-link"), QStringLiteral("https://h/velorin/"), QStringLiteral("-o"), out},
-         kExitBadInput,
-         "no mapping"},
         {{QStringLiteral("import-link"), shortLink + u'A'}, kExitUsage, "import-link needs -o"},
         {{QStringLiteral("apply"), file("a.kvf"), QStringLiteral("--json")},
          kExitUsage,
@@ -207,10 +194,6 @@ TEST_F(CtlBinary, BadInputFailsClearlyAndWritesNothing) {
         {{QStringLiteral("apply"), file("a.kvf"), QStringLiteral("--dry-run"), QStringLiteral("--verify")},
          kExitUsage,
          "exclude each other"},
-        {{QStringLiteral("apply"), file("png.kvf"), QStringLiteral("--dry-run")}, kExitBadInput, "70 bytes"},
-        {{QStringLiteral("show"), file("a.kvf"), QStringLiteral("--dry-run")},
-         kExitUsage,
-         "does not take --dry-run"},
     };
     const QByteArray before = readBytes(existing);
     for (const Case& c : cases) {
@@ -295,10 +278,10 @@ TEST_F(CtlBinary, LinkCheckAndSheet) {
     r = runBinary({QStringLiteral("import-link"), link, QStringLiteral("-o"), file("back.kvf")});
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
     EXPECT_EQ(readBytes(file("back.kvf")), readBytes(file("a.kvf")));
+
     qputenv("VELORIN_WEB_URL", "http://localhost:8765/velorin/");
-    r = runBinary({QStringLiteral("link"), file("a.kvf")});
+    EXPECT_EQ(runBinary({QStringLiteral("link"), file("a.kvf")}).out.trimmed(), link);
     qunsetenv("VELORIN_WEB_URL");
-    EXPECT_EQ(r.out.trimmed(), link);
 
     // check: exit 0 when clean, 1 with a clash or a code that names no key.
     writeBytes(file("zero.kvf"), QByteArray(108, '\0'));
@@ -320,8 +303,6 @@ TEST_F(CtlBinary, LinkCheckAndSheet) {
     const QJsonObject ps4 = json.value(QStringLiteral("consoles")).toArray()[1].toObject();
     EXPECT_EQ(ps4.value(QStringLiteral("clashes")).toArray()[0].toObject(),
               (QJsonObject{{"key", "A"}, {"buttons", QJsonArray{"L2", "R2"}}}));
-    EXPECT_EQ(ps4.value(QStringLiteral("unnamed")).toArray()[0].toObject(),
-              (QJsonObject{{"button", "ARROW_UP"}, {"code", "0x2D"}}));
 
     // sheet: the language's texts from the translation documents, the format by the suffix.
     const std::pair<const char*, QStringList> languages[] = {

@@ -174,14 +174,10 @@ TEST_F(CtlSim, DryRunListsWhatApplyWouldChangeAndWritesNothing) {
 
     r = ctl({QStringLiteral("apply"), path("in.kvf"), QStringLiteral("--dry-run"), QStringLiteral("--json")});
     EXPECT_EQ(r.code, kExitOk) << r.err.toStdString();
-    const QJsonObject json = QJsonDocument::fromJson(r.out.toUtf8()).object();
-    EXPECT_EQ(json.value(QStringLiteral("changes")).toBool(), true);
-    const QJsonArray consoles = json.value(QStringLiteral("consoles")).toArray();
+    const QJsonArray consoles = QJsonDocument::fromJson(r.out.toUtf8()).object()["consoles"].toArray();
     ASSERT_EQ(consoles.size(), 2);
-    EXPECT_EQ(consoles[1].toObject().value(QStringLiteral("console")).toString(), QStringLiteral("xbox"));
-    const QJsonObject change =
-        consoles[0].toObject().value(QStringLiteral("buttons")).toArray()[0].toObject();
-    EXPECT_EQ(change, (QJsonObject{{"button", "L2"}, {"from", ps3L2}, {"to", "A"}}));
+    EXPECT_EQ(consoles[0].toObject()["buttons"].toArray()[0].toObject(),
+              (QJsonObject{{"button", "L2"}, {"from", ps3L2}, {"to", "A"}}));
     onlyReadRequests(4);
 
     r = ctl({QStringLiteral("apply"), path("same.kvf"), QStringLiteral("--dry-run")});
