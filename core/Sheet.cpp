@@ -296,7 +296,8 @@ std::string renderSheetHtml(const WorkModeBlock& block, const SheetTexts& texts)
     out += "body { margin: 0; font-family: " + std::string(kFonts) + "; }\n";
     out += "main { width: " + number(kWidth) + "mm; margin: 0 auto; break-inside: avoid; }\n";
     out += "h1 { font-size: 20pt; margin: 0 0 6mm; }\n";
-    out += "table { width: 100%; border-collapse: collapse; table-layout: fixed; font-size: 12pt; line-height: 1.25; }\n";
+    out += "table { width: 100%; border-collapse: collapse; table-layout: fixed; font-size: 12pt; "
+           "line-height: 1.25; }\n";
     out += "col.label { width: " + number(kLabelWidth) + "mm; }\n";
     out += "th, td { border: 0.3mm solid #000; padding: 2mm 2.5mm; text-align: left; overflow-wrap: "
            "anywhere; }\n";
