@@ -13,7 +13,7 @@ trap 'rm -rf "$tmp"' EXIT
 source "$dir/velorinctl.bash"
 # Only valid while bash is completing; nothing to do here.
 compopt() { :; }
-touch "$tmp/a.kvf" "$tmp/b.json" "$tmp/c.txt"
+touch "$tmp/a.kvf" "$tmp/b.json" "$tmp/c.txt" "$tmp/d.html" "$tmp/e.svg"
 mkdir "$tmp/sub"
 failed=0
 
@@ -36,7 +36,8 @@ check() {
 }
 
 COMP_WORDBREAKS=$' \t\n"\'><=;|&(:'
-check "select set show" velorinctl s
+check "select set sheet show" velorinctl s
+check "import import-link" velorinctl imp
 check "select set" velorinctl --simulate /run/bus se
 check "keys" velorinctl help k
 check "--console" velorinctl apply a.kvf --co
@@ -46,6 +47,11 @@ check "$tmp/a.kvf $tmp/sub" velorinctl show "$tmp/"
 check "$tmp/a.kvf $tmp/sub" velorinctl diff "$tmp/a.kvf" "$tmp/"
 check "$tmp/b.json $tmp/sub" velorinctl import "$tmp/"
 check "$tmp/b.json $tmp/sub" velorinctl export a.kvf -o "$tmp/"
+check "$tmp/d.html $tmp/e.svg $tmp/sub" velorinctl sheet a.kvf -o "$tmp/"
+check "$tmp/a.kvf $tmp/sub" velorinctl check "$tmp/"
+check "en" velorinctl sheet a.kvf --lang e
+check "--dry-run" velorinctl apply a.kvf --dr
+check "" velorinctl link a.kvf --base h
 check "ps3 ps4" velorinctl set a.kvf ps
 check "LSTICK_DOWN= LSTICK_LEFT= LSTICK_RIGHT= LSTICK_UP=" velorinctl set a.kvf ps4 L2=A LST
 check "SHARE=" velorinctl set a.kvf ps4 SH
@@ -58,6 +64,8 @@ check "ps3 ps4" velorinctl monitor --console = ps
 COMP_WORDBREAKS=$' \t\n'
 check "UP=mouse-middle" velorinctl set a.kvf ps3 UP=mouse-m
 check "--console=switch" velorinctl monitor --console=sw
+check "--lang=ja" velorinctl sheet a.kvf --lang=j
+check "--output=$tmp/e.svg" velorinctl sheet a.kvf --output="$tmp/e"
 
 if command -v zsh >/dev/null; then
     zsh -n "$dir/_velorinctl" || failed=1

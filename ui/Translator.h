@@ -1,9 +1,9 @@
-// A QTranslator filled from a translation document:
-//   <language name="..." guid="{...}"> <context name="ctx"> <message><source/><translation/></message> ...
-// Contexts and sources match exactly; an empty translation counts as none.
+// A QTranslator filled from a translation document (model/Translations.h reads it): contexts and
+// sources match exactly; an empty translation counts as none.
 #pragma once
 
-#include <QHash>
+#include "model/Translations.h"
+
 #include <QString>
 #include <QTranslator>
 
@@ -19,20 +19,17 @@ public:
 
     QString translate(const char* context, const char* sourceText, const char* disambiguation = nullptr,
                       int n = -1) const override;
-    bool isEmpty() const override { return messages_.isEmpty(); }
+    bool isEmpty() const override { return document_.messageCount() == 0; }
 
-    QString languageName() const { return name_; }
-    QString guid() const { return guid_; }
-    int messageCount() const { return int(messages_.size()); }
+    QString languageName() const { return document_.languageName(); }
+    QString guid() const { return document_.guid(); }
+    int messageCount() const { return document_.messageCount(); }
 
     // Documents larger than this are refused.
-    static constexpr qsizetype kMaxDocumentBytes = 4 * 1024 * 1024;
+    static constexpr qsizetype kMaxDocumentBytes = TranslationDocument::kMaxDocumentBytes;
 
 private:
-    static QString key(QStringView context, QStringView source);
-    QHash<QString, QString> messages_;
-    QString name_;
-    QString guid_;
+    TranslationDocument document_;
 };
 
 } // namespace velorin::ui

@@ -1,14 +1,29 @@
 # shellcheck shell=bash
 # bash completion for velorinctl: verbs, options, consoles, button and key names (asked of
-# velorinctl itself), .kvf and .json file arguments. Needs nothing from the bash-completion package.
+# velorinctl itself), languages, .kvf, .json, .html and .svg file arguments. Needs nothing from the bash-completion package.
 
-_velorinctl_verbs="list read apply select show export import set copy diff monitor doctor help"
+_velorinctl_verbs="list read apply select show export import set copy diff check link import-link sheet monitor doctor help"
 _velorinctl_consoles="ps3 ps4 switch xbox"
+_velorinctl_languages="zh en ja"
 
-# Directories and the files with extension $1 that start with $2.
+# Directories and the files with one of the extensions $1 (blank-separated) that start with $2,
+# each reply prefixed with $3.
 _velorinctl_files() {
+    local ext
     compopt -o filenames 2>/dev/null || true
-    mapfile -t COMPREPLY < <(compgen -d -- "$2"; compgen -f -X "!*.$1" -- "$2")
+    mapfile -t COMPREPLY < <(
+        compgen -d -P "${3-}" -- "$2" || true
+        for ext in $1; do compgen -f -X "!*.$ext" -P "${3-}" -- "$2" || true; done
+    )
+}
+
+# The extensions of what -o writes for a verb.
+_velorinctl_output() {
+    case $1 in
+    export) echo json ;;
+    sheet) echo "html svg" ;;
+    *) echo kvf ;;
+    esac
 }
 
 _velorinctl() {
@@ -41,7 +56,7 @@ _velorinctl() {
     for ((i = 1; i < cword; i++)); do
         w=${words[i]}
         case $w in
-        -o | --output | --console | --mode) i=$((i + 1)) ;;
+        -o | --output | --console | --mode | --base | --lang) i=$((i + 1)) ;;
         -*) ;;
         *)
             if [[ -z $verb ]]; then
@@ -61,13 +76,18 @@ _velorinctl() {
     local value=${cur#*=}
     case $prev in
     -o | --output)
-        if [[ $verb == export ]]; then _velorinctl_files json "$cur"; else _velorinctl_files kvf "$cur"; fi
+        _velorinctl_files "$(_velorinctl_output "$verb")" "$cur"
         return 0
         ;;
     --console | --mode)
         mapfile -t COMPREPLY < <(compgen -W "$_velorinctl_consoles" -- "$cur")
         return 0
         ;;
+    --lang)
+        mapfile -t COMPREPLY < <(compgen -W "$_velorinctl_languages" -- "$cur")
+        return 0
+        ;;
+    --base) return 0 ;;
     esac
     case $cur in
     --console=* | --mode=*)
@@ -77,20 +97,23 @@ _velorinctl() {
         compopt -o filenames 2>/dev/null || true
         mapfile -t replies < <(compgen -d -P "--simulate=" -- "$value")
         ;;
+    --lang=*)
+        mapfile -t replies < <(compgen -W "$_velorinctl_languages" -P "--lang=" -- "$value")
+        ;;
     --output=*)
-        local ext=kvf
-        [[ $verb == export ]] && ext=json
-        compopt -o filenames 2>/dev/null || true
-        mapfile -t replies < <(compgen -d -P "--output=" -- "$value"; compgen -f -X "!*.$ext" -P "--output=" -- "$value")
+        _velorinctl_files "$(_velorinctl_output "$verb")" "$value" "--output="
+        replies=("${COMPREPLY[@]}")
         ;;
     -*)
         local opts="--simulate --simulate= -v --verbose -h --help --version"
         case $verb in
-        list | diff | show) opts+=" --json" ;;
+        list | diff | show | check) opts+=" --json" ;;
         read) opts+=" --json -o --output=" ;;
-        apply) opts+=" --verify --console" ;;
+        apply) opts+=" --verify --console --dry-run --json" ;;
         monitor) opts+=" --json --console" ;;
-        export | import | set | copy) opts+=" -o --output=" ;;
+        export | import | import-link | set | copy) opts+=" -o --output=" ;;
+        link) opts+=" --base --base=" ;;
+        sheet) opts+=" -o --output= --lang --lang=" ;;
         doctor) opts+=" --json --write-test" ;;
         esac
         mapfile -t replies < <(compgen -W "$opts" -- "$cur")
@@ -101,7 +124,7 @@ _velorinctl() {
         ,*) mapfile -t replies < <(compgen -W "$_velorinctl_verbs" -- "$cur") ;;
         help,0) mapfile -t replies < <(compgen -W "keys buttons $_velorinctl_verbs" -- "$cur") ;;
         select,0) mapfile -t replies < <(compgen -W "$_velorinctl_consoles" -- "$cur") ;;
-        show,0 | apply,0 | export,0 | diff,0 | diff,1 | set,0 | copy,0)
+        show,0 | apply,0 | export,0 | diff,0 | diff,1 | set,0 | copy,0 | check,0 | link,0 | sheet,0)
             _velorinctl_files kvf "$cur"
             return 0
             ;;

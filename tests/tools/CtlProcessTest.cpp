@@ -8,8 +8,12 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QXmlStreamReader>
 
 #include <gtest/gtest.h>
 
@@ -55,6 +59,12 @@ protected:
         writeBytes(file("good.json"), json);
         writeBytes(file("unknownkey.json"), json.replace("\"L2\": \"", "\"L2\": \"NoSuchKey"));
         writeBytes(file("existing.kvf"), bytesOf(patternBlock(5, 5)));
+        writeBytes(file("empty.kvf"), QByteArray());
+        // A 1x1 PNG named .kvf.
+        writeBytes(file("png.kvf"),
+                   QByteArray::fromBase64("iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR42mNk"
+                                          "YPhfDwAChwGA60e6kgAAAABJRU5ErkJggg=="));
+        qunsetenv("VELORIN_WEB_URL");
     }
     QString file(const char* name) const { return dir.filePath(QString::fromLatin1(name)); }
 
@@ -62,8 +72,8 @@ protected:
 };
 
 TEST_F(CtlBinary, HelpForEveryVerb) {
-    for (const char* verb :
-         {"list", "read", "apply", "select", "show", "export", "import", "set", "diff", "monitor"}) {
+    for (const char* verb : {"list", "read", "apply", "select", "show", "export", "import", "set", "diff",
+                             "monitor", "check", "link", "import-link", "sheet"}) {
         const Ran r = runBinary({QString::fromLatin1(verb), QStringLiteral("--help")});
         EXPECT_EQ(r.code, 0) << verb;
         EXPECT_TRUE(r.out.startsWith(QStringLiteral("usage: velorinctl"))) << verb;
@@ -89,7 +99,9 @@ TEST_F(CtlBinary, BadInputFailsClearlyAndWritesNothing) {
         const char* message;
     };
     const QString out = file("out.kvf");
+    const QString sheet = file("sheet.html");
     const QString existing = file("existing.kvf");
+    const QString shortLink = QStringLiteral("http://localhost/#m=") + QString(143, u'A');
     const Case cases[] = {
         {{QStringLiteral("frobnicate")}, kExitUsage, "unknown verb"},
         {{QStringLiteral("show"), file("a.kvf"), QStringLiteral("--bogus")},
@@ -156,6 +168,32 @@ TEST_F(CtlBinary, BadInputFailsClearlyAndWritesNothing) {
         {{QStringLiteral("--list-buttons"), QStringLiteral("--console=")},
          kExitUsage,
          "unknown console \"\""},
+        {{QStringLiteral("check"), file("empty.kvf")}, kExitBadInput, "it is 0 bytes long"},
+        {{QStringLiteral("check"), file("png.kvf")}, kExitBadInput, "it is 70 bytes long"},
+        {{QStringLiteral("sheet"), file("empty.kvf"), QStringLiteral("-o"), sheet},
+         kExitBadInput,
+         "0 bytes long"},
+        {{QStringLiteral("sheet"), file("png.kvf"), QStringLiteral("-o"), file("sheet.svg")},
+         kExitBadInput,
+         "70 bytes long"},
+        {{QStringLiteral("sheet"), file("a.kvf"), QStringLiteral("-o"), out},
+         kExitUsage,
+         "needs -o SHEET.html"},
+        {{QStringLiteral("sheet"), file("a.kvf"), QStringLiteral("-o"), sheet, QStringLiteral("--lang"),
+          QStringLiteral("fr")},
+         kExitUsage,
+         "unknown language \"fr\""},
+        {{QStringLiteral("link"), file("a.kvf")}, kExitUsage, "give --base URL"},
+        {{QStringLiteral("import-link"), shortLink, QStringLiteral("-o"), out},
+         kExitBadInput,
+         "not a mapping link: the mapping after m= is 143 characters long"},
+        {{QStringLiteral("import-link"), shortLink + u'A'}, kExitUsage, "import-link needs -o"},
+        {{QStringLiteral("apply"), file("a.kvf"), QStringLiteral("--json")},
+         kExitUsage,
+         "only with --dry-run"},
+        {{QStringLiteral("apply"), file("a.kvf"), QStringLiteral("--dry-run"), QStringLiteral("--verify")},
+         kExitUsage,
+         "exclude each other"},
     };
     const QByteArray before = readBytes(existing);
     for (const Case& c : cases) {
@@ -165,15 +203,17 @@ TEST_F(CtlBinary, BadInputFailsClearlyAndWritesNothing) {
                                                                     << r.err.toStdString();
         EXPECT_TRUE(r.out.isEmpty()) << r.out.toStdString();
         EXPECT_FALSE(QFileInfo::exists(out)) << c.args.join(u' ').toStdString();
+        EXPECT_FALSE(QFileInfo::exists(sheet)) << c.args.join(u' ').toStdString();
         EXPECT_EQ(readBytes(existing), before) << c.args.join(u' ').toStdString();
     }
     // No temporary files were left behind either.
     QStringList files = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
     files.sort();
-    EXPECT_EQ(files, (QStringList{QStringLiteral("a.kvf"), QStringLiteral("bad.json"),
-                                  QStringLiteral("existing.kvf"), QStringLiteral("good.json"),
-                                  QStringLiteral("long.kvf"), QStringLiteral("short.kvf"),
-                                  QStringLiteral("unknownkey.json")}));
+    EXPECT_EQ(files,
+              (QStringList{QStringLiteral("a.kvf"), QStringLiteral("bad.json"), QStringLiteral("empty.kvf"),
+                           QStringLiteral("existing.kvf"), QStringLiteral("good.json"),
+                           QStringLiteral("long.kvf"), QStringLiteral("png.kvf"), QStringLiteral("short.kvf"),
+                           QStringLiteral("unknownkey.json")}));
 }
 
 TEST_F(CtlBinary, ExportImportSetShowAndDiff) {
@@ -225,6 +265,75 @@ TEST_F(CtlBinary, ExportImportSetShowAndDiff) {
     const auto shown = blockFromJson(r.out.toUtf8());
     ASSERT_TRUE(shown) << shown.error().detail;
     EXPECT_EQ(bytesOf(*shown), readBytes(file("b.kvf")));
+}
+
+TEST_F(CtlBinary, LinkCheckAndSheet) {
+    // link and import-link round-trip every byte; the base comes from --base or the environment.
+    Ran r = runBinary({QStringLiteral("link"), file("a.kvf"), QStringLiteral("--base"),
+                       QStringLiteral("http://localhost:8765/velorin/#stale")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.startsWith(QStringLiteral("http://localhost:8765/velorin/#m="))) << r.out.toStdString();
+    EXPECT_EQ(r.out.size(), qsizetype(QStringLiteral("http://localhost:8765/velorin/#m=").size() + 144 + 1));
+    const QString link = r.out.trimmed();
+    r = runBinary({QStringLiteral("import-link"), link, QStringLiteral("-o"), file("back.kvf")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_EQ(readBytes(file("back.kvf")), readBytes(file("a.kvf")));
+
+    qputenv("VELORIN_WEB_URL", "http://localhost:8765/velorin/");
+    EXPECT_EQ(runBinary({QStringLiteral("link"), file("a.kvf")}).out.trimmed(), link);
+    qunsetenv("VELORIN_WEB_URL");
+
+    // check: exit 0 when clean, 1 with a clash or a code that names no key.
+    writeBytes(file("zero.kvf"), QByteArray(108, '\0'));
+    r = runBinary({QStringLiteral("check"), file("zero.kvf")});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.out,
+              QStringLiteral("no key is given to two buttons of a console, and every code names a key\n"));
+    r = runBinary({QStringLiteral("set"), file("zero.kvf"), QStringLiteral("ps4"), QStringLiteral("R2=A"),
+                   QStringLiteral("L2=a"), QStringLiteral("UP=0x2D"), QStringLiteral("-o"),
+                   file("clash.kvf")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    r = runBinary({QStringLiteral("check"), file("clash.kvf")});
+    EXPECT_EQ(r.code, kExitDiffers);
+    EXPECT_EQ(r.out, QStringLiteral("PS4: A is given to L2 and R2\nPS4 UP: 0x2D names no key\n"));
+    r = runBinary({QStringLiteral("check"), file("clash.kvf"), QStringLiteral("--json")});
+    EXPECT_EQ(r.code, kExitDiffers);
+    const QJsonObject json = QJsonDocument::fromJson(r.out.toUtf8()).object();
+    EXPECT_FALSE(json.value(QStringLiteral("clean")).toBool(true));
+    const QJsonObject ps4 = json.value(QStringLiteral("consoles")).toArray()[1].toObject();
+    EXPECT_EQ(ps4.value(QStringLiteral("clashes")).toArray()[0].toObject(),
+              (QJsonObject{{"key", "A"}, {"buttons", QJsonArray{"L2", "R2"}}}));
+
+    // sheet: the language's texts from the translation documents, the format by the suffix.
+    const std::pair<const char*, QStringList> languages[] = {
+        {"zh", {QStringLiteral("按键映射表"), QStringLiteral("方向键上"), QStringLiteral("未分配")}},
+        {"en", {QStringLiteral("Key assignments"), QStringLiteral("D-pad up"), QStringLiteral("none")}},
+        {"ja", {QStringLiteral("キー割り当て表"), QStringLiteral("十字キー上"), QStringLiteral("なし")}},
+    };
+    for (const auto& [lang, texts] : languages) {
+        for (const char* suffix : {"html", "SVG"}) {
+            const QString path = file("sheet.") + QLatin1String(suffix);
+            r = runBinary({QStringLiteral("sheet"), file("clash.kvf"), QStringLiteral("-o"), path,
+                           QStringLiteral("--lang"), QLatin1String(lang)});
+            ASSERT_EQ(r.code, 0) << lang << suffix << r.err.toStdString();
+            const QString doc = QString::fromUtf8(readBytes(path));
+            for (const QString& text : texts)
+                EXPECT_TRUE(doc.contains(text)) << lang << suffix << " " << text.toStdString();
+            EXPECT_TRUE(doc.contains(QStringLiteral(">0x2D<"))) << lang << suffix;
+            if (QLatin1String(suffix) == u"SVG") {
+                QXmlStreamReader xml(doc);
+                while (!xml.atEnd())
+                    xml.readNext();
+                EXPECT_FALSE(xml.hasError()) << lang << " " << xml.errorString().toStdString();
+            } else {
+                EXPECT_TRUE(doc.startsWith(QStringLiteral("<!DOCTYPE html>"))) << lang;
+            }
+        }
+    }
+    r = runBinary({QStringLiteral("sheet"), file("clash.kvf"), QStringLiteral("-o"), file("default.htm")});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_TRUE(
+        QString::fromUtf8(readBytes(file("default.htm"))).contains(QStringLiteral("<html lang=\"en\">")));
 }
 
 #ifdef VELORIN_SIM_PATH

@@ -1,4 +1,5 @@
 // Every adapter verb in process against velorin-sim, checking the exact bytes it logs.
+#include "KeyNames.h"
 #include "KvfFile.h"
 #include "KvfJson.h"
 #include "TestSupport.h"
@@ -7,6 +8,7 @@
 #include "device/SharedState.h"
 #include "tests/support/SimController.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
@@ -131,6 +133,73 @@ TEST_F(CtlSim, VerifyPassesAndComparesOnlyTheRecordsThatCameBack) {
         "within 100 ms; SWITCH and XBOX were not compared\n")))
         << r.err.toStdString();
     EXPECT_FALSE(r.err.contains(QStringLiteral("verify failed"))) << r.err.toStdString();
+}
+
+TEST_F(CtlSim, DryRunListsWhatApplyWouldChangeAndWritesNothing) {
+    const WorkModeBlock held = patternBlock(0x30, 5);
+    WorkModeBlock wanted = held;
+    wanted.setButton(ConsoleId::PS3, PadButton::L2, 0x04);
+    wanted.setButton(ConsoleId::XBOX, PadButton::START, 0x00);
+    wanted.record(ConsoleId::PS3)[0] = 0x77;   // the console byte,
+    wanted.record(ConsoleId::PS4)[7] = 0x99;   // bytes 6-9
+    wanted.record(ConsoleId::XBOX)[26] = 0x01; // and XBOX's spare byte: apply writes its own
+    writeBytes(path("in.kvf"), bytesOf(wanted));
+    writeBytes(path("same.kvf"), bytesOf(held));
+    const QString ps3L2 = keyName(held.button(ConsoleId::PS3, PadButton::L2));
+    const QString xboxStart = keyName(held.button(ConsoleId::XBOX, PadButton::START));
+
+    // Only the four read requests go out, and the simulator's records stay as they were. (The dump
+    // answers after every report logged before it, so the list is complete by then.)
+    const auto onlyReadRequests = [&](std::size_t requests) {
+        const auto dump = sim->dump();
+        ASSERT_TRUE(dump.has_value());
+        QByteArray records;
+        for (const auto& rec : *dump)
+            records += QByteArray(reinterpret_cast<const char*>(rec.data()), 27);
+        EXPECT_EQ(records, bytesOf(held));
+        const auto reports = sim->outputReports();
+        EXPECT_EQ(reports.size(), requests);
+        for (const auto& report : reports)
+            EXPECT_EQ(report.bytes[1], 0x31);
+        sim->clearOutputReports();
+    };
+
+    RunResult r = ctl({QStringLiteral("apply"), path("in.kvf"), QStringLiteral("--dry-run")});
+    EXPECT_EQ(r.code, kExitOk) << r.err.toStdString();
+    EXPECT_EQ(r.out, QStringLiteral("PS3 L2: %1 -> A\nXBOX START: %2 -> none\n").arg(ps3L2, xboxStart));
+    EXPECT_EQ(r.err,
+              QStringLiteral("dry run: apply would change 2 buttons on PS3, XBOX, write the 4 records and "
+                             "select mode PS3; nothing was written\n"));
+    onlyReadRequests(4);
+
+    r = ctl({QStringLiteral("apply"), path("in.kvf"), QStringLiteral("--dry-run"), QStringLiteral("--json")});
+    EXPECT_EQ(r.code, kExitOk) << r.err.toStdString();
+    const QJsonArray consoles = QJsonDocument::fromJson(r.out.toUtf8()).object()["consoles"].toArray();
+    ASSERT_EQ(consoles.size(), 2);
+    EXPECT_EQ(consoles[0].toObject()["buttons"].toArray()[0].toObject(),
+              (QJsonObject{{"button", "L2"}, {"from", ps3L2}, {"to", "A"}}));
+    onlyReadRequests(4);
+
+    r = ctl({QStringLiteral("apply"), path("same.kvf"), QStringLiteral("--dry-run")});
+    EXPECT_EQ(r.code, kExitOk) << r.err.toStdString();
+    EXPECT_EQ(r.out, QString());
+    EXPECT_EQ(r.err,
+              QStringLiteral("dry run: the adapter already holds these assignments; nothing was written\n"));
+    onlyReadRequests(4);
+
+    // SWITCH does not answer: what was read is compared, the rest is named as not read.
+    ASSERT_TRUE(sim->command(QStringLiteral("drop switch on")));
+    r = ctl({QStringLiteral("apply"), path("in.kvf"), QStringLiteral("--dry-run")});
+    EXPECT_EQ(r.code, kExitAdapterFailed);
+    EXPECT_EQ(r.out,
+              QStringLiteral("PS3 L2: %1 -> A\nSWITCH: not read from the adapter; apply writes its whole "
+                             "record\nXBOX: not read from the adapter; apply writes its whole record\n")
+                  .arg(ps3L2));
+    EXPECT_TRUE(r.err.startsWith(QStringLiteral(
+        "velorinctl: dry run incomplete: the adapter did not answer the request for the SWITCH record within "
+        "100 ms; SWITCH and XBOX were not read; nothing was written\n")))
+        << r.err.toStdString();
+    onlyReadRequests(3);
 }
 
 TEST_F(CtlSim, RefusedWriteStopsTheApply) {

@@ -25,6 +25,9 @@ enum VerbOption : unsigned {
     kOptVerify = 1u << 2,
     kOptConsole = 1u << 3,
     kOptWriteTest = 1u << 4,
+    kOptBase = 1u << 5,
+    kOptLang = 1u << 6,
+    kOptDryRun = 1u << 7,
 };
 
 // Everything about one verb: its help, what it accepts (checked in one place, before it runs)
@@ -52,15 +55,18 @@ constexpr Verb kVerbs[] = {
      "written or shown unless all four arrived; when one does not, the message says whether the\n"
      "adapter refused the request, did not answer within 100 ms, or went away (exit 7).\n",
      kOptJson | kOptOutput, 0, 0, cmdRead},
-    {"apply", "apply FILE.kvf [--verify] [--console CONSOLE]",
+    {"apply", "apply FILE.kvf [--verify] [--console CONSOLE] [--dry-run [--json]]",
      "Writes the four records of FILE.kvf to the adapter (the same five reports as the window's\n"
      "apply: the PS3, PS4, SWITCH and XBOX records, then the mode select) and selects CONSOLE\n"
      "(default ps3). A record the adapter does not take ends it: the message says whether the\n"
      "adapter refused it, did not take it in time, or went away, and which records were written\n"
      "(exit 7). --verify reads the records back afterwards and reports every difference (exit 1);\n"
      "when a record does not come back, the records before it are compared and the rest named as\n"
-     "not compared (exit 7).\n",
-     kOptVerify | kOptConsole, 1, 1, cmdApply},
+     "not compared (exit 7).\n"
+     "--dry-run writes nothing: it reads the four records from the adapter and lists, per console,\n"
+     "each button whose key apply would change (held -> new), as text or with --json as JSON.\n"
+     "A record that cannot be read is named as not read, and the exit is then 7.\n",
+     kOptVerify | kOptConsole | kOptDryRun | kOptJson, 1, 1, cmdApply},
     {"select", "select ps3|ps4|switch|xbox",
      "Tells the adapter which console mode to use. When that does not get through, the message\n"
      "says whether the adapter refused it, did not take it in time, or went away (exit 7).\n",
@@ -96,6 +102,26 @@ constexpr Verb kVerbs[] = {
      "Lists the bytes in which two .kvf files differ, by console and button.\n"
      "Exit: 0 same, 1 different.\n",
      kOptJson, 2, 2, cmdDiff},
+    {"check", "check FILE.kvf [--json]",
+     "Lists, per console, every key or mouse button given to two or more of its buttons, and every\n"
+     "button whose code names no key. Neither stops anything from working; some owners give one\n"
+     "key to two buttons on purpose. Exit: 0 none, 1 some.\n",
+     kOptJson, 1, 1, cmdCheck},
+    {"link", "link FILE.kvf [--base URL]",
+     "Prints a link to Velorin Web that carries the four records of FILE.kvf in its fragment\n"
+     "(#m= and 144 characters; the fragment never reaches a server). The page's address is URL,\n"
+     "else $VELORIN_WEB_URL. `velorinctl import-link` turns the link back into the file.\n",
+     kOptBase, 1, 1, cmdLink},
+    {"import-link", "import-link LINK -o FILE.kvf",
+     "Writes the four records a link of `velorinctl link` or of the page's \"Copy link\" carries to\n"
+     "FILE.kvf, completely or not at all. LINK may be the whole link or its fragment (#m=...).\n"
+     "Parameters of the fragment other than m= are ignored.\n",
+     kOptOutput, 1, 1, cmdImportLink},
+    {"sheet", "sheet FILE.kvf -o SHEET.html|SHEET.svg [--lang zh|en|ja]",
+     "Writes a printable sheet of FILE.kvf: one A4 or Letter page with every button's key on the\n"
+     "four consoles, black on white, as an HTML document or an SVG picture (by the suffix of the\n"
+     "output) for any browser to print. The sheet is in Chinese, English (the default) or Japanese.\n",
+     kOptOutput | kOptLang, 1, 1, cmdSheet},
     {"doctor", "doctor [--json] [--write-test]",
      "Checks everything between this computer and the adapter and prints a report to attach to a bug:\n"
      "the kernel, every HID interface, how output reports travel (interrupt OUT endpoint or\n"
@@ -183,6 +209,22 @@ std::optional<Options> parse(const QStringList& args, QTextStream& err) {
             o.verify = true;
         } else if (a == u"--write-test") {
             o.writeTest = true;
+        } else if (a == u"--dry-run") {
+            o.dryRun = true;
+        } else if (a == u"--base") {
+            const auto v = value(QStringLiteral("the web page's address"));
+            if (!v)
+                return std::nullopt;
+            o.base = *v;
+        } else if (a.startsWith(u"--base=")) {
+            o.base = a.mid(7);
+        } else if (a == u"--lang") {
+            const auto v = value(QStringLiteral("a language (zh, en or ja)"));
+            if (!v)
+                return std::nullopt;
+            o.lang = *v;
+        } else if (a.startsWith(u"--lang=")) {
+            o.lang = a.mid(7);
         } else if (a == u"-v" || a == u"--verbose") {
             o.verbose = true;
         } else if (a == u"--simulate") {
@@ -236,6 +278,12 @@ bool allowOnly(Context& ctx, unsigned options) {
         bad = "--console";
     else if (ctx.opt.writeTest && !(options & kOptWriteTest))
         bad = "--write-test";
+    else if (ctx.opt.base && !(options & kOptBase))
+        bad = "--base";
+    else if (ctx.opt.lang && !(options & kOptLang))
+        bad = "--lang";
+    else if (ctx.opt.dryRun && !(options & kOptDryRun))
+        bad = "--dry-run";
     if (!bad)
         return true;
     ctx.err << "velorinctl: " << ctx.opt.verb << " does not take " << bad << "\nTry `velorinctl "

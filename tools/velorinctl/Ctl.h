@@ -15,7 +15,8 @@ namespace velorin::ctl {
 // Stable exit codes (documented in velorinctl(1)).
 enum Exit : int {
     kExitOk = 0,
-    kExitDiffers = 1,       // diff found differences, or apply --verify read back something else
+    kExitDiffers = 1,       // diff found differences, apply --verify read back something else, or check
+                            // found clashing keys or codes that name no key
     kExitUsage = 2,         // bad command line: unknown verb or option, console, button or key
     kExitBadInput = 3,      // an input file cannot be read or is not valid
     kExitCannotWrite = 4,   // an output file cannot be written

@@ -176,6 +176,48 @@ void printText(QTextStream& out, const Verification& v) {
             << ", read back " << valueAt(d.console, d.byte, d.b) << '\n';
 }
 
+// "L2, START and A".
+QString buttonList(const std::vector<PadButton>& buttons) {
+    QStringList labels;
+    for (const PadButton b : buttons)
+        labels << buttonLabel(b);
+    if (labels.size() < 2)
+        return labels.join(QString());
+    return labels.mid(0, labels.size() - 1).join(QStringLiteral(", ")) + QStringLiteral(" and ") +
+           labels.last();
+}
+
+void printText(QTextStream& out, const ClashList& list) {
+    for (const ConsoleId c : kBlockOrder) {
+        for (const Clash& clash : list.report.clashes) {
+            if (clash.console == c)
+                out << consoleName(c) << ": " << keyName(clash.code) << " is given to "
+                    << buttonList(clash.buttons) << '\n';
+        }
+        for (const UnnamedCode& u : list.report.unnamed) {
+            if (u.console == c)
+                out << consoleName(c) << ' ' << buttonLabel(u.button) << ": " << keyName(u.code)
+                    << " names no key\n";
+        }
+    }
+    if (list.report.clean())
+        out << "no key is given to two buttons of a console, and every code names a key\n";
+}
+
+void printText(QTextStream& out, const MappingLinkView& view) {
+    out << view.link << '\n';
+}
+
+void printText(QTextStream& out, const ChangePreview& preview) {
+    for (const ConsoleChanges& c : preview.changes) {
+        if (c.neverRead)
+            out << consoleName(c.console) << ": not read from the adapter; apply writes its whole record\n";
+        for (const ButtonChange& b : c.buttons)
+            out << consoleName(c.console) << ' ' << buttonLabel(b.button) << ": " << keyName(b.from) << " -> "
+                << keyName(b.to) << '\n';
+    }
+}
+
 void printText(QTextStream& out, const PadView& view) {
     out << "pressed: " << (view.pressed.isEmpty() ? QStringLiteral("-") : view.pressed.join(u' '))
         << "  stick: " << (view.stick.isEmpty() ? QStringLiteral("centre") : view.stick.join(u' ')) << '\n';
@@ -285,6 +327,41 @@ QJsonObject toJson(const std::vector<Difference>& differences) {
     return QJsonObject{{"same", differences.empty()}, {"differences", list}};
 }
 
+QJsonObject toJson(const ClashList& list) {
+    QJsonArray consoles;
+    for (const ConsoleId c : kBlockOrder) {
+        QJsonArray clashes;
+        for (const Clash& clash : list.report.clashes) {
+            if (clash.console != c)
+                continue;
+            QJsonArray buttons;
+            for (const PadButton b : clash.buttons)
+                buttons.append(buttonName(b));
+            clashes.append(QJsonObject{{"key", keyName(clash.code)}, {"buttons", buttons}});
+        }
+        QJsonArray unnamed;
+        for (const UnnamedCode& u : list.report.unnamed) {
+            if (u.console == c)
+                unnamed.append(QJsonObject{{"button", buttonName(u.button)}, {"code", keyName(u.code)}});
+        }
+        consoles.append(QJsonObject{{"console", consoleWord(c)}, {"clashes", clashes}, {"unnamed", unnamed}});
+    }
+    return QJsonObject{{"clean", list.report.clean()}, {"consoles", consoles}};
+}
+
+QJsonObject toJson(const ChangePreview& preview) {
+    QJsonArray consoles;
+    for (const ConsoleChanges& c : preview.changes) {
+        QJsonArray buttons;
+        for (const ButtonChange& b : c.buttons)
+            buttons.append(QJsonObject{
+                {"button", buttonName(b.button)}, {"from", keyName(b.from)}, {"to", keyName(b.to)}});
+        consoles.append(
+            QJsonObject{{"console", consoleWord(c.console)}, {"read", !c.neverRead}, {"buttons", buttons}});
+    }
+    return QJsonObject{{"changes", !preview.changes.empty()}, {"consoles", consoles}};
+}
+
 QJsonObject toJson(const PadView& view) {
     const QByteArray raw(reinterpret_cast<const char*>(view.state.data()),
                          static_cast<qsizetype>(view.state.size()));
@@ -363,8 +440,9 @@ void printJson(QTextStream& out, const Report& report) {
                 out << indented(toJson(r.differences));
             else if constexpr (std::is_same_v<T, PadView>) // one line per state: a stream of objects
                 out << QJsonDocument(toJson(r)).toJson(QJsonDocument::Compact) << '\n';
-            else if constexpr (!std::is_same_v<T, std::monostate> && !std::is_same_v<T, Verification>)
-                out << indented(toJson(r)); // apply, which verifies, takes no --json
+            else if constexpr (!std::is_same_v<T, std::monostate> && !std::is_same_v<T, Verification> &&
+                               !std::is_same_v<T, MappingLinkView>)
+                out << indented(toJson(r)); // --verify and link print text only
         },
         report);
 }

@@ -5,6 +5,8 @@
 #include "Ctl.h"
 #include "Doctor.h"
 
+#include "core/ChangeList.h"
+#include "core/Clashes.h"
 #include "core/Console.h"
 #include "core/WorkMode.h"
 #include "device/SharedState.h"
@@ -54,6 +56,21 @@ struct Verification {
     std::vector<Difference> differences;
 };
 
+// check: keys given to two or more buttons of a console, and codes that name no key.
+struct ClashList {
+    ClashReport report;
+};
+
+// link: the link that carries a .kvf file's records. Text only: link takes no --json.
+struct MappingLinkView {
+    QString link;
+};
+
+// apply --dry-run: what apply would change, per console, against what the adapter holds.
+struct ChangePreview {
+    std::vector<ConsoleChanges> changes;
+};
+
 // monitor: one pad state.
 struct PadView {
     QStringList pressed;
@@ -65,8 +82,8 @@ struct PadView {
 };
 
 // Everything a verb can return; monostate when it has nothing to show.
-using Report =
-    std::variant<std::monostate, InterfaceList, BlockView, DiffList, Verification, PadView, DoctorReport>;
+using Report = std::variant<std::monostate, InterfaceList, BlockView, DiffList, Verification, PadView,
+                            DoctorReport, ClashList, MappingLinkView, ChangePreview>;
 
 void printText(QTextStream& out, const Report& report);
 void printJson(QTextStream& out, const Report& report);

@@ -5,12 +5,17 @@
 #include "KvfFile.h"
 #include "KvfJson.h"
 
+#include "core/ChangeList.h"
+#include "core/Clashes.h"
 #include "core/ConsoleCopy.h"
+#include "core/MappingLink.h"
+#include "core/Sheet.h"
 #include "device/Discovery.h"
 #include "device/Reports.h"
 #include "device/Sequences.h"
 #include "device/SharedState.h"
 #include "device/hid/SimBus.h"
+#include "model/Translations.h"
 
 #include <QFileInfo>
 
@@ -272,6 +277,67 @@ std::optional<std::vector<std::pair<PadButton, KeyCode>>> parseAssignments(Conte
     return changes;
 }
 
+// apply --dry-run: reads what the adapter holds and lists what apply would change. Only the read
+// requests go out; no record and no mode select is written.
+Outcome applyDryRun(Context& ctx, const WorkModeBlock& block, ConsoleId mode) {
+    if (const int rc = prepareAdapter(ctx); rc != kExitOk)
+        return rc;
+    WorkModeBlock held;
+    std::vector<ConsoleId> got;
+    const std::optional<ReadStop> stop = readBack(held, got);
+    KnownRecords known;
+    for (const ConsoleId c : got) {
+        const ConstRecordSpan record = held.record(c);
+        workModeData copy{};
+        std::copy(record.begin(), record.end(), copy.begin());
+        known[static_cast<std::size_t>(consoleInfo(c).blockIndex)] = copy;
+    }
+    ChangePreview preview{changesToApply(block, known)};
+    if (stop) {
+        ctx.err << "velorinctl: dry run incomplete: " << readStopText(*stop) << "; "
+                << consolesFrom(stop->console) << (stop->console == kBlockOrder.back() ? " was" : " were")
+                << " not read; nothing was written\n";
+        adviseOnSilence(ctx, *stop);
+        return {kExitAdapterFailed, std::move(preview)};
+    }
+    std::size_t buttons = 0;
+    QStringList names;
+    for (const ConsoleChanges& c : preview.changes) {
+        buttons += c.buttons.size();
+        names << consoleName(c.console);
+    }
+    if (preview.changes.empty())
+        ctx.err << "dry run: the adapter already holds these assignments; nothing was written\n";
+    else
+        ctx.err << "dry run: apply would change " << buttons << (buttons == 1 ? " button" : " buttons")
+                << " on " << names.join(QStringLiteral(", ")) << ", write the 4 records and select mode "
+                << consoleName(mode) << "; nothing was written\n";
+    return {kExitOk, std::move(preview)};
+}
+
+// The sheet's texts in a language: Chinese is the sources; English and Japanese come from the
+// translation documents compiled into the model library.
+std::optional<SheetTexts> sheetTextsFor(const QString& language, QTextStream& err) {
+    const QString name = language.trimmed().toLower();
+    if (name == u"zh")
+        return sheetTexts("zh-CN", {});
+    if (name != u"en" && name != u"ja") {
+        err << "velorinctl: unknown language \"" << language.left(20) << "\"; use zh, en or ja\n";
+        return std::nullopt;
+    }
+    const TranslationDocument* document = builtInTranslation(name);
+    if (!document) {
+        err << "velorinctl: this build lacks the " << name << " translation document; nothing was written\n";
+        return std::nullopt;
+    }
+    return sheetTexts(name.toStdString(), [document](std::string_view context, std::string_view source) {
+        const QString translated =
+            document->translate(QString::fromUtf8(context.data(), qsizetype(context.size())),
+                                QString::fromUtf8(source.data(), qsizetype(source.size())));
+        return translated.isEmpty() ? std::string(source) : translated.toStdString();
+    });
+}
+
 InterfaceList::Entry describeInterface(const Context& ctx, const hid::DeviceInfo& info) {
     InterfaceList::Entry e{info};
     std::string whyNot;
@@ -360,9 +426,20 @@ Outcome cmdApply(Context& ctx) {
             return kExitUsage;
         mode = *c;
     }
+    if (ctx.opt.dryRun && ctx.opt.verify) {
+        ctx.err
+            << "velorinctl: --verify and --dry-run exclude each other: a dry run writes nothing to verify\n";
+        return kExitUsage;
+    }
+    if (ctx.opt.json && !ctx.opt.dryRun) {
+        ctx.err << "velorinctl: apply takes --json only with --dry-run\n";
+        return kExitUsage;
+    }
     std::optional<WorkModeBlock> block = loadKvf(ctx, ctx.opt.positional[0]);
     if (!block)
         return kExitBadInput;
+    if (ctx.opt.dryRun)
+        return applyDryRun(ctx, *block, mode);
     if (const int rc = prepareAdapter(ctx); rc != kExitOk)
         return rc;
     const device::ApplyResult result = device::ApplyToAdapter(*block, mode);
@@ -504,6 +581,68 @@ Outcome cmdDiff(Context& ctx) {
     DiffList list{diffBlocks(*a, *b)};
     const int rc = list.differences.empty() ? kExitOk : kExitDiffers;
     return {rc, std::move(list)};
+}
+
+Outcome cmdCheck(Context& ctx) {
+    const std::optional<WorkModeBlock> block = loadKvf(ctx, ctx.opt.positional[0]);
+    if (!block)
+        return kExitBadInput;
+    ClashList list{findClashes(*block)};
+    const int rc = list.report.clean() ? kExitOk : kExitDiffers;
+    return {rc, std::move(list)};
+}
+
+Outcome cmdLink(Context& ctx) {
+    const QString fromEnv = qEnvironmentVariable("VELORIN_WEB_URL");
+    if (!ctx.opt.base && fromEnv.isEmpty()) {
+        ctx.err << "velorinctl: link needs the address of the web page: give --base URL (for example\n"
+                   "  --base https://example.org/velorin/) or set VELORIN_WEB_URL\n";
+        return kExitUsage;
+    }
+    const std::optional<WorkModeBlock> block = loadKvf(ctx, ctx.opt.positional[0]);
+    if (!block)
+        return kExitBadInput;
+    const auto link =
+        mappinglink::linkForBlock(*block, (ctx.opt.base ? *ctx.opt.base : fromEnv).toStdString());
+    if (!link) {
+        ctx.err << "velorinctl: " << (ctx.opt.base ? "--base" : "VELORIN_WEB_URL") << ": "
+                << QString::fromStdString(link.error().detail) << '\n';
+        return kExitUsage;
+    }
+    return {kExitOk, MappingLinkView{QString::fromStdString(*link)}};
+}
+
+Outcome cmdImportLink(Context& ctx) {
+    if (!ctx.opt.output || ctx.opt.output->isEmpty() || *ctx.opt.output == u"-") {
+        ctx.err << "velorinctl: import-link needs -o FILE.kvf (the .kvf file to write)\n";
+        return kExitUsage;
+    }
+    const auto block = mappinglink::blockFromLink(ctx.opt.positional[0].toStdString());
+    if (!block) {
+        ctx.err << "velorinctl: not a mapping link: " << QString::fromStdString(block.error().detail)
+                << "; nothing was written\n";
+        return kExitBadInput;
+    }
+    return writeKvf(ctx, *ctx.opt.output, *block);
+}
+
+Outcome cmdSheet(Context& ctx) {
+    const QString output = ctx.opt.output.value_or(QString());
+    const QString suffix = QFileInfo(output).suffix().toLower();
+    const bool svg = suffix == u"svg";
+    if (!svg && suffix != u"html" && suffix != u"htm") {
+        ctx.err << "velorinctl: sheet needs -o SHEET.html or -o SHEET.svg (the suffix chooses the format)\n";
+        return kExitUsage;
+    }
+    const std::optional<SheetTexts> texts =
+        sheetTextsFor(ctx.opt.lang.value_or(QStringLiteral("en")), ctx.err);
+    if (!texts)
+        return ctx.opt.lang ? kExitUsage : kExitCannotWrite;
+    const std::optional<WorkModeBlock> block = loadKvf(ctx, ctx.opt.positional[0]);
+    if (!block)
+        return kExitBadInput;
+    const std::string document = svg ? renderSheetSvg(*block, *texts) : renderSheetHtml(*block, *texts);
+    return writeOutput(ctx, QByteArray::fromStdString(document));
 }
 
 Outcome cmdMonitor(Context& ctx) {

@@ -23,6 +23,7 @@ struct Options {
     bool json = false;
     bool verify = false;
     bool writeTest = false;
+    bool dryRun = false;
     bool verbose = false;
     bool simulate = false;
     // Hidden, for the shell completions: the key names, or the button names (of --console).
@@ -31,6 +32,8 @@ struct Options {
     QString bus;
     std::optional<QString> output;
     std::optional<QString> console;
+    std::optional<QString> base; // link: the web page's address
+    std::optional<QString> lang; // sheet: zh, en or ja
 };
 
 // What a verb gets. Messages (progress, problems, fixes) go to `err` at once; results go back in
@@ -75,6 +78,10 @@ Outcome cmdImport(Context& ctx);
 Outcome cmdSet(Context& ctx);
 Outcome cmdCopy(Context& ctx);
 Outcome cmdDiff(Context& ctx);
+Outcome cmdCheck(Context& ctx);
+Outcome cmdLink(Context& ctx);
+Outcome cmdImportLink(Context& ctx);
+Outcome cmdSheet(Context& ctx);
 Outcome cmdDoctor(Context& ctx);
 Outcome cmdMonitor(Context& ctx);
 
