@@ -1,6 +1,9 @@
 #include "core/Sheet.h"
 
+#include "core/Boxes.h"
 #include "core/Texts.h"
+
+#include <algorithm>
 
 #include <cstdint>
 #include <optional>
@@ -9,40 +12,17 @@ namespace velorin {
 
 namespace {
 
-// clang-format off
-constexpr std::array<SheetTextSource, kSheetTextCount> kSources{{
+// The sheet's own texts and the mouse texts; the pad buttons follow, in PadButton order, named as
+// every front end speaks them (core/Boxes.h).
+constexpr std::array<SheetTextSource, 6> kOwnSources{{
     {"sheet", VELORIN_TEXT("sheet", "按键映射表")},
     {"sheet", VELORIN_TEXT("sheet", "手柄按键")},
     {"sheet", VELORIN_TEXT("sheet", "未分配")},
     {"display_texts", VELORIN_TEXT("display_texts", "鼠标左键")},
     {"display_texts", VELORIN_TEXT("display_texts", "鼠标右键")},
     {"display_texts", VELORIN_TEXT("display_texts", "鼠标中键")},
-    // The pad buttons in PadButton order, named as the window speaks them.
-    {"", "L2"},
-    {"", "L1"},
-    {"", "SELECT"},
-    {"pad", VELORIN_TEXT("pad", "方向键上")},
-    {"pad", VELORIN_TEXT("pad", "方向键下")},
-    {"pad", VELORIN_TEXT("pad", "方向键左")},
-    {"pad", VELORIN_TEXT("pad", "方向键右")},
-    {"pad", VELORIN_TEXT("pad", "左摇杆上")},
-    {"pad", VELORIN_TEXT("pad", "左摇杆下")},
-    {"pad", VELORIN_TEXT("pad", "左摇杆左")},
-    {"pad", VELORIN_TEXT("pad", "左摇杆右")},
-    {"pad", VELORIN_TEXT("pad", "左摇杆按下")},
-    {"", "R2"},
-    {"", "R1"},
-    {"", "START"},
-    {"", "A"},
-    {"", "B"},
-    {"", "X"},
-    {"", "Y"},
-    {"pad", VELORIN_TEXT("pad", "右摇杆按下")},
-    {"", "HOME"},
-    {"", "SHARE"},
-    {"", "CAPTURE"},
 }};
-// clang-format on
+static_assert(sheetSlot(PadButton::L2) == kOwnSources.size());
 static_assert(sheetSlot(PadButton::CAPTURE) + 1 == kSheetTextCount);
 
 // ---------------------------------------------------------------------------------------------
@@ -226,14 +206,25 @@ void svgText(std::string& out, double x, double y, double room, std::string_view
 } // namespace
 
 std::span<const SheetTextSource, kSheetTextCount> sheetTextSources() {
-    return kSources;
+    static const std::array<SheetTextSource, kSheetTextCount> sources = [] {
+        std::array<SheetTextSource, kSheetTextCount> all{};
+        std::copy(kOwnSources.begin(), kOwnSources.end(), all.begin());
+        for (int b = 0; b < kPadButtonCount; ++b) {
+            const auto button = PadButton(b);
+            const std::string_view spoken = spokenButton(button);
+            // A button spoken by its element name reads the same in every language.
+            all[sheetSlot(button)] = {spoken == padButtonName(button) ? "" : "pad", spoken};
+        }
+        return all;
+    }();
+    return sources;
 }
 
 SheetTexts sheetTexts(std::string language, const SheetTranslate& translate) {
     SheetTexts texts;
     texts.language = std::move(language);
     for (std::size_t i = 0; i < kSheetTextCount; ++i) {
-        const SheetTextSource& s = kSources[i];
+        const SheetTextSource& s = sheetTextSources()[i];
         texts.texts[i] =
             s.context.empty() || !translate ? std::string(s.source) : translate(s.context, s.source);
     }
