@@ -53,6 +53,8 @@ class App {
                 if (!adapter.connected) {
                     core.joyClear();
                     view.drawLamps();
+                } else {
+                    messages.dropBanner("open-refused"); // it opened after all
                 }
                 commands.showMarks();
             },
