@@ -1,11 +1,14 @@
 // Velorin Web: the window's main view in a page. It puts the parts together: the core (core.ts, the
 // editing session and the adapter's protocol in WebAssembly), the view built from the window's
 // layouts (view.ts), the commands (commands.ts), the files (files.ts), what the page tells the user
-// (messages.ts) and the adapter over WebHID (adapter.ts); and it offers a newer version of the site.
+// (messages.ts) and the adapter over WebHID (adapter.ts), the mapping as a link (link.ts) and the
+// printable sheet (print.ts); and it offers a newer version of the site.
 import { Adapter, webHidAvailability } from "./adapter.js";
 import { Commands } from "./commands.js";
 import { type Core, loadCore } from "./core.js";
 import { Files } from "./files.js";
+import { Links } from "./link.js";
+import { Printer } from "./print.js";
 import { chooseLanguage, language, setLanguage, t } from "./i18n.js";
 import { Messages } from "./messages.js";
 import { View } from "./view.js";
@@ -16,6 +19,7 @@ class App {
     readonly messages: Messages;
     readonly commands: Commands;
     private readonly files: Files;
+    private readonly links: Links;
     updateRequested = false; // the user chose to reload into a newer version
 
     constructor(
@@ -35,12 +39,34 @@ class App {
         this.messages = new Messages(this.view.frame, this.view.banner);
         this.files = new Files(core, this.messages, () => this.commands.refresh());
         this.commands = new Commands(core, this.view, this.messages, this.files);
+        this.links = new Links(core, this.messages, () => this.commands.refresh());
+    }
+
+    // The page's own commands in the toolbar: copy the records as a link, print the sheet (also
+    // Ctrl+P).
+    private buildToolbar(): void {
+        const printer = new Printer(this.core);
+        this.commands.printSheet = () => printer.print();
+        const tools: [string, string, () => void][] = [
+            ["tool_copylink", t("复制链接"), () => void this.links.copy()],
+            ["tool_print", t("打印按键映射表"), () => printer.print()],
+        ];
+        for (const [id, text, run] of tools) {
+            const b = el("button", "tool", text);
+            b.type = "button";
+            b.id = id;
+            b.addEventListener("click", () => {
+                if (!this.messages.modal) run();
+            });
+            this.view.toolbar.append(b);
+        }
     }
 
     // The view, then the adapter: the pages show the records, the adapter can be used.
     start(): void {
         const { view, commands, messages, core } = this;
         view.build();
+        this.buildToolbar();
         document.addEventListener("keydown", (e) => commands.onKey(e));
         window.addEventListener("beforeunload", (e) => {
             if (core.unsaved()) {
@@ -72,6 +98,10 @@ class App {
             view.connectButton.disabled = true;
         }
         void adapter.start();
+        // A link's mapping, now and whenever the address's fragment changes (a link pasted into the
+        // address bar of this page does not reload it).
+        void this.links.open();
+        window.addEventListener("hashchange", () => void this.links.open());
     }
 
     // A newer version of the site is installed and waits: offer to use it. The reload asks the worker
