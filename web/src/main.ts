@@ -14,6 +14,23 @@ import { Messages } from "./messages.js";
 import { View } from "./view.js";
 import { el } from "./widgets.js";
 
+// The toolbar's pictures: strokes on a 24-unit square.
+const LINK_ICON = ["M10.5 13.5a4 4 0 0 0 5.7 0l3.3-3.3a4 4 0 0 0-5.7-5.7l-1.4 1.4", "M13.5 10.5a4 4 0 0 0-5.7 0l-3.3 3.3a4 4 0 0 0 5.7 5.7l1.4-1.4"];
+const PRINT_ICON = ["M7 9V3.5h10V9", "M7 17H4.5a1.5 1.5 0 0 1-1.5-1.5v-5A1.5 1.5 0 0 1 4.5 9h15a1.5 1.5 0 0 1 1.5 1.5v5a1.5 1.5 0 0 1-1.5 1.5H17", "M7 13.5h10v7H7z"];
+
+function svgIcon(paths: string[]): SVGSVGElement {
+    const ns = "http://www.w3.org/2000/svg";
+    const svg = document.createElementNS(ns, "svg");
+    svg.setAttribute("viewBox", "0 0 24 24");
+    svg.setAttribute("aria-hidden", "true");
+    for (const d of paths) {
+        const path = document.createElementNS(ns, "path");
+        path.setAttribute("d", d);
+        svg.append(path);
+    }
+    return svg;
+}
+
 class App {
     readonly view: View;
     readonly messages: Messages;
@@ -47,14 +64,19 @@ class App {
     private buildToolbar(): void {
         const printer = new Printer(this.core);
         this.commands.printSheet = () => printer.print();
-        const tools: [string, string, () => void][] = [
-            ["tool_copylink", t("复制链接"), () => void this.links.copy()],
-            ["tool_print", t("打印按键映射表"), () => printer.print()],
+        const tools: [string, string, string[], () => void][] = [
+            ["tool_copylink", t("复制链接"), LINK_ICON, () => void this.links.copy()],
+            ["tool_print", t("打印按键映射表"), PRINT_ICON, () => printer.print()],
         ];
-        for (const [id, text, run] of tools) {
-            const b = el("button", "tool", text);
+        // Pictures with their names as tooltips and for screen readers: the caption strip has no
+        // room for words beside the title and the connection state in every language.
+        for (const [id, text, icon, run] of tools) {
+            const b = el("button", "tool");
             b.type = "button";
             b.id = id;
+            b.title = text;
+            b.setAttribute("aria-label", text);
+            b.append(svgIcon(icon));
             b.addEventListener("click", () => {
                 if (!this.messages.modal) run();
             });
