@@ -10,6 +10,8 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace velorin::app {
 
 namespace {
@@ -108,7 +110,14 @@ ChangesPopup::ChangesPopup(const std::vector<ConsoleChanges>& changes, QPoint sc
     list_->setFixedHeight(std::min(rows * rowHeight + 4, most));
     list_->setMinimumWidth(std::max(list_->sizeHintForColumn(0) + 24, 260));
     adjustSize();
-    move(screenPoint);
+    // Below the point, or as far up and left as it must go to stay on the screen.
+    QPoint at = screenPoint;
+    if (screen) {
+        const QRect room = screen->availableGeometry();
+        at.setX(std::max(room.left(), std::min(at.x(), room.right() + 1 - width())));
+        at.setY(std::max(room.top(), std::min(at.y(), room.bottom() + 1 - height())));
+    }
+    move(at);
     show();
     list_->setFocus(Qt::PopupFocusReason);
 }

@@ -110,10 +110,10 @@ export class Commands {
         const connected = !!this.adapter?.connected;
         const differing = connected ? core.differing() : [];
         const items: MenuItem[] = [];
-        if (core.changed().length || (connected && core.unread().length))
-            items.push({ id: SHOW_CHANGES, text: tr("CMainDlg", "查看应用将写入的更改") });
         if (differing.length)
             items.push({ id: TAKE_ADAPTER_RECORDS, text: tr("CMainDlg", "改用适配器中的记录（%1）").replace("%1", consoleList(core, differing)) });
+        if (core.changed().length || (connected && core.unread().length))
+            items.push({ id: SHOW_CHANGES, text: tr("CMainDlg", "查看应用将写入的更改") });
         if (items.length === 0) return;
         const p = this.menuPoint(button);
         const id = await this.messages.modally(() => showMenu(this.view.frame, p.x, p.y, items, button.textContent ?? ""));

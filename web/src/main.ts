@@ -80,7 +80,7 @@ class App {
             b.addEventListener("click", () => {
                 if (!this.messages.modal) run();
             });
-            this.view.toolbar.append(b);
+            this.view.addTool(b);
         }
     }
 

@@ -122,6 +122,7 @@ export class View {
         this.toolbar.id = "toolbar";
         this.toolbar.setAttribute("role", "toolbar");
         this.toolbar.setAttribute("aria-label", this.title);
+        this.toolbar.addEventListener("keydown", (e) => this.toolbarKey(e));
         conn.append(this.toolbar, state, this.connectButton);
 
         const tablist = el("div", "tablist");
@@ -149,6 +150,29 @@ export class View {
 
         this.frame.append(title, conn, tablist, pages, commands, this.fileInput);
         this.selectView(1);
+    }
+
+    // A command of the toolbar. The toolbar is one stop of Tab; Left, Right, Home and End move
+    // among its commands.
+    addTool(button: HTMLButtonElement): void {
+        button.tabIndex = this.toolbar.querySelector("button") ? -1 : 0;
+        this.toolbar.append(button);
+    }
+
+    private toolbarKey(e: KeyboardEvent): void {
+        const tools = [...this.toolbar.querySelectorAll<HTMLButtonElement>("button:not([hidden])")];
+        const at = tools.indexOf(document.activeElement as HTMLButtonElement);
+        if (at < 0 || tools.length === 0) return;
+        const to =
+            e.key === "ArrowRight" ? (at + 1) % tools.length
+            : e.key === "ArrowLeft" ? (at + tools.length - 1) % tools.length
+            : e.key === "Home" ? 0
+            : e.key === "End" ? tools.length - 1
+            : -1;
+        if (to < 0) return;
+        tools.forEach((t, i) => (t.tabIndex = i === to ? 0 : -1));
+        tools[to].focus();
+        e.preventDefault();
     }
 
     private makeTab(b: Button): HTMLButtonElement {
