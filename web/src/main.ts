@@ -1,21 +1,42 @@
 // Velorin Web: the window's main view in a page. It puts the parts together: the core (core.ts, the
 // editing session and the adapter's protocol in WebAssembly), the view built from the window's
 // layouts (view.ts), the commands (commands.ts), the files (files.ts), what the page tells the user
-// (messages.ts) and the adapter over WebHID (adapter.ts); and it offers a newer version of the site.
+// (messages.ts) and the adapter over WebHID (adapter.ts), the mapping as a link (link.ts) and the
+// printable sheet (print.ts); and it offers a newer version of the site.
 import { Adapter, webHidAvailability } from "./adapter.js";
 import { Commands } from "./commands.js";
 import { type Core, loadCore } from "./core.js";
 import { Files } from "./files.js";
+import { Links } from "./link.js";
+import { Printer } from "./print.js";
 import { chooseLanguage, language, setLanguage, t } from "./i18n.js";
 import { Messages } from "./messages.js";
 import { View } from "./view.js";
 import { el } from "./widgets.js";
+
+// The toolbar's pictures: strokes on a 24-unit square.
+const LINK_ICON = ["M10.5 13.5a4 4 0 0 0 5.7 0l3.3-3.3a4 4 0 0 0-5.7-5.7l-1.4 1.4", "M13.5 10.5a4 4 0 0 0-5.7 0l-3.3 3.3a4 4 0 0 0 5.7 5.7l1.4-1.4"];
+const PRINT_ICON = ["M7 9V3.5h10V9", "M7 17H4.5a1.5 1.5 0 0 1-1.5-1.5v-5A1.5 1.5 0 0 1 4.5 9h15a1.5 1.5 0 0 1 1.5 1.5v5a1.5 1.5 0 0 1-1.5 1.5H17", "M7 13.5h10v7H7z"];
+
+function svgIcon(paths: string[]): SVGSVGElement {
+    const ns = "http://www.w3.org/2000/svg";
+    const svg = document.createElementNS(ns, "svg");
+    svg.setAttribute("viewBox", "0 0 24 24");
+    svg.setAttribute("aria-hidden", "true");
+    for (const d of paths) {
+        const path = document.createElementNS(ns, "path");
+        path.setAttribute("d", d);
+        svg.append(path);
+    }
+    return svg;
+}
 
 class App {
     readonly view: View;
     readonly messages: Messages;
     readonly commands: Commands;
     private readonly files: Files;
+    private readonly links: Links;
     updateRequested = false; // the user chose to reload into a newer version
 
     constructor(
@@ -35,12 +56,39 @@ class App {
         this.messages = new Messages(this.view.frame, this.view.banner);
         this.files = new Files(core, this.messages, () => this.commands.refresh());
         this.commands = new Commands(core, this.view, this.messages, this.files);
+        this.links = new Links(core, this.messages, () => this.commands.refresh());
+    }
+
+    // The page's own commands in the toolbar: copy the records as a link, print the sheet (also
+    // Ctrl+P).
+    private buildToolbar(): void {
+        const printer = new Printer(this.core);
+        this.commands.printSheet = () => printer.print();
+        const tools: [string, string, string[], () => void][] = [
+            ["tool_copylink", t("复制链接"), LINK_ICON, () => void this.links.copy()],
+            ["tool_print", t("打印按键映射表"), PRINT_ICON, () => printer.print()],
+        ];
+        // Pictures with their names as tooltips and for screen readers: the caption strip has no
+        // room for words beside the title and the connection state in every language.
+        for (const [id, text, icon, run] of tools) {
+            const b = el("button", "tool");
+            b.type = "button";
+            b.id = id;
+            b.title = text;
+            b.setAttribute("aria-label", text);
+            b.append(svgIcon(icon));
+            b.addEventListener("click", () => {
+                if (!this.messages.modal) run();
+            });
+            this.view.addTool(b);
+        }
     }
 
     // The view, then the adapter: the pages show the records, the adapter can be used.
     start(): void {
         const { view, commands, messages, core } = this;
         view.build();
+        this.buildToolbar();
         document.addEventListener("keydown", (e) => commands.onKey(e));
         window.addEventListener("beforeunload", (e) => {
             if (core.unsaved()) {
@@ -74,6 +122,10 @@ class App {
             view.connectButton.disabled = true;
         }
         void adapter.start();
+        // A link's mapping, now and whenever the address's fragment changes (a link pasted into the
+        // address bar of this page does not reload it).
+        void this.links.open();
+        window.addEventListener("hashchange", () => void this.links.open());
     }
 
     // A newer version of the site is installed and waits: offer to use it. The reload asks the worker

@@ -44,6 +44,15 @@ function at(e: HTMLElement, x: number, y: number): void {
     e.style.top = `${y}px`;
 }
 
+// A code as the page names it in a list: the key's name, a mouse button's text, "(none)" for no
+// key, and the number itself for a code that names no key.
+export function codeText(core: Core, code: number): string {
+    const mouse = core.mouseButton(code);
+    if (mouse) return tr("display_texts", MOUSE_TEXTS[mouse]);
+    if (code === 0) return tr("CMainDlg", "（无）");
+    return core.keyName(code) || `0x${code.toString(16).toUpperCase().padStart(2, "0")}`;
+}
+
 // "PS3、SWITCH": consoles listed the way the language lists them.
 export function consoleList(core: Core, ids: number[]): string {
     return ids.map((id) => core.console(id).name).join(tr("CMainDlg", "、"));
@@ -62,6 +71,8 @@ export class View {
     private stateNote!: HTMLElement;
     private stateDot!: HTMLElement;
     connectButton!: HTMLButtonElement;
+    // The page's own commands (copy link, print ...), in the caption strip left of the state.
+    toolbar!: HTMLElement;
     fileInput!: HTMLInputElement;
     private lampFrame = 0;
 
@@ -107,7 +118,12 @@ export class View {
         this.connectButton = el("button", "connect", t("连接适配器"));
         this.connectButton.type = "button";
         this.connectButton.addEventListener("click", () => this.actions.connect());
-        conn.append(state, this.connectButton);
+        this.toolbar = el("div", "toolbar");
+        this.toolbar.id = "toolbar";
+        this.toolbar.setAttribute("role", "toolbar");
+        this.toolbar.setAttribute("aria-label", this.title);
+        this.toolbar.addEventListener("keydown", (e) => this.toolbarKey(e));
+        conn.append(this.toolbar, state, this.connectButton);
 
         const tablist = el("div", "tablist");
         tablist.setAttribute("role", "tablist");
@@ -134,6 +150,29 @@ export class View {
 
         this.frame.append(title, conn, tablist, pages, commands, this.fileInput);
         this.selectView(1);
+    }
+
+    // A command of the toolbar. The toolbar is one stop of Tab; Left, Right, Home and End move
+    // among its commands.
+    addTool(button: HTMLButtonElement): void {
+        button.tabIndex = this.toolbar.querySelector("button") ? -1 : 0;
+        this.toolbar.append(button);
+    }
+
+    private toolbarKey(e: KeyboardEvent): void {
+        const tools = [...this.toolbar.querySelectorAll<HTMLButtonElement>("button:not([hidden])")];
+        const at = tools.indexOf(document.activeElement as HTMLButtonElement);
+        if (at < 0 || tools.length === 0) return;
+        const to =
+            e.key === "ArrowRight" ? (at + 1) % tools.length
+            : e.key === "ArrowLeft" ? (at + tools.length - 1) % tools.length
+            : e.key === "Home" ? 0
+            : e.key === "End" ? tools.length - 1
+            : -1;
+        if (to < 0) return;
+        tools.forEach((t, i) => (t.tabIndex = i === to ? 0 : -1));
+        tools[to].focus();
+        e.preventDefault();
     }
 
     private makeTab(b: Button): HTMLButtonElement {
@@ -239,9 +278,42 @@ export class View {
         return this.boxes.find((b) => b.consoleId === consoleId && b.button.id === buttonId);
     }
 
-    // Every box shows its code's name (ShowWorkMode of the four handlers).
+    // Every box shows its code's name (ShowWorkMode of the four handlers), and a mark where another
+    // box of its console has the same key.
     showAll(): void {
         for (const view of this.boxes) view.value.textContent = this.codeName(this.core.code(view.consoleId, view.button.id));
+        this.showClashes();
+    }
+
+    // A key given to two or more buttons of a console marks each of their boxes; the tooltip and
+    // the spoken description name the other buttons. Nothing is blocked: it may be meant.
+    private showClashes(): void {
+        const clashes = this.core.clashes();
+        for (const view of this.boxes) {
+            const others = clashes.get(view.consoleId)?.get(view.button.id) ?? [];
+            const box = view.element;
+            box.classList.toggle("clash", others.length > 0);
+            // The description is the key, then the clash: a hidden text the box refers to.
+            let note = box.querySelector<HTMLElement>(".box-clash");
+            if (others.length === 0) {
+                box.removeAttribute("title");
+                note?.remove();
+                box.setAttribute("aria-describedby", view.value.id);
+                continue;
+            }
+            const c = this.core.console(view.consoleId);
+            const names = others.map((id) => c.buttons.find((b) => b.id === id)).map((info) => (info ? tr("pad", info.spoken) : ""));
+            const text = tr("CMainDlg", "同一按键也分配给了 %1").replace("%1", names.join(tr("CMainDlg", "、")));
+            if (!note) {
+                note = el("span", "box-clash");
+                note.id = `${box.id}_clash`;
+                note.hidden = true;
+                box.append(note);
+            }
+            note.textContent = text;
+            box.title = text;
+            box.setAttribute("aria-describedby", `${view.value.id} ${note.id}`);
+        }
     }
 
     private codeName(code: number): string {
@@ -290,7 +362,7 @@ export class View {
 
     // The apply button's mark: changes not applied (naming the consoles), the adapter holding other
     // records for some of them, records on the adapter nobody has read.
-    showMark(changed: number[], differing: number[], unread: number[]): void {
+    showMark(changed: number[], differing: number[], unread: number[], changes: string[] = []): void {
         const apply = this.commands.get("btn_Applay");
         if (!apply || !this.mark) return;
         const lines: string[] = [];
@@ -303,6 +375,8 @@ export class View {
                 ),
             );
         if (unread.length) lines.push(t("未能读取适配器中的记录：%1。应用会覆盖它们。", consoleList(this.core, unread)));
+        // What apply will change, while there are changes to apply.
+        if (changed.length || unread.length) lines.push(...changes);
         this.mark.hidden = changed.length === 0 && unread.length === 0;
         this.mark.classList.toggle("incomplete", changed.length === 0 && unread.length > 0);
         if (lines.length) {

@@ -83,6 +83,10 @@ describe("languages and accessibility", () => {
     test("keyboard only: tab to a console, a box, the menu, the on-screen keyboard; undo and redo", async () => {
         const s = await openPage(shared.browser, shared.site);
         const { page } = s;
+        await page.keyboard.press("Tab"); // the toolbar: one stop, the arrows move inside
+        assert.equal(await focusedName(page), "复制链接");
+        await page.keyboard.press("ArrowRight");
+        assert.equal(await focusedName(page), "打印按键映射表");
         await page.keyboard.press("Tab"); // the connect button
         await page.keyboard.press("Tab");
         assert.equal(await focusedName(page), "PS3");

@@ -25,6 +25,8 @@ const THROUGH_VARIABLES: Record<string, string> = {
     'view.ts tr("display_texts", MOUSE_TEXTS[mouse])': "the mouse texts, marked",
     'widgets.ts tr(kb.trCtx, kb.caption)': "the keyboard's layout captions",
     'i18n.ts tr("web", source)': "t() itself",
+    'changes.ts tr("pad", button.spoken)': "the core's spoken button names (VELORIN_TEXT)",
+    'print.ts tr(s.context, s.source)': "the core's sheet texts (VELORIN_TEXT and the spoken button names)",
 };
 
 // The arguments of the call whose "(" is at `open`, split at the top-level commas.
