@@ -7,6 +7,8 @@
 
 #include <chrono>
 #include <memory>
+#include <optional>
+#include <string_view>
 
 namespace velorin::device {
 
@@ -85,11 +87,28 @@ struct NoHooks {
     void show(ConsoleId) {}
 };
 
+// A blocking driver answers every step in turn, so an event that did not fit is this file's bug.
+template <typename Sequence> void logFaults(const Sequence& seq, const char* name) {
+    const std::optional<Fault> last = seq.lastFault();
+    if (!last)
+        return;
+    const std::string_view event = eventName(last->event), step = actionName(last->step);
+    qCWarning(lcSoui) << name << ":" << seq.faults() << "event(s) did not fit the sequence's step; the last:"
+                      << QLatin1String(event.data(), qsizetype(event.size())) << "during"
+                      << QLatin1String(step.data(), qsizetype(step.size()));
+}
+
+// The console the mode selects name.
+ConsoleId selectedConsole() {
+    return consoleFromByte(currentConsole().load()).value_or(ConsoleId::PS3);
+}
+
 } // namespace
 
 ApplyResult ApplyToAdapter(WorkModeBlock& block, std::optional<ConsoleId> console) {
-    Apply apply(block, console ? static_cast<uint8_t>(*console) : currentConsole().load());
+    Apply apply(block, console.value_or(selectedConsole()));
     drive(apply, NoHooks{});
+    logFaults(apply, "apply");
     block = apply.block();
     const ApplyResult& result = apply.result();
     if (result.status == ApplyStatus::WriteFailed) {
@@ -119,6 +138,7 @@ std::vector<ConsoleId> ReadBackFromAdapter(WorkModeBlock& block, const RecordRep
         }
     };
     drive(readBack, Hooks{readBack, block, onReplaced});
+    logFaults(readBack, "read-back");
     if (end)
         *end = readBack.end();
     if (error)
@@ -127,15 +147,16 @@ std::vector<ConsoleId> ReadBackFromAdapter(WorkModeBlock& block, const RecordRep
 }
 
 int RepeatModeSelect() {
-    ModeSelectRepeat repeat(currentConsole().load());
+    ModeSelectRepeat repeat(selectedConsole());
     while (!repeat.finished()) {
-        repeat.setConsole(currentConsole().load()); // a selection meanwhile names the new console
+        repeat.setConsole(selectedConsole()); // a selection meanwhile names the new console
         const bool delivered = SendShortCommand(repeat.step().report).ok();
         // Cleared after each delivered one, as the reader always did.
         if (delivered)
             modeSelectPending().store(0);
         repeat.sent(delivered);
     }
+    logFaults(repeat, "mode select repetition");
     return repeat.deliveredCount();
 }
 

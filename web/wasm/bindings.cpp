@@ -333,11 +333,11 @@ EMSCRIPTEN_KEEPALIVE void vw_readback_start(int verify) {
 }
 EMSCRIPTEN_KEEPALIVE void vw_apply_start(int consoleId) {
     start();
-    run.sequence.emplace<Apply>(pageBlock, uint8_t(consoleId));
+    run.sequence.emplace<Apply>(pageBlock, consoleFromByte(uint8_t(consoleId)).value_or(ConsoleId::PS3));
 }
 EMSCRIPTEN_KEEPALIVE void vw_repeat_start(int consoleId) {
     start();
-    run.sequence.emplace<ModeSelectRepeat>(uint8_t(consoleId));
+    run.sequence.emplace<ModeSelectRepeat>(consoleFromByte(uint8_t(consoleId)).value_or(ConsoleId::PS3));
 }
 // The next step for the page: kSend with the 64 data bytes in `out`, kReceive, or kDone.
 EMSCRIPTEN_KEEPALIVE int vw_seq_next(uint8_t* out) {
