@@ -13,7 +13,6 @@
 #include "device/Messages.h"
 #include "device/Reports.h"
 #include "device/Sequences.h"
-#include "device/SharedState.h"
 #include "model/DisplayTexts.h"
 #include "model/Log.h"
 #include "ui/Elements.h"
@@ -48,14 +47,15 @@ void guardedShowKeystatus(const std::function<void()>& call, std::string_view te
     }
 }
 
-CMainDlg::CMainDlg(WorkModeBlock& block, FileChooser& chooser, MessageBoxes& boxes, SingleInstance* instance)
-    : ui::SHostWnd(QStringLiteral("LAYOUT:XML_MAINWND")), block_(block), boxes_(boxes), instance_(instance),
-      files_(block, chooser, boxes,
-             [this] {
-                 adapter_.loaded(block_);
-                 showAll();
-                 history_.commit(); // a file loaded, the default restored
-             }),
+CMainDlg::CMainDlg(std::shared_ptr<device::AdapterSession> session, WorkModeBlock& block,
+                   FileChooser& chooser, MessageBoxes& boxes, SingleInstance* instance)
+    : ui::SHostWnd(QStringLiteral("LAYOUT:XML_MAINWND")), session_(std::move(session)), block_(block),
+      boxes_(boxes), instance_(instance), files_(block, chooser, boxes,
+                                                 [this] {
+                                                     adapter_.loaded(block_);
+                                                     showAll();
+                                                     history_.commit(); // a file loaded, the default restored
+                                                 }),
       m_PS3Handler(block), m_PS4Handler(block), m_SwtichHandler(block), m_XBOXHandler(block),
       history_(block, [this] { showAll(); }), adapter_(block) {
     connect(&history_, &EditHistory::changed, this, &CMainDlg::refreshUnappliedMark);
@@ -79,7 +79,6 @@ bool CMainDlg::stopListener() {
 }
 
 void CMainDlg::SelectConsole(ConsoleId console) {
-    const auto id = static_cast<uint8_t>(console);
     for (const ConsoleId c : kBlockOrder) {
         ui::SWindow* button = findChildByName(tabButtonOf(c));
         if (!button)
@@ -90,11 +89,12 @@ void CMainDlg::SelectConsole(ConsoleId console) {
                              QLatin1String(selected ? kColorSelected : kColorUnselected));
         button->update();
     }
-    device::currentConsole().store(id);
-    device::joyData().resetNeutral();
-    device::modeSelectPending().store(1);
-    static_cast<void>(device::SendModeSelect()); // the reader repeats it while the flag stays set
-    device::wakeReader();
+    session_->selectedConsole().store(console);
+    session_->joyData().resetNeutral();
+    session_->modeSelectPending().store(true);
+    // The reader repeats it while the flag stays set.
+    static_cast<void>(device::SendModeSelect(session_->platform(), console));
+    session_->wakeReader();
     auto* tab = findChildByName2<ui::STabCtrl>(u"tabctrl_mode");
     if (tab && tab->isAncestorOf(focusWidget())) {
         // The focused box is about to be hidden: the keyboard's place moves to the console chosen.
@@ -103,14 +103,15 @@ void CMainDlg::SelectConsole(ConsoleId console) {
     }
     if (tab)
         tab->setCurSel(latin(consoleInfo(console).pageTitle));
+    const device::JoyState state = session_->joyData().get();
     for (const ConsoleId c : kBlockOrder)
-        handler(c).ShowKeystatus();
+        handler(c).ShowKeystatus(console, state);
 }
 
 void CMainDlg::ReadBackFromAdapter() {
     device::ReadBackEnd end = device::ReadBackEnd::Complete;
     const auto replaced = device::ReadBackFromAdapter(
-        block_,
+        *session_, block_,
         [this](ConsoleId console) {
             adapter_.holds(console, block_.record(console));
             handler(console).ShowWorkMode(block_.record(console));
@@ -127,7 +128,8 @@ void CMainDlg::ReadBackFromAdapter() {
 }
 
 bool CMainDlg::ApplyToAdapter(bool announceSuccess) {
-    const device::ApplyResult result = device::ApplyToAdapter(block_);
+    const device::ApplyResult result =
+        device::ApplyToAdapter(*session_, block_, session_->selectedConsole().load());
     // The records written before a refused one are in the adapter now.
     for (const ConsoleId console : kBlockOrder) {
         if (result.status == device::ApplyStatus::NoAdapter || result.failedConsole == console)
@@ -171,7 +173,7 @@ QString CMainDlg::applyLabel() const {
 }
 
 bool CMainDlg::adapterConnected() const {
-    return !device::adapterPath().empty();
+    return !session_->adapterPath().empty();
 }
 
 void CMainDlg::refreshUnappliedMark() {
@@ -185,7 +187,7 @@ void CMainDlg::refreshAdapterState() {
         AdapterState state = adapterConnected() ? AdapterState::Connected : AdapterState::Absent;
         if (state == AdapterState::Absent) {
             // Plugged in but not ours to open: say so, since apply cannot work until it is.
-            for (const device::AdapterCandidate& c : device::DiagnoseAdapters())
+            for (const device::AdapterCandidate& c : device::DiagnoseAdapters(session_->platform()))
                 if (c.openError == hid::OpenError::PermissionDenied)
                     state = AdapterState::NoAccess;
         }
@@ -197,8 +199,11 @@ void CMainDlg::refreshAdapterState() {
 void CMainDlg::OnWMUpdateJoydate() {
     // Each handler on its own: a failure is logged with its console's text and line, and the
     // handlers after it still run.
+    // One state for every handler: the reader may replace it meanwhile.
+    const ConsoleId selected = session_->selectedConsole().load();
+    const device::JoyState state = session_->joyData().get();
     for (const ConsoleInfo& c : consoles())
-        guardedShowKeystatus([this, &c] { handler(c.id).ShowKeystatus(); }, c.keystatusError,
+        guardedShowKeystatus([&] { handler(c.id).ShowKeystatus(selected, state); }, c.keystatusError,
                              c.keystatusErrorLine);
     followPadPress();
 }

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "core/Console.h"
-#include "device/SharedState.h"
+#include "device/AdapterSession.h"
 
 #include <chrono>
 #include <cstdint>

@@ -3,10 +3,10 @@
 // The baseline is the same event loop running for the same time without a listener.
 //
 //   bench_reader_cpu [SECONDS]
+#include "device/AdapterSession.h"
 #include "device/Discovery.h"
 #include "device/HidInputWnd.h"
 #include "device/Messages.h"
-#include "device/SharedState.h"
 #include "tests/support/SimController.h"
 
 #include <QCoreApplication>
@@ -81,11 +81,11 @@ struct Figures {
     long updates;
 };
 
-Figures measure(int seconds, bool withListener) {
+Figures measure(const std::shared_ptr<AdapterSession>& session, int seconds, bool withListener) {
     Counter owner;
     std::unique_ptr<CHidInputWnd> listener;
     if (withListener)
-        listener = std::make_unique<CHidInputWnd>(&owner);
+        listener = std::make_unique<CHidInputWnd>(session, &owner);
     // Let the reader settle (first scan, mode selects) before measuring.
     QTimer::singleShot(300, [] { QCoreApplication::exit(0); });
     QCoreApplication::exec();
@@ -119,20 +119,20 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "velorin-sim did not start\n");
         return 1;
     }
-    hid::setPlatform(sim.makePlatform());
-    modeSelectPending().store(0);
+    const auto session = std::make_shared<AdapterSession>(sim.makePlatform());
+    session->modeSelectPending().store(false);
 
-    const Figures base = measure(seconds, false);
+    const Figures base = measure(session, seconds, false);
     print("baseline (no listener)", base, base, seconds);
-    print("no adapter", measure(seconds, true), base, seconds);
+    print("no adapter", measure(session, seconds, true), base, seconds);
 
     sim.command(QStringLiteral("plug adapter adapter"));
-    print("idle adapter", measure(seconds, true), base, seconds);
+    print("idle adapter", measure(session, seconds, true), base, seconds);
 
     sim.command(QStringLiteral("demo 250"));
-    print("pad states 250/s", measure(seconds, true), base, seconds);
+    print("pad states 250/s", measure(session, seconds, true), base, seconds);
     sim.command(QStringLiteral("demo 1000"));
-    print("pad states 1000/s", measure(seconds, true), base, seconds);
+    print("pad states 1000/s", measure(session, seconds, true), base, seconds);
     sim.command(QStringLiteral("demo off"));
     return 0;
 }

@@ -4,7 +4,6 @@
 #include "device/Messages.h"
 #include "device/Reports.h"
 #include "device/Sequences.h"
-#include "device/SharedState.h"
 #include "model/Log.h"
 
 #include <QCoreApplication>
@@ -84,8 +83,11 @@ bool waitReadable(std::initializer_list<int> fds, std::chrono::milliseconds boun
 } // namespace
 
 // Everything the reader thread uses. Shared between the listener and the thread, so a reader that
-// outlives its listener still finds it.
+// outlives its listener still finds it, and the session with it.
 struct CHidInputWnd::ReaderContext {
+    explicit ReaderContext(std::shared_ptr<AdapterSession> s) : session(std::move(s)) {}
+
+    const std::shared_ptr<AdapterSession> session;
     std::atomic<bool> stop{false};
     // Raised to stop the reader or to wake it for a mode select; ends a pending read at once.
     hid::StopSignal wake;
@@ -154,15 +156,15 @@ struct ReaderState {
 };
 
 // Keeps a pad state read from the adapter as the live one.
-void takeReport(const hid::InputReport& report) {
-    readerReportCount().fetch_add(1, std::memory_order_relaxed);
+void takeReport(AdapterSession& session, const hid::InputReport& report) {
+    session.countReaderReports(1);
     // A report still queued when the window handled the adapter's removal is no live state.
     // The removal clears the path before it zeroes the state, so checking the path again
     // after storing leaves either this zero or the removal's last.
-    if (isPadStateReport(report) && !adapterPath().empty()) {
-        joyData().setFromReport(report);
-        if (adapterPath().empty())
-            joyData().zero();
+    if (isPadStateReport(report) && !session.adapterPath().empty()) {
+        session.joyData().setFromReport(report);
+        if (session.adapterPath().empty())
+            session.joyData().zero();
     }
 }
 
@@ -172,40 +174,41 @@ void takeReport(const hid::InputReport& report) {
 // the notice interval) and notify. The handle stays open
 // until a read ends with the device gone.
 void readerPass(Context& ctx, ReaderState& state) {
+    AdapterSession& session = *ctx.session;
     if (!state.handle) {
         // Arrivals from here on end the wait below at once.
         ctx.arrival.drain();
-        state.handle = OpenAdapter();
+        state.handle = OpenAdapter(session);
         if (!state.handle) {
-            if (adapterSeen().load() == 1) {
+            if (session.adapterSeen().load()) {
                 // The adapter went. A state stored by a read that raced with the removal (which
                 // had already zeroed it) must not keep lamps lit with nothing attached.
-                joyData().zero();
+                session.joyData().zero();
                 if (ctx.postUpdate())
-                    adapterSeen().store(0);
+                    session.adapterSeen().store(false);
             }
             ctx.waitForWake(CHidInputWnd::kAbsentRescanInterval);
             if (!ctx.stop.load())
                 ctx.wake.reset(); // a mode select wake-up is answered once the adapter opens
             return;
         }
-        adapterSeen().store(1);
+        session.adapterSeen().store(true);
     }
 
-    if (modeSelectPending().load() != 0)
-        RepeatModeSelect(); // all five are sent even after an early success
+    if (session.modeSelectPending().load())
+        RepeatModeSelect(session); // all five are sent even after an early success
 
     hid::InputReport report{};
     hid::ReadStatus status = state.handle->readInputReport(report, -1, &ctx.wake);
     if (status == hid::ReadStatus::Report) {
-        takeReport(report);
+        takeReport(session, report);
         if (state.timeLeft().count() > 0) {
             // Within the interval the reports gather in the device's queue until the notice is
             // due and are then taken together: one wake-up per interval, not one per report.
             ctx.waitForWake(state.timeLeft());
             do
                 status = state.handle->readInputReport(report, 0, &ctx.wake);
-            while (status == hid::ReadStatus::Report && (takeReport(report), true));
+            while (status == hid::ReadStatus::Report && (takeReport(session, report), true));
         }
         state.notice(ctx);
     }
@@ -222,7 +225,7 @@ void readerPass(Context& ctx, ReaderState& state) {
         break;
     }
     state.handle.reset();
-    joyData().zero(); // nothing read from a gone adapter is live any more
+    session.joyData().zero(); // nothing read from a gone adapter is live any more
     state.notice(ctx);
     ctx.waitForWake(kGoneBackoff);
     if (!ctx.stop.load())
@@ -249,11 +252,14 @@ void AsynchReadThreadProc(std::shared_ptr<Context> ctx) {
 
 } // namespace
 
-CHidInputWnd::CHidInputWnd(QObject* owner, QObject* parent) : QObject(parent), owner_(owner) {
-    // Nothing here may end the program: without notices or without a reader the window still
+CHidInputWnd::CHidInputWnd(std::shared_ptr<AdapterSession> session, QObject* owner, QObject* parent)
+    : QObject(parent), session_(std::move(session)), owner_(owner) {
+    if (!session_)
+        throw std::invalid_argument("a listener needs an adapter session");
+    // Nothing else here may end the program: without notices or without a reader the window still
     // works, only without arrivals or live lamps.
     try {
-        monitor_ = hid::platform().createMonitor();
+        monitor_ = session_->platform().createMonitor();
     } catch (const std::exception& e) {
         qCWarning(lcSoui) << "cannot follow HID arrivals:" << e.what();
     }
@@ -263,9 +269,9 @@ CHidInputWnd::CHidInputWnd(QObject* owner, QObject* parent) : QObject(parent), o
     } else {
         qCWarning(lcSoui) << "no HID arrival and removal notices";
     }
-    joyData().zero();
+    session_->joyData().zero();
     try {
-        ctx_ = std::make_shared<ReaderContext>();
+        ctx_ = std::make_shared<ReaderContext>(session_);
     } catch (const std::exception& e) {
         qCWarning(lcSoui) << "no live pad state: cannot set up the reader:" << e.what();
         return;
@@ -284,7 +290,7 @@ CHidInputWnd::CHidInputWnd(QObject* owner, QObject* parent) : QObject(parent), o
         qCWarning(lcSoui) << "no live pad state: cannot start the reader thread:" << e.what();
         return;
     }
-    setReaderWaker([ctx = ctx_] { ctx->wake.raise(); });
+    session_->setReaderWaker([ctx = ctx_] { ctx->wake.raise(); });
 }
 
 CHidInputWnd::~CHidInputWnd() {
@@ -303,7 +309,7 @@ bool CHidInputWnd::stopReader(std::chrono::milliseconds bound) {
     ctx_->clearOwner();
     if (!reader_.joinable())
         return true;
-    setReaderWaker(nullptr);
+    session_->setReaderWaker(nullptr);
     ctx_->requestStop();
     if (ctx_->waitDone(bound)) {
         reader_.join();
@@ -322,8 +328,8 @@ bool CHidInputWnd::readerRunning() const {
 void CHidInputWnd::handleArrival(const QString& path) {
     qCDebug(lcSoui) << "HID interface arrived:" << path;
     try {
-        if (const std::optional<std::string> found = FindAdapter())
-            adapterPath().set(*found);
+        if (const std::optional<std::string> found = FindAdapter(session_->platform()))
+            session_->adapterPath().set(*found);
     } catch (const std::exception& e) {
         qCWarning(lcSoui) << "the scan after an arrival failed:" << e.what();
     }
@@ -336,10 +342,10 @@ void CHidInputWnd::handleArrival(const QString& path) {
 }
 
 void CHidInputWnd::handleRemoval(const QString& path) {
-    if (!adapterPath().clearIfSame(path.toStdString()))
+    if (!session_->adapterPath().clearIfSame(path.toStdString()))
         return;
     qCInfo(lcSoui) << "the adapter went away:" << path;
-    joyData().zero();
+    session_->joyData().zero();
     // The reader may have reported the adapter gone before this; one more notice puts the lamps out.
     if (ctx_)
         ctx_->postUpdate();

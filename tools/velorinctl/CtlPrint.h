@@ -7,7 +7,7 @@
 
 #include "core/Console.h"
 #include "core/WorkMode.h"
-#include "device/SharedState.h"
+#include "device/AdapterSession.h"
 #include "device/hid/HidPlatform.h"
 
 #include <QString>

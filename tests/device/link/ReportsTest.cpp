@@ -1,8 +1,8 @@
 #include "FakeHid.h"
 
+#include "device/AdapterSession.h"
 #include "device/Discovery.h"
 #include "device/Reports.h"
-#include "device/SharedState.h"
 
 #include <gtest/gtest.h>
 
@@ -59,24 +59,17 @@ TEST(ReportFrames, PadStateMarker) {
     EXPECT_FALSE(isPadStateReport(shifted));
 }
 
-// The shared device state a case changes is put back after it, whether it passed or not.
+// A fresh session on a fake bus with the adapter plugged in.
 class ReportOps : public ::testing::Test {
 protected:
     void SetUp() override {
-        bus = test::installFakeBus();
+        auto fake = test::makeFakeSession();
+        bus = fake.bus;
+        session = fake.session;
         bus->plug(test::adapterInfo("/dev/fake-adapter"), true);
-        savedConsole_ = currentConsole().load();
-        savedPath_ = adapterPath().get();
-    }
-    void TearDown() override {
-        currentConsole().store(savedConsole_);
-        adapterPath().set(savedPath_);
     }
     std::shared_ptr<FakeBus> bus;
-
-private:
-    uint8_t savedConsole_ = 0;
-    std::string savedPath_;
+    std::shared_ptr<AdapterSession> session;
 };
 
 TEST_F(ReportOps, WriteWorkModeClearsBytes6To9EvenWhenRefused) {
@@ -85,7 +78,7 @@ TEST_F(ReportOps, WriteWorkModeClearsBytes6To9EvenWhenRefused) {
         bus->clearSent();
         workModeData record{};
         record.fill(0x11);
-        auto handle = hid::platform().open("/dev/fake-adapter");
+        auto handle = session->platform().open("/dev/fake-adapter");
         ASSERT_TRUE(handle);
         EXPECT_EQ(WriteWorkMode(handle.get(), record).kind(), refused ? LinkError::Refused : LinkError::None);
         for (int i = 6; i <= 9; ++i)
@@ -103,7 +96,7 @@ TEST_F(ReportOps, WriteWorkModeClearsBytes6To9EvenWhenRefused) {
 }
 
 TEST_F(ReportOps, ReplyIsBytes1To27OfTheNextReport) {
-    auto handle = hid::platform().open("/dev/fake-adapter");
+    auto handle = session->platform().open("/dev/fake-adapter");
     hid::InputReport reply{};
     for (std::size_t i = 0; i < reply.size(); ++i)
         reply[i] = static_cast<uint8_t>(i);
@@ -118,7 +111,7 @@ TEST_F(ReportOps, ReplyIsBytes1To27OfTheNextReport) {
 // Asked for one console, a reply naming another one is stale and skipped; a reply whose byte 0
 // names no console (a blank record) is still taken.
 TEST_F(ReportOps, ReplyForAnotherConsoleIsSkippedWhenTheAskedOneIsKnown) {
-    auto handle = hid::platform().open("/dev/fake-adapter");
+    auto handle = session->platform().open("/dev/fake-adapter");
     struct Case {
         uint8_t firstId; // byte 0 of the report that comes first
         std::optional<ConsoleId> asked;
@@ -148,7 +141,7 @@ TEST_F(ReportOps, ReplyForAnotherConsoleIsSkippedWhenTheAskedOneIsKnown) {
 // Its length (100 ms) is not measured here; bench/LinkLatencyBench.cpp times a read-back without
 // a reply.
 TEST_F(ReportOps, ReplyWaitIsBoundedAndSkipsPadStates) {
-    auto handle = hid::platform().open("/dev/fake-adapter");
+    auto handle = session->platform().open("/dev/fake-adapter");
 
     // Nothing comes: no record.
     EXPECT_FALSE(ReadWorkModeReply(handle.get()));
@@ -177,11 +170,10 @@ TEST_F(ReportOps, ReplyWaitIsBoundedAndSkipsPadStates) {
 }
 
 TEST_F(ReportOps, ShortCommandsScanOnTheirOwnAndLeaveTheKnownPathAlone) {
-    adapterPath().set("/dev/some-old-path");
-    currentConsole().store(4);
-    EXPECT_TRUE(SendModeSelect());
-    EXPECT_TRUE(SendWorkModeRequest(ConsoleId::XBOX));
-    EXPECT_EQ(adapterPath().get(), "/dev/some-old-path");
+    session->adapterPath().set("/dev/some-old-path");
+    EXPECT_TRUE(SendModeSelect(session->platform(), ConsoleId::SWITCH));
+    EXPECT_TRUE(SendWorkModeRequest(session->platform(), ConsoleId::XBOX));
+    EXPECT_EQ(session->adapterPath().get(), "/dev/some-old-path");
     const auto sent = bus->sent();
     ASSERT_EQ(sent.size(), 2u);
     EXPECT_EQ(sent[0].path, "/dev/fake-adapter");
@@ -190,12 +182,12 @@ TEST_F(ReportOps, ShortCommandsScanOnTheirOwnAndLeaveTheKnownPathAlone) {
     EXPECT_EQ(bus->openHandles(), 0u) << "each short command closes its handle";
 
     bus->refuseAll(true);
-    EXPECT_FALSE(SendModeSelect());
+    EXPECT_FALSE(SendModeSelect(session->platform(), ConsoleId::SWITCH));
     bus->refuseAll(false);
     bus->unplug("/dev/fake-adapter");
     bus->clearSent();
-    EXPECT_FALSE(SendModeSelect());
-    EXPECT_FALSE(SendWorkModeRequest(ConsoleId::PS3));
+    EXPECT_FALSE(SendModeSelect(session->platform(), ConsoleId::SWITCH));
+    EXPECT_FALSE(SendWorkModeRequest(session->platform(), ConsoleId::PS3));
     EXPECT_TRUE(bus->sent().empty());
 }
 
