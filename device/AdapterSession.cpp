@@ -99,21 +99,18 @@ std::string AdapterPath::get() const {
     return path_;
 }
 
-bool AdapterPath::empty() const {
-    std::lock_guard lock(mutex_);
-    return path_.empty();
-}
-
 void AdapterPath::set(const std::string& path) {
     std::string copy = path; // allocate outside the lock
     std::lock_guard lock(mutex_);
     path_.swap(copy);
+    empty_.store(path_.empty(), std::memory_order_release);
 }
 
 void AdapterPath::clear() {
     std::string old;
     std::lock_guard lock(mutex_);
     path_.swap(old);
+    empty_.store(true, std::memory_order_release);
 }
 
 bool AdapterPath::clearIfSame(const std::string& removed) {
@@ -125,6 +122,7 @@ bool AdapterPath::clearIfSame(const std::string& removed) {
             return false;
     }
     path_.clear();
+    empty_.store(true, std::memory_order_release);
     return true;
 }
 

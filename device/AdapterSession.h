@@ -58,11 +58,12 @@ private:
 };
 
 // The device path of the adapter, empty when none is known. Every read is a copy taken under the
-// lock; every replacement is atomic with respect to those reads.
+// lock; every replacement is atomic with respect to those reads. Whether one is known is also kept
+// apart, so that the reader can ask for every report without taking the lock.
 class AdapterPath {
 public:
     std::string get() const;
-    bool empty() const;
+    bool empty() const { return empty_.load(std::memory_order_acquire); }
     void set(const std::string& path);
     void clear();
     // Clears the path when it equals `removed` ignoring ASCII case; returns whether it did.
@@ -71,6 +72,7 @@ public:
 private:
     mutable std::mutex mutex_;
     std::string path_;
+    std::atomic<bool> empty_{true}; // path_.empty(), stored under the lock with each change
 };
 
 class AdapterSession {

@@ -31,6 +31,9 @@ constexpr std::chrono::milliseconds kGoneBackoff{50};
 // of the interval, so a fast stream wakes the window about 250 times a second instead of once per
 // report, while a lone press is noticed at once.
 constexpr std::chrono::milliseconds kNoticeInterval{4};
+// At most this many queued reports are taken for one notice (a device's queue holds 64), so that a
+// flood cannot hold the notice back.
+constexpr uint64_t kTakenPerNotice = 256;
 } // namespace
 
 namespace {
@@ -62,8 +65,9 @@ private:
     int fd_;
 };
 
-// Waits until one of `fds` is readable or `bound` passed; returns whether one was.
-bool waitReadable(std::initializer_list<int> fds, std::chrono::milliseconds bound) {
+// Waits until one of `fds` (at most two) is readable or `bound` passed; returns which were, bit i
+// for the i-th, or 0.
+unsigned waitReadable(std::initializer_list<int> fds, std::chrono::milliseconds bound) {
     std::array<pollfd, 2> p{};
     std::size_t n = 0;
     for (int fd : fds)
@@ -73,10 +77,14 @@ bool waitReadable(std::initializer_list<int> fds, std::chrono::milliseconds boun
         const auto left =
             std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         const int r = ::poll(p.data(), n, static_cast<int>(std::max<long long>(0, left.count())));
-        if (r > 0)
-            return true;
+        if (r > 0) {
+            unsigned readable = 0;
+            for (std::size_t i = 0; i < n; ++i)
+                readable |= (p[i].revents & POLLIN) ? 1u << i : 0u;
+            return readable;
+        }
         if (r == 0 || errno != EINTR)
-            return false;
+            return 0;
     }
 }
 
@@ -125,13 +133,16 @@ struct CHidInputWnd::ReaderContext {
         wake.raise();
     }
 
-    // Waits for an arrival notice since the last drain, a wake-up, or `bound`.
-    void waitForWake(std::chrono::milliseconds bound) {
-        if (waitReadable({arrival.fd(), wake.fd()}, bound))
+    // Waits for an arrival notice since the last drain, a wake-up, or `bound`; returns whether a
+    // wake-up (a stop or a mode select request) is raised. The wake-up stays raised.
+    bool waitForWake(std::chrono::milliseconds bound) {
+        const unsigned readable = waitReadable({arrival.fd(), wake.fd()}, bound);
+        if (readable & 1u)
             arrival.drain();
+        return (readable & 2u) != 0;
     }
 
-    bool waitDone(std::chrono::milliseconds bound) { return waitReadable({done.fd()}, bound); }
+    bool waitDone(std::chrono::milliseconds bound) { return waitReadable({done.fd()}, bound) != 0; }
 };
 
 namespace {
@@ -156,12 +167,11 @@ struct ReaderState {
 };
 
 // Keeps a pad state read from the adapter as the live one.
-void takeReport(AdapterSession& session, const hid::InputReport& report) {
-    session.countReaderReports(1);
+void keepPadState(AdapterSession& session, const hid::InputReport& report) {
     // A report still queued when the window handled the adapter's removal is no live state.
     // The removal clears the path before it zeroes the state, so checking the path again
     // after storing leaves either this zero or the removal's last.
-    if (isPadStateReport(report) && !session.adapterPath().empty()) {
+    if (!session.adapterPath().empty()) {
         session.joyData().setFromReport(report);
         if (session.adapterPath().empty())
             session.joyData().zero();
@@ -170,9 +180,9 @@ void takeReport(AdapterSession& session, const hid::InputReport& report) {
 
 // One pass. Without a handle: open the adapter (identity checked), or, while it is absent, notify
 // once and wait for an arrival notice, a wake-up or the re-scan interval. With a handle: send the
-// mode selects while one is pending, then read one input report (with those that follow it within
-// the notice interval) and notify. The handle stays open
-// until a read ends with the device gone.
+// mode selects while one is pending; sleep out the rest of the notice interval, if any, and take
+// what queued meanwhile, or else wait for the next input report; take every report queued after
+// it, and notify once. The handle stays open until a read ends with the device gone.
 void readerPass(Context& ctx, ReaderState& state) {
     AdapterSession& session = *ctx.session;
     if (!state.handle) {
@@ -198,18 +208,37 @@ void readerPass(Context& ctx, ReaderState& state) {
     if (session.modeSelectPending().load())
         RepeatModeSelect(session); // all five are sent even after an early success
 
+    // While the reports stream, they gather in the device's queue until the next notice is due and
+    // are then taken together: one wake-up per interval, not one per report. When nothing came
+    // meanwhile, the reader waits for the next report and notices it at once. A stop or a mode
+    // select ends either wait at once.
     hid::InputReport report{};
-    hid::ReadStatus status = state.handle->readInputReport(report, -1, &ctx.wake);
-    if (status == hid::ReadStatus::Report) {
-        takeReport(session, report);
-        if (state.timeLeft().count() > 0) {
-            // Within the interval the reports gather in the device's queue until the notice is
-            // due and are then taken together: one wake-up per interval, not one per report.
-            ctx.waitForWake(state.timeLeft());
-            do
-                status = state.handle->readInputReport(report, 0, &ctx.wake);
-            while (status == hid::ReadStatus::Report && (takeReport(session, report), true));
+    hid::ReadStatus status = hid::ReadStatus::Timeout;
+    if (const std::chrono::milliseconds left = state.timeLeft(); left.count() > 0) {
+        if (ctx.waitForWake(left)) {
+            ctx.wake.reset(); // as for a read that a wake-up ended, below
+            return;
         }
+        status = state.handle->readInputReport(report, 0, &ctx.wake);
+    }
+    if (status == hid::ReadStatus::Timeout)
+        status = state.handle->readInputReport(report, -1, &ctx.wake);
+    if (status == hid::ReadStatus::Report) {
+        // Of the reports taken together only the last pad state is kept: the window reads the state
+        // once per notice, and the earlier ones would only be overwritten.
+        hid::InputReport lastPadState{};
+        bool padState = false;
+        uint64_t taken = 0;
+        do {
+            if (isPadStateReport(report)) {
+                lastPadState = report;
+                padState = true;
+            }
+        } while (++taken < kTakenPerNotice &&
+                 (status = state.handle->readInputReport(report, 0, &ctx.wake)) == hid::ReadStatus::Report);
+        session.countReaderReports(taken);
+        if (padState)
+            keepPadState(session, lastPadState);
         state.notice(ctx);
     }
     switch (status) {

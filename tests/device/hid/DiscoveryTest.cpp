@@ -145,8 +145,10 @@ TEST(AdapterPath, ClearIfSameIgnoresAsciiCaseOnly) {
     };
     for (const auto& c : cases) {
         p.set(c.stored);
+        EXPECT_EQ(p.empty(), *c.stored == '\0');
         EXPECT_EQ(p.clearIfSame(c.removed), c.clears) << c.stored << " / " << c.removed;
         EXPECT_EQ(p.get(), c.clears ? "" : c.stored);
+        EXPECT_EQ(p.empty(), p.get().empty()) << "what the reader asks without the lock";
     }
 }
 
