@@ -160,6 +160,33 @@ TEST_F(Listener, AStateLeftWhenTheAdapterIsGoneIsClearedByTheReader) {
     EXPECT_TRUE(pumpUntil([&] { return owner->updates > updates; }));
 }
 
+// Two sessions share nothing: a pad state, a selected console and a mode select of one stay in
+// it and reach only its own adapter.
+TEST_F(Listener, TwoSessionsShareNothing) {
+    plugAdapter();
+    session->modeSelectPending().store(false);
+    start();
+    const test::FakeSession other = test::makeFakeSession();
+    other.bus->plug(test::adapterInfo(kAdapter), true);
+    other.session->modeSelectPending().store(false);
+    NoticeCounter otherOwner;
+    CHidInputWnd otherListener(other.session, &otherOwner);
+    ASSERT_TRUE(pumpUntil([&] { return bus->openHandles() == 1 && other.bus->openHandles() == 1; }));
+
+    bus->sendInput(kAdapter, test::padReport({0xA1, 0xC4, 0x80, 0x80, 0x80, 0x80, 0, 0, 0x01}));
+    ASSERT_TRUE(pumpUntil([&] { return session->joyData().get()[8] == 0x01; }));
+    other.session->selectedConsole().store(ConsoleId::XBOX);
+    other.session->modeSelectPending().store(true);
+    other.session->wakeReader();
+    ASSERT_TRUE(pumpUntil([&] { return other.bus->countSent(CMD_SELECT_MODE) == 5; }));
+    EXPECT_FALSE(other.session->modeSelectPending().load());
+    EXPECT_EQ(bus->countSent(CMD_SELECT_MODE), 0u);
+    EXPECT_EQ(other.session->joyData().get(), JoyState{});
+    EXPECT_EQ(other.session->readerReportCount(), 0u);
+    EXPECT_EQ(session->selectedConsole().load(), ConsoleId::PS3);
+    EXPECT_TRUE(otherListener.stopReader(test::kHangLimit));
+}
+
 TEST_F(Listener, ArrivalWithoutAdapterStillNotifiesAndFindsALaterOne) {
     start();
     Q_EMIT monitor()->deviceArrived(QStringLiteral("/dev/fake-keyboard"));
