@@ -16,6 +16,7 @@
 #include <array>
 #include <atomic>
 #include <cerrno>
+#include <ctime>
 #include <exception>
 #include <initializer_list>
 #include <mutex>
@@ -66,17 +67,20 @@ private:
 };
 
 // Waits until one of `fds` (at most two) is readable or `bound` passed; returns which were, bit i
-// for the i-th, or 0.
-unsigned waitReadable(std::initializer_list<int> fds, std::chrono::milliseconds bound) {
+// for the i-th, or 0. The bound is kept to the microsecond (ppoll), so that sleeping out the rest of
+// a notice interval does not overshoot it by a rounded-up millisecond.
+unsigned waitReadable(std::initializer_list<int> fds, std::chrono::nanoseconds bound) {
     std::array<pollfd, 2> p{};
     std::size_t n = 0;
     for (int fd : fds)
         p[n++] = {fd, POLLIN, 0};
     const auto deadline = std::chrono::steady_clock::now() + bound;
     for (;;) {
-        const auto left =
-            std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        const int r = ::poll(p.data(), n, static_cast<int>(std::max<long long>(0, left.count())));
+        const auto left = std::max(std::chrono::nanoseconds(0), deadline - std::chrono::steady_clock::now());
+        const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(left);
+        const timespec timeout{static_cast<time_t>(seconds.count()),
+                               static_cast<long>((left - seconds).count())};
+        const int r = ::ppoll(p.data(), n, &timeout, nullptr);
         if (r > 0) {
             unsigned readable = 0;
             for (std::size_t i = 0; i < n; ++i)
@@ -135,14 +139,14 @@ struct CHidInputWnd::ReaderContext {
 
     // Waits for an arrival notice since the last drain, a wake-up, or `bound`; returns whether a
     // wake-up (a stop or a mode select request) is raised. The wake-up stays raised.
-    bool waitForWake(std::chrono::milliseconds bound) {
+    bool waitForWake(std::chrono::nanoseconds bound) {
         const unsigned readable = waitReadable({arrival.fd(), wake.fd()}, bound);
         if (readable & 1u)
             arrival.drain();
         return (readable & 2u) != 0;
     }
 
-    bool waitDone(std::chrono::milliseconds bound) { return waitReadable({done.fd()}, bound) != 0; }
+    bool waitDone(std::chrono::nanoseconds bound) { return waitReadable({done.fd()}, bound) != 0; }
 };
 
 namespace {
@@ -159,10 +163,9 @@ struct ReaderState {
         lastNotice = std::chrono::steady_clock::now();
     }
     // How long until a notice keeps to the interval again.
-    std::chrono::milliseconds timeLeft() const {
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(lastNotice + kNoticeInterval -
-                                                                       std::chrono::steady_clock::now());
-        return std::max(std::chrono::milliseconds(0), left);
+    std::chrono::nanoseconds timeLeft() const {
+        return std::max(std::chrono::nanoseconds(0),
+                        lastNotice + kNoticeInterval - std::chrono::steady_clock::now());
     }
 };
 
@@ -214,7 +217,7 @@ void readerPass(Context& ctx, ReaderState& state) {
     // select ends either wait at once.
     hid::InputReport report{};
     hid::ReadStatus status = hid::ReadStatus::Timeout;
-    if (const std::chrono::milliseconds left = state.timeLeft(); left.count() > 0) {
+    if (const std::chrono::nanoseconds left = state.timeLeft(); left.count() > 0) {
         if (ctx.waitForWake(left)) {
             ctx.wake.reset(); // as for a read that a wake-up ended, below
             return;
