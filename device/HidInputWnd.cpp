@@ -157,6 +157,8 @@ using Context = CHidInputWnd::ReaderContext;
 struct ReaderState {
     std::unique_ptr<hid::HidHandle> handle;
     std::chrono::steady_clock::time_point lastNotice{};
+    // Reports came within the notice interval: the next pass sleeps out the interval first.
+    bool streaming = false;
 
     void notice(Context& ctx) {
         ctx.postUpdate();
@@ -169,23 +171,41 @@ struct ReaderState {
     }
 };
 
-// Keeps a pad state read from the adapter as the live one.
-void keepPadState(AdapterSession& session, const hid::InputReport& report) {
-    // A report still queued when the window handled the adapter's removal is no live state.
-    // The removal clears the path before it zeroes the state, so checking the path again
-    // after storing leaves either this zero or the removal's last.
-    if (!session.adapterPath().empty()) {
-        session.joyData().setFromReport(report);
-        if (session.adapterPath().empty())
-            session.joyData().zero();
+// The reports taken for one notice. Only the last pad state among them is kept: the window reads
+// the state once per notice, and the earlier ones would only be overwritten.
+struct ReportBatch {
+    uint64_t taken = 0;
+    bool padState = false;
+    hid::InputReport lastPadState{};
+
+    void take(const hid::InputReport& report) {
+        ++taken;
+        if (isPadStateReport(report)) {
+            lastPadState = report;
+            padState = true;
+        }
     }
-}
+
+    // Counts the reports and keeps the last pad state as the live one.
+    void keep(AdapterSession& session) const {
+        session.countReaderReports(taken);
+        // A report still queued when the window handled the adapter's removal is no live state.
+        // The removal clears the path before it zeroes the state, so checking the path again
+        // after storing leaves either this zero or the removal's last.
+        if (padState && !session.adapterPath().empty()) {
+            session.joyData().setFromReport(lastPadState);
+            if (session.adapterPath().empty())
+                session.joyData().zero();
+        }
+    }
+};
 
 // One pass. Without a handle: open the adapter (identity checked), or, while it is absent, notify
 // once and wait for an arrival notice, a wake-up or the re-scan interval. With a handle: send the
-// mode selects while one is pending; sleep out the rest of the notice interval, if any, and take
-// what queued meanwhile, or else wait for the next input report; take every report queued after
-// it, and notify once. The handle stays open until a read ends with the device gone.
+// mode selects while one is pending; while reports stream, sleep out the rest of the notice
+// interval and take what queued meanwhile, or else wait for the next input report; take every
+// report queued after it, and notify once. The handle stays open until a read ends with the device
+// gone.
 void readerPass(Context& ctx, ReaderState& state) {
     AdapterSession& session = *ctx.session;
     if (!state.handle) {
@@ -212,36 +232,43 @@ void readerPass(Context& ctx, ReaderState& state) {
         RepeatModeSelect(session); // all five are sent even after an early success
 
     // While the reports stream, they gather in the device's queue until the next notice is due and
-    // are then taken together: one wake-up per interval, not one per report. When nothing came
-    // meanwhile, the reader waits for the next report and notices it at once. A stop or a mode
-    // select ends either wait at once.
+    // are then taken together: one wake-up per interval, not one per report. Otherwise the reader
+    // waits for the next report and notices it at once, unless it comes within the interval after
+    // the last notice: then a stream begins. A stop or a mode select ends every wait at once.
+    ReportBatch batch;
     hid::InputReport report{};
     hid::ReadStatus status = hid::ReadStatus::Timeout;
-    if (const std::chrono::nanoseconds left = state.timeLeft(); left.count() > 0) {
+    if (const std::chrono::nanoseconds left = state.timeLeft(); state.streaming && left.count() > 0) {
         if (ctx.waitForWake(left)) {
             ctx.wake.reset(); // as for a read that a wake-up ended, below
             return;
         }
         status = state.handle->readInputReport(report, 0, &ctx.wake);
     }
-    if (status == hid::ReadStatus::Timeout)
+    if (status == hid::ReadStatus::Timeout) {
+        state.streaming = false;
         status = state.handle->readInputReport(report, -1, &ctx.wake);
-    if (status == hid::ReadStatus::Report) {
-        // Of the reports taken together only the last pad state is kept: the window reads the state
-        // once per notice, and the earlier ones would only be overwritten.
-        hid::InputReport lastPadState{};
-        bool padState = false;
-        uint64_t taken = 0;
-        do {
-            if (isPadStateReport(report)) {
-                lastPadState = report;
-                padState = true;
+        if (status == hid::ReadStatus::Report && state.timeLeft().count() > 0) {
+            batch.take(report);
+            state.streaming = true;
+            if (ctx.waitForWake(state.timeLeft())) {
+                batch.keep(session);
+                state.notice(ctx);
+                ctx.wake.reset();
+                return;
             }
-        } while (++taken < kTakenPerNotice &&
-                 (status = state.handle->readInputReport(report, 0, &ctx.wake)) == hid::ReadStatus::Report);
-        session.countReaderReports(taken);
-        if (padState)
-            keepPadState(session, lastPadState);
+            status = state.handle->readInputReport(report, 0, &ctx.wake);
+        }
+    }
+    // Then every report already queued, up to a bound, and one notice for them all.
+    while (status == hid::ReadStatus::Report) {
+        batch.take(report);
+        if (batch.taken == kTakenPerNotice)
+            break;
+        status = state.handle->readInputReport(report, 0, &ctx.wake);
+    }
+    if (batch.taken > 0) {
+        batch.keep(session);
         state.notice(ctx);
     }
     switch (status) {
