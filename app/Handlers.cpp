@@ -2,7 +2,6 @@
 
 #include "app/EditHistory.h"
 #include "core/Boxes.h"
-#include "device/SharedState.h"
 #include "keysel/KeyboardDialog.h"
 #include "keysel/SMenuEx2.h"
 #include "model/DisplayTexts.h"
@@ -217,17 +216,16 @@ void CConsoleHandler::OnKeyBoxClick(const ui::EventArgs& args) {
     }
 }
 
-void CConsoleHandler::ShowKeystatus() {
-    if (device::currentConsole().load() != uint8_t(console_))
+void CConsoleHandler::ShowKeystatus(ConsoleId selected, const JoyState& state) {
+    if (selected != console_)
         return;
-    const device::JoyState state = device::joyData().get();
     // The lamps that change are redrawn together before this returns.
     ui::VisibilityBatch batch;
     for (const PadButton button : consoleInfo(console_).buttons) {
         ui::SWindow* lampWnd = lamps_[std::size_t(button)];
         if (!lampWnd)
             continue;
-        if (device::lampOn(state, button)) {
+        if (lampOn(state, button)) {
             if (lampWnd->isHidden()) {
                 batch.setVisible(lampWnd, true);
                 if (ui::SWindow* b = boxes_[std::size_t(button)])

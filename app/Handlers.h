@@ -6,6 +6,7 @@
 
 #include "core/Console.h"
 #include "core/KeyCodes.h"
+#include "core/PadState.h"
 #include "core/WorkMode.h"
 #include "ui/SWindow.h"
 
@@ -100,8 +101,9 @@ public:
     // inside this page and was a command event.
     virtual bool HandleEvent(ui::EventArgs& args);
 
-    // Shows or hides the lamps from joyData, only while this console is the selected one.
-    void ShowKeystatus();
+    // Shows or hides the lamps from the pad state `state`, only while this console is the
+    // `selected` one.
+    void ShowKeystatus(ConsoleId selected, const JoyState& state);
     void OnKeyBoxClick(const ui::EventArgs& args);
 
     // The lamp of each button in button order; nullptr where the page has none.

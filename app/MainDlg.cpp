@@ -16,7 +16,6 @@
 #include "device/Messages.h"
 #include "device/Reports.h"
 #include "device/Sequences.h"
-#include "device/SharedState.h"
 #include "model/DisplayTexts.h"
 #include "model/Log.h"
 #include "ui/Elements.h"
@@ -48,8 +47,10 @@ void guardedShowKeystatus(const std::function<void()>& call, std::string_view te
     }
 }
 
-CMainDlg::CMainDlg(FileChooser& chooser, MessageBoxes& boxes, SingleInstance* instance)
-    : ui::SHostWnd(QStringLiteral("LAYOUT:XML_MAINWND")), boxes_(boxes), instance_(instance),
+CMainDlg::CMainDlg(std::shared_ptr<device::AdapterSession> session, FileChooser& chooser, MessageBoxes& boxes,
+                   SingleInstance* instance)
+    : ui::SHostWnd(QStringLiteral("LAYOUT:XML_MAINWND")), session_(std::move(session)), boxes_(boxes),
+      instance_(instance),
       history_([this] { showAll(); },
                [this](ConsoleId console) { handler(console).ShowWorkMode(block().record(console)); }),
       files_([this]() -> const WorkModeBlock& { return block(); }, chooser, boxes,
@@ -76,7 +77,6 @@ bool CMainDlg::stopListener() {
 }
 
 void CMainDlg::SelectConsole(ConsoleId console) {
-    const auto id = static_cast<uint8_t>(console);
     for (const ConsoleId c : kBlockOrder) {
         ui::SWindow* button = findChildByName(tabButtonOf(c));
         if (!button)
@@ -87,11 +87,12 @@ void CMainDlg::SelectConsole(ConsoleId console) {
                              QLatin1String(selected ? kColorSelected : kColorUnselected));
         button->update();
     }
-    device::currentConsole().store(id);
-    device::joyData().resetNeutral();
-    device::modeSelectPending().store(1);
-    static_cast<void>(device::SendModeSelect()); // the reader repeats it while the flag stays set
-    device::wakeReader();
+    session_->selectedConsole().store(console);
+    session_->joyData().resetNeutral();
+    session_->modeSelectPending().store(true);
+    // The reader repeats it while the flag stays set.
+    static_cast<void>(device::SendModeSelect(session_->platform(), console));
+    session_->wakeReader();
     auto* tab = findChildByName2<ui::STabCtrl>(u"tabctrl_mode");
     if (tab && tab->isAncestorOf(focusWidget())) {
         // The focused box is about to be hidden: the keyboard's place moves to the console chosen.
@@ -100,8 +101,9 @@ void CMainDlg::SelectConsole(ConsoleId console) {
     }
     if (tab)
         tab->setCurSel(latin(consoleInfo(console).pageTitle));
+    const device::JoyState state = session_->joyData().get();
     for (const ConsoleId c : kBlockOrder)
-        handler(c).ShowKeystatus();
+        handler(c).ShowKeystatus(console, state);
 }
 
 void CMainDlg::ReadBackFromAdapter() {
@@ -111,7 +113,7 @@ void CMainDlg::ReadBackFromAdapter() {
     WorkModeBlock read = block();
     std::vector<ConsoleId> kept;
     const auto replaced = device::ReadBackFromAdapter(
-        read,
+        *session_, read,
         [this, &read, &kept](ConsoleId console) {
             if (history_.recordRead(console, read.record(console)) == ReadOutcome::Kept)
                 kept.push_back(console);
@@ -138,7 +140,8 @@ void CMainDlg::ReadBackFromAdapter() {
 bool CMainDlg::ApplyToAdapter(bool announceSuccess) {
     // Apply writes what the window shows; it prepares the records (console ids, unused bytes).
     WorkModeBlock written = block();
-    const device::ApplyResult result = device::ApplyToAdapter(written);
+    const device::ApplyResult result =
+        device::ApplyToAdapter(*session_, written, session_->selectedConsole().load());
     // The records written before a refused one are in the adapter now.
     std::size_t count = 0;
     if (result.status == device::ApplyStatus::Success)
@@ -199,7 +202,7 @@ QString CMainDlg::applyLabel() const {
 }
 
 bool CMainDlg::adapterConnected() const {
-    return !device::adapterPath().empty();
+    return !session_->adapterPath().empty();
 }
 
 void CMainDlg::showApplyMenu(const ui::SWindow* button) {
@@ -249,7 +252,7 @@ void CMainDlg::refreshAdapterState() {
         AdapterState state = adapterConnected() ? AdapterState::Connected : AdapterState::Absent;
         if (state == AdapterState::Absent) {
             // Plugged in but not ours to open: say so, since apply cannot work until it is.
-            for (const device::AdapterCandidate& c : device::DiagnoseAdapters())
+            for (const device::AdapterCandidate& c : device::DiagnoseAdapters(session_->platform()))
                 if (c.openError == hid::OpenError::PermissionDenied)
                     state = AdapterState::NoAccess;
         }
@@ -261,8 +264,11 @@ void CMainDlg::refreshAdapterState() {
 void CMainDlg::OnWMUpdateJoydate() {
     // Each handler on its own: a failure is logged with its console's text and line, and the
     // handlers after it still run.
+    // One state for every handler: the reader may replace it meanwhile.
+    const ConsoleId selected = session_->selectedConsole().load();
+    const device::JoyState state = session_->joyData().get();
     for (const ConsoleInfo& c : consoles())
-        guardedShowKeystatus([this, &c] { handler(c.id).ShowKeystatus(); }, c.keystatusError,
+        guardedShowKeystatus([&] { handler(c.id).ShowKeystatus(selected, state); }, c.keystatusError,
                              c.keystatusErrorLine);
     followPadPress();
 }

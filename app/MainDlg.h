@@ -26,8 +26,9 @@
 #include <vector>
 
 namespace velorin::device {
+class AdapterSession;
 class CHidInputWnd;
-}
+} // namespace velorin::device
 
 namespace velorin::app {
 
@@ -38,8 +39,10 @@ class UnappliedMark;
 class CMainDlg : public ui::SHostWnd {
     Q_OBJECT
 public:
-    // `instance` (may be null) carries the instance marker while the window lives.
-    CMainDlg(FileChooser& chooser, MessageBoxes& boxes, SingleInstance* instance = nullptr);
+    // `session` (not null) is the adapter session the window talks to the adapter in; its listener
+    // shares it. `instance` (may be null) carries the instance marker while the window lives.
+    CMainDlg(std::shared_ptr<device::AdapterSession> session, FileChooser& chooser, MessageBoxes& boxes,
+             SingleInstance* instance = nullptr);
     ~CMainDlg() override;
 
     // The window's set-up, run once after create() and before the window is first shown.
@@ -82,6 +85,7 @@ public:
     CXBOXHandler& xboxHandler() { return m_XBOXHandler; }
     CConsoleHandler& handler(ConsoleId console);
     device::CHidInputWnd* listener() const { return listener_.get(); }
+    device::AdapterSession& session() const { return *session_; }
     // Stops the listener's reader thread (teardown); returns whether it ended in time.
     bool stopListener();
     bool isClosed() const { return closed_; }
@@ -120,6 +124,7 @@ private:
     // The console buttons there are, in block order (their order in the window).
     QList<ui::SWindow*> consoleButtons() const;
 
+    std::shared_ptr<device::AdapterSession> session_;
     MessageBoxes& boxes_;
     SingleInstance* instance_;
     EditHistory history_;

@@ -4,7 +4,7 @@
 #include "app/MainDlg.h"
 
 #include "app/MainDlgParts.h"
-#include "device/SharedState.h"
+#include "device/AdapterSession.h"
 #include "keysel/SMenuEx2.h"
 
 #include <QApplication>
@@ -57,8 +57,7 @@ void CMainDlg::prepareKeyboardAccess() {
 
 QList<ui::SWindow*> CMainDlg::focusChain() const {
     QList<ui::SWindow*> chain = consoleButtons();
-    if (const auto console = consoleFromByte(device::currentConsole().load()))
-        chain << const_cast<CMainDlg*>(this)->handler(*console).boxesInFocusOrder();
+    chain << const_cast<CMainDlg*>(this)->handler(session_->selectedConsole().load()).boxesInFocusOrder();
     chain << elements(kCommandButtons);
     return chain;
 }
@@ -103,19 +102,17 @@ void CMainDlg::keyPressEvent(QKeyEvent* event) {
 }
 
 void CMainDlg::followPadPress() {
-    const auto console = consoleFromByte(device::currentConsole().load());
-    if (!console)
-        return;
+    const ConsoleId console = session_->selectedConsole().load();
     // Only the user at this window moves its focus, and only once they use the keyboard (as the
     // outline shows): not for a mouse user, not behind a menu, a dialog or another window.
     const bool quiet = closed_ || !focusOutlineShown() || !isActiveWindow() || keysel::menuRunActive() ||
                        QApplication::activeModalWidget() != nullptr ||
                        QApplication::activePopupWidget() != nullptr;
     const std::optional<PadButton> press = padPresses_.onState(
-        device::joyData().get(), *console, milliseconds(std::chrono::steady_clock::now()), quiet);
+        session_->joyData().get(), console, milliseconds(std::chrono::steady_clock::now()), quiet);
     if (!press)
         return;
-    ui::SWindow* box = handler(*console).box(*press);
+    ui::SWindow* box = handler(console).box(*press);
     if (box && box->isVisible())
         focusFromKeyboard(box);
 }

@@ -8,7 +8,6 @@
 #include "app/UnappliedMark.h"
 #include "device/Discovery.h"
 #include "device/HidInputWnd.h"
-#include "device/SharedState.h"
 #include "model/DisplayTexts.h"
 #include "model/Log.h"
 #include "model/Paths.h"
@@ -30,7 +29,7 @@ void CMainDlg::OnInitDialog() {
     // 2. A background picture beside the executable.
     LoadBackgroundOverride();
     // 3. The listener: arrival notices and the reader thread, reporting to this window.
-    listener_ = std::make_unique<device::CHidInputWnd>(this);
+    listener_ = std::make_unique<device::CHidInputWnd>(session_, this);
     // 4. Display texts.
     displayTexts().loadOverride();
     ApplyDisplayTexts();
@@ -60,8 +59,8 @@ void CMainDlg::OnInitDialog() {
                 [this, button, console] { showCopyMenu(console, button); });
     }
     // 6. The adapter, when one is present.
-    if (const auto path = device::FindAdapter())
-        device::adapterPath().set(*path);
+    if (const auto path = device::FindAdapter(session_->platform()))
+        session_->adapterPath().set(*path);
     // 7. What the adapter holds (and, with it, the adapter's state in the title area).
     ReadBackFromAdapter();
     // 8. The window opens on the first console of the block.

@@ -5,6 +5,7 @@
 #include "app/Language.h"
 #include "app/MainDlg.h"
 #include "app/SingleInstance.h"
+#include "device/AdapterSession.h"
 #include "device/hid/HidPlatform.h"
 #include "model/Log.h"
 #include "model/Paths.h"
@@ -193,25 +194,24 @@ void SimulatedAdapter::stop() {
 
 namespace {
 
-// Sets up the simulated adapter when asked for: VELORIN_SIM_BUS attaches to a running one,
-// --simulate starts a child. Returns false when the program cannot run as asked.
-bool setUpSimulation(const StartOptions& options, SimulatedAdapter& sim) {
+// The platform the program talks to the adapter through: VELORIN_SIM_BUS attaches to a running
+// simulated adapter, --simulate starts a child, otherwise hidraw. nullptr when the program cannot
+// run as asked.
+std::unique_ptr<hid::HidPlatform> choosePlatform(const StartOptions& options, SimulatedAdapter& sim) {
     const QString attach = qEnvironmentVariable("VELORIN_SIM_BUS");
     if (!attach.isEmpty() && !options.simulate) {
         qCInfo(lcSoui) << "using the simulated adapter bus" << attach;
-        hid::setPlatform(hid::makeSimPlatform(attach.toStdString()));
-        return true;
+        return hid::makeSimPlatform(attach.toStdString());
     }
     if (!options.simulate)
-        return true;
+        return hid::makeHidrawPlatform();
     QString error;
     if (!sim.start(findSimProgram(), options.simBus, AssignmentFiles::defaultFilePath(), &error)) {
         qCCritical(lcSoui) << "--simulate:" << error;
-        return false;
+        return nullptr;
     }
     qCInfo(lcSoui) << "simulated adapter on" << sim.busDir();
-    hid::setPlatform(hid::makeSimPlatform(sim.busDir().toStdString()));
-    return true;
+    return hid::makeSimPlatform(sim.busDir().toStdString());
 }
 
 // SIGINT and SIGTERM end the message loop, so the ordered teardown runs (the reader stops, the
@@ -312,8 +312,11 @@ int runVelorin(int argc, char** argv) {
     if (!languageWarning.isEmpty())
         std::fprintf(stderr, "%s\n", languageWarning.toLocal8Bit().constData());
     SimulatedAdapter sim;
-    if (!setUpSimulation(options, sim))
+    std::unique_ptr<hid::HidPlatform> platform = choosePlatform(options, sim);
+    if (!platform)
         return 1;
+    // The window's adapter session; its reader shares it.
+    const auto session = std::make_shared<device::AdapterSession>(std::move(platform));
 
     QDir::setCurrent(executableDir());
 
@@ -327,7 +330,7 @@ int runVelorin(int argc, char** argv) {
     QtMessageBoxes boxes;
     int result = 0;
     {
-        CMainDlg dlg(chooser, boxes, &instance);
+        CMainDlg dlg(session, chooser, boxes, &instance);
         if (!dlg.create()) {
             qCCritical(lcSoui) << "the main window cannot be built";
             return 1;

@@ -73,8 +73,8 @@ private:
 // The whole program; returns the exit code.
 int runVelorin(int argc, char** argv);
 
-// Whether the reader thread did not end within its bound at teardown. It may still use the device
-// layer's process-wide state then, so the process must end without running static destructors.
+// Whether the reader thread did not end within its bound at teardown. It keeps the adapter session
+// alive, but it may still log, so the process must end without running static destructors.
 bool readerAbandoned();
 
 } // namespace velorin::app

@@ -7,8 +7,8 @@
 int main(int argc, char** argv) {
     const int result = velorin::app::runVelorin(argc, argv);
     if (velorin::app::readerAbandoned()) {
-        // A reader still blocked in the device may yet touch the platform, the adapter path or the
-        // pad state: end here, before the static destructors take them away.
+        // A reader still blocked in the device keeps its adapter session, but it may yet log: end
+        // here, before the static destructors take the logging away.
         std::fflush(nullptr);
         std::_Exit(result);
     }

@@ -12,8 +12,8 @@
 #include "app/AssignmentFiles.h"
 #include "app/MainDlg.h"
 #include "core/Console.h"
+#include "device/AdapterSession.h"
 #include "device/Discovery.h"
-#include "device/SharedState.h"
 #include "model/DisplayTexts.h"
 #include "model/Paths.h"
 #include "tests/support/SimController.h"
@@ -132,6 +132,8 @@ int main(int argc, char** argv) {
     const int streamSeconds = argc > 2 ? std::clamp(std::atoi(argv[2]), 1, 600) : 10;
     uint64_t padsSent = 0;
     uint64_t padsRead = 0;
+    // The window's adapter session, made before the window is ready (which the driver waits for).
+    std::shared_ptr<device::AdapterSession> session;
 
     std::promise<std::string> busReady;
     std::promise<void> windowReady;
@@ -173,13 +175,13 @@ int main(int argc, char** argv) {
             return lines.first().section(u' ', 2, 2).toULongLong();
         };
         const uint64_t sent0 = sentSoFar();
-        const uint64_t read0 = device::readerReportCount().load();
+        const uint64_t read0 = session->readerReportCount();
         sim.command(QStringLiteral("demo 1000"));
         std::this_thread::sleep_for(std::chrono::seconds(streamSeconds));
         sim.command(QStringLiteral("demo off"));
         std::this_thread::sleep_for(std::chrono::milliseconds(300)); // the last ones still travel
         padsSent = sentSoFar() - sent0;
-        padsRead = device::readerReportCount().load() - read0;
+        padsRead = session->readerReportCount() - read0;
         ok = true;
         QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
         windowGone.get_future().wait(); // the sim outlives the window's reader
@@ -191,7 +193,7 @@ int main(int argc, char** argv) {
         driver.join();
         return 1;
     }
-    hid::setPlatform(hid::makeSimPlatform(bus));
+    session = std::make_shared<device::AdapterSession>(hid::makeSimPlatform(bus));
 
     QTemporaryDir exeDir;
     setExecutableDirForTesting(exeDir.path() + u'/');
@@ -204,7 +206,7 @@ int main(int argc, char** argv) {
     NoBoxes boxes;
     int result = 0;
     {
-        CMainDlg dlg(chooser, boxes);
+        CMainDlg dlg(session, chooser, boxes);
         if (!dlg.create()) {
             std::fprintf(stderr, "the main window cannot be built\n");
             windowReady.set_value();

@@ -1,9 +1,9 @@
 // Apply and read-back latency against the simulated adapter, with one short command (a mode
 // select: scan, open, one report, close) as the baseline of the same run.
+#include "device/AdapterSession.h"
 #include "device/Discovery.h"
 #include "device/Reports.h"
 #include "device/Sequences.h"
-#include "device/SharedState.h"
 #include "tests/support/SimController.h"
 
 #include <benchmark/benchmark.h>
@@ -17,6 +17,7 @@ using namespace velorin::device;
 namespace {
 
 std::unique_ptr<hid::SimController> g_sim;
+std::unique_ptr<AdapterSession> g_session;
 
 // The sim logs every output report on its standard output; reading it now and then keeps the
 // pipe from filling up and stalling the sim.
@@ -35,7 +36,7 @@ bool ensureSim() {
     g_sim = std::make_unique<hid::SimController>(QStringLiteral(VELORIN_SIM_PATH));
     if (!g_sim->start())
         return false;
-    hid::setPlatform(g_sim->makePlatform());
+    g_session = std::make_unique<AdapterSession>(g_sim->makePlatform());
     return true;
 }
 
@@ -46,7 +47,7 @@ void BM_ShortCommandBaseline(benchmark::State& state) {
     }
     int n = 0;
     for (auto _ : state) {
-        benchmark::DoNotOptimize(SendModeSelect());
+        benchmark::DoNotOptimize(SendModeSelect(g_session->platform(), ConsoleId::PS3));
         drain(state, n);
     }
     g_sim->clearOutputReports();
@@ -60,7 +61,7 @@ void BM_Apply(benchmark::State& state) {
     WorkModeBlock block;
     int n = 0;
     for (auto _ : state) {
-        const ApplyResult r = ApplyToAdapter(block);
+        const ApplyResult r = ApplyToAdapter(*g_session, block, ConsoleId::PS3);
         if (r.status != ApplyStatus::Success)
             state.SkipWithError("apply failed");
         drain(state, n);
@@ -76,7 +77,7 @@ void BM_ReadBack(benchmark::State& state) {
     WorkModeBlock block;
     int n = 0;
     for (auto _ : state) {
-        if (ReadBackFromAdapter(block).size() != 4)
+        if (ReadBackFromAdapter(*g_session, block).size() != 4)
             state.SkipWithError("read-back incomplete");
         drain(state, n);
     }
@@ -91,7 +92,7 @@ void BM_ReadBackNoReply(benchmark::State& state) {
     }
     WorkModeBlock block;
     for (auto _ : state)
-        benchmark::DoNotOptimize(ReadBackFromAdapter(block));
+        benchmark::DoNotOptimize(ReadBackFromAdapter(*g_session, block));
     g_sim->command(QStringLiteral("drop ps3 off"));
     g_sim->clearOutputReports();
 }
@@ -107,6 +108,7 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    g_session.reset();
     g_sim.reset();
     return 0;
 }

@@ -28,13 +28,13 @@ struct Figures {
     bool found = true;
 };
 
-Figures scan(int repeats) {
+Figures scan(hid::HidPlatform& platform, int repeats) {
     std::vector<double> us;
     us.reserve(static_cast<std::size_t>(repeats));
     Figures f;
     for (int i = 0; i < repeats; ++i) {
         const auto t0 = std::chrono::steady_clock::now();
-        const auto path = device::FindAdapter();
+        const auto path = device::FindAdapter(platform);
         const auto t1 = std::chrono::steady_clock::now();
         f.found = f.found && path.has_value();
         us.push_back(std::chrono::duration<double, std::micro>(t1 - t0).count());
@@ -58,7 +58,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "velorin-sim did not start\n");
         return 1;
     }
-    hid::setPlatform(sim.makePlatform());
+    const std::unique_ptr<hid::HidPlatform> platform = sim.makePlatform();
 
     int present = 1;
     Figures base;
@@ -70,8 +70,8 @@ int main(int argc, char** argv) {
                 return 1;
             }
         }
-        scan(repeats / 10); // warm-up
-        const Figures f = scan(repeats);
+        scan(*platform, repeats / 10); // warm-up
+        const Figures f = scan(*platform, repeats);
         if (want == 1)
             base = f;
         if (!f.found) {
@@ -88,7 +88,7 @@ int main(int argc, char** argv) {
             std::vector<double> us;
             for (int i = 0; i < repeats; ++i) {
                 const auto t0 = std::chrono::steady_clock::now();
-                auto handle = hid::platform().open(sim.path("zz-adapter"));
+                auto handle = platform->open(sim.path("zz-adapter"));
                 handle.reset();
                 us.push_back(
                     std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - t0).count());

@@ -61,11 +61,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "velorin-sim did not start\n");
         return 1;
     }
-    hid::setPlatform(sim.makePlatform());
+    const auto session = std::make_shared<device::AdapterSession>(sim.makePlatform());
 
     // A read with a 100 ms limit on the adapter that sends nothing, against poll() on a pipe.
     std::vector<double> readMs, pollMs;
-    auto handle = hid::platform().open(sim.path());
+    auto handle = session->platform().open(sim.path());
     if (!handle) {
         std::fprintf(stderr, "the adapter cannot be opened\n");
         return 1;
@@ -126,7 +126,7 @@ int main(int argc, char** argv) {
         std::vector<double> listenerMs;
         for (int i = 0; i < rounds; ++i) {
             Owner owner;
-            device::CHidInputWnd listener(&owner);
+            device::CHidInputWnd listener(session, &owner);
             pumpFor(150); // the reader opens the adapter and waits, or finds none and waits
             const auto t0 = Clock::now();
             const bool ended = listener.stopReader();

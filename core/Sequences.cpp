@@ -25,6 +25,44 @@ bool ReportQueue::pop(InputReport& out) {
 
 } // namespace detail
 
+std::string_view eventName(Event event) {
+    switch (event) {
+    case Event::Opened:
+        return "opened";
+    case Event::Sent:
+        return "sent";
+    case Event::Received:
+        return "received";
+    case Event::DeadlinePassed:
+        return "deadline passed";
+    case Event::Gone:
+        return "gone";
+    case Event::Done:
+        break;
+    }
+    return "done";
+}
+
+std::string_view actionName(Action action) {
+    switch (action) {
+    case Action::Open:
+        return "open";
+    case Action::Send:
+        return "send";
+    case Action::Receive:
+        return "receive";
+    case Action::Close:
+        return "close";
+    case Action::Show:
+        return "show";
+    case Action::RepeatModeSelect:
+        return "repeat mode select";
+    case Action::Finished:
+        break;
+    }
+    return "finished";
+}
+
 namespace {
 
 Step finishedStep() {
@@ -98,7 +136,7 @@ void ReadBack::stop(ReadBackEnd why, LinkError error) {
 
 void ReadBack::opened(bool ok) {
     if (state_ != State::Opening)
-        return;
+        return faults_.note(Event::Opened, step_.action);
     if (!ok) {
         stop(ReadBackEnd::NoAdapter, LinkError::Gone);
         return;
@@ -108,7 +146,7 @@ void ReadBack::opened(bool ok) {
 
 void ReadBack::sent(LinkError outcome) {
     if (state_ != State::Requesting)
-        return;
+        return faults_.note(Event::Sent, step_.action);
     if (outcome == LinkError::None)
         await();
     else
@@ -137,6 +175,9 @@ void ReadBack::received(std::span<const uint8_t, kInputReportSize> report) {
 void ReadBack::deadlinePassed(uint32_t deadline) {
     if (state_ == State::Awaiting && deadline == deadline_)
         stop(ReadBackEnd::NoReply, LinkError::NoAnswer);
+    else if (deadline == 0 || deadline > deadline_)
+        faults_.note(Event::DeadlinePassed, step_.action); // no wait with that number was started
+    // else: a wait that already ended; its timer fired as the reply came
 }
 
 void ReadBack::gone() {
@@ -173,7 +214,11 @@ void ReadBack::done() {
         state_ = State::Done;
         step_ = finishedStep();
         break;
-    default:
+    case State::Opening:
+    case State::Requesting:
+    case State::Awaiting:
+    case State::Done:
+        faults_.note(Event::Done, step_.action);
         break;
     }
 }
@@ -192,7 +237,7 @@ std::string_view applyErrorText(const ApplyResult& result) {
     return consoleInfo(result.failedConsole.value_or(ConsoleId::PS3)).applyErrorText;
 }
 
-Apply::Apply(const WorkModeBlock& block, uint8_t modeConsole) : block_(block), modeConsole_(modeConsole) {
+Apply::Apply(const WorkModeBlock& block, ConsoleId modeConsole) : block_(block), modeConsole_(modeConsole) {
     step_ = simpleStep(Action::Open);
 }
 
@@ -214,7 +259,7 @@ void Apply::finish() {
 
 void Apply::opened(bool ok) {
     if (state_ != State::Opening)
-        return;
+        return faults_.note(Event::Opened, step_.action);
     if (!ok) {
         result_ = {ApplyStatus::NoAdapter, std::nullopt};
         finish();
@@ -244,9 +289,19 @@ void Apply::sent(LinkError outcome) {
         result_ = {ApplyStatus::Success, std::nullopt};
         finish();
         break;
-    default:
+    case State::Opening:
+    case State::ClosingAfterFailure:
+    case State::Closing:
+    case State::Repeating:
+    case State::Done:
+        faults_.note(Event::Sent, step_.action);
         break;
     }
+}
+
+void Apply::deadlinePassed(uint32_t deadline) {
+    (void)deadline;
+    faults_.note(Event::DeadlinePassed, step_.action); // apply never waits for a reply
 }
 
 void Apply::gone() {
@@ -272,22 +327,24 @@ void Apply::done() {
         state_ = State::Repeating;
         step_ = simpleStep(Action::RepeatModeSelect);
         break;
-    case State::Repeating: {
+    case State::Repeating:
         state_ = State::Selecting;
-        const auto console = consoleFromByte(modeConsole_);
-        step_ = simpleStep(Action::Send, console.value_or(ConsoleId::PS3));
+        step_ = simpleStep(Action::Send, modeConsole_);
         step_.via = Via::Own;
-        step_.report = makeModeSelectReport(modeConsole_);
+        step_.report = makeModeSelectReport(static_cast<uint8_t>(modeConsole_));
         break;
-    }
-    default:
+    case State::Opening:
+    case State::Writing:
+    case State::Selecting:
+    case State::Done:
+        faults_.note(Event::Done, step_.action);
         break;
     }
 }
 
 // ---- ModeSelectRepeat ---------------------------------------------------------------------------
 
-ModeSelectRepeat::ModeSelectRepeat(uint8_t console) : console_(console) {
+ModeSelectRepeat::ModeSelectRepeat(ConsoleId console) : console_(console) {
     next();
 }
 
@@ -296,12 +353,12 @@ void ModeSelectRepeat::next() {
         step_ = finishedStep();
         return;
     }
-    step_ = simpleStep(Action::Send, consoleFromByte(console_).value_or(ConsoleId::PS3));
+    step_ = simpleStep(Action::Send, console_);
     step_.via = Via::Own;
-    step_.report = makeModeSelectReport(console_);
+    step_.report = makeModeSelectReport(static_cast<uint8_t>(console_));
 }
 
-void ModeSelectRepeat::setConsole(uint8_t console) {
+void ModeSelectRepeat::setConsole(ConsoleId console) {
     console_ = console;
     if (!finished())
         next();
@@ -309,11 +366,30 @@ void ModeSelectRepeat::setConsole(uint8_t console) {
 
 void ModeSelectRepeat::sent(bool delivered) {
     if (finished())
-        return;
+        return faults_.note(Event::Sent, step_.action);
     ++sends_;
     if (delivered)
         ++delivered_;
     next();
+}
+
+void ModeSelectRepeat::gone() {
+    if (!finished())
+        sent(false);
+}
+
+void ModeSelectRepeat::opened(bool ok) {
+    (void)ok;
+    faults_.note(Event::Opened, step_.action);
+}
+
+void ModeSelectRepeat::deadlinePassed(uint32_t deadline) {
+    (void)deadline;
+    faults_.note(Event::DeadlinePassed, step_.action);
+}
+
+void ModeSelectRepeat::done() {
+    faults_.note(Event::Done, step_.action);
 }
 
 } // namespace velorin

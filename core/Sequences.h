@@ -5,11 +5,17 @@
 //
 // Driving one: loop while !finished(): look at step(), do what it says, answer with the event
 // it names. A blocking driver (the native device layer) answers each step before it looks at the
-// next; an event-driven one (the web page) answers when a promise settles or an event fires. An
-// event that does not fit the current step is ignored, so a driver may pass on every input report
-// it gets: those that come while no reply is awaited wait in the sequence's own queue (64 deep,
-// as a hidraw handle's) until the next Receive, like reports queued for an open handle; live pad
-// states, which are never a reply, are not kept.
+// next; an event-driven one (the web page) answers when a promise settles or an event fires.
+//
+// What the adapter does is never out of place: a driver may pass on every input report it gets
+// and say at any time that the adapter went. Reports that come while no reply is awaited wait in
+// the sequence's own queue (64 deep, as a hidraw handle's) until the next Receive, like reports
+// queued for an open handle; live pad states, which are never a reply, are not kept, and reports
+// while nothing is open (or during apply, which awaits none) are dropped. A wait's deadline that
+// ends after the wait itself did (a timer that fired as the reply came) changes nothing either.
+// What only a driver's mistake can cause does not fit the step: an opened, sent or done that no
+// step asked for, or the end of a wait that was never started. Such an event changes nothing and
+// is counted (faults(), lastFault()), so that the front end can log it.
 //
 // Deadlines are data: a Receive step names its wait (`deadline`, a number) and how long the wait
 // lasts from when it starts (`deadlineMs`). The driver starts a timer when it sees a number it
@@ -45,6 +51,21 @@ enum class Action : uint8_t {
     Finished,         // nothing more; the result is final
 };
 
+// The events a driver answers with, for naming one that did not fit.
+enum class Event : uint8_t { Opened, Sent, Received, DeadlinePassed, Gone, Done };
+
+// An event that did not fit the step the sequence asked for when it came.
+struct Fault {
+    Event event = Event::Done;
+    Action step = Action::Finished;
+    friend bool operator==(const Fault&, const Fault&) = default;
+};
+
+// "opened", "sent", "received", "deadline passed", "gone", "done"; and the steps: "open", "send",
+// "receive", "close", "show", "repeat mode select", "finished". For a front end's log.
+std::string_view eventName(Event event);
+std::string_view actionName(Action action);
+
 // Which handle a Send goes on.
 enum class Via : uint8_t {
     Opened, // the one Open opened
@@ -69,6 +90,21 @@ inline constexpr std::string_view kNoAdapterText = VELORIN_TEXT("messages", "Cre
 inline constexpr std::size_t kReportQueueSize = 64;
 
 namespace detail {
+// How many events did not fit, and the last one.
+class FaultCount {
+public:
+    void note(Event event, Action step) {
+        ++count_;
+        last_ = Fault{event, step};
+    }
+    uint32_t count() const { return count_; }
+    std::optional<Fault> last() const { return last_; }
+
+private:
+    uint32_t count_ = 0;
+    std::optional<Fault> last_;
+};
+
 // The reports that came while no reply was awaited, oldest first.
 class ReportQueue {
 public:
@@ -122,6 +158,9 @@ public:
     // How the request or the reply that ended it failed: the way a send failed, NoAnswer for a
     // reply that did not come in time, Gone for no adapter or one that went; None when complete.
     LinkError error() const { return error_; }
+    // Events that did not fit the step (see above), and the last of them.
+    uint32_t faults() const { return faults_.count(); }
+    std::optional<Fault> lastFault() const { return faults_.last(); }
 
 private:
     enum class State : uint8_t { Opening, Requesting, Awaiting, Showing, Closing, Done };
@@ -140,6 +179,7 @@ private:
     bool goneWhileShowing_ = false;
     ReadBackEnd end_ = ReadBackEnd::Complete;
     LinkError error_ = LinkError::None;
+    detail::FaultCount faults_;
 };
 
 enum class ApplyStatus : uint8_t {
@@ -163,9 +203,10 @@ std::string_view applyErrorText(const ApplyResult& result);
 // for PS3 and XBOX, bytes 6-9 cleared) and Send it (Via::Opened); the first write not delivered
 // ends it, and the records after it stay untouched. After four writes: Close, RepeatModeSelect,
 // then one mode select for `modeConsole` (Via::Own), whose outcome does not change the result.
+// Apply awaits no reply: the reports that come meanwhile are dropped, and a deadline is a fault.
 class Apply {
 public:
-    Apply(const WorkModeBlock& block, uint8_t modeConsole);
+    Apply(const WorkModeBlock& block, ConsoleId modeConsole);
 
     const Step& step() const { return step_; }
     bool finished() const { return step_.action == Action::Finished; }
@@ -173,8 +214,8 @@ public:
     void opened(bool ok);
     void sent(LinkError outcome);
     void sent(bool delivered) { sent(delivered ? LinkError::None : LinkError::Refused); }
-    void received(std::span<const uint8_t, kInputReportSize> report) { (void)report; } // no reply is awaited
-    void deadlinePassed(uint32_t deadline) { (void)deadline; }
+    void received(std::span<const uint8_t, kInputReportSize> report) { (void)report; }
+    void deadlinePassed(uint32_t deadline);
     void gone();
     void done();
 
@@ -184,6 +225,9 @@ public:
     const ApplyResult& result() const { return result_; }
     // Whether the mode select after the four writes was delivered (the reader repeats it anyway).
     bool modeSelectDelivered() const { return modeSelectDelivered_; }
+    // Events that did not fit the step, and the last of them.
+    uint32_t faults() const { return faults_.count(); }
+    std::optional<Fault> lastFault() const { return faults_.last(); }
 
 private:
     enum class State : uint8_t { Opening, Writing, ClosingAfterFailure, Closing, Repeating, Selecting, Done };
@@ -191,12 +235,13 @@ private:
     void finish();
 
     WorkModeBlock block_;
-    uint8_t modeConsole_;
+    ConsoleId modeConsole_;
     State state_ = State::Opening;
     Step step_;
     std::size_t index_ = 0;
     ApplyResult result_;
     bool modeSelectDelivered_ = false;
+    detail::FaultCount faults_;
 };
 
 // The reader's repetition: while a mode select is pending and the reader has the adapter open, it
@@ -205,32 +250,37 @@ private:
 class ModeSelectRepeat {
 public:
     static constexpr int kRepeats = 5;
-    explicit ModeSelectRepeat(uint8_t console);
+    explicit ModeSelectRepeat(ConsoleId console);
 
     const Step& step() const { return step_; }
     bool finished() const { return step_.action == Action::Finished; }
 
     // The console the next sends name (a selection during the repetition changes it).
-    void setConsole(uint8_t console);
+    void setConsole(ConsoleId console);
     void sent(LinkError outcome) { sent(outcome == LinkError::None); }
     void sent(bool delivered);
-    void gone() { sent(false); }
-    // The other events never fit a step of this sequence.
-    void opened(bool ok) { (void)ok; }
+    // The adapter went: the send under way was not delivered.
+    void gone();
+    // Only sends are asked for: an open, a deadline or a done is a fault; reports are dropped.
+    void opened(bool ok);
     void received(std::span<const uint8_t, kInputReportSize> report) { (void)report; }
-    void deadlinePassed(uint32_t deadline) { (void)deadline; }
-    void done() {}
+    void deadlinePassed(uint32_t deadline);
+    void done();
 
     int deliveredCount() const { return delivered_; }
     bool delivered() const { return delivered_ > 0; }
+    // Events that did not fit the step, and the last of them.
+    uint32_t faults() const { return faults_.count(); }
+    std::optional<Fault> lastFault() const { return faults_.last(); }
 
 private:
     void next();
 
     Step step_;
-    uint8_t console_;
+    ConsoleId console_;
     int sends_ = 0;
     int delivered_ = 0;
+    detail::FaultCount faults_;
 };
 
 } // namespace velorin

@@ -20,10 +20,6 @@ std::string mismatch(const char* what, unsigned have, unsigned want) {
     return buf;
 }
 
-char asciiLower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 } // namespace
 
 bool isAdapterIdentity(const hid::DeviceInfo& info, std::string* whyNot) {
@@ -60,9 +56,9 @@ bool isAdapterIdentity(const hid::DeviceInfo& info, std::string* whyNot) {
     return true;
 }
 
-AdapterHandle OpenAdapterPath(const std::string& path) {
+AdapterHandle OpenAdapterPath(hid::HidPlatform& platform, const std::string& path) {
     hid::OpenError error = hid::OpenError::Other;
-    std::unique_ptr<hid::HidHandle> handle = hid::platform().open(path, &error);
+    std::unique_ptr<hid::HidHandle> handle = platform.open(path, &error);
     if (!handle)
         return Error<hid::OpenError>{error, {}};
     std::string whyNot;
@@ -74,12 +70,12 @@ AdapterHandle OpenAdapterPath(const std::string& path) {
     return handle;
 }
 
-std::optional<std::string> FindAdapter() {
+std::optional<std::string> FindAdapter(hid::HidPlatform& platform) {
     // Identities come from the enumeration itself; only interfaces that pass are opened.
-    for (const hid::DeviceInfo& info : hid::platform().enumerate()) {
+    for (const hid::DeviceInfo& info : platform.enumerate()) {
         if (!isAdapterIdentity(info))
             continue;
-        if (OpenAdapterPath(info.path))
+        if (OpenAdapterPath(platform, info.path))
             return info.path;
         // Not openable for reading and writing (no permission, held exclusively), or taken over
         // by another device since the enumeration: skipped.
@@ -87,79 +83,41 @@ std::optional<std::string> FindAdapter() {
     return std::nullopt;
 }
 
-std::unique_ptr<hid::HidHandle> OpenAdapter() {
-    std::string path = adapterPath().get();
+std::unique_ptr<hid::HidHandle> OpenAdapter(AdapterSession& session) {
+    hid::HidPlatform& platform = session.platform();
+    AdapterPath& adapterPath = session.adapterPath();
+    std::string path = adapterPath.get();
     const bool known = !path.empty();
     if (known) {
-        AdapterHandle opened = OpenAdapterPath(path);
+        AdapterHandle opened = OpenAdapterPath(platform, path);
         if (opened)
             return std::move(*opened);
         if (opened.kind() != hid::OpenError::NotAdapter)
             return nullptr;
         // The node now belongs to another device: forget it, then look for the adapter afresh.
-        adapterPath().clearIfSame(path);
+        adapterPath.clearIfSame(path);
     }
-    const std::optional<std::string> found = FindAdapter();
+    const std::optional<std::string> found = FindAdapter(platform);
     if (!found)
         return nullptr;
-    adapterPath().set(*found);
-    AdapterHandle opened = OpenAdapterPath(*found);
+    adapterPath.set(*found);
+    AdapterHandle opened = OpenAdapterPath(platform, *found);
     if (opened)
         return std::move(*opened);
     // Gone between the scan and the open: its removal may already have been handled, so the path
     // stored here would outlive the adapter.
-    adapterPath().clearIfSame(*found);
+    adapterPath.clearIfSame(*found);
     return nullptr;
 }
 
-std::vector<AdapterCandidate> DiagnoseAdapters() {
+std::vector<AdapterCandidate> DiagnoseAdapters(hid::HidPlatform& platform) {
     std::vector<AdapterCandidate> out;
-    hid::HidPlatform& p = hid::platform();
-    for (const hid::DeviceInfo& info : p.enumerate()) {
+    for (const hid::DeviceInfo& info : platform.enumerate()) {
         if (!isAdapterIdentity(info))
             continue;
-        out.push_back({info.path, OpenAdapterPath(info.path).kind()});
+        out.push_back({info.path, OpenAdapterPath(platform, info.path).kind()});
     }
     return out;
-}
-
-std::string AdapterPath::get() const {
-    std::lock_guard lock(mutex_);
-    return path_;
-}
-
-bool AdapterPath::empty() const {
-    std::lock_guard lock(mutex_);
-    return path_.empty();
-}
-
-void AdapterPath::set(const std::string& path) {
-    std::string copy = path; // allocate outside the lock
-    std::lock_guard lock(mutex_);
-    path_.swap(copy);
-}
-
-void AdapterPath::clear() {
-    std::string old;
-    std::lock_guard lock(mutex_);
-    path_.swap(old);
-}
-
-bool AdapterPath::clearIfSame(const std::string& removed) {
-    std::lock_guard lock(mutex_);
-    if (path_.empty() || path_.size() != removed.size())
-        return false;
-    for (std::size_t i = 0; i < path_.size(); ++i) {
-        if (asciiLower(path_[i]) != asciiLower(removed[i]))
-            return false;
-    }
-    path_.clear();
-    return true;
-}
-
-AdapterPath& adapterPath() {
-    static AdapterPath instance;
-    return instance;
 }
 
 } // namespace velorin::device

@@ -4,7 +4,6 @@
 #include "device/Messages.h"
 #include "device/Reports.h"
 #include "device/Sequences.h"
-#include "device/SharedState.h"
 #include "model/Log.h"
 
 #include <QCoreApplication>
@@ -17,6 +16,7 @@
 #include <array>
 #include <atomic>
 #include <cerrno>
+#include <ctime>
 #include <exception>
 #include <initializer_list>
 #include <mutex>
@@ -32,6 +32,9 @@ constexpr std::chrono::milliseconds kGoneBackoff{50};
 // of the interval, so a fast stream wakes the window about 250 times a second instead of once per
 // report, while a lone press is noticed at once.
 constexpr std::chrono::milliseconds kNoticeInterval{4};
+// At most this many queued reports are taken for one notice (a device's queue holds 64), so that a
+// flood cannot hold the notice back.
+constexpr uint64_t kTakenPerNotice = 256;
 } // namespace
 
 namespace {
@@ -63,29 +66,40 @@ private:
     int fd_;
 };
 
-// Waits until one of `fds` is readable or `bound` passed; returns whether one was.
-bool waitReadable(std::initializer_list<int> fds, std::chrono::milliseconds bound) {
+// Waits until one of `fds` (at most two) is readable or `bound` passed; returns which were, bit i
+// for the i-th, or 0. The bound is kept to the microsecond (ppoll), so that sleeping out the rest of
+// a notice interval does not overshoot it by a rounded-up millisecond.
+unsigned waitReadable(std::initializer_list<int> fds, std::chrono::nanoseconds bound) {
     std::array<pollfd, 2> p{};
     std::size_t n = 0;
     for (int fd : fds)
         p[n++] = {fd, POLLIN, 0};
     const auto deadline = std::chrono::steady_clock::now() + bound;
     for (;;) {
-        const auto left =
-            std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        const int r = ::poll(p.data(), n, static_cast<int>(std::max<long long>(0, left.count())));
-        if (r > 0)
-            return true;
+        const auto left = std::max(std::chrono::nanoseconds(0), deadline - std::chrono::steady_clock::now());
+        const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(left);
+        const timespec timeout{static_cast<time_t>(seconds.count()),
+                               static_cast<long>((left - seconds).count())};
+        const int r = ::ppoll(p.data(), n, &timeout, nullptr);
+        if (r > 0) {
+            unsigned readable = 0;
+            for (std::size_t i = 0; i < n; ++i)
+                readable |= (p[i].revents & POLLIN) ? 1u << i : 0u;
+            return readable;
+        }
         if (r == 0 || errno != EINTR)
-            return false;
+            return 0;
     }
 }
 
 } // namespace
 
 // Everything the reader thread uses. Shared between the listener and the thread, so a reader that
-// outlives its listener still finds it.
+// outlives its listener still finds it, and the session with it.
 struct CHidInputWnd::ReaderContext {
+    explicit ReaderContext(std::shared_ptr<AdapterSession> s) : session(std::move(s)) {}
+
+    const std::shared_ptr<AdapterSession> session;
     std::atomic<bool> stop{false};
     // Raised to stop the reader or to wake it for a mode select; ends a pending read at once.
     hid::StopSignal wake;
@@ -123,13 +137,16 @@ struct CHidInputWnd::ReaderContext {
         wake.raise();
     }
 
-    // Waits for an arrival notice since the last drain, a wake-up, or `bound`.
-    void waitForWake(std::chrono::milliseconds bound) {
-        if (waitReadable({arrival.fd(), wake.fd()}, bound))
+    // Waits for an arrival notice since the last drain, a wake-up, or `bound`; returns whether a
+    // wake-up (a stop or a mode select request) is raised. The wake-up stays raised.
+    bool waitForWake(std::chrono::nanoseconds bound) {
+        const unsigned readable = waitReadable({arrival.fd(), wake.fd()}, bound);
+        if (readable & 1u)
             arrival.drain();
+        return (readable & 2u) != 0;
     }
 
-    bool waitDone(std::chrono::milliseconds bound) { return waitReadable({done.fd()}, bound); }
+    bool waitDone(std::chrono::nanoseconds bound) { return waitReadable({done.fd()}, bound) != 0; }
 };
 
 namespace {
@@ -140,73 +157,118 @@ using Context = CHidInputWnd::ReaderContext;
 struct ReaderState {
     std::unique_ptr<hid::HidHandle> handle;
     std::chrono::steady_clock::time_point lastNotice{};
+    // Reports came within the notice interval: the next pass sleeps out the interval first.
+    bool streaming = false;
 
     void notice(Context& ctx) {
         ctx.postUpdate();
         lastNotice = std::chrono::steady_clock::now();
     }
     // How long until a notice keeps to the interval again.
-    std::chrono::milliseconds timeLeft() const {
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(lastNotice + kNoticeInterval -
-                                                                       std::chrono::steady_clock::now());
-        return std::max(std::chrono::milliseconds(0), left);
+    std::chrono::nanoseconds timeLeft() const {
+        return std::max(std::chrono::nanoseconds(0),
+                        lastNotice + kNoticeInterval - std::chrono::steady_clock::now());
     }
 };
 
-// Keeps a pad state read from the adapter as the live one.
-void takeReport(const hid::InputReport& report) {
-    readerReportCount().fetch_add(1, std::memory_order_relaxed);
-    // A report still queued when the window handled the adapter's removal is no live state.
-    // The removal clears the path before it zeroes the state, so checking the path again
-    // after storing leaves either this zero or the removal's last.
-    if (isPadStateReport(report) && !adapterPath().empty()) {
-        joyData().setFromReport(report);
-        if (adapterPath().empty())
-            joyData().zero();
+// The reports taken for one notice. Only the last pad state among them is kept: the window reads
+// the state once per notice, and the earlier ones would only be overwritten.
+struct ReportBatch {
+    uint64_t taken = 0;
+    bool padState = false;
+    hid::InputReport lastPadState{};
+
+    void take(const hid::InputReport& report) {
+        ++taken;
+        if (isPadStateReport(report)) {
+            lastPadState = report;
+            padState = true;
+        }
     }
-}
+
+    // Counts the reports and keeps the last pad state as the live one.
+    void keep(AdapterSession& session) const {
+        session.countReaderReports(taken);
+        // A report still queued when the window handled the adapter's removal is no live state.
+        // The removal clears the path before it zeroes the state, so checking the path again
+        // after storing leaves either this zero or the removal's last.
+        if (padState && !session.adapterPath().empty()) {
+            session.joyData().setFromReport(lastPadState);
+            if (session.adapterPath().empty())
+                session.joyData().zero();
+        }
+    }
+};
 
 // One pass. Without a handle: open the adapter (identity checked), or, while it is absent, notify
 // once and wait for an arrival notice, a wake-up or the re-scan interval. With a handle: send the
-// mode selects while one is pending, then read one input report (with those that follow it within
-// the notice interval) and notify. The handle stays open
-// until a read ends with the device gone.
+// mode selects while one is pending; while reports stream, sleep out the rest of the notice
+// interval and take what queued meanwhile, or else wait for the next input report; take every
+// report queued after it, and notify once. The handle stays open until a read ends with the device
+// gone.
 void readerPass(Context& ctx, ReaderState& state) {
+    AdapterSession& session = *ctx.session;
     if (!state.handle) {
         // Arrivals from here on end the wait below at once.
         ctx.arrival.drain();
-        state.handle = OpenAdapter();
+        state.handle = OpenAdapter(session);
         if (!state.handle) {
-            if (adapterSeen().load() == 1) {
+            if (session.adapterSeen().load()) {
                 // The adapter went. A state stored by a read that raced with the removal (which
                 // had already zeroed it) must not keep lamps lit with nothing attached.
-                joyData().zero();
+                session.joyData().zero();
                 if (ctx.postUpdate())
-                    adapterSeen().store(0);
+                    session.adapterSeen().store(false);
             }
             ctx.waitForWake(CHidInputWnd::kAbsentRescanInterval);
             if (!ctx.stop.load())
                 ctx.wake.reset(); // a mode select wake-up is answered once the adapter opens
             return;
         }
-        adapterSeen().store(1);
+        session.adapterSeen().store(true);
     }
 
-    if (modeSelectPending().load() != 0)
-        RepeatModeSelect(); // all five are sent even after an early success
+    if (session.modeSelectPending().load())
+        RepeatModeSelect(session); // all five are sent even after an early success
 
+    // While the reports stream, they gather in the device's queue until the next notice is due and
+    // are then taken together: one wake-up per interval, not one per report. Otherwise the reader
+    // waits for the next report and notices it at once, unless it comes within the interval after
+    // the last notice: then a stream begins. A stop or a mode select ends every wait at once.
+    ReportBatch batch;
     hid::InputReport report{};
-    hid::ReadStatus status = state.handle->readInputReport(report, -1, &ctx.wake);
-    if (status == hid::ReadStatus::Report) {
-        takeReport(report);
-        if (state.timeLeft().count() > 0) {
-            // Within the interval the reports gather in the device's queue until the notice is
-            // due and are then taken together: one wake-up per interval, not one per report.
-            ctx.waitForWake(state.timeLeft());
-            do
-                status = state.handle->readInputReport(report, 0, &ctx.wake);
-            while (status == hid::ReadStatus::Report && (takeReport(report), true));
+    hid::ReadStatus status = hid::ReadStatus::Timeout;
+    if (const std::chrono::nanoseconds left = state.timeLeft(); state.streaming && left.count() > 0) {
+        if (ctx.waitForWake(left)) {
+            ctx.wake.reset(); // as for a read that a wake-up ended, below
+            return;
         }
+        status = state.handle->readInputReport(report, 0, &ctx.wake);
+    }
+    if (status == hid::ReadStatus::Timeout) {
+        state.streaming = false;
+        status = state.handle->readInputReport(report, -1, &ctx.wake);
+        if (status == hid::ReadStatus::Report && state.timeLeft().count() > 0) {
+            batch.take(report);
+            state.streaming = true;
+            if (ctx.waitForWake(state.timeLeft())) {
+                batch.keep(session);
+                state.notice(ctx);
+                ctx.wake.reset();
+                return;
+            }
+            status = state.handle->readInputReport(report, 0, &ctx.wake);
+        }
+    }
+    // Then every report already queued, up to a bound, and one notice for them all.
+    while (status == hid::ReadStatus::Report) {
+        batch.take(report);
+        if (batch.taken == kTakenPerNotice)
+            break;
+        status = state.handle->readInputReport(report, 0, &ctx.wake);
+    }
+    if (batch.taken > 0) {
+        batch.keep(session);
         state.notice(ctx);
     }
     switch (status) {
@@ -222,7 +284,7 @@ void readerPass(Context& ctx, ReaderState& state) {
         break;
     }
     state.handle.reset();
-    joyData().zero(); // nothing read from a gone adapter is live any more
+    session.joyData().zero(); // nothing read from a gone adapter is live any more
     state.notice(ctx);
     ctx.waitForWake(kGoneBackoff);
     if (!ctx.stop.load())
@@ -249,11 +311,14 @@ void AsynchReadThreadProc(std::shared_ptr<Context> ctx) {
 
 } // namespace
 
-CHidInputWnd::CHidInputWnd(QObject* owner, QObject* parent) : QObject(parent), owner_(owner) {
-    // Nothing here may end the program: without notices or without a reader the window still
+CHidInputWnd::CHidInputWnd(std::shared_ptr<AdapterSession> session, QObject* owner, QObject* parent)
+    : QObject(parent), session_(std::move(session)), owner_(owner) {
+    if (!session_)
+        throw std::invalid_argument("a listener needs an adapter session");
+    // Nothing else here may end the program: without notices or without a reader the window still
     // works, only without arrivals or live lamps.
     try {
-        monitor_ = hid::platform().createMonitor();
+        monitor_ = session_->platform().createMonitor();
     } catch (const std::exception& e) {
         qCWarning(lcSoui) << "cannot follow HID arrivals:" << e.what();
     }
@@ -263,9 +328,9 @@ CHidInputWnd::CHidInputWnd(QObject* owner, QObject* parent) : QObject(parent), o
     } else {
         qCWarning(lcSoui) << "no HID arrival and removal notices";
     }
-    joyData().zero();
+    session_->joyData().zero();
     try {
-        ctx_ = std::make_shared<ReaderContext>();
+        ctx_ = std::make_shared<ReaderContext>(session_);
     } catch (const std::exception& e) {
         qCWarning(lcSoui) << "no live pad state: cannot set up the reader:" << e.what();
         return;
@@ -284,7 +349,7 @@ CHidInputWnd::CHidInputWnd(QObject* owner, QObject* parent) : QObject(parent), o
         qCWarning(lcSoui) << "no live pad state: cannot start the reader thread:" << e.what();
         return;
     }
-    setReaderWaker([ctx = ctx_] { ctx->wake.raise(); });
+    session_->setReaderWaker([ctx = ctx_] { ctx->wake.raise(); });
 }
 
 CHidInputWnd::~CHidInputWnd() {
@@ -303,7 +368,7 @@ bool CHidInputWnd::stopReader(std::chrono::milliseconds bound) {
     ctx_->clearOwner();
     if (!reader_.joinable())
         return true;
-    setReaderWaker(nullptr);
+    session_->setReaderWaker(nullptr);
     ctx_->requestStop();
     if (ctx_->waitDone(bound)) {
         reader_.join();
@@ -322,8 +387,8 @@ bool CHidInputWnd::readerRunning() const {
 void CHidInputWnd::handleArrival(const QString& path) {
     qCDebug(lcSoui) << "HID interface arrived:" << path;
     try {
-        if (const std::optional<std::string> found = FindAdapter())
-            adapterPath().set(*found);
+        if (const std::optional<std::string> found = FindAdapter(session_->platform()))
+            session_->adapterPath().set(*found);
     } catch (const std::exception& e) {
         qCWarning(lcSoui) << "the scan after an arrival failed:" << e.what();
     }
@@ -336,10 +401,10 @@ void CHidInputWnd::handleArrival(const QString& path) {
 }
 
 void CHidInputWnd::handleRemoval(const QString& path) {
-    if (!adapterPath().clearIfSame(path.toStdString()))
+    if (!session_->adapterPath().clearIfSame(path.toStdString()))
         return;
     qCInfo(lcSoui) << "the adapter went away:" << path;
-    joyData().zero();
+    session_->joyData().zero();
     // The reader may have reported the adapter gone before this; one more notice puts the lamps out.
     if (ctx_)
         ctx_->postUpdate();

@@ -1,7 +1,9 @@
 // The listener: follows arrivals and removals of HID interfaces on the UI thread and runs the
-// reader thread that keeps the live pad state and repeats the mode select.
+// reader thread that keeps the live pad state and repeats the mode select, both in one adapter
+// session that the listener shares with its front end.
 #pragma once
 
+#include "device/AdapterSession.h"
 #include "device/hid/HidPlatform.h"
 
 #include <QObject>
@@ -23,10 +25,12 @@ public:
     // notice wakes it earlier.
     static constexpr std::chrono::milliseconds kAbsentRescanInterval{500};
 
-    // Registers for arrival and removal notices, zeroes joyData and starts the reader. `owner`
-    // (the main window) receives WM_HID_ARRIVAL and WM_UPDATE_JOYDATE; nothing reaches it once
-    // it is destroyed. Must be created on the owner's (UI) thread.
-    explicit CHidInputWnd(QObject* owner, QObject* parent = nullptr);
+    // Registers for arrival and removal notices of the session's platform, zeroes the session's
+    // joyData, starts the reader and installs it as the session's reader waker. `owner` (the main
+    // window) receives WM_HID_ARRIVAL and WM_UPDATE_JOYDATE; nothing reaches it once it is
+    // destroyed. The reader keeps its own share of `session` (which must not be null) until it
+    // ends. Must be created on the owner's (UI) thread.
+    CHidInputWnd(std::shared_ptr<AdapterSession> session, QObject* owner, QObject* parent = nullptr);
     // Stops the reader (see stopReader()).
     ~CHidInputWnd() override;
 
@@ -46,17 +50,18 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 public Q_SLOTS:
-    // An interface arrived: scan, store a found path, wake the reader, then send WM_HID_ARRIVAL
-    // to the owner and wait for it to be handled.
+    // An interface arrived: scan, store a found path in the session, wake the reader, then send
+    // WM_HID_ARRIVAL to the owner and wait for it to be handled.
     void handleArrival(const QString& path);
-    // An interface went: when it is the adapter's (ignoring ASCII case), forget the path and zero
-    // joyData.
+    // An interface went: when it is the adapter's (ignoring ASCII case), forget the session's path
+    // and zero its joyData.
     void handleRemoval(const QString& path);
 
 public:
     struct ReaderContext;
 
 private:
+    std::shared_ptr<AdapterSession> session_;
     std::shared_ptr<ReaderContext> ctx_;
     QPointer<QObject> owner_;
     std::unique_ptr<hid::HidMonitor> monitor_;

@@ -1,7 +1,6 @@
 #include "device/Reports.h"
 
 #include "device/Discovery.h"
-#include "device/SharedState.h"
 
 namespace velorin::device {
 
@@ -31,22 +30,19 @@ LinkStatus SendOnHandle(hid::HidHandle& handle, std::span<const uint8_t, hid::kO
     return linkError(writeError(handle));
 }
 
-LinkStatus SendShortCommand(std::span<const uint8_t, hid::kOutputReportSize> report) {
-    const std::optional<std::string> path = FindAdapter();
+LinkStatus SendShortCommand(hid::HidPlatform& platform,
+                            std::span<const uint8_t, hid::kOutputReportSize> report) {
+    const std::optional<std::string> path = FindAdapter(platform);
     if (!path)
         return linkError(LinkError::Gone);
-    const AdapterHandle handle = OpenAdapterPath(*path);
+    const AdapterHandle handle = OpenAdapterPath(platform, *path);
     if (!handle)
         return linkError(LinkError::Gone);
     return SendOnHandle(*handle.value(), report);
 }
 
-LinkStatus SendModeSelect() {
-    return SendModeSelect(currentConsole().load());
-}
-
-LinkStatus SendModeSelect(uint8_t console) {
-    return SendShortCommand(makeModeSelectReport(console));
+LinkStatus SendModeSelect(hid::HidPlatform& platform, ConsoleId console) {
+    return SendShortCommand(platform, makeModeSelectReport(static_cast<uint8_t>(console)));
 }
 
 } // namespace velorin::device

@@ -15,16 +15,15 @@ namespace velorin::device {
 // gone).
 using LinkStatus = Status<Error<LinkError>>;
 
-// Short commands: each runs its own scan, opens its own handle, sends one report and closes it;
-// neither reads nor changes adapterPath(). Gone when the scan finds no adapter or it cannot be
-// opened.
+// Short commands: each runs its own scan of `platform`, opens its own handle, sends one report and
+// closes it; none reads or changes a session's adapter path. Gone when the scan finds no adapter
+// or it cannot be opened.
 
-// Sends the console mode held by currentConsole at the start of the call.
-LinkStatus SendModeSelect();
-// Sends the mode select for `console` (a tool that selects a mode without a window's state).
-LinkStatus SendModeSelect(uint8_t console);
+// Sends the mode select for `console`.
+LinkStatus SendModeSelect(hid::HidPlatform& platform, ConsoleId console);
 // Sends any report as a short command: what a sequence's Send step with Via::Own asks for.
-LinkStatus SendShortCommand(std::span<const uint8_t, hid::kOutputReportSize> report);
+LinkStatus SendShortCommand(hid::HidPlatform& platform,
+                            std::span<const uint8_t, hid::kOutputReportSize> report);
 // Sends one report on an open handle, saying how a failed write ended.
 LinkStatus SendOnHandle(hid::HidHandle& handle, std::span<const uint8_t, hid::kOutputReportSize> report);
 

@@ -2,11 +2,12 @@
 
 #include "device/Discovery.h"
 #include "device/Reports.h"
-#include "device/SharedState.h"
 #include "model/Log.h"
 
 #include <chrono>
 #include <memory>
+#include <optional>
+#include <string_view>
 
 namespace velorin::device {
 
@@ -17,7 +18,8 @@ using Clock = std::chrono::steady_clock;
 // Runs a sequence of the core to its end with blocking calls: the handle Open asks for, short
 // commands for Via::Own, reads that wait in poll() until the step's deadline. Each step is answered
 // before the next is looked at, so replies stay queued on the handle until a Receive reads them.
-template <typename Sequence, typename Hooks> void drive(Sequence& seq, Hooks&& hooks) {
+template <typename Sequence, typename Hooks>
+void drive(AdapterSession& session, Sequence& seq, Hooks&& hooks) {
     std::unique_ptr<hid::HidHandle> handle;
     uint32_t deadline = 0;
     Clock::time_point deadlineAt{};
@@ -25,12 +27,12 @@ template <typename Sequence, typename Hooks> void drive(Sequence& seq, Hooks&& h
         const Step& step = seq.step();
         switch (step.action) {
         case Action::Open:
-            handle = OpenAdapter();
+            handle = OpenAdapter(session);
             seq.opened(handle != nullptr);
             break;
         case Action::Send:
             if (step.via == Via::Own)
-                seq.sent(SendShortCommand(step.report).kind());
+                seq.sent(SendShortCommand(session.platform(), step.report).kind());
             else
                 seq.sent(handle ? SendOnHandle(*handle, step.report).kind() : LinkError::Gone);
             break;
@@ -72,7 +74,7 @@ template <typename Sequence, typename Hooks> void drive(Sequence& seq, Hooks&& h
             seq.done();
             break;
         case Action::RepeatModeSelect:
-            modeSelectPending().store(1);
+            session.modeSelectPending().store(true);
             seq.done();
             break;
         case Action::Finished:
@@ -85,11 +87,23 @@ struct NoHooks {
     void show(ConsoleId) {}
 };
 
+// A blocking driver answers every step in turn, so an event that did not fit is this file's bug.
+template <typename Sequence> void logFaults(const Sequence& seq, const char* name) {
+    const std::optional<Fault> last = seq.lastFault();
+    if (!last)
+        return;
+    const std::string_view event = eventName(last->event), step = actionName(last->step);
+    qCWarning(lcSoui) << name << ":" << seq.faults() << "event(s) did not fit the sequence's step; the last:"
+                      << QLatin1String(event.data(), qsizetype(event.size())) << "during"
+                      << QLatin1String(step.data(), qsizetype(step.size()));
+}
+
 } // namespace
 
-ApplyResult ApplyToAdapter(WorkModeBlock& block, std::optional<ConsoleId> console) {
-    Apply apply(block, console ? static_cast<uint8_t>(*console) : currentConsole().load());
-    drive(apply, NoHooks{});
+ApplyResult ApplyToAdapter(AdapterSession& session, WorkModeBlock& block, ConsoleId modeConsole) {
+    Apply apply(block, modeConsole);
+    drive(session, apply, NoHooks{});
+    logFaults(apply, "apply");
     block = apply.block();
     const ApplyResult& result = apply.result();
     if (result.status == ApplyStatus::WriteFailed) {
@@ -100,13 +114,14 @@ ApplyResult ApplyToAdapter(WorkModeBlock& block, std::optional<ConsoleId> consol
     if (result.status == ApplyStatus::Success) {
         if (!apply.modeSelectDelivered())
             qCInfo(lcSoui) << "the mode select after apply was not delivered; the reader repeats it";
-        wakeReader();
+        session.wakeReader();
     }
     return result;
 }
 
-std::vector<ConsoleId> ReadBackFromAdapter(WorkModeBlock& block, const RecordReplaced& onReplaced,
-                                           ReadBackEnd* end, LinkError* error) {
+std::vector<ConsoleId> ReadBackFromAdapter(AdapterSession& session, WorkModeBlock& block,
+                                           const RecordReplaced& onReplaced, ReadBackEnd* end,
+                                           LinkError* error) {
     ReadBack readBack(block);
     struct Hooks {
         const ReadBack& seq;
@@ -118,7 +133,8 @@ std::vector<ConsoleId> ReadBackFromAdapter(WorkModeBlock& block, const RecordRep
                 onReplaced(console);
         }
     };
-    drive(readBack, Hooks{readBack, block, onReplaced});
+    drive(session, readBack, Hooks{readBack, block, onReplaced});
+    logFaults(readBack, "read-back");
     if (end)
         *end = readBack.end();
     if (error)
@@ -126,16 +142,17 @@ std::vector<ConsoleId> ReadBackFromAdapter(WorkModeBlock& block, const RecordRep
     return readBack.replaced();
 }
 
-int RepeatModeSelect() {
-    ModeSelectRepeat repeat(currentConsole().load());
+int RepeatModeSelect(AdapterSession& session) {
+    ModeSelectRepeat repeat(session.selectedConsole().load());
     while (!repeat.finished()) {
-        repeat.setConsole(currentConsole().load()); // a selection meanwhile names the new console
-        const bool delivered = SendShortCommand(repeat.step().report).ok();
+        repeat.setConsole(session.selectedConsole().load()); // a selection meanwhile names the new console
+        const bool delivered = SendShortCommand(session.platform(), repeat.step().report).ok();
         // Cleared after each delivered one, as the reader always did.
         if (delivered)
-            modeSelectPending().store(0);
+            session.modeSelectPending().store(false);
         repeat.sent(delivered);
     }
+    logFaults(repeat, "mode select repetition");
     return repeat.deliveredCount();
 }
 

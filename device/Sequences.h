@@ -3,16 +3,17 @@
 // adapter's) and the reader's repetition of the mode select. What they send and when they stop is
 // the core's (core/Sequences.h); this layer opens the handles, waits in poll() and keeps the time.
 // They know no widgets: they say what happened, and the window turns that into message boxes and
-// pages.
+// pages. Each runs in one adapter session (its platform, path and reader) that the caller hands in.
+// An event that did not fit a sequence's step (a fault of this driver) is logged to `soui`.
 #pragma once
 
 #include "core/Console.h"
 #include "core/Sequences.h"
 #include "core/WorkMode.h"
+#include "device/AdapterSession.h"
 #include "device/Reports.h"
 
 #include <functional>
-#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -26,9 +27,9 @@ using velorin::applyErrorText;
 
 // Writes the PS3, PS4, SWITCH and XBOX records in this order on one handle, preparing each one
 // in the block just before its own write. Stops at the first refused write. After four writes it
-// sets modeSelectPending and sends one mode select, whose result it ignores.
-// With `console`, the mode select names that console instead of currentConsole.
-ApplyResult ApplyToAdapter(WorkModeBlock& block, std::optional<ConsoleId> console = std::nullopt);
+// sets the session's modeSelectPending, sends one mode select for `modeConsole` (whose result it
+// ignores) and wakes the session's reader.
+ApplyResult ApplyToAdapter(AdapterSession& session, WorkModeBlock& block, ConsoleId modeConsole);
 
 // Called after each record that read-back replaced, so its page can be redrawn at once.
 using RecordReplaced = std::function<void(ConsoleId)>;
@@ -41,11 +42,13 @@ using velorin::ReadBackEnd;
 // says which of the two it was, and `error` how that request or reply failed (refused, not
 // answered, gone; None after four records). Returns the consoles whose records were replaced, in
 // order: the record not read is the next in block order.
-std::vector<ConsoleId> ReadBackFromAdapter(WorkModeBlock& block, const RecordReplaced& onReplaced = {},
-                                           ReadBackEnd* end = nullptr, LinkError* error = nullptr);
+std::vector<ConsoleId> ReadBackFromAdapter(AdapterSession& session, WorkModeBlock& block,
+                                           const RecordReplaced& onReplaced = {}, ReadBackEnd* end = nullptr,
+                                           LinkError* error = nullptr);
 
-// The reader's five mode selects for currentConsole (read before each send), each on a handle of
-// its own; modeSelectPending is cleared after each one that was delivered. Returns how many were.
-int RepeatModeSelect();
+// The reader's five mode selects for the session's selectedConsole (read before each send), each
+// on a handle of its own; modeSelectPending is cleared after each one that was delivered. Returns
+// how many were.
+int RepeatModeSelect(AdapterSession& session);
 
 } // namespace velorin::device

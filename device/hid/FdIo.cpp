@@ -3,6 +3,7 @@
 #include "model/Log.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <poll.h>
 #include <unistd.h>
@@ -47,6 +48,33 @@ ReadStatus waitReadable(int fd, int timeoutMs, const StopSignal* stop) {
     }
 }
 
+namespace {
+
+enum class ReadOnce { Report, Gone, Interrupted, Empty };
+
+// One read() of one report into `out`.
+ReadOnce readOnce(int fd, std::span<uint8_t, kInputReportSize> out, bool prependReportId, const FdOps& ops) {
+    std::array<uint8_t, kInputReportSize> buf{};
+    uint8_t* dst = prependReportId ? buf.data() + 1 : buf.data();
+    const std::size_t room = prependReportId ? buf.size() - 1 : buf.size();
+    const ssize_t got = ops.read(fd, dst, room);
+    if (got < 0) {
+        if (errno == EINTR)
+            return ReadOnce::Interrupted;
+        if (errno == EAGAIN || errno == EWOULDBLOCK)
+            return ReadOnce::Empty;
+        if (errno != EIO && errno != ENODEV)
+            qCWarning(velorin::lcSoui) << "HID read failed:" << errno;
+        return ReadOnce::Gone;
+    }
+    if (got == 0)
+        return ReadOnce::Gone; // end of file: the node (or the peer standing in for it) is gone
+    std::copy(buf.begin(), buf.end(), out.begin());
+    return ReadOnce::Report;
+}
+
+} // namespace
+
 ReadStatus readReportFd(int fd, std::span<uint8_t, kInputReportSize> out, bool prependReportId, int timeoutMs,
                         const StopSignal* stop, const FdOps& ops) {
     const bool hasDeadline = timeoutMs >= 0;
@@ -56,21 +84,31 @@ ReadStatus readReportFd(int fd, std::span<uint8_t, kInputReportSize> out, bool p
         const ReadStatus w = waitReadable(fd, remainingMs(deadline, hasDeadline), stop);
         if (w != ReadStatus::Report)
             return w;
-        std::array<uint8_t, kInputReportSize> buf{};
-        uint8_t* dst = prependReportId ? buf.data() + 1 : buf.data();
-        const std::size_t room = prependReportId ? buf.size() - 1 : buf.size();
-        const ssize_t got = ops.read(fd, dst, room);
-        if (got < 0) {
-            if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)
-                continue;
-            if (errno != EIO && errno != ENODEV)
-                qCWarning(velorin::lcSoui) << "HID read failed:" << errno;
+        switch (readOnce(fd, out, prependReportId, ops)) {
+        case ReadOnce::Report:
+            return ReadStatus::Report;
+        case ReadOnce::Gone:
             return ReadStatus::Gone;
+        case ReadOnce::Interrupted:
+        case ReadOnce::Empty:
+            break; // wait again
         }
-        if (got == 0)
-            return ReadStatus::Gone; // end of file: the node (or the peer standing in for it) is gone
-        std::copy(buf.begin(), buf.end(), out.begin());
-        return ReadStatus::Report;
+    }
+}
+
+ReadStatus readQueuedReportFd(int fd, std::span<uint8_t, kInputReportSize> out, bool prependReportId,
+                              const FdOps& ops) {
+    for (;;) {
+        switch (readOnce(fd, out, prependReportId, ops)) {
+        case ReadOnce::Report:
+            return ReadStatus::Report;
+        case ReadOnce::Gone:
+            return ReadStatus::Gone;
+        case ReadOnce::Empty:
+            return ReadStatus::Timeout;
+        case ReadOnce::Interrupted:
+            break;
+        }
     }
 }
 

@@ -30,6 +30,12 @@ ReadStatus waitReadable(int fd, int timeoutMs, const StopSignal* stop);
 ReadStatus readReportFd(int fd, std::span<uint8_t, kInputReportSize> out, bool prependReportId, int timeoutMs,
                         const StopSignal* stop, const FdOps& ops = systemFdOps());
 
+// Takes one input report already queued on a non-blocking hidraw-like fd, in the layout of
+// readReportFd, without waiting and without a poll: Timeout when none is queued, Gone when the
+// device is gone. One read() per report, for a reader that takes what gathered while it slept.
+ReadStatus readQueuedReportFd(int fd, std::span<uint8_t, kInputReportSize> out, bool prependReportId,
+                              const FdOps& ops = systemFdOps());
+
 // Writes one output report (report ID first) to a hidraw-like fd. True when the whole report was
 // taken; a node that stays busy longer than `busyTimeoutMs` counts as a failed write. `failure`
 // (when given) says how a failed write ended: ENODEV, ESHUTDOWN, ENXIO or a hang-up mean the device

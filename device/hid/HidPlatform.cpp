@@ -1,11 +1,6 @@
 #include "device/hid/HidPlatform.h"
 
-#include "device/hid/SimBus.h"
-#include "model/Log.h"
-
 #include <cerrno>
-#include <cstdlib>
-#include <mutex>
 #include <poll.h>
 #include <stdexcept>
 #include <sys/eventfd.h>
@@ -41,20 +36,6 @@ bool StopSignal::raised() const {
     return ::poll(&p, 1, 0) > 0 && (p.revents & POLLIN);
 }
 
-namespace {
-
-std::mutex& platformMutex() {
-    static std::mutex m;
-    return m;
-}
-
-std::unique_ptr<HidPlatform>& platformSlot() {
-    static std::unique_ptr<HidPlatform> p;
-    return p;
-}
-
-} // namespace
-
 OutputPath outputPath(const DeviceInfo& info) {
     if (info.usbhidQuirks & kQuirkNoOutputReportsOnIntrEp)
         return OutputPath::SetReport;
@@ -73,27 +54,6 @@ const char* outputPathName(OutputPath path) {
         break;
     }
     return "unknown";
-}
-
-HidPlatform& platform() {
-    std::lock_guard lock(platformMutex());
-    auto& slot = platformSlot();
-    if (!slot) {
-        // VELORIN_SIM_BUS selects the simulated bus for any program of the suite.
-        const char* bus = std::getenv("VELORIN_SIM_BUS");
-        if (bus && *bus) {
-            qCInfo(velorin::lcSoui) << "using the simulated HID bus in" << bus;
-            slot = makeSimPlatform(bus);
-        } else {
-            slot = makeHidrawPlatform();
-        }
-    }
-    return *slot;
-}
-
-void setPlatform(std::unique_ptr<HidPlatform> p) {
-    std::lock_guard lock(platformMutex());
-    platformSlot() = std::move(p);
 }
 
 } // namespace velorin::hid

@@ -137,11 +137,8 @@ public:
     virtual std::unique_ptr<HidMonitor> createMonitor(QObject* parent = nullptr) = 0;
 };
 
-// The process-wide platform. Defaults to hidraw; programs started with --simulate install the
-// simulated bus before anything else touches the device link.
-HidPlatform& platform();
-void setPlatform(std::unique_ptr<HidPlatform> platform);
-
+// The backends. A front end makes one and hands it to its adapter session (device/AdapterSession.h):
+// hidraw, or with --simulate (or VELORIN_SIM_BUS) the simulated bus.
 std::unique_ptr<HidPlatform> makeHidrawPlatform();
 std::unique_ptr<HidPlatform> makeSimPlatform(const std::string& busDir);
 

@@ -45,6 +45,9 @@ public:
     WriteFailure lastWriteFailure() const override { return writeFailure_; }
     ReadStatus readInputReport(std::span<uint8_t, kInputReportSize> out, int timeoutMs,
                                const StopSignal* stop) override {
+        // The node is opened non-blocking: what is queued is taken without a poll first.
+        if (timeoutMs == 0)
+            return readQueuedReportFd(fd_, out, !usesReportIds_);
         return readReportFd(fd_, out, !usesReportIds_, timeoutMs, stop);
     }
     DeviceInfo identity() const override { return identityOfHidrawFd(fd_); }
@@ -307,6 +310,8 @@ DeviceInfo identityOfHidrawFd(int fd) {
 }
 
 std::unique_ptr<HidHandle> makeFdHandle(int fd, bool usesReportIds) {
+    if (const int flags = ::fcntl(fd, F_GETFL); flags >= 0 && !(flags & O_NONBLOCK))
+        ::fcntl(fd, F_SETFL, flags | O_NONBLOCK);
     return std::make_unique<FdHandle>(fd, usesReportIds);
 }
 

@@ -19,8 +19,9 @@ struct HidId {
 // (e.g. "HID_ID=0003:00000888:00008831"); nullopt when it is missing or malformed.
 std::optional<HidId> parseHidIdFromUevent(std::string_view uevent);
 
-// A handle over any hidraw-like file descriptor (takes ownership of `fd`). With
-// `usesReportIds` false the 0x00 report-ID byte is put in front of every report read.
+// A handle over any hidraw-like file descriptor (takes ownership of `fd` and makes it
+// non-blocking). With `usesReportIds` false the 0x00 report-ID byte is put in front of every
+// report read.
 std::unique_ptr<HidHandle> makeFdHandle(int fd, bool usesReportIds);
 
 // Where usbhid lists its configured quirks, one "0xVVVV:0xPPPP:0xQQQQQQQQ" entry per device.

@@ -58,7 +58,7 @@ std::optional<Identity> decodeIdentity(std::span<const uint8_t> packet);
 std::string defaultBusDir();
 
 // The platform a program selects with --simulate [DIR]: the bus in `busDir`, or in
-// defaultBusDir() when it is empty. Install it with setPlatform() before the device link starts.
+// defaultBusDir() when it is empty. The program's adapter session takes it.
 std::unique_ptr<HidPlatform> makePlatform(const std::string& busDir = {});
 
 // Creates the bus directory (mode 0700) when missing; false when it cannot be used.

@@ -169,22 +169,27 @@ public:
             pending_.pop_front();
             return ReadStatus::Report;
         }
+        // A read without a wait takes what is queued without a poll first: one call per report.
+        const bool wait = timeoutMs != 0;
         const bool hasDeadline = timeoutMs >= 0;
         const auto deadline =
             std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(0, timeoutMs));
-        std::vector<uint8_t> buf;
         for (;;) {
-            const ReadStatus w = waitReadable(fd_.get(), remainingMs(deadline, hasDeadline), stop);
-            if (w != ReadStatus::Report)
-                return w;
-            const ssize_t got = recvPacket(fd_.get(), buf, 0);
+            if (wait) {
+                const ReadStatus w = waitReadable(fd_.get(), remainingMs(deadline, hasDeadline), stop);
+                if (w != ReadStatus::Report)
+                    return w;
+            }
+            const ssize_t got = receiveQueued();
             if (got == 0)
                 return ReadStatus::Gone;
-            if (got > 0 && buf[0] == sim::kMsgInput) {
-                fill(buf, out);
+            if (got < 0 && !wait)
+                return ReadStatus::Timeout; // nothing queued
+            if (got > 0 && packet_[0] == sim::kMsgInput) {
+                fill(std::span(packet_).first(static_cast<std::size_t>(got)), out);
                 return ReadStatus::Report;
             }
-            // A stray acknowledgement or an unknown packet: ignore it and wait on.
+            // A stray acknowledgement or an unknown packet: ignore it and read (or wait) on.
         }
     }
 
@@ -195,9 +200,22 @@ private:
         pending_.push_back(packet);
     }
 
-    void fill(const std::vector<uint8_t>& packet, std::span<uint8_t, kInputReportSize> out) const {
+    // Receives one queued packet into packet_ without waiting: its length, 0 when the peer has
+    // gone (or the socket failed), -1 when nothing is queued.
+    ssize_t receiveQueued() {
+        for (;;) {
+            const ssize_t got = ::recv(fd_.get(), packet_.data(), packet_.size(), MSG_DONTWAIT);
+            if (got >= 0)
+                return got;
+            if (errno == EINTR)
+                continue;
+            return (errno == EAGAIN || errno == EWOULDBLOCK) ? -1 : 0;
+        }
+    }
+
+    void fill(std::span<const uint8_t> packet, std::span<uint8_t, kInputReportSize> out) const {
         std::fill(out.begin(), out.end(), uint8_t{0});
-        const auto data = std::span(packet).subspan(1); // past the kind byte
+        const auto data = packet.subspan(1); // past the kind byte
         const std::size_t offset = usesReportIds_ ? 0 : 1;
         const std::size_t n = std::min(data.size(), out.size() - offset);
         std::copy_n(data.begin(), n, out.begin() + static_cast<std::ptrdiff_t>(offset));
@@ -208,6 +226,7 @@ private:
     bool usesReportIds_;
     WriteFailure writeFailure_ = WriteFailure::Refused;
     std::deque<std::vector<uint8_t>> pending_;
+    std::array<uint8_t, sim::kMaxMessageSize + 1> packet_{}; // +1: a longer packet shows as too long
 };
 
 class SimMonitor final : public HidMonitor {

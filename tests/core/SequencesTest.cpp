@@ -7,10 +7,18 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <ostream>
 #include <string>
 #include <vector>
 
 using namespace velorin;
+
+namespace velorin {
+// So that a failed comparison names the event and the step.
+void PrintTo(const Fault& fault, std::ostream* os) {
+    *os << eventName(fault.event) << " during " << actionName(fault.step);
+}
+} // namespace velorin
 
 namespace {
 
@@ -79,6 +87,7 @@ InputReport padState() {
 }
 
 // Refused, NotAnswered and SendGone answer a Send with how it failed; Gone is the adapter leaving.
+// Done answers a step that asked for something else; NewDeadline ends a wait never started.
 enum class A {
     Opened,
     NoAdapter,
@@ -89,7 +98,9 @@ enum class A {
     Gone,
     Report,
     Deadline,
-    OldDeadline
+    OldDeadline,
+    NewDeadline,
+    Done
 };
 struct Answer {
     A kind;
@@ -166,6 +177,12 @@ template <typename Sequence> std::vector<std::string> run(Sequence& seq, const s
         case A::OldDeadline:
             seq.deadlinePassed(s.deadline - 1);
             break;
+        case A::NewDeadline:
+            seq.deadlinePassed(s.deadline + 1);
+            break;
+        case A::Done:
+            seq.done();
+            break;
         }
     }
     if (next != script.size())
@@ -192,6 +209,9 @@ struct ReadBackCase {
     std::size_t replaced;
     ReadBackEnd end;
     LinkError error; // how the request or reply that ended it failed
+    // Events that fit no step: what the adapter does never counts, only a driver's mistake.
+    uint32_t faults = 0;
+    std::optional<Fault> lastFault = std::nullopt;
 };
 
 TEST(Sequences, ReadBackThroughAScriptedAdapter) {
@@ -276,6 +296,22 @@ TEST(Sequences, ReadBackThroughAScriptedAdapter) {
          ReadBackEnd::RequestFailed,
          LinkError::Gone},
         {"no adapter", {{A::NoAdapter}}, {kOpen}, 0, ReadBackEnd::NoAdapter, LinkError::Gone},
+        {"a send confirmed again while its reply is awaited",
+         {open, sent, sent, report(reply(1)), sent, {A::Deadline}},
+         {kOpen, kAskPs3, wait(1), wait(1), "show PS3", kAskPs4, wait(2), kClose},
+         1,
+         ReadBackEnd::NoReply,
+         LinkError::NoAnswer,
+         1,
+         Fault{Event::Sent, Action::Receive}},
+        {"done and open where a send is asked for, the end of a wait never started",
+         {open, {A::Done}, {A::Opened}, sent, {A::NewDeadline}, report(reply(1)), sent, {A::Deadline}},
+         {kOpen, kAskPs3, kAskPs3, kAskPs3, wait(1), wait(1), "show PS3", kAskPs4, wait(2), kClose},
+         1,
+         ReadBackEnd::NoReply,
+         LinkError::NoAnswer,
+         3,
+         Fault{Event::DeadlinePassed, Action::Receive}},
     };
     for (const ReadBackCase& c : cases) {
         SCOPED_TRACE(c.what);
@@ -286,6 +322,8 @@ TEST(Sequences, ReadBackThroughAScriptedAdapter) {
         EXPECT_EQ(readBack.end(), c.end);
         EXPECT_EQ(readBack.error(), c.error);
         EXPECT_EQ(readBack.replacedCount(), c.replaced);
+        EXPECT_EQ(readBack.faults(), c.faults);
+        EXPECT_EQ(readBack.lastFault(), c.lastFault);
         // The records read are the replies, byte 0 included; the others keep their bytes.
         const uint8_t ids[] = {1, 2, 4, 3};
         for (std::size_t r = 0; r < 4; ++r) {
@@ -306,11 +344,12 @@ TEST(Sequences, ReadBackThroughAScriptedAdapter) {
     flooded.sent(true);
     EXPECT_EQ(flooded.step().action, Action::Show);
     EXPECT_EQ(flooded.replacedCount(), 1u);
+    EXPECT_EQ(flooded.faults(), 0u);
 }
 
 struct ApplyCase {
     const char* what;
-    uint8_t mode;
+    ConsoleId mode;
     std::vector<Answer> script;
     std::vector<std::string> steps;
     ApplyStatus status;
@@ -319,6 +358,8 @@ struct ApplyCase {
     std::string_view text;
     std::size_t prepared; // records prepared in the block, in block order
     bool modeSelectDelivered;
+    uint32_t faults = 0;
+    std::optional<Fault> lastFault = std::nullopt;
 };
 
 TEST(Sequences, ApplyThroughAScriptedAdapter) {
@@ -327,7 +368,7 @@ TEST(Sequences, ApplyThroughAScriptedAdapter) {
                       sw = writeStep(54, 4, false), xbox = writeStep(81, 3, true);
     const ApplyCase cases[] = {
         {"four writes and the mode select",
-         4,
+         ConsoleId::SWITCH,
          {open, sent, sent, sent, sent, sent},
          {kOpen, ps3, ps4, sw, xbox, kClose, "repeat mode select", "send own 00 32 aa 55 01 04"},
          ApplyStatus::Success,
@@ -337,7 +378,7 @@ TEST(Sequences, ApplyThroughAScriptedAdapter) {
          4,
          true},
         {"the mode select names the console selected, and its refusal changes nothing",
-         3,
+         ConsoleId::XBOX,
          {open, sent, sent, sent, sent, {A::Refused}},
          {kOpen, ps3, ps4, sw, xbox, kClose, "repeat mode select", "send own 00 32 aa 55 01 03"},
          ApplyStatus::Success,
@@ -347,7 +388,7 @@ TEST(Sequences, ApplyThroughAScriptedAdapter) {
          4,
          false},
         {"a refused write",
-         1,
+         ConsoleId::PS3,
          {open, sent, sent, {A::Refused}},
          {kOpen, ps3, ps4, sw, kClose},
          ApplyStatus::WriteFailed,
@@ -357,7 +398,7 @@ TEST(Sequences, ApplyThroughAScriptedAdapter) {
          3,
          false},
         {"the adapter gone in the middle",
-         1,
+         ConsoleId::PS3,
          {open, sent, {A::Gone}},
          {kOpen, ps3, ps4, kClose},
          ApplyStatus::WriteFailed,
@@ -367,7 +408,7 @@ TEST(Sequences, ApplyThroughAScriptedAdapter) {
          2,
          false},
         {"a write not answered",
-         1,
+         ConsoleId::PS3,
          {open, {A::NotAnswered}},
          {kOpen, ps3, kClose},
          ApplyStatus::WriteFailed,
@@ -377,7 +418,7 @@ TEST(Sequences, ApplyThroughAScriptedAdapter) {
          1,
          false},
         {"reports from the adapter are no answer to a write",
-         1,
+         ConsoleId::PS3,
          {open, report(reply(1)), {A::Refused}},
          {kOpen, ps3, ps3, kClose},
          ApplyStatus::WriteFailed,
@@ -387,7 +428,7 @@ TEST(Sequences, ApplyThroughAScriptedAdapter) {
          1,
          false},
         {"no adapter",
-         1,
+         ConsoleId::PS3,
          {{A::NoAdapter}},
          {kOpen},
          ApplyStatus::NoAdapter,
@@ -396,6 +437,19 @@ TEST(Sequences, ApplyThroughAScriptedAdapter) {
          "CreateFileHandle error",
          0,
          false},
+        {"a deadline, an open and a done that apply never asked for",
+         ConsoleId::PS3,
+         {open, {A::Deadline}, {A::Opened}, sent, {A::Done}, sent, sent, sent, sent},
+         {kOpen, ps3, ps3, ps3, ps4, ps4, sw, xbox, kClose, "repeat mode select",
+          "send own 00 32 aa 55 01 01"},
+         ApplyStatus::Success,
+         std::nullopt,
+         LinkError::None,
+         "",
+         4,
+         true,
+         3,
+         Fault{Event::Done, Action::Send}},
     };
     for (const ApplyCase& c : cases) {
         SCOPED_TRACE(c.what);
@@ -408,6 +462,8 @@ TEST(Sequences, ApplyThroughAScriptedAdapter) {
         EXPECT_EQ(apply.result().failure, c.failure);
         EXPECT_EQ(applyErrorText(apply.result()), c.text);
         EXPECT_EQ(apply.modeSelectDelivered(), c.modeSelectDelivered);
+        EXPECT_EQ(apply.faults(), c.faults);
+        EXPECT_EQ(apply.lastFault(), c.lastFault);
         // The records up to the refused one are prepared in the block itself; the rest as they were.
         const struct {
             std::size_t offset;
@@ -430,27 +486,57 @@ TEST(Sequences, TheReadersFiveModeSelects) {
         const char* what;
         std::vector<Answer> script;
         int delivered;
+        uint32_t faults;
+        std::optional<Fault> lastFault;
     } cases[] = {
         {"all five sent after an early success",
          {{A::Delivered}, {A::Refused}, {A::Delivered}, {A::Refused}, {A::Refused}},
-         2},
+         2,
+         0,
+         std::nullopt},
         {"none delivered: the request stays",
          {{A::Refused}, {A::Gone}, {A::Refused}, {A::Refused}, {A::Refused}},
-         0},
+         0,
+         0,
+         std::nullopt},
+        {"a pad state between two sends is traffic; a done or an open is not asked for",
+         {{A::Delivered},
+          report(padState()),
+          {A::Done},
+          {A::Opened},
+          {A::Refused},
+          {A::Refused},
+          {A::Refused},
+          {A::Refused}},
+         1,
+         2,
+         Fault{Event::Opened, Action::Send}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        ModeSelectRepeat repeat(2);
+        ModeSelectRepeat repeat(ConsoleId::PS4);
         const std::string select = "send own 00 32 aa 55 01 02";
-        EXPECT_EQ(run(repeat, c.script), (std::vector<std::string>(5, select)));
+        EXPECT_EQ(run(repeat, c.script), (std::vector<std::string>(c.script.size(), select)));
         EXPECT_EQ(repeat.deliveredCount(), c.delivered);
         EXPECT_EQ(repeat.delivered(), c.delivered > 0);
+        EXPECT_EQ(repeat.faults(), c.faults);
+        EXPECT_EQ(repeat.lastFault(), c.lastFault);
     }
     // A selection between two sends: the later ones name the new console.
-    ModeSelectRepeat repeat(2);
+    ModeSelectRepeat repeat(ConsoleId::PS4);
     repeat.sent(true);
-    repeat.setConsole(4);
+    repeat.setConsole(ConsoleId::SWITCH);
     EXPECT_EQ(hex(repeat.step().report), "00 32 aa 55 01 04");
+    // After the five, the adapter going is nothing new, but a send is one nobody asked for.
+    for (int i = 1; i < ModeSelectRepeat::kRepeats; ++i)
+        repeat.sent(true);
+    ASSERT_TRUE(repeat.finished());
+    repeat.gone();
+    EXPECT_EQ(repeat.faults(), 0u);
+    repeat.sent(true);
+    EXPECT_EQ(repeat.faults(), 1u);
+    EXPECT_EQ(repeat.lastFault(), (Fault{Event::Sent, Action::Finished}));
+    EXPECT_EQ(repeat.deliveredCount(), ModeSelectRepeat::kRepeats);
 }
 
 } // namespace

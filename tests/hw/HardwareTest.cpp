@@ -3,12 +3,12 @@
 #include "VirtualAdapter.h"
 #include "tests/device/link/TestSupport.h"
 
+#include "device/AdapterSession.h"
 #include "device/Discovery.h"
 #include "device/HidInputWnd.h"
 #include "device/Messages.h"
 #include "device/Reports.h"
 #include "device/Sequences.h"
-#include "device/SharedState.h"
 #include "device/hid/HidPlatform.h"
 
 #include <gtest/gtest.h>
@@ -29,30 +29,24 @@ protected:
         if (!why.empty())
             GTEST_SKIP() << why;
         test::ensureCoreApp();
-        hid::setPlatform(hid::makeHidrawPlatform());
-        adapterPath().clear();
-        joyData().zero();
-        modeSelectPending().store(0);
-        currentConsole().store(1);
+        session = std::make_shared<AdapterSession>(hid::makeHidrawPlatform());
+        session->modeSelectPending().store(false);
         std::string error;
         ASSERT_TRUE(adapter.plug(&error)) << error;
         // The node appears once the kernel bound the device and udev made it.
-        ASSERT_TRUE(pumpUntil([] { return FindAdapter().has_value(); }, 5000))
+        ASSERT_TRUE(pumpUntil([this] { return FindAdapter(session->platform()).has_value(); }, 5000))
             << "the virtual adapter is not found";
     }
-    void TearDown() override {
-        adapterPath().clear();
-        hid::setPlatform(nullptr);
-    }
 
+    std::shared_ptr<AdapterSession> session;
     VirtualAdapter adapter;
 };
 
 TEST_F(Hardware, DiscoveryFindsTheVirtualAdapterAndTheOpenHandleIsIt) {
-    const std::optional<std::string> path = FindAdapter();
+    const std::optional<std::string> path = FindAdapter(session->platform());
     ASSERT_TRUE(path);
     EXPECT_EQ(path->rfind("/dev/hidraw", 0), 0u) << *path;
-    const auto handle = OpenAdapterPath(*path);
+    const auto handle = OpenAdapterPath(session->platform(), *path);
     ASSERT_TRUE(handle);
     EXPECT_EQ(handle.kind(), hid::OpenError::None);
     EXPECT_TRUE(isAdapterIdentity((*handle)->identity()));
@@ -60,7 +54,7 @@ TEST_F(Hardware, DiscoveryFindsTheVirtualAdapterAndTheOpenHandleIsIt) {
 
 TEST_F(Hardware, ReadBackAndApplyRoundTrip) {
     WorkModeBlock block;
-    ASSERT_EQ(ReadBackFromAdapter(block).size(), 4u);
+    ASSERT_EQ(ReadBackFromAdapter(*session, block).size(), 4u);
     const auto records = adapter.records();
     for (std::size_t s = 0; s < 4; ++s) {
         const ConstRecordSpan got = block.record(kBlockOrder[s]);
@@ -68,8 +62,7 @@ TEST_F(Hardware, ReadBackAndApplyRoundTrip) {
     }
 
     block.setButton(ConsoleId::PS3, PadButton::L2, 0x04);
-    currentConsole().store(3);
-    ASSERT_EQ(ApplyToAdapter(block).status, ApplyStatus::Success);
+    ASSERT_EQ(ApplyToAdapter(*session, block, ConsoleId::XBOX).status, ApplyStatus::Success);
     EXPECT_EQ(adapter.records()[0][recordByte(PadButton::L2)], 0x04);
     const auto received = adapter.received();
     ASSERT_FALSE(received.empty());
@@ -81,21 +74,22 @@ TEST_F(Hardware, ReadBackAndApplyRoundTrip) {
 
 TEST_F(Hardware, LampsFollowThePadAndGoOutOnUnplugThenReplugIsFound) {
     QObject owner;
-    CHidInputWnd listener(&owner);
+    CHidInputWnd listener(session, &owner);
     std::array<uint8_t, 32> pad{0xA1, 0xC4, 0x80, 0x80, 0x80, 0x80, 0, 0, 0x01};
     ASSERT_TRUE(pumpUntil([&] {
         adapter.sendInput(pad);
-        return joyData().get()[8] == 0x01;
+        return session->joyData().get()[8] == 0x01;
     }));
     adapter.unplug();
-    ASSERT_TRUE(pumpUntil([] { return adapterPath().get().empty() && joyData().get() == JoyState{}; }));
+    ASSERT_TRUE(pumpUntil(
+        [&] { return session->adapterPath().get().empty() && session->joyData().get() == JoyState{}; }));
     std::string error;
     ASSERT_TRUE(adapter.plug(&error)) << error;
-    ASSERT_TRUE(pumpUntil([] { return !adapterPath().get().empty(); })) << "no arrival notice";
+    ASSERT_TRUE(pumpUntil([&] { return !session->adapterPath().get().empty(); })) << "no arrival notice";
     pad[8] = 0x02;
     EXPECT_TRUE(pumpUntil([&] {
         adapter.sendInput(pad);
-        return joyData().get()[8] == 0x02;
+        return session->joyData().get()[8] == 0x02;
     }));
 }
 

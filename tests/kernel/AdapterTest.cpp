@@ -6,10 +6,10 @@
 
 #include "tests/TestApplication.h"
 
+#include "device/AdapterSession.h"
 #include "device/Discovery.h"
 #include "device/Reports.h"
 #include "device/Sequences.h"
-#include "device/SharedState.h"
 #include "model/KvfCodec.h"
 
 #include <QDateTime>
@@ -35,8 +35,8 @@ bool realAdapter() {
 }
 
 // Writes the four records byte for byte (no preparation, no mode select), as doctor does.
-bool writeExactly(const WorkModeBlock& block) {
-    const std::unique_ptr<hid::HidHandle> handle = OpenAdapter();
+bool writeExactly(AdapterSession& session, const WorkModeBlock& block) {
+    const std::unique_ptr<hid::HidHandle> handle = OpenAdapter(session);
     if (!handle)
         return false;
     for (const ConsoleId c : kBlockOrder)
@@ -58,13 +58,12 @@ protected:
         if (!realAdapter()) {
             ASSERT_TRUE(resetGadget());
         }
-        hid::setPlatform(hid::makeHidrawPlatform());
-        adapterPath().clear();
-        modeSelectPending().store(0);
-        const std::optional<std::string> path = FindAdapter();
+        session = std::make_unique<AdapterSession>(hid::makeHidrawPlatform());
+        session->modeSelectPending().store(false);
+        const std::optional<std::string> path = FindAdapter(session->platform());
         ASSERT_TRUE(path) << "no adapter found (is it plugged in, and may you open it? velorinctl doctor)";
         node = *path;
-        ASSERT_EQ(ReadBackFromAdapter(saved).size(), 4u) << "the adapter's records cannot be read";
+        ASSERT_EQ(ReadBackFromAdapter(*session, saved).size(), 4u) << "the adapter's records cannot be read";
         QString state = qEnvironmentVariable("XDG_STATE_HOME");
         if (state.isEmpty())
             state = QDir::homePath() + QStringLiteral("/.local/state");
@@ -77,17 +76,17 @@ protected:
     void TearDown() override {
         if (!backup.isEmpty()) {
             WorkModeBlock now;
-            if (ReadBackFromAdapter(now).size() != 4 || now != saved) {
-                EXPECT_TRUE(writeExactly(saved)) << "restore them: velorinctl apply " << backup.toStdString();
+            if (ReadBackFromAdapter(*session, now).size() != 4 || now != saved) {
+                EXPECT_TRUE(writeExactly(*session, saved))
+                    << "restore them: velorinctl apply " << backup.toStdString();
                 WorkModeBlock back;
-                EXPECT_EQ(ReadBackFromAdapter(back).size(), 4u);
+                EXPECT_EQ(ReadBackFromAdapter(*session, back).size(), 4u);
                 EXPECT_EQ(back, saved) << "restore them: velorinctl apply " << backup.toStdString();
             }
         }
-        adapterPath().clear();
-        hid::setPlatform(nullptr);
     }
 
+    std::unique_ptr<AdapterSession> session;
     std::string node;
     WorkModeBlock saved;
     QString backup;
@@ -113,7 +112,7 @@ TEST_F(Adapter, IdentityThroughSysfsAndTheNode) {
     EXPECT_EQ(static_cast<uint16_t>(raw.vendor), 0x0888);
     EXPECT_EQ(static_cast<uint16_t>(raw.product), 0x8831);
     EXPECT_EQ(std::vector<uint8_t>(desc.value, desc.value + desc.size), n->descriptor);
-    const AdapterHandle handle = OpenAdapterPath(node);
+    const AdapterHandle handle = OpenAdapterPath(session->platform(), node);
     ASSERT_TRUE(handle);
     const hid::DeviceInfo info = (*handle)->identity();
     ASSERT_FALSE(info.collections.empty());

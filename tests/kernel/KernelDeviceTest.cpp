@@ -7,10 +7,10 @@
 #include "tests/device/link/TestSupport.h"
 #include "tests/hw/VirtualAdapter.h"
 
+#include "device/AdapterSession.h"
 #include "device/Discovery.h"
 #include "device/HidInputWnd.h"
 #include "device/Sequences.h"
-#include "device/SharedState.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -99,22 +99,22 @@ protected:
             GTEST_SKIP() << why;
         velorin::test::guiApplication();
         ASSERT_TRUE(resetGadget()) << "the gadget adapter did not come back";
-        hid::setPlatform(hid::makeHidrawPlatform());
-        adapterPath().clear();
-        joyData().zero();
-        modeSelectPending().store(0);
-        currentConsole().store(1);
+        useSession(hid::makeHidrawPlatform());
     }
     void TearDown() override {
         listener.reset();
         owner.reset();
-        adapterPath().clear();
-        hid::setPlatform(nullptr);
+    }
+    // A fresh adapter session on `platform`, with no mode select pending.
+    void useSession(std::unique_ptr<hid::HidPlatform> platform) {
+        session = std::make_shared<AdapterSession>(std::move(platform));
+        session->modeSelectPending().store(false);
     }
     void startListener() {
         owner = std::make_unique<test::NoticeCounter>();
-        listener = std::make_unique<CHidInputWnd>(owner.get());
+        listener = std::make_unique<CHidInputWnd>(session, owner.get());
     }
+    std::shared_ptr<AdapterSession> session;
     std::unique_ptr<test::NoticeCounter> owner;
     std::unique_ptr<CHidInputWnd> listener;
 };
@@ -136,7 +136,7 @@ TEST_F(Kernel, DiscoveryTakesTheAdapterAndNoNearMiss) {
         {"feature", {0xFFC0, 1, 33, 65, 9, 1}, false},
         {"adapter", {0xFFC0, 1, 33, 65, 0, 1}, true},
     };
-    const std::vector<hid::DeviceInfo> infos = hid::platform().enumerate();
+    const std::vector<hid::DeviceInfo> infos = session->platform().enumerate();
     for (std::size_t i = 0; i < 4; ++i) {
         const Node& n = found[i];
         SCOPED_TRACE(std::string(rows[i].kind) + " at " + n.devnode);
@@ -169,10 +169,10 @@ TEST_F(Kernel, DiscoveryTakesTheAdapterAndNoNearMiss) {
         EXPECT_EQ(info->collections[0], rows[i].caps);
         EXPECT_EQ(info->interruptOut, std::optional<bool>(interruptVariant()));
         EXPECT_EQ(isAdapterIdentity(*info), rows[i].adapter);
-        const AdapterHandle handle = OpenAdapterPath(n.devnode);
+        const AdapterHandle handle = OpenAdapterPath(session->platform(), n.devnode);
         EXPECT_EQ(handle.kind(), rows[i].adapter ? hid::OpenError::None : hid::OpenError::NotAdapter);
     }
-    EXPECT_EQ(FindAdapter(), std::optional<std::string>(found[3].devnode));
+    EXPECT_EQ(FindAdapter(session->platform()), std::optional<std::string>(found[3].devnode));
 }
 
 // Read-back, apply and its mode select with and without the usbhid quirk: what the firmware
@@ -190,7 +190,7 @@ TEST_F(Kernel, OutputReportsTravelTheWayDoctorSays) {
         const bool interrupt = interruptVariant() && !quirk;
         const bool stalls = interruptVariant() && quirk;
         const std::string way = interrupt ? "interrupt" : "set_report";
-        adapterPath().clear();
+        session->adapterPath().clear();
 
         const WorkModeBlock stored = blockOf(0x10);
         for (const Record& r : recordsOf(stored))
@@ -201,9 +201,9 @@ TEST_F(Kernel, OutputReportsTravelTheWayDoctorSays) {
 
         WorkModeBlock block;
         ReadBackEnd end = ReadBackEnd::Complete;
-        const auto replaced = ReadBackFromAdapter(block, {}, &end);
+        const auto replaced = ReadBackFromAdapter(*session, block, {}, &end);
         WorkModeBlock written = blockOf(0x60);
-        const ApplyResult applied = ApplyToAdapter(written, ConsoleId::SWITCH);
+        const ApplyResult applied = ApplyToAdapter(*session, written, ConsoleId::SWITCH);
 
         std::vector<std::vector<uint8_t>> expected;
         if (stalls) {
@@ -258,7 +258,7 @@ TEST_F(Kernel, ReplugDuringReadBack) {
     const WorkModeBlock stored = blockOf(0x30);
     for (const Record& r : recordsOf(stored))
         ASSERT_TRUE(storeRecord(r));
-    hid::setPlatform(makeHookedHidraw([](int write) {
+    useSession(makeHookedHidraw([](int write) {
         if (write != 2) // the PS4 request
             return;
         ASSERT_EQ(plugGadget().size(), 1u); // unplugged, then plugged in again
@@ -266,11 +266,11 @@ TEST_F(Kernel, ReplugDuringReadBack) {
     startListener();
     WorkModeBlock again;
     std::vector<ConsoleId> second;
-    owner->onArrival = [&] { second = ReadBackFromAdapter(again); };
+    owner->onArrival = [&] { second = ReadBackFromAdapter(*session, again); };
 
     WorkModeBlock block = blockOf(0x70);
     ReadBackEnd end = ReadBackEnd::Complete;
-    EXPECT_EQ(ReadBackFromAdapter(block, {}, &end), std::vector{ConsoleId::PS3});
+    EXPECT_EQ(ReadBackFromAdapter(*session, block, {}, &end), std::vector{ConsoleId::PS3});
     EXPECT_EQ(end, ReadBackEnd::RequestFailed);
     EXPECT_EQ(recordsOf(block)[0], recordsOf(stored)[0]);
     for (std::size_t s = 1; s < 4; ++s)
@@ -287,13 +287,13 @@ TEST_F(Kernel, UnplugInTheMiddleOfAnApply) {
     for (const Record& r : recordsOf(before))
         ASSERT_TRUE(storeRecord(r));
     ASSERT_TRUE(gadget("clear").ok());
-    hid::setPlatform(makeHookedHidraw([](int write) {
+    useSession(makeHookedHidraw([](int write) {
         if (write != 3) // the SWITCH record
             return;
         ASSERT_TRUE(unplugGadget());
     }));
     WorkModeBlock block = blockOf(0x50);
-    EXPECT_EQ(ApplyToAdapter(block),
+    EXPECT_EQ(ApplyToAdapter(*session, block, ConsoleId::PS3),
               (ApplyResult{ApplyStatus::WriteFailed, ConsoleId::SWITCH, LinkError::Gone}));
     const auto sent = recordsOf(blockOf(0x50));
     const std::vector<Received> got = received();
@@ -312,17 +312,17 @@ TEST_F(Kernel, UnplugInTheMiddleOfAnApply) {
 // A node number the adapter had, given to another device: the known path fails the identity check,
 // is forgotten, and no handle comes back.
 TEST_F(Kernel, ANodeNumberReusedByAnotherDeviceIsNotTheAdapter) {
-    const std::optional<std::string> path = FindAdapter();
+    const std::optional<std::string> path = FindAdapter(session->platform());
     ASSERT_TRUE(path);
-    adapterPath().set(*path);
+    session->adapterPath().set(*path);
     const std::vector<Node> keyboard = plugGadget("keyboard");
     ASSERT_EQ(keyboard.size(), 1u);
     ASSERT_EQ(keyboard[0].devnode, *path) << "the kernel gave the keyboard another node";
     ASSERT_NE(keyboard[0].hidId, kAdapterHidId);
 
-    EXPECT_EQ(OpenAdapterPath(*path).kind(), hid::OpenError::NotAdapter);
-    EXPECT_EQ(OpenAdapter(), nullptr);
-    EXPECT_TRUE(adapterPath().empty());
+    EXPECT_EQ(OpenAdapterPath(session->platform(), *path).kind(), hid::OpenError::NotAdapter);
+    EXPECT_EQ(OpenAdapter(*session), nullptr);
+    EXPECT_TRUE(session->adapterPath().empty());
 }
 
 // The project's udev rule tags the adapter's node for the seat's user, and no other node: not a

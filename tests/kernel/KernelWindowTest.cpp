@@ -5,8 +5,8 @@
 
 #include "tests/app/window/WindowTestSupport.h"
 
+#include "device/AdapterSession.h"
 #include "device/Discovery.h"
-#include "device/SharedState.h"
 #include "model/DisplayTexts.h"
 #include "model/Paths.h"
 
@@ -35,8 +35,6 @@ protected:
         ASSERT_TRUE(exeDir.isValid());
         setExecutableDirForTesting(exeDir.path() + u'/');
         displayTexts().resetToBuiltIn();
-        device::adapterPath().clear();
-        device::joyData().zero();
         ASSERT_TRUE(kernel::resetGadget());
         for (const uint8_t id : {1, 2, 4, 3}) {
             kernel::Record r{};
@@ -44,8 +42,8 @@ protected:
             r[kL2] = id == 1 ? 0x05 : 0x00;
             ASSERT_TRUE(kernel::storeRecord(r));
         }
-        hid::setPlatform(hid::makeHidrawPlatform());
-        dlg = std::make_unique<CMainDlg>(chooser, boxes);
+        session = std::make_shared<device::AdapterSession>(hid::makeHidrawPlatform());
+        dlg = std::make_unique<CMainDlg>(session, chooser, boxes);
         dlg->create();
         dlg->OnInitDialog();
         dlg->show();
@@ -55,8 +53,7 @@ protected:
         if (dlg)
             dlg->stopListener();
         dlg.reset();
-        hid::setPlatform(nullptr);
-        device::adapterPath().clear();
+        session.reset();
         setExecutableDirForTesting(QString());
     }
     ui::SWindow* element(const char* name) { return dlg->findChildByName(QString::fromLatin1(name)); }
@@ -73,6 +70,7 @@ protected:
     QTemporaryDir exeDir;
     FakeBoxes boxes;
     FakeChooser chooser;
+    std::shared_ptr<device::AdapterSession> session;
     std::unique_ptr<CMainDlg> dlg;
 };
 
@@ -89,7 +87,7 @@ TEST_F(KernelWindow, ReadBackAPickApplyAndLampsThroughABurst) {
     ASSERT_TRUE(waitUntil([&] { return element("btn_ps3_key_L2")->text() == QStringLiteral("A"); }, kLong));
 
     // Apply: four records and the mode select reach the firmware, and the window says so.
-    ASSERT_TRUE(waitUntil([] { return device::modeSelectPending().load() == 0; }, kLong));
+    ASSERT_TRUE(waitUntil([&] { return !session->modeSelectPending().load(); }, kLong));
     ASSERT_TRUE(gadget("clear").ok());
     click("btn_Applay");
     ASSERT_TRUE(waitUntil([&] { return !boxes.shown.empty(); }, kLong));
@@ -125,12 +123,12 @@ TEST_F(KernelWindow, ReadBackAPickApplyAndLampsThroughABurst) {
 
     // A burst of 60 pad states, sent as fast as the host polls: the reader reads every one, and
     // the lamps show the last (left stick X 0x3C, Y 0x01: left and up, short of the edge).
-    const uint64_t before = device::readerReportCount().load();
+    const uint64_t before = session->readerReportCount();
     ASSERT_TRUE(gadget("burst 60").ok());
-    ASSERT_TRUE(waitUntil([&] { return device::readerReportCount().load() - before >= 60; }, kLong));
+    ASSERT_TRUE(waitUntil([&] { return session->readerReportCount() - before >= 60; }, kLong));
     const device::JoyState last{0xA1, 0xC4, 0x3C, 0x01, 0x80, 0x80, 0, 0, 0, 0, 0, 0};
-    ASSERT_TRUE(waitUntil([&] { return device::joyData().get() == last; }, kLong));
-    EXPECT_EQ(device::readerReportCount().load() - before, 60u);
+    ASSERT_TRUE(waitUntil([&] { return session->joyData().get() == last; }, kLong));
+    EXPECT_EQ(session->readerReportCount() - before, 60u);
     ASSERT_TRUE(
         waitUntil([&] { return lampLit(PadButton::lxhih_L) && lampLit(PadButton::lyhih_UP); }, kLong));
     EXPECT_FALSE(lampLit(PadButton::lxhih_R));

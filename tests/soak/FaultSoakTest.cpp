@@ -9,9 +9,9 @@
 #include "../app/window/WindowTestSupport.h"
 
 #include "app/Handlers.h"
+#include "device/AdapterSession.h"
 #include "device/Discovery.h"
 #include "device/HidInputWnd.h"
-#include "device/SharedState.h"
 #include "keysel/SMenuEx2.h"
 #include "ui/SWindow.h"
 
@@ -163,18 +163,18 @@ private:
 
     // --- the checks ---
     std::string where() const { return "cycle " + std::to_string(cycle_) + " (" + step_ + "): "; }
-    bool adapterAttached() const { return !device::adapterPath().get().empty(); }
+    bool adapterAttached() const { return !f_.session().adapterPath().get().empty(); }
     // No lamp of the selected page is lit. (The live state itself may be all zero, as after a
     // removal, or neutral, as after a console change: neither lights anything.)
     // Appended piece by piece: GCC 12 at -O3 takes `"literal" + std::string` for an overlapping
     // copy (-Wrestrict).
     std::string lampDetail() {
         std::string d = " (path '";
-        d.append(device::adapterPath().get())
+        d.append(f_.session().adapterPath().get())
             .append("', console ")
-            .append(std::to_string(device::currentConsole().load()))
+            .append(std::to_string(int(f_.session().selectedConsole().load())))
             .append(", joyData ")
-            .append(hex(device::joyData().get()).toStdString())
+            .append(hex(f_.session().joyData().get()).toStdString())
             .append(", lit:");
         for (int i = 0; i < 4; ++i) {
             const ConsoleId c = consoleAtBlockIndex(i);
@@ -187,7 +187,7 @@ private:
         return d.append(")");
     }
     bool lampsOut() {
-        const ConsoleId c = ConsoleId(device::currentConsole().load());
+        const ConsoleId c = f_.session().selectedConsole().load();
         for (const PadButton b : consoleInfo(c).buttons) {
             ui::SWindow* lamp = f_.element(QString::fromStdString(lampName(c, b)));
             if (lamp && !lamp->isHidden())
@@ -549,7 +549,7 @@ void Soak::pick() {
     ++picks;
     picking = true;
     const auto done = qScopeGuard([this] { picking = false; });
-    const ConsoleId c = ConsoleId(device::currentConsole().load());
+    const ConsoleId c = f_.session().selectedConsole().load();
     const auto& buttons = consoleInfo(c).buttons;
     const PadButton b = buttons[std::size_t(uniform(0, int(buttons.size()) - 1))];
     const int item = uniform(kFunLclick, kFunMclick);

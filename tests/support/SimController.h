@@ -2,11 +2,11 @@
 // directory, sends control lines and collects the output reports it logs.
 //
 //   velorin::hid::SimController sim(VELORIN_SIM_PATH);
-//   ASSERT_TRUE(sim.start());                      // one adapter named "adapter" is plugged
-//   velorin::hid::setPlatform(sim.makePlatform()); // the device link now talks to the sim
-//   sim.command("refuse switch on");               // control lines: docs/velorin-sim.md
+//   ASSERT_TRUE(sim.start());                         // one adapter named "adapter" is plugged
+//   velorin::device::AdapterSession s(sim.makePlatform()); // a session that talks to the sim
+//   sim.command("refuse switch on");                  // control lines: docs/velorin-sim.md
 //   sim.waitForOutputReports(5, 2000);
-//   auto reports = sim.outputReports();            // exact bytes of every output report received
+//   auto reports = sim.outputReports();               // exact bytes of every output report received
 //
 // Not thread-safe: use one controller from one thread. No event loop is needed.
 #pragma once

@@ -5,7 +5,6 @@
 #include "TestSupport.h"
 
 #include "device/Discovery.h"
-#include "device/SharedState.h"
 #include "tests/support/SimController.h"
 
 #include <QJsonArray>
@@ -42,13 +41,8 @@ protected:
         writeBytes(seed, bytesOf(patternBlock(0x30, 5)));
         sim = std::make_unique<hid::SimController>(QStringLiteral(VELORIN_SIM_PATH));
         ASSERT_TRUE(sim->start(startArgs()));
-        device::currentConsole().store(1);
     }
-    void TearDown() override {
-        sim.reset();
-        hid::setPlatform(nullptr);
-        device::adapterPath().clear();
-    }
+    void TearDown() override { sim.reset(); }
     virtual QStringList startArgs() const { return {QStringLiteral("--seed"), seed}; }
 
     QString bus() const { return QString::fromStdString(sim->busDir()); }
@@ -363,9 +357,9 @@ private:
 };
 
 TEST_F(CtlSim, ListAndReadExplainAPermissionProblem) {
-    hid::setPlatform(std::make_unique<LockedPlatform>(sim->makePlatform(), sim->path()));
-    // Without --simulate the installed platform is used, and the fix is the udev one.
-    RunResult r = runCtl({QStringLiteral("list")});
+    const auto locked = [this] { return std::make_unique<LockedPlatform>(sim->makePlatform(), sim->path()); };
+    // Without --simulate the platform handed in is used, and the fix is the udev one.
+    RunResult r = runCtl({QStringLiteral("list")}, nullptr, locked);
     EXPECT_EQ(r.code, kExitNoAccess);
     EXPECT_TRUE(r.out.contains(QStringLiteral("the adapter, but it cannot be opened: permission denied")))
         << r.out.toStdString();
@@ -374,12 +368,12 @@ TEST_F(CtlSim, ListAndReadExplainAPermissionProblem) {
         r.out.contains(QStringLiteral("sudo udevadm control --reload-rules && sudo udevadm trigger")));
     EXPECT_TRUE(r.out.contains(QStringLiteral("replug")));
 
-    r = runCtl({QStringLiteral("list"), QStringLiteral("--json")});
+    r = runCtl({QStringLiteral("list"), QStringLiteral("--json")}, nullptr, locked);
     EXPECT_EQ(r.code, kExitNoAccess);
     EXPECT_TRUE(r.out.contains(QStringLiteral("\"open\": \"permission-denied\""))) << r.out.toStdString();
     EXPECT_TRUE(r.out.contains(QStringLiteral("sudo udevadm control --reload-rules")));
 
-    r = runCtl({QStringLiteral("read"), QStringLiteral("-o"), path("x.kvf")});
+    r = runCtl({QStringLiteral("read"), QStringLiteral("-o"), path("x.kvf")}, nullptr, locked);
     EXPECT_EQ(r.code, kExitNoAccess);
     EXPECT_TRUE(r.err.contains(QStringLiteral("udevadm"))) << r.err.toStdString();
     EXPECT_FALSE(QFileInfo::exists(path("x.kvf")));
@@ -387,7 +381,7 @@ TEST_F(CtlSim, ListAndReadExplainAPermissionProblem) {
 
     // A second, accessible adapter is used instead.
     ASSERT_TRUE(sim->command(QStringLiteral("plug adapter spare")));
-    r = runCtl({QStringLiteral("list")});
+    r = runCtl({QStringLiteral("list")}, nullptr, locked);
     EXPECT_EQ(r.code, kExitOk);
     EXPECT_TRUE(r.out.contains(QStringLiteral("adapter ready: ") + bus() + QStringLiteral("/spare")));
 }

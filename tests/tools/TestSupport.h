@@ -30,11 +30,12 @@ struct RunResult {
     QString err;
 };
 
-inline RunResult runCtl(const QStringList& args, const hid::StopSignal* stop = nullptr) {
+inline RunResult runCtl(const QStringList& args, const hid::StopSignal* stop = nullptr,
+                        const PlatformFactory& makePlatform = {}) {
     RunResult r;
     QTextStream out(&r.out);
     QTextStream err(&r.err);
-    r.code = run(args, out, err, stop);
+    r.code = run(args, out, err, stop, makePlatform);
     out.flush();
     err.flush();
     return r;

@@ -327,7 +327,8 @@ int cmdHelp(Context& ctx) {
 
 } // namespace
 
-int run(const QStringList& args, QTextStream& out, QTextStream& err, const hid::StopSignal* stop) {
+int run(const QStringList& args, QTextStream& out, QTextStream& err, const hid::StopSignal* stop,
+        const PlatformFactory& makePlatform) {
     const std::optional<Options> parsed = parse(args, err);
     if (!parsed)
         return kExitUsage;
@@ -365,7 +366,7 @@ int run(const QStringList& args, QTextStream& out, QTextStream& err, const hid::
         printUsage(err);
         return kExitUsage;
     }
-    Context ctx{opt, out, err, stop};
+    Context ctx{opt, out, err, stop, makePlatform};
     if (opt.verb == u"help")
         return cmdHelp(ctx);
     const Verb* verb = findVerb(opt.verb);

@@ -8,6 +8,8 @@
 #include <QStringList>
 #include <QTextStream>
 
+#include <functional>
+#include <memory>
 #include <vector>
 
 namespace velorin::ctl {
@@ -25,11 +27,15 @@ enum Exit : int {
     kExitAdapterFailed = 7, // the adapter refused a report, did not answer, or went away
 };
 
+// Makes the HID platform a command talks to the adapter through.
+using PlatformFactory = std::function<std::unique_ptr<hid::HidPlatform>()>;
+
 // Runs one command line (without the program name), writing results to `out` and messages to
-// `err`. Without --simulate it uses the current HID platform (hidraw unless replaced); with it,
-// it installs the simulated bus. `stop` ends monitor; without one monitor runs until the adapter
-// goes away.
-int run(const QStringList& args, QTextStream& out, QTextStream& err, const hid::StopSignal* stop = nullptr);
+// `err`, in an adapter session of its own. Without --simulate (and without VELORIN_SIM_BUS) the
+// session's platform comes from `makePlatform`, hidraw when there is none; with it, it is the
+// simulated bus. `stop` ends monitor; without one monitor runs until the adapter goes away.
+int run(const QStringList& args, QTextStream& out, QTextStream& err, const hid::StopSignal* stop = nullptr,
+        const PlatformFactory& makePlatform = {});
 
 // One difference between two blocks: a byte of one console's record.
 struct Difference {

@@ -9,7 +9,7 @@
 #include "core/Clashes.h"
 #include "core/Console.h"
 #include "core/WorkMode.h"
-#include "device/SharedState.h"
+#include "device/AdapterSession.h"
 #include "device/hid/HidPlatform.h"
 
 #include <QString>

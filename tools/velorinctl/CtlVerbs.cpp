@@ -13,7 +13,6 @@
 #include "device/Discovery.h"
 #include "device/Reports.h"
 #include "device/Sequences.h"
-#include "device/SharedState.h"
 #include "device/hid/SimBus.h"
 #include "model/Translations.h"
 
@@ -54,14 +53,17 @@ QString permissionFix(const Context& ctx, const std::string& path) {
     return text;
 }
 
-// Installs the platform and checks that the bus exists. Returns kExitOk or an exit code after
-// printing why not.
+// Makes the command's adapter session on its platform, checking that a simulated bus exists.
+// Returns kExitOk or an exit code after printing why not.
 int preparePlatform(Context& ctx) {
-    device::adapterPath().clear();
     // Like the window, a set VELORIN_SIM_BUS alone attaches to that simulator.
     const QString fromEnv = qEnvironmentVariable("VELORIN_SIM_BUS");
-    if (!ctx.opt.simulate && fromEnv.isEmpty())
+    if (!ctx.opt.simulate && fromEnv.isEmpty()) {
+        std::unique_ptr<hid::HidPlatform> platform = ctx.makePlatform ? ctx.makePlatform() : nullptr;
+        ctx.session = std::make_unique<device::AdapterSession>(platform ? std::move(platform)
+                                                                        : hid::makeHidrawPlatform());
         return kExitOk;
+    }
     ctx.simulated = true;
     ctx.bus = !ctx.opt.bus.isEmpty() ? ctx.opt.bus
               : !fromEnv.isEmpty()   ? fromEnv
@@ -71,13 +73,13 @@ int preparePlatform(Context& ctx) {
                 << "\n  start one in another terminal: velorin-sim --bus " << ctx.bus << '\n';
         return kExitNoAdapter;
     }
-    hid::setPlatform(hid::makeSimPlatform(ctx.bus.toStdString()));
+    ctx.session = std::make_unique<device::AdapterSession>(hid::makeSimPlatform(ctx.bus.toStdString()));
     return kExitOk;
 }
 
 // Checks that an adapter is present and can be opened; prints the diagnosis when not.
 int requireAdapter(Context& ctx) {
-    const std::vector<AdapterCandidate> candidates = device::DiagnoseAdapters();
+    const std::vector<AdapterCandidate> candidates = device::DiagnoseAdapters(ctx.session->platform());
     bool denied = false;
     for (const AdapterCandidate& c : candidates) {
         if (c.openError == hid::OpenError::None)
@@ -140,8 +142,8 @@ QString consolesFrom(ConsoleId from) {
 }
 
 // How output reports reach the adapter found first.
-hid::OutputPath adapterOutputPath() {
-    for (const hid::DeviceInfo& info : hid::platform().enumerate()) {
+hid::OutputPath adapterOutputPath(const Context& ctx) {
+    for (const hid::DeviceInfo& info : ctx.session->platform().enumerate()) {
         if (device::isAdapterIdentity(info))
             return hid::outputPath(info);
     }
@@ -156,10 +158,10 @@ struct ReadStop {
 };
 
 // Reads the four records into `block`; the consoles read go to `got`.
-std::optional<ReadStop> readBack(WorkModeBlock& block, std::vector<ConsoleId>& got) {
+std::optional<ReadStop> readBack(Context& ctx, WorkModeBlock& block, std::vector<ConsoleId>& got) {
     device::ReadBackEnd end = device::ReadBackEnd::Complete;
     LinkError error = LinkError::None;
-    got = device::ReadBackFromAdapter(block, {}, &end, &error);
+    got = device::ReadBackFromAdapter(*ctx.session, block, {}, &end, &error);
     if (end == device::ReadBackEnd::Complete)
         return std::nullopt;
     return ReadStop{end, kBlockOrder[std::min(got.size(), kBlockOrder.size() - 1)], error};
@@ -185,7 +187,7 @@ QString readStopText(const ReadStop& stop) {
 // travel on the interrupt OUT endpoint: the firmware may not hear them there.
 void adviseOnSilence(Context& ctx, const ReadStop& stop) {
     if (stop.end == device::ReadBackEnd::NoReply && stop.error == LinkError::NoAnswer &&
-        adapterOutputPath() == hid::OutputPath::Interrupt)
+        adapterOutputPath(ctx) == hid::OutputPath::Interrupt)
         ctx.err << interruptQuirkAdvice() << '\n';
 }
 
@@ -284,7 +286,7 @@ Outcome applyDryRun(Context& ctx, const WorkModeBlock& block, ConsoleId mode) {
         return rc;
     WorkModeBlock held;
     std::vector<ConsoleId> got;
-    const std::optional<ReadStop> stop = readBack(held, got);
+    const std::optional<ReadStop> stop = readBack(ctx, held, got);
     KnownRecords known;
     for (const ConsoleId c : got) {
         const ConstRecordSpan record = held.record(c);
@@ -344,7 +346,7 @@ InterfaceList::Entry describeInterface(const Context& ctx, const hid::DeviceInfo
     e.adapter = device::isAdapterIdentity(info, &whyNot);
     e.whyNot = QString::fromStdString(whyNot);
     if (e.adapter)
-        e.openError = device::OpenAdapterPath(info.path).kind();
+        e.openError = device::OpenAdapterPath(ctx.session->platform(), info.path).kind();
     if (e.adapter && e.openError == hid::OpenError::PermissionDenied)
         e.fix = permissionFix(ctx, info.path);
     return e;
@@ -382,7 +384,7 @@ Outcome cmdList(Context& ctx) {
     if (const int rc = preparePlatform(ctx); rc != kExitOk)
         return rc;
     InterfaceList list;
-    for (const hid::DeviceInfo& info : hid::platform().enumerate()) {
+    for (const hid::DeviceInfo& info : ctx.session->platform().enumerate()) {
         InterfaceList::Entry e = describeInterface(ctx, info);
         if (e.adapter && e.openError == hid::OpenError::None && ++list.usable == 1)
             list.firstUsable = QString::fromStdString(info.path);
@@ -401,7 +403,7 @@ Outcome cmdRead(Context& ctx) {
         return rc;
     WorkModeBlock block;
     std::vector<ConsoleId> got;
-    const std::optional<ReadStop> stop = readBack(block, got);
+    const std::optional<ReadStop> stop = readBack(ctx, block, got);
     if (stop) {
         ctx.err << "velorinctl: " << readStopText(*stop) << " (" << got.size() << " of 4 read); "
                 << (ctx.opt.output ? QStringLiteral("nothing was written")
@@ -442,7 +444,7 @@ Outcome cmdApply(Context& ctx) {
         return applyDryRun(ctx, *block, mode);
     if (const int rc = prepareAdapter(ctx); rc != kExitOk)
         return rc;
-    const device::ApplyResult result = device::ApplyToAdapter(*block, mode);
+    const device::ApplyResult result = device::ApplyToAdapter(*ctx.session, *block, mode);
     if (result.status == device::ApplyStatus::NoAdapter) {
         ctx.err << "velorinctl: the adapter could not be opened; nothing was written\n";
         return kExitNoAdapter;
@@ -469,7 +471,7 @@ Outcome cmdApply(Context& ctx) {
     // The block now holds exactly what was sent (ids set, unused bytes cleared).
     WorkModeBlock back = *block;
     std::vector<ConsoleId> got;
-    const std::optional<ReadStop> stop = readBack(back, got);
+    const std::optional<ReadStop> stop = readBack(ctx, back, got);
     Verification v;
     for (const Difference& d : diffBlocks(*block, back)) {
         if (std::ranges::find(got, d.console) != got.end())
@@ -490,7 +492,7 @@ Outcome cmdApply(Context& ctx) {
         return {kExitOk, std::move(v)};
     }
     ctx.err << "velorinctl: verify failed: the adapter does not hold what was written\n";
-    if (adapterOutputPath() == hid::OutputPath::Interrupt)
+    if (adapterOutputPath(ctx) == hid::OutputPath::Interrupt)
         ctx.err << interruptQuirkAdvice() << '\n';
     return {kExitDiffers, std::move(v)};
 }
@@ -501,7 +503,7 @@ Outcome cmdSelect(Context& ctx) {
         return kExitUsage;
     if (const int rc = prepareAdapter(ctx); rc != kExitOk)
         return rc;
-    if (const device::LinkStatus sent = device::SendModeSelect(static_cast<uint8_t>(*console)); !sent) {
+    if (const device::LinkStatus sent = device::SendModeSelect(ctx.session->platform(), *console); !sent) {
         ctx.err << "velorinctl: " << writeFailureText(sent.kind(), QStringLiteral("the mode select")) << '\n';
         return kExitAdapterFailed;
     }
@@ -654,12 +656,12 @@ Outcome cmdMonitor(Context& ctx) {
     }
     if (const int rc = prepareAdapter(ctx); rc != kExitOk)
         return rc;
-    const std::unique_ptr<hid::HidHandle> handle = device::OpenAdapter();
+    const std::unique_ptr<hid::HidHandle> handle = device::OpenAdapter(*ctx.session);
     if (!handle) {
         ctx.err << "velorinctl: the adapter could not be opened\n";
         return kExitAdapterFailed;
     }
-    ctx.err << "watching the adapter at " << QString::fromStdString(device::adapterPath().get())
+    ctx.err << "watching the adapter at " << QString::fromStdString(ctx.session->adapterPath().get())
             << "; press Ctrl+C to stop\n";
     ctx.err.flush();
     std::optional<PadView> last;
@@ -692,7 +694,7 @@ Outcome cmdMonitor(Context& ctx) {
 Outcome cmdDoctor(Context& ctx) {
     if (const int rc = preparePlatform(ctx); rc != kExitOk)
         return rc;
-    DoctorReport report = runDoctor(ctx.opt.writeTest, ctx.simulated, ctx.err);
+    DoctorReport report = runDoctor(*ctx.session, ctx.opt.writeTest, ctx.simulated, ctx.err);
     const int rc = report.exitCode;
     return {rc, std::move(report)};
 }

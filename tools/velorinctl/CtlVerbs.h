@@ -5,12 +5,15 @@
 #include "CtlPrint.h"
 
 #include "core/Console.h"
+#include "device/AdapterSession.h"
 #include "device/hid/HidPlatform.h"
 
 #include <QString>
 #include <QStringList>
 #include <QTextStream>
 
+#include <functional>
+#include <memory>
 #include <optional>
 
 namespace velorin::ctl {
@@ -43,8 +46,12 @@ struct Context {
     QTextStream& out;
     QTextStream& err;
     const hid::StopSignal* stop;
+    // The platform without --simulate (hidraw when empty).
+    PlatformFactory makePlatform;
     bool simulated = false;
     QString bus;
+    // The command's adapter session, made by preparePlatform (and so by prepareAdapter).
+    std::unique_ptr<device::AdapterSession> session;
 
     // Prints one report as text or, with --json, as JSON. For verbs that stream (monitor); the
     // others return their report.

@@ -124,11 +124,11 @@ QString backupFolder() {
 
 // Reads the four records; the time of the whole read-back in ms, or nullopt when not all came
 // (`end` says why).
-std::optional<double> readAll(WorkModeBlock& block, int* count = nullptr,
+std::optional<double> readAll(device::AdapterSession& session, WorkModeBlock& block, int* count = nullptr,
                               device::ReadBackEnd* end = nullptr) {
     QElapsedTimer t;
     t.start();
-    const auto got = device::ReadBackFromAdapter(block, {}, end);
+    const auto got = device::ReadBackFromAdapter(session, block, {}, end);
     const double ms = double(t.nsecsElapsed()) / 1e6;
     if (count)
         *count = int(got.size());
@@ -140,8 +140,8 @@ std::optional<double> readAll(WorkModeBlock& block, int* count = nullptr,
 // Writes the four records byte for byte, except byte 0, which names the slot and so must be the
 // console's id: unlike apply, the unused bytes stay as they are, so the adapter can end exactly
 // as it began. No mode select follows.
-std::optional<WorkModeBlock> writeExactly(WorkModeBlock block) {
-    const std::unique_ptr<hid::HidHandle> handle = device::OpenAdapter();
+std::optional<WorkModeBlock> writeExactly(device::AdapterSession& session, WorkModeBlock block) {
+    const std::unique_ptr<hid::HidHandle> handle = device::OpenAdapter(session);
     if (!handle)
         return std::nullopt;
     for (const ConsoleId c : kBlockOrder) {
@@ -156,13 +156,13 @@ std::optional<WorkModeBlock> writeExactly(WorkModeBlock block) {
 // How writing four records and reading them back went.
 enum class RoundTrip { Same, Differs, WriteFailed, NotReadBack };
 
-RoundTrip writeAndCompare(const WorkModeBlock& wanted) {
-    const std::optional<WorkModeBlock> sent = writeExactly(wanted);
+RoundTrip writeAndCompare(device::AdapterSession& session, const WorkModeBlock& wanted) {
+    const std::optional<WorkModeBlock> sent = writeExactly(session, wanted);
     if (!sent)
         return RoundTrip::WriteFailed;
     WorkModeBlock back;
     device::ReadBackEnd end = device::ReadBackEnd::Complete;
-    if (!readAll(back, nullptr, &end))
+    if (!readAll(session, back, nullptr, &end))
         return end == device::ReadBackEnd::RequestFailed ? RoundTrip::WriteFailed : RoundTrip::NotReadBack;
     return back == *sent ? RoundTrip::Same : RoundTrip::Differs;
 }
@@ -187,7 +187,8 @@ void fail(DoctorReport& r, const QString& verdict, int exitCode, const QString& 
         r.advice = advice;
 }
 
-void writeTest(DoctorReport& r, const WorkModeBlock& original, QTextStream& progress) {
+void writeTest(device::AdapterSession& session, DoctorReport& r, const WorkModeBlock& original,
+               QTextStream& progress) {
     QDir().mkpath(backupFolder());
     r.backup = backupFolder() + QStringLiteral("/doctor-backup-") +
                QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")) +
@@ -203,8 +204,8 @@ void writeTest(DoctorReport& r, const WorkModeBlock& original, QTextStream& prog
     WorkModeBlock changed = original;
     const KeyCode was = changed.button(ConsoleId::PS3, PadButton::L2);
     changed.setButton(ConsoleId::PS3, PadButton::L2, was == 0x04 ? 0x05 : 0x04); // A, or B
-    const RoundTrip changedTrip = writeAndCompare(changed);
-    const RoundTrip restoredTrip = writeAndCompare(original);
+    const RoundTrip changedTrip = writeAndCompare(session, changed);
+    const RoundTrip restoredTrip = writeAndCompare(session, original);
     r.recordsMatch = changedTrip == RoundTrip::Same;
     r.restored = restoredTrip == RoundTrip::Same;
     r.writeFailed = changedTrip == RoundTrip::WriteFailed || restoredTrip == RoundTrip::WriteFailed;
@@ -228,9 +229,9 @@ void writeTest(DoctorReport& r, const WorkModeBlock& original, QTextStream& prog
 }
 
 // Fills the report's interfaces; returns the first with the adapter's identity.
-std::optional<hid::DeviceInfo> listInterfaces(DoctorReport& r) {
+std::optional<hid::DeviceInfo> listInterfaces(hid::HidPlatform& platform, DoctorReport& r) {
     std::optional<hid::DeviceInfo> adapterInfo;
-    for (const hid::DeviceInfo& info : hid::platform().enumerate()) {
+    for (const hid::DeviceInfo& info : platform.enumerate()) {
         std::string whyNot;
         const bool isAdapter = device::isAdapterIdentity(info, &whyNot);
         r.interfaces.push_back({QString::fromStdString(info.path),
@@ -256,7 +257,8 @@ QString interruptQuirkAdvice() {
         .arg(quirk);
 }
 
-DoctorReport runDoctor(bool withWriteTest, bool simulated, QTextStream& progress) {
+DoctorReport runDoctor(device::AdapterSession& session, bool withWriteTest, bool simulated,
+                       QTextStream& progress) {
     DoctorReport r;
     r.kernel = kernelRelease();
     r.verdict = QStringLiteral("ok");
@@ -266,7 +268,7 @@ DoctorReport runDoctor(bool withWriteTest, bool simulated, QTextStream& progress
         r.udevRule.clear();
     r.seat = seatState();
 
-    const std::optional<hid::DeviceInfo> adapterInfo = listInterfaces(r);
+    const std::optional<hid::DeviceInfo> adapterInfo = listInterfaces(session.platform(), r);
     if (!adapterInfo) {
         fail(r, QStringLiteral("no adapter"), kExitNoAdapter,
              simulated ? QStringLiteral("Start velorin-sim on this bus.")
@@ -280,10 +282,10 @@ DoctorReport runDoctor(bool withWriteTest, bool simulated, QTextStream& progress
     r.outputPath = hid::outputPath(*adapterInfo);
     describeAccess(r.adapter, r.access);
 
-    std::unique_ptr<hid::HidHandle> handle = hid::platform().open(adapterInfo->path);
+    std::unique_ptr<hid::HidHandle> handle = session.platform().open(adapterInfo->path);
     if (!handle) {
         hid::OpenError error = hid::OpenError::None;
-        hid::platform().open(adapterInfo->path, &error);
+        session.platform().open(adapterInfo->path, &error);
         const bool denied = error == hid::OpenError::PermissionDenied;
         r.access.problem =
             denied ? QStringLiteral("permission denied") : QStringLiteral("it cannot be opened");
@@ -314,10 +316,10 @@ DoctorReport runDoctor(bool withWriteTest, bool simulated, QTextStream& progress
         return r;
     }
 
-    device::adapterPath().set(adapterInfo->path);
+    session.adapterPath().set(adapterInfo->path);
     WorkModeBlock original;
     device::ReadBackEnd end = device::ReadBackEnd::Complete;
-    r.readbackMs = readAll(original, &r.recordsRead, &end);
+    r.readbackMs = readAll(session, original, &r.recordsRead, &end);
     if (!r.readbackMs && end == device::ReadBackEnd::RequestFailed) {
         // The request never left: that is a failed write, not an adapter that stayed silent.
         r.writeFailed = true;
@@ -332,7 +334,7 @@ DoctorReport runDoctor(bool withWriteTest, bool simulated, QTextStream& progress
         return r;
     }
     if (withWriteTest)
-        writeTest(r, original, progress);
+        writeTest(session, r, original, progress);
     return r;
 }
 

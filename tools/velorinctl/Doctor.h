@@ -2,6 +2,7 @@
 // an owner can act on and a report to attach to a bug.
 #pragma once
 
+#include "device/AdapterSession.h"
 #include "device/hid/HidPlatform.h"
 
 #include <QString>
@@ -49,10 +50,12 @@ struct DoctorReport {
     int exitCode = 0;
 };
 
-// Runs every check against the installed platform. With `writeTest` it also writes a changed copy
-// of the records, reads them back, and writes the originals back (never a mode select); progress
-// lines for a long step go to `progress`. The printers of CtlPrint.h render the report.
-DoctorReport runDoctor(bool writeTest, bool simulated, QTextStream& progress);
+// Runs every check in `session` (its platform; it stores the adapter's path there). With
+// `writeTest` it also writes a changed copy of the records, reads them back, and writes the
+// originals back (never a mode select); progress lines for a long step go to `progress`. The
+// printers of CtlPrint.h render the report.
+DoctorReport runDoctor(device::AdapterSession& session, bool writeTest, bool simulated,
+                       QTextStream& progress);
 
 // The one sentence that names the usbhid quirk when writes on the interrupt endpoint go unheard.
 QString interruptQuirkAdvice();

@@ -462,11 +462,11 @@ EMSCRIPTEN_KEEPALIVE void vw_readback_start(PageSession* s, int verify) {
 EMSCRIPTEN_KEEPALIVE void vw_apply_start(PageSession* s, int consoleId) {
     start(s->run);
     s->written.pending = false;
-    s->run.sequence.emplace<Apply>(s->edit.block(), uint8_t(consoleId));
+    s->run.sequence.emplace<Apply>(s->edit.block(), console(consoleId).value_or(ConsoleId::PS3));
 }
 EMSCRIPTEN_KEEPALIVE void vw_repeat_start(PageSession* s, int consoleId) {
     start(s->run);
-    s->run.sequence.emplace<ModeSelectRepeat>(uint8_t(consoleId));
+    s->run.sequence.emplace<ModeSelectRepeat>(console(consoleId).value_or(ConsoleId::PS3));
 }
 // The next step for the page: kSend with the 64 data bytes in the buffer, kReceive, or kDone.
 EMSCRIPTEN_KEEPALIVE int vw_seq_next(PageSession* s) {

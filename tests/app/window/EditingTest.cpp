@@ -306,12 +306,10 @@ private:
 
 // An adapter this user may not open is not "no adapter": the title area says what stands in the way.
 TEST(Editing, AnAdapterThatCannotBeOpenedIsNamedAsSuch) {
-    WindowFixture f({}, [](const QString&) {
-        const std::vector<hid::DeviceInfo> present = hid::platform().enumerate();
-        ASSERT_FALSE(present.empty());
-        const std::string bus = present.front().path.substr(0, present.front().path.rfind('/'));
-        hid::setPlatform(std::make_unique<DeniedPlatform>(hid::makeSimPlatform(bus)));
-    });
+    WindowFixture f({}, {}, nullptr,
+                    [](std::unique_ptr<hid::HidPlatform> sim) -> std::unique_ptr<hid::HidPlatform> {
+                        return std::make_unique<DeniedPlatform>(std::move(sim));
+                    });
     ASSERT_TRUE(f.simStarted());
     const auto* badge = f.dlg().findChild<AdapterBadge*>();
     ASSERT_TRUE(badge);

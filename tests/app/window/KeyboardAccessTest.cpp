@@ -3,7 +3,7 @@
 #include "WindowTestSupport.h"
 
 #include "app/AdapterBadge.h"
-#include "device/SharedState.h"
+#include "device/AdapterSession.h"
 #include "keysel/KeyboardDialog.h"
 #include "keysel/KeyboardLayout.h"
 #include "keysel/SMenuEx2.h"
@@ -155,11 +155,11 @@ TEST(KeyboardAccess, AssignAndApplyWithoutAMouse) {
 
     press(f.dlg(), Qt::Key_3, Qt::ControlModifier);
     EXPECT_TRUE(f.element(QStringLiteral("btn_switch"))->isChecked());
-    EXPECT_EQ(device::currentConsole().load(), 4);
+    EXPECT_EQ(f.session().selectedConsole().load(), ConsoleId::SWITCH);
     press(f.dlg(), Qt::Key_4, Qt::ControlModifier);
-    EXPECT_EQ(device::currentConsole().load(), 3);
+    EXPECT_EQ(f.session().selectedConsole().load(), ConsoleId::XBOX);
     press(f.dlg(), Qt::Key_1, Qt::ControlModifier);
-    EXPECT_EQ(device::currentConsole().load(), 1);
+    EXPECT_EQ(f.session().selectedConsole().load(), ConsoleId::PS3);
     f.settle();
 
     for (int i = 0; i < 5; ++i) // four consoles, then L2

@@ -3,7 +3,7 @@
 #include "WindowTestSupport.h"
 
 #include "app/SingleInstance.h"
-#include "device/SharedState.h"
+#include "device/AdapterSession.h"
 #include "model/DisplayTexts.h"
 #include "ui/Elements.h"
 
@@ -191,7 +191,7 @@ TEST(MainWindow, SelectingXboxChecksOnlyItsButtonAndSendsModeThree) {
     auto* tab = f.dlg().findChildByName2<ui::STabCtrl>(u"tabctrl_mode");
     ASSERT_TRUE(tab);
     EXPECT_EQ(tab->page(tab->curSel())->title(), QStringLiteral("xboxpage"));
-    EXPECT_EQ(device::currentConsole().load(), 3);
+    EXPECT_EQ(f.session().selectedConsole().load(), ConsoleId::XBOX);
 
     ASSERT_TRUE(f.sim().waitForOutputReports(1, 2000));
     const auto reports = f.sim().outputReports();
@@ -271,7 +271,7 @@ QString writeSeed(const QString& dir) {
 
 TEST(MainWindow, StartWithoutAdapterShowsEmptyBoxesOnPs3) {
     WindowFixture f(QStringList{QStringLiteral("--no-adapter")});
-    EXPECT_EQ(device::currentConsole().load(), 1);
+    EXPECT_EQ(f.session().selectedConsole().load(), ConsoleId::PS3);
     EXPECT_EQ(text(f, QStringLiteral("btn_ps3_key_L2")), QString());
     EXPECT_EQ(f.block(), WorkModeBlock{});
     EXPECT_TRUE(f.boxes.shown.empty());
@@ -371,7 +371,7 @@ TEST(MainWindow, LampsFollowPadReportsAndGoOutOnUnplugAndConsoleChange) {
 
     ASSERT_TRUE(f.sim().command(QStringLiteral("unplug adapter")));
     ASSERT_TRUE(waitUntil([&] { return visibleLamps(f, ConsoleId::SWITCH).isEmpty(); }));
-    EXPECT_EQ(device::joyData().get(), device::JoyState{});
+    EXPECT_EQ(f.session().joyData().get(), device::JoyState{});
 }
 
 TEST(MainWindow, LangXmlWithOnlyATitleReplacesEveryText) {
@@ -437,7 +437,8 @@ TEST(MainWindow, CloseRemovesTheMarkerAndAsksNothing) {
     ASSERT_TRUE(instance.isMYMutex(QString()));
     WindowFixture f(QStringList{QStringLiteral("--no-adapter")});
     // A second window bound to the instance, as start-up makes it.
-    CMainDlg dlg(f.chooser, f.boxes, &instance);
+    CMainDlg dlg(std::make_shared<device::AdapterSession>(f.sim().makePlatform()), f.chooser, f.boxes,
+                 &instance);
     ASSERT_TRUE(dlg.create());
     dlg.OnInitDialog();
     dlg.show();

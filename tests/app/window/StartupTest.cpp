@@ -144,11 +144,10 @@ TEST(Simulate, ChildServesTheDefaultAssignmentAndEndsWithItsOwner) {
         << error.toStdString();
     EXPECT_TRUE(sim.running());
     EXPECT_TRUE(QFileInfo::exists(sim.busDir() + QStringLiteral("/adapter")));
-    hid::setPlatform(hid::makeSimPlatform(sim.busDir().toStdString()));
-    device::adapterPath().clear();
+    device::AdapterSession session(hid::makeSimPlatform(sim.busDir().toStdString()));
 
     WorkModeBlock block;
-    const auto replaced = device::ReadBackFromAdapter(block);
+    const auto replaced = device::ReadBackFromAdapter(session, block);
     EXPECT_EQ(replaced.size(), 4u);
     WorkModeBlock::Bytes expected{};
     ASSERT_EQ(readKvf(QStringLiteral(VELORIN_DEFAULT_KVF), expected), KvfReadStatus::Ok);
@@ -157,7 +156,6 @@ TEST(Simulate, ChildServesTheDefaultAssignmentAndEndsWithItsOwner) {
     sim.stop();
     EXPECT_FALSE(sim.running());
     EXPECT_FALSE(QFileInfo::exists(sim.busDir() + QStringLiteral("/adapter")));
-    device::adapterPath().clear();
 
     SimulatedAdapter missing;
     EXPECT_FALSE(missing.start(QString(), QString(), QString(), &error));

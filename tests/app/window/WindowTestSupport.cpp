@@ -1,8 +1,8 @@
 #include "WindowTestSupport.h"
 
+#include "device/AdapterSession.h"
 #include "device/Discovery.h"
 #include "device/Reports.h"
-#include "device/SharedState.h"
 #include "keysel/KeyboardDialog.h"
 #include "keysel/SMenuEx2.h"
 #include "keysel/SMenuEx2Items.h"
@@ -129,18 +129,20 @@ void answerMessageBox(Qt::Key key, std::optional<QString>* seen, QObject* scope)
 }
 
 WindowFixture::WindowFixture(const QStringList& simArgs,
-                             const std::function<void(const QString&)>& beforeInit, MessageBoxes* realBoxes)
+                             const std::function<void(const QString&)>& beforeInit, MessageBoxes* realBoxes,
+                             const PlatformWrapper& wrapPlatform)
     : sim_(QStringLiteral(VELORIN_SIM_PATH)) {
     toolkit();
     setExecutableDirForTesting(exeDir());
     displayTexts().resetToBuiltIn();
-    device::adapterPath().clear();
-    device::joyData().zero();
     simStarted_ = sim_.start(simArgs);
-    hid::setPlatform(sim_.makePlatform());
+    std::unique_ptr<hid::HidPlatform> platform = sim_.makePlatform();
+    if (wrapPlatform)
+        platform = wrapPlatform(std::move(platform));
+    session_ = std::make_shared<device::AdapterSession>(std::move(platform));
     if (beforeInit)
         beforeInit(exeDir());
-    dlg_ = std::make_unique<CMainDlg>(chooser, realBoxes ? *realBoxes : boxes);
+    dlg_ = std::make_unique<CMainDlg>(session_, chooser, realBoxes ? *realBoxes : boxes);
     dlg_->create();
     dlg_->OnInitDialog();
     dlg_->show();
@@ -151,8 +153,8 @@ WindowFixture::WindowFixture(const QStringList& simArgs,
 WindowFixture::~WindowFixture() {
     dlg_->stopListener();
     dlg_.reset();
+    session_.reset();
     sim_.stop();
-    device::adapterPath().clear();
     displayTexts().resetToBuiltIn();
     setExecutableDirForTesting(QString());
 }
@@ -171,7 +173,7 @@ void WindowFixture::click(const QString& name) {
 }
 
 void WindowFixture::settle() {
-    waitUntil([] { return device::modeSelectPending().load() == 0; }, 3000);
+    waitUntil([this] { return !session_->modeSelectPending().load(); }, 3000);
     QTest::qWait(50);
     sim_.outputReports();
     sim_.clearOutputReports();

@@ -5,6 +5,7 @@
 
 #include "app/AssignmentFiles.h"
 #include "app/MainDlg.h"
+#include "device/AdapterSession.h"
 #include "tests/support/SimController.h"
 
 #include <QApplication>
@@ -81,15 +82,22 @@ void answerMessageBox(Qt::Key key, std::optional<QString>* seen, QObject* scope)
 // A main window on a fresh simulated adapter, in a temporary executable folder.
 class WindowFixture {
 public:
+    // Wraps the simulator's platform, for a window that sees the bus through another one.
+    using PlatformWrapper =
+        std::function<std::unique_ptr<hid::HidPlatform>(std::unique_ptr<hid::HidPlatform>)>;
+
     // `simArgs` go to velorin-sim (e.g. "--no-adapter", "--seed" file). `beforeInit` runs after
     // the sim is up and before the window's set-up (to write lang.xml and the like). `realBoxes`
     // replaces the fake message boxes (the window program's own, to see what their keys do).
+    // `wrapPlatform` turns the simulator's platform into the one of the window's adapter session.
     explicit WindowFixture(const QStringList& simArgs = {},
                            const std::function<void(const QString&)>& beforeInit = {},
-                           MessageBoxes* realBoxes = nullptr);
+                           MessageBoxes* realBoxes = nullptr, const PlatformWrapper& wrapPlatform = {});
     ~WindowFixture();
 
     CMainDlg& dlg() { return *dlg_; }
+    // The window's adapter session.
+    device::AdapterSession& session() { return *session_; }
     hid::SimController& sim() { return sim_; }
     ui::SWindow* element(const QString& name) const;
     // Clicks an element of the window with the left button.
@@ -108,6 +116,7 @@ private:
     QTemporaryDir exeDir_;
     hid::SimController sim_;
     bool simStarted_ = false;
+    std::shared_ptr<device::AdapterSession> session_;
     std::unique_ptr<CMainDlg> dlg_;
 };
 

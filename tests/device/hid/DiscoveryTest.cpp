@@ -1,4 +1,5 @@
 #include "device/Discovery.h"
+#include "device/AdapterSession.h"
 
 #include "TestSupport.h"
 
@@ -109,9 +110,8 @@ TEST(FindAdapter, FirstOpenableMatchInEnumerationOrderWins) {
     f->devices = {kb, miss, adapterInfo("/dev/hidraw2"), adapterInfo("/dev/hidraw3"),
                   adapterInfo("/dev/hidraw4")};
     f->openErrors["/dev/hidraw2"] = OpenError::PermissionDenied;
-    test::ScopedPlatform scope(std::move(fake));
 
-    EXPECT_EQ(device::FindAdapter(), std::optional<std::string>("/dev/hidraw3"));
+    EXPECT_EQ(device::FindAdapter(*fake), std::optional<std::string>("/dev/hidraw3"));
     // Only identity matches are opened, and the scan stops at the first that opens.
     EXPECT_EQ(f->opened, (std::vector<std::string>{"/dev/hidraw2", "/dev/hidraw3"}));
 }
@@ -121,11 +121,10 @@ TEST(FindAdapter, NothingFoundWithoutAnAdapterAndPathStaysEmpty) {
     DeviceInfo other = adapterInfo("/dev/hidraw0");
     other.collections[0].inputReportLength = 65;
     fake->devices = {other};
-    test::ScopedPlatform scope(std::move(fake));
-    device::adapterPath().clear();
-    EXPECT_FALSE(device::FindAdapter());
-    EXPECT_EQ(device::OpenAdapter(), nullptr);
-    EXPECT_EQ(device::adapterPath().get(), "");
+    device::AdapterSession session(std::move(fake));
+    EXPECT_FALSE(device::FindAdapter(session.platform()));
+    EXPECT_EQ(device::OpenAdapter(session), nullptr);
+    EXPECT_EQ(session.adapterPath().get(), "");
 }
 
 TEST(DiagnoseAdapters, TellsThatAnAdapterIsPresentButNotAccessible) {
@@ -133,9 +132,8 @@ TEST(DiagnoseAdapters, TellsThatAnAdapterIsPresentButNotAccessible) {
     fake->devices = {adapterInfo("/dev/hidraw5"), adapterInfo("/dev/hidraw7")};
     fake->openErrors["/dev/hidraw5"] = OpenError::PermissionDenied;
     fake->openErrors["/dev/hidraw7"] = OpenError::PermissionDenied;
-    test::ScopedPlatform scope(std::move(fake));
-    EXPECT_FALSE(device::FindAdapter());
-    const auto d = device::DiagnoseAdapters();
+    EXPECT_FALSE(device::FindAdapter(*fake));
+    const auto d = device::DiagnoseAdapters(*fake);
     ASSERT_EQ(d.size(), 2u);
     EXPECT_EQ(d[0].path, "/dev/hidraw5");
     EXPECT_EQ(d[0].openError, OpenError::PermissionDenied);
@@ -145,16 +143,14 @@ TEST(OpenAdapter, ScansAndStoresThePathOnlyWhenEmpty) {
     auto fake = std::make_unique<FakePlatform>();
     FakePlatform* f = fake.get();
     f->devices = {adapterInfo("/dev/hidraw1")};
-    test::ScopedPlatform scope(std::move(fake));
-    device::adapterPath().clear();
-    EXPECT_NE(device::OpenAdapter(), nullptr);
-    EXPECT_EQ(device::adapterPath().get(), "/dev/hidraw1");
+    device::AdapterSession session(std::move(fake));
+    EXPECT_NE(device::OpenAdapter(session), nullptr);
+    EXPECT_EQ(session.adapterPath().get(), "/dev/hidraw1");
     // A known path is opened as it is, without a new scan, even when it has gone stale.
-    device::adapterPath().set("/dev/hidraw9");
+    session.adapterPath().set("/dev/hidraw9");
     f->openErrors["/dev/hidraw9"] = OpenError::NotFound;
-    EXPECT_EQ(device::OpenAdapter(), nullptr);
-    EXPECT_EQ(device::adapterPath().get(), "/dev/hidraw9");
-    device::adapterPath().clear();
+    EXPECT_EQ(device::OpenAdapter(session), nullptr);
+    EXPECT_EQ(session.adapterPath().get(), "/dev/hidraw9");
 }
 
 // The adapter goes between the scan, which could open it, and the open that follows: its removal
@@ -169,10 +165,9 @@ TEST(OpenAdapter, APathFoundThatCannotBeOpenedRightAfterIsNotKept) {
     };
     auto fake = std::make_unique<GoneAfterScan>();
     fake->devices = {adapterInfo("/dev/hidraw2")};
-    test::ScopedPlatform scope(std::move(fake));
-    device::adapterPath().clear();
-    EXPECT_EQ(device::OpenAdapter(), nullptr);
-    EXPECT_EQ(device::adapterPath().get(), "");
+    device::AdapterSession session(std::move(fake));
+    EXPECT_EQ(device::OpenAdapter(session), nullptr);
+    EXPECT_EQ(session.adapterPath().get(), "");
 }
 
 TEST(AdapterPath, ClearIfSameIgnoresAsciiCaseOnly) {
@@ -192,8 +187,10 @@ TEST(AdapterPath, ClearIfSameIgnoresAsciiCaseOnly) {
     };
     for (const auto& c : cases) {
         p.set(c.stored);
+        EXPECT_EQ(p.empty(), *c.stored == '\0');
         EXPECT_EQ(p.clearIfSame(c.removed), c.clears) << c.stored << " / " << c.removed;
         EXPECT_EQ(p.get(), c.clears ? "" : c.stored);
+        EXPECT_EQ(p.empty(), p.get().empty()) << "what the reader asks without the lock";
     }
 }
 

@@ -165,6 +165,7 @@ TEST(HidrawFdPath, ReadErrorsOfAnUnpluggedNodeMeanGone) {
         g_errno = e;
         InputReport r{};
         EXPECT_EQ(readReportFd(p.host, r, true, 1000, nullptr, ops), ReadStatus::Gone) << e;
+        EXPECT_EQ(readQueuedReportFd(p.host, r, true, ops), ReadStatus::Gone) << e;
         InputReport drain{};
         ASSERT_EQ(readReportFd(p.host, drain, true, 1000, nullptr), ReadStatus::Report);
     }
@@ -223,6 +224,18 @@ TEST(HidrawFdPath, HandleOverAnFdReadsAndWrites) {
     std::array<uint8_t, 65> got{};
     ASSERT_EQ(::recv(p.device, got.data(), got.size(), 0), 65);
     EXPECT_EQ(got[1], 0x31);
+    // A read without a wait takes what is queued, one report each, and then returns at once.
+    p.send(pattern(32, 8));
+    p.send(pattern(3, 9));
+    EXPECT_EQ(handle->readInputReport(r, 0), ReadStatus::Report);
+    EXPECT_EQ(r[1], 8);
+    EXPECT_EQ(handle->readInputReport(r, 0), ReadStatus::Report);
+    EXPECT_EQ(r[0], 0);
+    EXPECT_EQ(r[1], 9);
+    EXPECT_EQ(r[4], 0) << "the rest of a short report is zero, not stale";
+    EXPECT_EQ(handle->readInputReport(r, 0), ReadStatus::Timeout);
+    p.closeDevice();
+    EXPECT_EQ(handle->readInputReport(r, 0), ReadStatus::Gone);
 }
 
 TEST(HidrawUevent, ParsesTheHidIdLine) {

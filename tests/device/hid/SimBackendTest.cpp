@@ -87,26 +87,24 @@ TEST_F(SimTest, AdapterHasExactlyTheAdapterIdentity) {
 
 TEST_F(SimTest, NearMissesAreEachRejectedAndTheAdapterIsFoundAmongThem) {
     ASSERT_TRUE(sim.command("unplug adapter"));
-    test::ScopedPlatform scope(sim.makePlatform());
     for (const char* kind : {"feature", "input64", "page", "twolinks", "keyboard", "mouse"}) {
         ASSERT_TRUE(sim.command(QStringLiteral("plug %1 a-%1").arg(QLatin1String(kind))))
             << sim.lastError().toStdString();
-        EXPECT_FALSE(device::FindAdapter()) << kind << " taken for the adapter";
+        EXPECT_FALSE(device::FindAdapter(*platform)) << kind << " taken for the adapter";
     }
     const auto all = platform->enumerate();
     EXPECT_EQ(all.size(), 6u);
     for (const auto& d : all)
         EXPECT_FALSE(device::isAdapterIdentity(d)) << d.path;
     ASSERT_TRUE(sim.command("plug adapter z-adapter"));
-    EXPECT_EQ(device::FindAdapter(), sim.path("z-adapter"));
+    EXPECT_EQ(device::FindAdapter(*platform), sim.path("z-adapter"));
 }
 
 TEST_F(SimTest, TwoAdaptersTheFirstInEnumerationOrderIsUsed) {
     ASSERT_TRUE(sim.command("plug adapter 0-first"));
-    test::ScopedPlatform scope(sim.makePlatform());
-    EXPECT_EQ(device::FindAdapter(), sim.path("0-first"));
+    EXPECT_EQ(device::FindAdapter(*platform), sim.path("0-first"));
     ASSERT_TRUE(sim.command("unplug 0-first"));
-    EXPECT_EQ(device::FindAdapter(), sim.path("adapter"));
+    EXPECT_EQ(device::FindAdapter(*platform), sim.path("adapter"));
 }
 
 TEST_F(SimTest, MonitorCarriesArrivalAndRemovalPaths) {
@@ -498,10 +496,11 @@ TEST(SimScan, FindsTheAdapterAmongFiftyInterfaces) {
     for (int i = 0; i < 49; ++i)
         ASSERT_TRUE(sim.command(
             QStringLiteral("plug %1 if%2").arg(i % 2 ? "mouse" : "feature").arg(i, 2, 10, QLatin1Char('0'))));
-    test::ScopedPlatform scope(sim.makePlatform());
-    ASSERT_EQ(hid::platform().enumerate().size(), 50u);
-    EXPECT_EQ(device::FindAdapter(), sim.path("zz-adapter"));
-    EXPECT_EQ(device::FindAdapter(), sim.path("zz-adapter")) << "and again, with what the first scan kept";
+    const std::unique_ptr<HidPlatform> platform = sim.makePlatform();
+    ASSERT_EQ(platform->enumerate().size(), 50u);
+    EXPECT_EQ(device::FindAdapter(*platform), sim.path("zz-adapter"));
+    EXPECT_EQ(device::FindAdapter(*platform), sim.path("zz-adapter"))
+        << "and again, with what the first scan kept";
 }
 
 #endif // VELORIN_SIM_PATH

@@ -147,15 +147,14 @@ TEST(PlatformSelection, TheSimBusEnvironmentVariableSelectsTheSimulatedBus) {
     QTemporaryDir dir;
     const std::string bus = dir.path().toStdString() + "/bus";
     ASSERT_EQ(::setenv("VELORIN_SIM_BUS", bus.c_str(), 1), 0);
-    setPlatform(nullptr);
-    EXPECT_TRUE(platform().enumerate().empty());
     EXPECT_EQ(sim::defaultBusDir(), bus);
-    // The simulated backend made the bus directory, private to the user.
+    // The platform --simulate makes without a folder is that bus; it made the folder, private to
+    // the user.
+    EXPECT_TRUE(sim::makePlatform()->enumerate().empty());
     struct stat st {};
     ASSERT_EQ(::stat(bus.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0700u);
     ::unsetenv("VELORIN_SIM_BUS");
-    setPlatform(nullptr);
 }
 
 TEST(HidrawMonitor, CanBeCreatedWithOrWithoutUdev) {

@@ -75,13 +75,4 @@ private:
     };
 };
 
-// Installs a platform for the length of a test and restores the default afterwards.
-class ScopedPlatform {
-public:
-    explicit ScopedPlatform(std::unique_ptr<HidPlatform> p) { setPlatform(std::move(p)); }
-    ~ScopedPlatform() { setPlatform(nullptr); }
-    ScopedPlatform(const ScopedPlatform&) = delete;
-    ScopedPlatform& operator=(const ScopedPlatform&) = delete;
-};
-
 } // namespace velorin::hid::test

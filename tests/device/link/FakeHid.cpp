@@ -1,7 +1,7 @@
 #include "FakeHid.h"
 
+#include "device/AdapterSession.h"
 #include "device/Discovery.h"
-#include "device/SharedState.h"
 
 #include <poll.h>
 
@@ -229,16 +229,10 @@ std::unique_ptr<hid::HidMonitor> FakePlatform::createMonitor(QObject* parent) {
     return monitor;
 }
 
-std::shared_ptr<FakeBus> installFakeBus() {
+FakeSession makeFakeSession() {
     auto bus = std::make_shared<FakeBus>();
-    hid::setPlatform(std::make_unique<FakePlatform>(bus));
     FakePlatform::lastMonitor = nullptr;
-    device::adapterPath().clear();
-    device::joyData().zero();
-    device::currentConsole().store(1);
-    device::modeSelectPending().store(1);
-    device::adapterSeen().store(1);
-    return bus;
+    return {bus, std::make_shared<device::AdapterSession>(std::make_unique<FakePlatform>(bus))};
 }
 
 hid::InputReport padReport(std::initializer_list<uint8_t> dataBytes) {

@@ -2,6 +2,7 @@
 // and unplugged, a log of every output report, per-handle input queues, and record replies.
 #pragma once
 
+#include "device/AdapterSession.h"
 #include "device/Reports.h"
 #include "device/hid/HidPlatform.h"
 
@@ -123,7 +124,7 @@ private:
     std::atomic<int> throwScans_{0};
 };
 
-// The platform installed with hid::setPlatform; the bus and the last monitor stay reachable.
+// The platform of a fake session; the bus and the last monitor stay reachable.
 class FakePlatform : public hid::HidPlatform {
 public:
     explicit FakePlatform(std::shared_ptr<FakeBus> bus) : bus_(std::move(bus)) {}
@@ -136,8 +137,12 @@ private:
     std::shared_ptr<FakeBus> bus_;
 };
 
-// Installs a fresh fake bus as the platform and resets the shared device state.
-std::shared_ptr<FakeBus> installFakeBus();
+// A fresh fake bus and an adapter session whose platform it is, as a front end would make one.
+struct FakeSession {
+    std::shared_ptr<FakeBus> bus;
+    std::shared_ptr<device::AdapterSession> session;
+};
+FakeSession makeFakeSession();
 
 hid::InputReport padReport(std::initializer_list<uint8_t> dataBytes);
 

@@ -1,4 +1,4 @@
-#include "device/SharedState.h"
+#include "device/AdapterSession.h"
 
 #include <gtest/gtest.h>
 

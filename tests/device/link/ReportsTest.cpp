@@ -1,8 +1,8 @@
 #include "FakeHid.h"
 
+#include "device/AdapterSession.h"
 #include "device/Discovery.h"
 #include "device/Reports.h"
-#include "device/SharedState.h"
 
 #include <gtest/gtest.h>
 
@@ -56,32 +56,24 @@ TEST(ReportFrames, PadStateMarker) {
     EXPECT_FALSE(isPadStateReport(shifted));
 }
 
-// The shared device state a case changes is put back after it, whether it passed or not.
+// A fresh session on a fake bus with the adapter plugged in.
 class ReportOps : public ::testing::Test {
 protected:
     void SetUp() override {
-        bus = test::installFakeBus();
+        auto fake = test::makeFakeSession();
+        bus = fake.bus;
+        session = fake.session;
         bus->plug(test::adapterInfo("/dev/fake-adapter"), true);
-        savedConsole_ = currentConsole().load();
-        savedPath_ = adapterPath().get();
-    }
-    void TearDown() override {
-        currentConsole().store(savedConsole_);
-        adapterPath().set(savedPath_);
     }
     std::shared_ptr<FakeBus> bus;
-
-private:
-    uint8_t savedConsole_ = 0;
-    std::string savedPath_;
+    std::shared_ptr<AdapterSession> session;
 };
 
 TEST_F(ReportOps, ShortCommandsScanOnTheirOwnAndLeaveTheKnownPathAlone) {
-    adapterPath().set("/dev/some-old-path");
-    currentConsole().store(4);
-    EXPECT_TRUE(SendModeSelect());
-    EXPECT_TRUE(SendShortCommand(makeReadWorkModeReport(ConsoleId::XBOX)));
-    EXPECT_EQ(adapterPath().get(), "/dev/some-old-path");
+    session->adapterPath().set("/dev/some-old-path");
+    EXPECT_TRUE(SendModeSelect(session->platform(), ConsoleId::SWITCH));
+    EXPECT_TRUE(SendShortCommand(session->platform(), makeReadWorkModeReport(ConsoleId::XBOX)));
+    EXPECT_EQ(session->adapterPath().get(), "/dev/some-old-path");
     const auto sent = bus->sent();
     ASSERT_EQ(sent.size(), 2u);
     EXPECT_EQ(sent[0].path, "/dev/fake-adapter");
@@ -90,12 +82,12 @@ TEST_F(ReportOps, ShortCommandsScanOnTheirOwnAndLeaveTheKnownPathAlone) {
     EXPECT_EQ(bus->openHandles(), 0u) << "each short command closes its handle";
 
     bus->refuseAll(true);
-    EXPECT_FALSE(SendModeSelect());
+    EXPECT_FALSE(SendModeSelect(session->platform(), ConsoleId::SWITCH));
     bus->refuseAll(false);
     bus->unplug("/dev/fake-adapter");
     bus->clearSent();
-    EXPECT_FALSE(SendModeSelect());
-    EXPECT_FALSE(SendShortCommand(makeReadWorkModeReport(ConsoleId::PS3)));
+    EXPECT_FALSE(SendModeSelect(session->platform(), ConsoleId::SWITCH));
+    EXPECT_FALSE(SendShortCommand(session->platform(), makeReadWorkModeReport(ConsoleId::PS3)));
     EXPECT_TRUE(bus->sent().empty());
 }
 

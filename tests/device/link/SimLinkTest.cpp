@@ -2,11 +2,11 @@
 #include "TestSupport.h"
 #include "tests/support/SimController.h"
 
+#include "device/AdapterSession.h"
 #include "device/Discovery.h"
 #include "device/HidInputWnd.h"
 #include "device/Reports.h"
 #include "device/Sequences.h"
-#include "device/SharedState.h"
 
 #include <QDeadlineTimer>
 
@@ -46,17 +46,13 @@ protected:
         test::ensureCoreApp();
         sim = std::make_unique<hid::SimController>(QStringLiteral(VELORIN_SIM_PATH));
         ASSERT_TRUE(sim->start(startArgs()));
-        hid::setPlatform(sim->makePlatform());
-        adapterPath().clear();
-        joyData().zero();
-        currentConsole().store(1);
-        modeSelectPending().store(0);
-        adapterSeen().store(1);
+        session = std::make_shared<AdapterSession>(sim->makePlatform());
+        session->modeSelectPending().store(false);
     }
     void TearDown() override {
         listener.reset();
         owner.reset();
-        adapterPath().clear();
+        session.reset();
         sim.reset();
     }
     virtual QStringList startArgs() const { return {}; }
@@ -75,7 +71,7 @@ protected:
         for (const QDeadlineTimer hang(test::kHangLimit); !hang.hasExpired();) {
             if (!command("pad " + hex))
                 return false;
-            if (pumpUntil([&] { return joyData().get()[8] == byte8; }, 50))
+            if (pumpUntil([&] { return session->joyData().get()[8] == byte8; }, 50))
                 return true;
         }
         return false;
@@ -83,18 +79,18 @@ protected:
 
     void startListener() {
         owner = std::make_unique<NoticeCounter>();
-        listener = std::make_unique<CHidInputWnd>(owner.get());
+        listener = std::make_unique<CHidInputWnd>(session, owner.get());
     }
 
     std::unique_ptr<hid::SimController> sim;
+    std::shared_ptr<AdapterSession> session;
     std::unique_ptr<NoticeCounter> owner;
     std::unique_ptr<CHidInputWnd> listener;
 };
 
 TEST_F(SimLink, FullApplyPutsFiveReportsOnTheWire) {
     WorkModeBlock block = patternBlock();
-    currentConsole().store(4);
-    const ApplyResult result = ApplyToAdapter(block);
+    const ApplyResult result = ApplyToAdapter(*session, block, ConsoleId::SWITCH);
     EXPECT_EQ(result.status, ApplyStatus::Success);
 
     const auto out = reportsAfter(5);
@@ -142,7 +138,7 @@ TEST_F(SimLink, RefusedWriteForEachConsole) {
         WorkModeBlock block = patternBlock();
         const WorkModeBlock before = block;
 
-        const ApplyResult result = ApplyToAdapter(block);
+        const ApplyResult result = ApplyToAdapter(*session, block, ConsoleId::PS3);
         EXPECT_EQ(applyErrorText(result), c.text);
 
         const std::size_t failedAt = static_cast<std::size_t>(consoleInfo(c.console).blockIndex);
@@ -170,7 +166,7 @@ TEST_F(SimLink, RefusedWriteForEachConsole) {
 
 TEST_F(SimLink, ReadBackWithTheSwitchReplyMissing) {
     WorkModeBlock seed = patternBlock();
-    ASSERT_EQ(ApplyToAdapter(seed).status, ApplyStatus::Success);
+    ASSERT_EQ(ApplyToAdapter(*session, seed, ConsoleId::PS3).status, ApplyStatus::Success);
     ASSERT_TRUE(command("drop switch on"));
     sim->clearOutputReports();
 
@@ -178,7 +174,7 @@ TEST_F(SimLink, ReadBackWithTheSwitchReplyMissing) {
     std::vector<ConsoleId> redrawn;
     ReadBackEnd end = ReadBackEnd::Complete;
     const auto replaced = ReadBackFromAdapter(
-        block, [&](ConsoleId c) { redrawn.push_back(c); }, &end);
+        *session, block, [&](ConsoleId c) { redrawn.push_back(c); }, &end);
     EXPECT_EQ(replaced, (std::vector{ConsoleId::PS3, ConsoleId::PS4}));
     EXPECT_EQ(end, ReadBackEnd::NoReply);
     EXPECT_EQ(redrawn, replaced);
@@ -199,7 +195,7 @@ TEST_F(SimLink, ReadBackEndsAtARefusedRequest) {
     const auto stored = sim->dump();
     ASSERT_TRUE(stored);
     ReadBackEnd end = ReadBackEnd::Complete;
-    EXPECT_EQ(ReadBackFromAdapter(block, {}, &end), std::vector{ConsoleId::PS3});
+    EXPECT_EQ(ReadBackFromAdapter(*session, block, {}, &end), std::vector{ConsoleId::PS3});
     EXPECT_EQ(end, ReadBackEnd::RequestFailed) << "a refused request is a failed write, not a missing reply";
     EXPECT_TRUE(std::equal((*stored)[0].begin(), (*stored)[0].end(), block.raw().begin()));
     EXPECT_TRUE(std::equal(block.raw().begin() + 27, block.raw().end(), before.raw().begin() + 27));
@@ -208,14 +204,14 @@ TEST_F(SimLink, ReadBackEndsAtARefusedRequest) {
 
 TEST_F(SimLink, PadReportsBetweenRequestAndReplyAreNotRecords) {
     WorkModeBlock seed = patternBlock();
-    ASSERT_EQ(ApplyToAdapter(seed).status, ApplyStatus::Success);
+    ASSERT_EQ(ApplyToAdapter(*session, seed, ConsoleId::PS3).status, ApplyStatus::Success);
     // Every reply comes after pad states of its own, and the demo stream runs besides.
     for (const char* word : {"ps3", "ps4", "switch", "xbox"})
         ASSERT_TRUE(command(std::string("lead ") + word + " 20"));
     ASSERT_TRUE(command("demo 500"));
     pumpFor(50);
     WorkModeBlock block;
-    EXPECT_EQ(ReadBackFromAdapter(block).size(), 4u);
+    EXPECT_EQ(ReadBackFromAdapter(*session, block).size(), 4u);
     ASSERT_TRUE(command("demo off"));
     EXPECT_EQ(block, seed);
 }
@@ -225,16 +221,16 @@ TEST_F(SimLink, PadReportsBetweenRequestAndReplyAreNotRecords) {
 // another console, so it must not become the record asked for.
 TEST_F(SimLink, ALateReplyForAnotherConsoleIsNotTakenForTheRecordAsked) {
     WorkModeBlock seed = patternBlock();
-    ASSERT_EQ(ApplyToAdapter(seed).status, ApplyStatus::Success);
+    ASSERT_EQ(ApplyToAdapter(*session, seed, ConsoleId::PS3).status, ApplyStatus::Success);
     // PS4's reply is held back: the first read-back's wait for it runs out.
     ASSERT_TRUE(command("hold ps4 on"));
     WorkModeBlock first;
-    EXPECT_EQ(ReadBackFromAdapter(first), std::vector{ConsoleId::PS3});
+    EXPECT_EQ(ReadBackFromAdapter(*session, first), std::vector{ConsoleId::PS3});
     // The held PS4 reply goes out just before PS3's own, inside the next read-back's wait for PS3.
     ASSERT_TRUE(command("hold ps4 off"));
     sim->clearOutputReports();
     WorkModeBlock second;
-    EXPECT_EQ(ReadBackFromAdapter(second).size(), 4u);
+    EXPECT_EQ(ReadBackFromAdapter(*session, second).size(), 4u);
     EXPECT_EQ(second, seed);
     // The second read-back asked once for each console: the stray reply cost no request.
     const auto out = reportsAfter(4, 0);
@@ -243,40 +239,40 @@ TEST_F(SimLink, ALateReplyForAnotherConsoleIsNotTakenForTheRecordAsked) {
 }
 
 TEST_F(SimLink, ModeSelectsAtTheNextOpenWhilePending) {
-    currentConsole().store(3);
-    modeSelectPending().store(1);
+    session->selectedConsole().store(ConsoleId::XBOX);
+    session->modeSelectPending().store(true);
     startListener();
     auto out = reportsAfter(5, 300);
     ASSERT_EQ(out.size(), 5u);
     for (const auto& r : out)
         EXPECT_EQ(r.bytes, frame({0x00, 0x32, 0xAA, 0x55, 0x01, 0x03}));
-    EXPECT_EQ(modeSelectPending().load(), 0);
+    EXPECT_FALSE(session->modeSelectPending().load());
 
     // Later passes (driven by pad reports) send none.
     for (int i = 0; i < 3; ++i)
         ASSERT_TRUE(command("pad 80 80 80 80 00 00 01"));
-    ASSERT_TRUE(pumpUntil([&] { return joyData().get()[8] == 0x01; }));
+    ASSERT_TRUE(pumpUntil([&] { return session->joyData().get()[8] == 0x01; }));
     pumpFor(200);
     EXPECT_EQ(sim->outputReports().size(), 5u);
 
     // All five refused: still pending, and five again at the next opening.
     ASSERT_TRUE(command("refuse xbox on"));
     sim->clearOutputReports();
-    modeSelectPending().store(1);
+    session->modeSelectPending().store(true);
     ASSERT_TRUE(command("pad 80 80 80 80 00 00 02"));
     out = reportsAfter(5, 200);
     ASSERT_EQ(out.size(), 5u);
     EXPECT_FALSE(out[0].accepted);
-    EXPECT_EQ(modeSelectPending().load(), 1);
+    EXPECT_TRUE(session->modeSelectPending().load());
     ASSERT_TRUE(command("pad 80 80 80 80 00 00 04"));
     EXPECT_EQ(reportsAfter(10, 200).size(), 10u);
-    EXPECT_EQ(modeSelectPending().load(), 1);
+    EXPECT_TRUE(session->modeSelectPending().load());
 }
 
 TEST_F(SimLink, LiveStateReachesJoyData) {
     startListener();
     ASSERT_TRUE(padUntilTaken("7F 81 80 80 00 00 41 80 05", 0x41));
-    const JoyState s = joyData().get();
+    const JoyState s = session->joyData().get();
     EXPECT_TRUE(lampOn(s, PadButton::lxhih_L));
     EXPECT_TRUE(lampOn(s, PadButton::lyhih_DOWN));
     EXPECT_TRUE(lampOn(s, PadButton::A));
@@ -297,32 +293,32 @@ TEST_F(SimLink, ReaderKeepsItsHandleReadsEveryReportAndWakesForModeSelects) {
     ASSERT_TRUE(padUntilTaken("80 80 80 80 00 00 01", 0x01));
     pumpFor(50);
     const int updatesBefore = owner->updates;
-    const uint64_t readBefore = readerReportCount().load();
+    const uint64_t readBefore = session->readerReportCount();
     constexpr int kBurst = 300;
     for (int i = 0; i < kBurst; ++i) // the owner handles no event meanwhile
         ASSERT_TRUE(command("pad 80 80 80 80 00 00 " + std::string(i % 2 ? "02" : "04")));
     // Still without running the owner's events: the reader reads on its own.
     const QDeadlineTimer hang(test::kHangLimit);
-    while (readerReportCount().load() - readBefore < kBurst && !hang.hasExpired())
+    while (session->readerReportCount() - readBefore < kBurst && !hang.hasExpired())
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    ASSERT_EQ(readerReportCount().load() - readBefore, uint64_t(kBurst));
+    ASSERT_EQ(session->readerReportCount() - readBefore, uint64_t(kBurst));
     pumpFor(50);
-    EXPECT_EQ(readerReportCount().load() - readBefore, uint64_t(kBurst));
+    EXPECT_EQ(session->readerReportCount() - readBefore, uint64_t(kBurst));
     // One notice per report would be 300. The first one posted stays on its way until the owner
     // handles it, and the reader posts no other meanwhile; one more may follow when the owner
     // handled it just before the reader's notice after its last read.
     EXPECT_GE(owner->updates - updatesBefore, 1);
     EXPECT_LE(owner->updates - updatesBefore, 2);
-    EXPECT_EQ(joyData().get()[8], 0x02) << "the last state is the one kept";
+    EXPECT_EQ(session->joyData().get()[8], 0x02) << "the last state is the one kept";
 
     sim->clearOutputReports();
-    currentConsole().store(4);
-    modeSelectPending().store(1);
-    wakeReader();
+    session->selectedConsole().store(ConsoleId::SWITCH);
+    session->modeSelectPending().store(true);
+    session->wakeReader();
     const auto out = reportsAfter(5);
     ASSERT_EQ(out.size(), 5u);
     EXPECT_EQ(out[0].bytes, frame({0x00, 0x32, 0xAA, 0x55, 0x01, 0x04}));
-    EXPECT_EQ(modeSelectPending().load(), 0);
+    EXPECT_FALSE(session->modeSelectPending().load());
 }
 
 class SimLinkNoAdapter : public SimLink {
@@ -333,9 +329,9 @@ protected:
 TEST_F(SimLinkNoAdapter, ApplyAndReadBackWithoutAdapter) {
     WorkModeBlock block = patternBlock();
     const WorkModeBlock before = block;
-    const ApplyResult result = ApplyToAdapter(block);
+    const ApplyResult result = ApplyToAdapter(*session, block, ConsoleId::PS3);
     EXPECT_EQ(applyErrorText(result), "CreateFileHandle error");
-    EXPECT_TRUE(ReadBackFromAdapter(block).empty());
+    EXPECT_TRUE(ReadBackFromAdapter(*session, block).empty());
     EXPECT_EQ(block, before);
     pumpFor(100);
     EXPECT_TRUE(sim->outputReports().empty());
@@ -350,30 +346,31 @@ TEST_F(SimLinkNoAdapter, StartPostsOneNoticeThenOthersArriveAndTheAdapterComesAn
     // The adapter arrives: a scan, a stored path, WM_HID_ARRIVAL with a read-back.
     WorkModeBlock block;
     std::vector<ConsoleId> replaced;
-    owner->onArrival = [&] { replaced = ReadBackFromAdapter(block); };
+    owner->onArrival = [&] { replaced = ReadBackFromAdapter(*session, block); };
     ASSERT_TRUE(command("plug adapter adapter"));
     ASSERT_TRUE(pumpUntil([&] { return owner->arrivals >= 1; }));
-    EXPECT_EQ(adapterPath().get(), sim->path("adapter"));
+    EXPECT_EQ(session->adapterPath().get(), sim->path("adapter"));
     EXPECT_EQ(replaced.size(), 4u);
-    ASSERT_TRUE(pumpUntil([&] { return adapterSeen().load() == 1; }));
+    ASSERT_TRUE(pumpUntil([&] { return session->adapterSeen().load(); }));
 
     // Another device arrives: scan and read-back again, path unchanged; it goes: nothing changes.
     replaced.clear();
     const int arrivals = owner->arrivals;
     ASSERT_TRUE(command("plug keyboard kb"));
     ASSERT_TRUE(pumpUntil([&] { return owner->arrivals > arrivals; }));
-    EXPECT_EQ(adapterPath().get(), sim->path("adapter"));
+    EXPECT_EQ(session->adapterPath().get(), sim->path("adapter"));
     EXPECT_EQ(replaced.size(), 4u);
     ASSERT_TRUE(padUntilTaken("80 80 80 80 00 00 02", 0x02));
     ASSERT_TRUE(command("unplug kb"));
     pumpFor(300);
-    EXPECT_EQ(adapterPath().get(), sim->path("adapter"));
-    EXPECT_EQ(joyData().get()[8], 0x02);
+    EXPECT_EQ(session->adapterPath().get(), sim->path("adapter"));
+    EXPECT_EQ(session->joyData().get()[8], 0x02);
 
     // Unplug: path and state cleared, one more notice, then quiet.
     ASSERT_TRUE(command("unplug adapter"));
-    ASSERT_TRUE(pumpUntil([&] { return adapterPath().get().empty() && adapterSeen().load() == 0; }));
-    EXPECT_EQ(joyData().get(), JoyState{});
+    ASSERT_TRUE(
+        pumpUntil([&] { return session->adapterPath().get().empty() && !session->adapterSeen().load(); }));
+    EXPECT_EQ(session->joyData().get(), JoyState{});
     pumpFor(100);
     const int quiet = owner->updates;
     pumpFor(700);
@@ -382,14 +379,15 @@ TEST_F(SimLinkNoAdapter, StartPostsOneNoticeThenOthersArriveAndTheAdapterComesAn
     // Replug: found again and read back, live state resumes.
     const int before = owner->arrivals;
     ASSERT_TRUE(command("plug adapter adapter"));
-    ASSERT_TRUE(pumpUntil([&] { return owner->arrivals > before && adapterSeen().load() == 1; }));
-    EXPECT_EQ(adapterPath().get(), sim->path("adapter"));
+    ASSERT_TRUE(pumpUntil([&] { return owner->arrivals > before && session->adapterSeen().load(); }));
+    EXPECT_EQ(session->adapterPath().get(), sim->path("adapter"));
     ASSERT_TRUE(padUntilTaken("80 80 80 80 00 00 08", 0x08));
 }
 
 TEST_F(SimLink, StopEndsAReaderWaitingForAReport) {
     startListener();
-    ASSERT_TRUE(pumpUntil([&] { return adapterSeen().load() == 1 && !adapterPath().get().empty(); }));
+    ASSERT_TRUE(
+        pumpUntil([&] { return session->adapterSeen().load() && !session->adapterPath().get().empty(); }));
     pumpFor(100);
     // The reader waits in a read without a time limit: only the stop ends it. How long stopping
     // takes is left to bench/; the bound here only ends a hung run.

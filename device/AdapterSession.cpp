@@ -1,53 +1,34 @@
-#include "device/SharedState.h"
-
-#include "device/Reports.h"
+#include "device/AdapterSession.h"
 
 #include <algorithm>
-#include <mutex>
+#include <stdexcept>
 #include <thread>
+#include <utility>
 
 namespace velorin::device {
 
-std::atomic<uint8_t>& currentConsole() {
-    static std::atomic<uint8_t> value{static_cast<uint8_t>(ConsoleId::PS3)};
-    return value;
-}
-
-std::atomic<uint8_t>& modeSelectPending() {
-    static std::atomic<uint8_t> value{1};
-    return value;
-}
-
 namespace {
-std::mutex& wakerMutex() {
-    static std::mutex m;
-    return m;
+
+char asciiLower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
-std::function<void()>& waker() {
-    static std::function<void()> w;
-    return w;
-}
+
 } // namespace
 
-void wakeReader() {
-    std::lock_guard lock(wakerMutex());
-    if (waker())
-        waker()();
+AdapterSession::AdapterSession(std::unique_ptr<hid::HidPlatform> platform) : platform_(std::move(platform)) {
+    if (!platform_)
+        throw std::invalid_argument("an adapter session needs a HID platform");
 }
 
-void setReaderWaker(std::function<void()> wake) {
-    std::lock_guard lock(wakerMutex());
-    waker() = std::move(wake);
+void AdapterSession::wakeReader() const {
+    std::lock_guard lock(wakerMutex_);
+    if (waker_)
+        waker_();
 }
 
-std::atomic<uint64_t>& readerReportCount() {
-    static std::atomic<uint64_t> value{0};
-    return value;
-}
-
-std::atomic<uint8_t>& adapterSeen() {
-    static std::atomic<uint8_t> value{1};
-    return value;
+void AdapterSession::setReaderWaker(std::function<void()> wake) {
+    std::lock_guard lock(wakerMutex_);
+    waker_ = std::move(wake);
 }
 
 uint32_t JoyData::beginWrite() {
@@ -113,9 +94,36 @@ void JoyData::resetNeutral() {
     endWrite(seq);
 }
 
-JoyData& joyData() {
-    static JoyData data;
-    return data;
+std::string AdapterPath::get() const {
+    std::lock_guard lock(mutex_);
+    return path_;
+}
+
+void AdapterPath::set(const std::string& path) {
+    std::string copy = path; // allocate outside the lock
+    std::lock_guard lock(mutex_);
+    path_.swap(copy);
+    empty_.store(path_.empty(), std::memory_order_release);
+}
+
+void AdapterPath::clear() {
+    std::string old;
+    std::lock_guard lock(mutex_);
+    path_.swap(old);
+    empty_.store(true, std::memory_order_release);
+}
+
+bool AdapterPath::clearIfSame(const std::string& removed) {
+    std::lock_guard lock(mutex_);
+    if (path_.empty() || path_.size() != removed.size())
+        return false;
+    for (std::size_t i = 0; i < path_.size(); ++i) {
+        if (asciiLower(path_[i]) != asciiLower(removed[i]))
+            return false;
+    }
+    path_.clear();
+    empty_.store(true, std::memory_order_release);
+    return true;
 }
 
 } // namespace velorin::device
