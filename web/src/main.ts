@@ -1,46 +1,36 @@
-// Velorin Web: the window's main view in a page. It puts the parts together: the core (core.ts, the
-// editing session and the adapter's protocol in WebAssembly), the view built from the window's
-// layouts (view.ts), the commands (commands.ts), the files (files.ts), what the page tells the user
-// (messages.ts) and the adapter over WebHID (adapter.ts); and it offers a newer version of the site.
+// Velorin Web: the window's main view in a page. It puts the parts together: the view built from the
+// window's layouts (view.ts), shown with its texts before anything else loads; then the core
+// (core.ts, the editing session and the adapter's protocol in WebAssembly), the commands
+// (commands.ts), the files (files.ts), what the page tells the user (messages.ts) and the adapter
+// over WebHID (adapter.ts). It also fits the window to the screen, takes a lang.xml and a
+// background.png placed beside the page, switches the language, and offers a newer version.
 import { Adapter, webHidAvailability } from "./adapter.js";
 import { Commands } from "./commands.js";
 import { type Core, loadCore } from "./core.js";
+import data from "./data.js";
 import { Files } from "./files.js";
-import { chooseLanguage, language, setLanguage, t } from "./i18n.js";
+import { chooseLanguage, loadDisplayTexts, MAX_LANG_XML, setLanguage, t, type Lang } from "./i18n.js";
 import { Messages } from "./messages.js";
 import { View } from "./view.js";
-import { el } from "./widgets.js";
 
 class App {
-    readonly view: View;
-    readonly messages: Messages;
     readonly commands: Commands;
     private readonly files: Files;
     updateRequested = false; // the user chose to reload into a newer version
 
     constructor(
-        root: HTMLElement,
+        private readonly view: View,
+        readonly messages: Messages,
         private readonly core: Core,
     ) {
-        const c = (): Commands => this.commands;
-        this.view = new View(root, core, {
-            selectConsole: (id) => c().selectConsole(id),
-            copyMenu: (from, tab) => void c().copyMenu(from, tab),
-            pick: (box) => void c().pick(box),
-            command: (name) => void c().command(name),
-            applyMenu: (button) => void c().applyMenu(button),
-            connect: () => void c().connect(),
-            fileChosen: (input) => void this.files.loadChosen(input),
-        });
-        this.messages = new Messages(this.view.frame, this.view.banner);
-        this.files = new Files(core, this.messages, () => this.commands.refresh());
-        this.commands = new Commands(core, this.view, this.messages, this.files);
+        this.files = new Files(core, messages, view.fileInput, () => this.commands.refresh());
+        this.commands = new Commands(core, view, messages, this.files);
     }
 
-    // The view, then the adapter: the pages show the records, the adapter can be used.
+    // The view tied to the core, then the adapter: the pages show the records, the adapter can be used.
     start(): void {
         const { view, commands, messages, core } = this;
-        view.build();
+        view.bind(core);
         document.addEventListener("keydown", (e) => commands.onKey(e));
         window.addEventListener("beforeunload", (e) => {
             if (core.unsaved()) {
@@ -56,7 +46,7 @@ class App {
                 }
                 commands.showMarks();
             },
-            onReadBack: (consoles, complete, kept) => commands.readBackDone(consoles, complete, kept),
+            onReadBack: (consoles, complete, kept, misnamed) => commands.readBackDone(consoles, complete, kept, misnamed),
             onPadState: () => {
                 commands.followPad();
                 view.scheduleLamps();
@@ -74,19 +64,24 @@ class App {
         void adapter.start();
     }
 
+    fileChosen(input: HTMLInputElement): Promise<void> {
+        return this.files.loadChosen(input);
+    }
+
     // A newer version of the site is installed and waits: offer to use it. The reload asks the worker
     // waiting at the time of the click, which is the newest one if another arrived meanwhile.
     updateReady(waiting: () => ServiceWorker | null): void {
-        const b = this.messages.showBanner("update", t("新版本已准备好。"));
-        const reload = el("button", "banner-action", t("重新加载"));
-        reload.type = "button";
-        reload.addEventListener("click", () => {
-            const worker = waiting();
-            if (!worker) return;
-            this.updateRequested = true;
-            worker.postMessage("skip-waiting");
-        });
-        b.append(reload);
+        this.messages.offer(
+            "update",
+            () => t("新版本已准备好。"),
+            () => t("重新加载"),
+            () => {
+                const worker = waiting();
+                if (!worker) return;
+                this.updateRequested = true;
+                worker.postMessage("skip-waiting");
+            },
+        );
     }
 }
 
@@ -117,15 +112,105 @@ function registerServiceWorker(app: App): void {
         .catch(() => undefined); // a page without a service worker still works online
 }
 
-async function main(): Promise<void> {
-    const lang = chooseLanguage(location.search, navigator.languages ?? [navigator.language]);
-    setLanguage(lang);
-    document.documentElement.lang = lang === "zh" ? "zh-CN" : language();
-    // The window's frame is painted already (it is in the page); the controls follow the core.
-    const root = document.getElementById("app")!;
-    const app = new App(root, await loadCore());
-    app.start();
-    registerServiceWorker(app);
+// The 800 by 600 window scaled down to the width of a narrow screen (a phone, a large zoom), never up.
+function fitToViewport(): void {
+    const width = document.documentElement.clientWidth;
+    const margin = width < data.main.width + 24 ? 16 : 0;
+    const fit = Math.max(0.2, Math.min(1, (width - margin) / data.main.width));
+    document.documentElement.style.setProperty("--fit", fit.toFixed(4));
 }
 
-void main();
+// At most `max` bytes of a response's body, or null for a larger one.
+async function bounded(response: Response, max: number): Promise<Uint8Array | null> {
+    if (Number(response.headers.get("Content-Length") ?? 0) > max || !response.body) return null;
+    const reader = response.body.getReader();
+    const parts: Uint8Array[] = [];
+    let size = 0;
+    for (;;) {
+        const { done, value } = await reader.read();
+        if (done) break;
+        size += value.length;
+        if (size > max) {
+            await reader.cancel();
+            return null;
+        }
+        parts.push(value);
+    }
+    const out = new Uint8Array(size);
+    let at = 0;
+    for (const p of parts) {
+        out.set(p, at);
+        at += p.length;
+    }
+    return out;
+}
+
+// A lang.xml and a background.png beside the page replace the display texts and the window's
+// background, as the same files beside the window's program do. Either is optional; one that is
+// missing, too large or unreadable changes nothing.
+async function applyOverrides(view: View): Promise<void> {
+    const texts = fetch("lang.xml", { cache: "no-cache" })
+        .then(async (r) => {
+            const bytes = r.ok ? await bounded(r, MAX_LANG_XML) : null;
+            if (bytes && loadDisplayTexts(bytes)) view.retext();
+        })
+        .catch(() => undefined);
+    const picture = new Image();
+    picture.src = "background.png";
+    const background = picture
+        .decode()
+        .then(() => {
+            view.frame.style.backgroundImage = `url("${picture.src}")`;
+            view.frame.style.backgroundSize = "100% 100%";
+        })
+        .catch(() => undefined);
+    await Promise.all([texts, background]);
+}
+
+function main(): void {
+    setLanguage(chooseLanguage(location.search, navigator.languages ?? [navigator.language]));
+    fitToViewport();
+    window.addEventListener("resize", fitToViewport);
+    let app: App | null = null;
+    const commands = (): Commands | undefined => app?.commands;
+    const root = document.getElementById("app")!;
+    // The view first, with its texts: this module blocks the first paint until it has run.
+    const view = new View(root, {
+        selectConsole: (id) => commands()?.selectConsole(id),
+        copyMenu: (from, tab) => void commands()?.copyMenu(from, tab),
+        pick: (box) => void commands()?.pick(box),
+        command: (name) => void commands()?.command(name),
+        applyMenu: (button) => void commands()?.applyMenu(button),
+        connect: () => void commands()?.connect(),
+        fileChosen: (input) => void app?.fileChosen(input),
+        undo: () => commands()?.undo(),
+        redo: () => commands()?.redo(),
+        language: (lang: Lang) => {
+            setLanguage(lang);
+            // The address keeps the choice for a reload or a bookmark.
+            const url = new URL(location.href);
+            url.searchParams.set("lang", lang);
+            history.replaceState(history.state, "", url);
+            view.retext();
+            messages.retext();
+            commands()?.refresh();
+        },
+    });
+    view.build();
+    const messages = new Messages(view.layer, view.banner);
+    performance.mark("velorin-texts");
+    void applyOverrides(view);
+    loadCore().then(
+        (core) => {
+            app = new App(view, messages, core);
+            app.start();
+            registerServiceWorker(app);
+        },
+        (e: unknown) => {
+            document.body.classList.add("failed");
+            messages.coreFailed(e instanceof Error ? e.message.slice(0, 200) : String(e).slice(0, 200));
+        },
+    );
+}
+
+main();
