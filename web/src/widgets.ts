@@ -113,8 +113,9 @@ export function showMenu(layer: HTMLElement, place: MenuPlace, items: MenuItem[]
         const onContext = (e: MouseEvent): void => {
             if (menu.contains(e.target as Node)) e.preventDefault();
         };
-        const onBlur = (): void => {
-            if (document.visibilityState === "hidden" || !document.hasFocus()) finish(0, true);
+        // Another window or tab took the focus, or the page was hidden.
+        const onBlur = (e: Event): void => {
+            if (e.type === "blur" || document.visibilityState === "hidden") finish(0, true);
         };
         document.addEventListener("keydown", onKey, true);
         document.addEventListener("pointerdown", onPointer, true);

@@ -67,7 +67,7 @@ describe("languages and accessibility", () => {
         assert.equal(described, "鼠标右键");
         await xboxA.click();
         await page.getByRole("menuitem", { name: "键盘" }).click();
-        const keyboard = page.getByRole("dialog", { name: "Keyboard" });
+        const keyboard = page.getByRole("dialog", { name: "键盘" });
         await keyboard.getByRole("button", { name: "Space", exact: true }).waitFor();
         await keyboard.getByRole("button", { name: "~ `", exact: true }).waitFor();
         const comma = keyboard.getByRole("button", { name: "< ,", exact: true });
@@ -83,6 +83,8 @@ describe("languages and accessibility", () => {
     test("keyboard only: tab to a console, a box, the menu, the on-screen keyboard; undo and redo", async () => {
         const s = await openPage(shared.browser, shared.site);
         const { page } = s;
+        await page.keyboard.press("Tab"); // the toolbar's language menu (undo and redo: nothing to undo yet)
+        assert.equal(await page.evaluate(() => document.activeElement?.id), "language");
         await page.keyboard.press("Tab"); // the connect button
         await page.keyboard.press("Tab");
         assert.equal(await focusedName(page), "PS3");
@@ -98,8 +100,10 @@ describe("languages and accessibility", () => {
         await page.getByRole("menu").waitFor();
         await page.keyboard.press("ArrowDown"); // nothing selected yet: Down selects the first entry
         await page.keyboard.press("Enter");
-        const keyboard = page.getByRole("dialog", { name: "Keyboard" });
+        const keyboard = page.getByRole("dialog", { name: "键盘" });
         await keyboard.waitFor();
+        assert.equal(await focusedName(page), "Esc"); // the first key, at the top left
+        await page.keyboard.press("ArrowDown"); // ~ `
         assert.equal(await focusedName(page), "~ `");
         await page.keyboard.press("ArrowDown"); // Tab
         await page.keyboard.press("ArrowRight"); // Q
