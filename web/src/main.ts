@@ -1,116 +1,13 @@
-// Velorin Web: the window's main view in a page. It puts the parts together: the view built from the
-// window's layouts (view.ts), shown with its texts before anything else loads; then the core
-// (core.ts, the editing session and the adapter's protocol in WebAssembly), the commands
-// (commands.ts), the files (files.ts), what the page tells the user (messages.ts) and the adapter
-// over WebHID (adapter.ts). It also fits the window to the screen, takes a lang.xml and a
-// background.png placed beside the page, switches the language, and offers a newer version.
-import { Adapter, webHidAvailability } from "./adapter.js";
-import { Commands } from "./commands.js";
-import { type Core, loadCore } from "./core.js";
+// Velorin Web: the window's main view in a page. This module shows the view built from the window's
+// layouts (view.ts) with its texts at the first paint (the page waits for nothing else: its
+// module graph is only the view's), fits it to the screen, takes a lang.xml and a background.png
+// placed beside the page, and switches the language; then it loads the rest (app.ts: the core in
+// WebAssembly, the commands, the files, the adapter over WebHID) and says so if that fails.
+import type { App } from "./app.js";
 import data from "./data.js";
-import { Files } from "./files.js";
-import { chooseLanguage, loadDisplayTexts, MAX_LANG_XML, setLanguage, t, type Lang } from "./i18n.js";
+import { chooseLanguage, loadDisplayTexts, MAX_LANG_XML, setLanguage, type Lang } from "./i18n.js";
 import { Messages } from "./messages.js";
 import { View } from "./view.js";
-
-class App {
-    readonly commands: Commands;
-    private readonly files: Files;
-    updateRequested = false; // the user chose to reload into a newer version
-
-    constructor(
-        private readonly view: View,
-        readonly messages: Messages,
-        private readonly core: Core,
-    ) {
-        this.files = new Files(core, messages, view.fileInput, () => this.commands.refresh());
-        this.commands = new Commands(core, view, messages, this.files);
-    }
-
-    // The view tied to the core, then the adapter: the pages show the records, the adapter can be used.
-    start(): void {
-        const { view, commands, messages, core } = this;
-        view.bind(core);
-        document.addEventListener("keydown", (e) => commands.onKey(e));
-        window.addEventListener("beforeunload", (e) => {
-            if (core.unsaved()) {
-                e.preventDefault();
-                e.returnValue = "";
-            }
-        });
-        const adapter = new Adapter(core, {
-            onState: () => {
-                if (!adapter.connected) {
-                    core.joyClear();
-                    view.drawLamps();
-                }
-                commands.showMarks();
-            },
-            onReadBack: (consoles, complete, kept, misnamed) => commands.readBackDone(consoles, complete, kept, misnamed),
-            onPadState: () => {
-                commands.followPad();
-                view.scheduleLamps();
-            },
-            onFailure: (f) => void messages.failure(f),
-        });
-        commands.adapter = adapter;
-        document.body.classList.add("ready");
-        commands.refresh();
-        const unavailable = webHidAvailability();
-        if (unavailable) {
-            messages.noWebHid(unavailable);
-            view.connectButton.disabled = true;
-        }
-        void adapter.start();
-    }
-
-    fileChosen(input: HTMLInputElement): Promise<void> {
-        return this.files.loadChosen(input);
-    }
-
-    // A newer version of the site is installed and waits: offer to use it. The reload asks the worker
-    // waiting at the time of the click, which is the newest one if another arrived meanwhile.
-    updateReady(waiting: () => ServiceWorker | null): void {
-        this.messages.offer(
-            "update",
-            () => t("新版本已准备好。"),
-            () => t("重新加载"),
-            () => {
-                const worker = waiting();
-                if (!worker) return;
-                this.updateRequested = true;
-                worker.postMessage("skip-waiting");
-            },
-        );
-    }
-}
-
-function registerServiceWorker(app: App): void {
-    if (!("serviceWorker" in navigator)) return;
-    // Only a newer version the user asked for reloads the page (the first worker's claim does not).
-    navigator.serviceWorker.addEventListener("controllerchange", () => {
-        if (app.updateRequested) location.reload();
-    });
-    navigator.serviceWorker
-        .register("sw.js")
-        .then((reg) => {
-            // A page with no worker yet gets its first one: nothing to offer.
-            const offer = (): void => {
-                if (reg.waiting && navigator.serviceWorker.controller) app.updateReady(() => reg.waiting);
-            };
-            // A newer worker may have been found before this page registered (the browser checks on its
-            // own after a navigation): follow the one installing now as well as any found later.
-            const follow = (w: ServiceWorker | null): void => {
-                w?.addEventListener("statechange", () => {
-                    if (w.state === "installed") offer();
-                });
-            };
-            follow(reg.installing);
-            reg.addEventListener("updatefound", () => follow(reg.installing));
-            offer();
-        })
-        .catch(() => undefined); // a page without a service worker still works online
-}
 
 // The 800 by 600 window scaled down to the width of a narrow screen (a phone, a large zoom), never up.
 function fitToViewport(): void {
@@ -172,7 +69,7 @@ function main(): void {
     fitToViewport();
     window.addEventListener("resize", fitToViewport);
     let app: App | null = null;
-    const commands = (): Commands | undefined => app?.commands;
+    const commands = (): App["commands"] | undefined => app?.commands;
     const root = document.getElementById("app")!;
     // The view first, with its texts: this module blocks the first paint until it has run.
     const view = new View(root, {
@@ -200,17 +97,25 @@ function main(): void {
     const messages = new Messages(view.layer, view.banner);
     performance.mark("velorin-texts");
     void applyOverrides(view);
-    loadCore().then(
-        (core) => {
-            app = new App(view, messages, core);
-            app.start();
-            registerServiceWorker(app);
-        },
-        (e: unknown) => {
-            document.body.classList.add("failed");
-            messages.coreFailed(e instanceof Error ? e.message.slice(0, 200) : String(e).slice(0, 200));
-        },
-    );
+    // The rest of the page, all of its modules fetched at once now that the first paint has what
+    // it needs (the page lists only the view's, so that they alone compete for the first paint).
+    for (const module of ["app.js", "adapter.js", "commands.js", "core.js", "files.js", "velorin-core.js"]) {
+        const link = document.createElement("link");
+        link.rel = "modulepreload";
+        link.href = module;
+        document.head.append(link);
+    }
+    import("./app.js")
+        .then(({ startApp }) => startApp(view, messages))
+        .then(
+            (started) => {
+                app = started;
+            },
+            (e: unknown) => {
+                document.body.classList.add("failed");
+                messages.coreFailed((e instanceof Error ? e.message : String(e)).slice(0, 200));
+            },
+        );
 }
 
 main();

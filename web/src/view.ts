@@ -276,11 +276,21 @@ export class View {
     }
 
     private makePage(word: string): HTMLElement {
-        const page = data.pages[word];
         const panel = el("div", "page");
         panel.id = `page_${word}`;
         panel.setAttribute("role", "tabpanel");
         panel.setAttribute("aria-labelledby", `btn_${word}`);
+        this.pageOfWord.set(word, panel);
+        return panel;
+    }
+
+    // A page's picture, lamps and boxes: the page shown at once, the others when first shown or
+    // when the view is bound, so that the first paint waits for one page only.
+    private fillPage(word: string): void {
+        const page = data.pages[word];
+        const panel = this.pageOfWord.get(word)!;
+        if (panel.dataset.filled) return;
+        panel.dataset.filled = "1";
         panel.style.backgroundImage = `url(art/${page.art}.svg)`;
         for (const [name, p] of Object.entries(page.lamps)) {
             const lamp = el("img", "lamp");
@@ -306,8 +316,6 @@ export class View {
             button.append(value);
             panel.append(button);
         }
-        this.pageOfWord.set(word, panel);
-        return panel;
     }
 
     private makeCommand(b: Button): HTMLButtonElement {
@@ -333,6 +341,7 @@ export class View {
         this.core = core;
         const skin = data.skins.skin_custombox_png;
         for (const [word, tab] of this.tabOfWord) {
+            this.fillPage(word);
             const c = core.consoles.find((x) => x.tabButton === tab.id);
             if (!c || c.word !== word) throw new Error(`the layout's tab ${tab.id} is no console of the core`);
             this.tabs.set(c.id, tab);
@@ -412,6 +421,7 @@ export class View {
     }
 
     private showPage(word: string): void {
+        this.fillPage(word);
         this.currentWord = word;
         for (const [w, tab] of this.tabOfWord) {
             const selected = w === word;
