@@ -51,8 +51,7 @@ export class Commands {
     private menuPlace(e: HTMLElement): MenuPlace {
         const r = e.getBoundingClientRect();
         const f = this.view.frame.getBoundingClientRect();
-        const scale = f.width / this.view.frame.offsetWidth || 1;
-        return { x: r.left, y: r.bottom - 4 * scale, bounds: f };
+        return { x: r.left, y: r.bottom - 4 * this.view.scale, bounds: f };
     }
 
     async pick(box: BoxView): Promise<void> {

@@ -138,6 +138,7 @@ export class View {
     private undoButton!: HTMLButtonElement;
     private redoButton!: HTMLButtonElement;
     private connection: { productName: string | null; kept: number[] } = { productName: null, kept: [] };
+    private caption!: HTMLElement;
     connectButton!: HTMLButtonElement;
     fileInput!: HTMLInputElement;
     private readonly toolTexts: (() => void)[] = [];
@@ -156,6 +157,11 @@ export class View {
         this.toolbar.setAttribute("role", "toolbar");
     }
 
+    // How far the window is scaled down to fit the screen (1: not at all).
+    get scale(): number {
+        return parseFloat(getComputedStyle(document.documentElement).getPropertyValue("--fit")) || 1;
+    }
+
     get title(): string {
         return displayTextsLoaded() ? displayText("title") : tr("dlg_main", data.main.title.text);
     }
@@ -169,7 +175,7 @@ export class View {
 
         // The toolbar, the connection state and the connect button, in the caption strip where the
         // window has its caption buttons (above the frame on a narrow screen).
-        const conn = el("div", "connection");
+        const conn = (this.caption = el("div", "connection"));
         const state = el("div", "conn-state");
         state.setAttribute("role", "status");
         this.stateDot = el("span", "conn-dot");
@@ -180,7 +186,9 @@ export class View {
         this.connectButton.type = "button";
         this.connectButton.addEventListener("click", () => this.actions.connect());
         this.buildToolbar();
-        conn.append(this.toolbar, state, this.connectButton);
+        const line = el("div", "conn-line");
+        line.append(state, this.connectButton);
+        conn.append(this.toolbar, line);
 
         const tablist = el("div", "tablist");
         tablist.setAttribute("role", "tablist");
@@ -205,6 +213,24 @@ export class View {
         this.frame.parentElement!.insertBefore(conn, this.frame);
         this.showPage(wordOfTab(m.tabs[0].name));
         this.retext();
+        // The caption strip is placed again when its contents change (a command added, a state).
+        new ResizeObserver(() => requestAnimationFrame(() => this.placeCaption())).observe(conn);
+        window.addEventListener("resize", () => this.placeCaption());
+    }
+
+    // The toolbar and the connection state sit in the caption strip, right of the title, while the
+    // window is not scaled and they fit there; otherwise in a row of their own above the window.
+    placeCaption(): void {
+        const conn = this.caption;
+        const scaled = this.scale < 1;
+        conn.classList.remove("above");
+        if (!scaled) {
+            const c = conn.getBoundingClientRect();
+            const title = this.titleElement.getBoundingClientRect();
+            const tabs = [...this.tabOfWord.values()][0].getBoundingClientRect();
+            if (c.left >= title.right + 8 && c.bottom <= tabs.top - 2) return;
+        }
+        conn.classList.add("above");
     }
 
     private buildToolbar(): void {
@@ -219,8 +245,15 @@ export class View {
             this.languageMenu.append(option);
         }
         this.languageMenu.addEventListener("change", () => this.actions.language(this.languageMenu.value as Lang));
-        this.undoButton = this.addTool("undo", () => t("撤销"), () => this.actions.undo(), () => `${t("撤销")} (Ctrl+Z)`);
-        this.redoButton = this.addTool("redo", () => t("重做"), () => this.actions.redo(), () => `${t("重做")} (Ctrl+Shift+Z, Ctrl+Y)`);
+        // Undo and redo as arrows, named for screen readers and in their tooltips.
+        this.undoButton = this.addTool("undo", () => "↶", () => this.actions.undo(), () => `${t("撤销")} (Ctrl+Z)`);
+        this.redoButton = this.addTool("redo", () => "↷", () => this.actions.redo(), () => `${t("重做")} (Ctrl+Shift+Z, Ctrl+Y)`);
+        this.undoButton.classList.add("icon");
+        this.redoButton.classList.add("icon");
+        this.toolTexts.push(() => {
+            this.undoButton.setAttribute("aria-label", t("撤销"));
+            this.redoButton.setAttribute("aria-label", t("重做"));
+        });
         this.undoButton.disabled = this.redoButton.disabled = true;
         this.toolbar.prepend(this.languageLabel, this.languageMenu);
     }
@@ -394,6 +427,7 @@ export class View {
         for (const texts of this.toolTexts) texts();
         this.showConnection(this.connection.productName, this.connection.kept);
         if (this.core) this.showAll();
+        this.placeCaption();
     }
 
     command(name: string): HTMLButtonElement | undefined {

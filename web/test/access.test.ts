@@ -35,6 +35,9 @@ describe("languages and accessibility", () => {
             await page.getByRole("button", { name: l.apply, exact: true }).waitFor();
             await page.getByRole("button", { name: l.load, exact: true }).waitFor();
             for (const tab of ["PS3", "PS4", "SWITCH", "XBOX"]) await page.getByRole("tab", { name: tab }).waitFor();
+            // The toolbar and the connection state share the caption strip with the title, never over it.
+            const [title, caption] = [(await page.locator(".title").boundingBox())!, (await page.locator(".connection").boundingBox())!];
+            assert.ok(caption.x >= title.x + title.width || caption.y + caption.height <= title.y, "the title is not covered");
             await page.getByRole("tab", { name: "XBOX" }).click();
             await page.getByRole("button", { name: "XBOX A", exact: true }).click();
             const menu = page.getByRole("menu");
