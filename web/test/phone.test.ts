@@ -34,10 +34,10 @@ describe("phones and narrow windows", () => {
     const shared = sharedBrowser();
 
     const screens = [
-        { what: "360x640, touch, Chinese", phone: { width: 360, height: 640 }, locale: "zh-CN", right: "鼠标右键", copy: "复制到 XBOX" },
-        { what: "390x844, touch, English", phone: { width: 390, height: 844 }, locale: "en-US", right: "Right click", copy: "Copy to XBOX" },
-        { what: "390x844, touch, Japanese", phone: { width: 390, height: 844 }, locale: "ja-JP", right: "右クリック", copy: "XBOX にコピー" },
-        { what: "1280 wide at 200 %", viewport: { width: 640, height: 400 }, locale: "en-US", right: "Right click", copy: "Copy to XBOX" },
+        { what: "360x640, touch, Chinese", phone: { width: 360, height: 640 }, locale: "zh-CN", right: "鼠标右键", copy: "复制到 SWITCH" },
+        { what: "390x844, touch, English", phone: { width: 390, height: 844 }, locale: "en-US", right: "Right click", copy: "Copy to SWITCH" },
+        { what: "390x844, touch, Japanese", phone: { width: 390, height: 844 }, locale: "ja-JP", right: "右クリック", copy: "SWITCH にコピー" },
+        { what: "1280 wide at 200 %", viewport: { width: 640, height: 400 }, locale: "en-US", right: "Right click", copy: "Copy to SWITCH" },
     ];
     for (const s of screens) {
         test(`${s.what}: every control reachable; tap, keyboard, messages and long press inside the screen`, async () => {

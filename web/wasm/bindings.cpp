@@ -85,7 +85,7 @@ struct PageSession {
     PadPressTracker pads{0};
     Running run;
     Written written;
-    WorkModeBlock verified; // the records a verifying read-back received
+    WorkModeBlock verified;        // the records a verifying read-back received
     std::size_t verifiedCount = 0; // how many of them, in block order, named their console
     std::array<uint8_t, 1024> buffer{};
     std::string text;
@@ -354,7 +354,7 @@ EMSCRIPTEN_KEEPALIVE int vw_oddities(PageSession* s) {
     const std::size_t room = s->buffer.size() / sizeof(int32_t);
     for (const UnnamedCode& u : findClashes(block).unnamed) {
         if (out.size() + 3 > room)
-            break; // at most a buffer's worth: 4 consoles with every button odd fit
+            break; // as many as the buffer holds: the first ones are enough to say what is odd
         ++out[unnamedAt];
         out.insert(out.end(), {int32_t(u.console), int32_t(u.button), int32_t(u.code)});
     }
@@ -605,7 +605,8 @@ EMSCRIPTEN_KEEPALIVE int vw_apply_end(PageSession* s, int verified) {
     if (verified < 0)
         return mask(s->edit.applied(s->written.block, s->written.count));
     const std::size_t count = std::min({std::size_t(verified), s->verifiedCount, kConsoleCount});
-    return mask(s->edit.applied(s->written.block, s->written.count, EditSession::Verification{s->verified, count}));
+    return mask(
+        s->edit.applied(s->written.block, s->written.count, EditSession::Verification{s->verified, count}));
 }
 
 } // extern "C"
