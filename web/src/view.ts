@@ -427,7 +427,8 @@ export class View {
         for (const texts of this.toolTexts) texts();
         this.showConnection(this.connection.productName, this.connection.kept);
         if (this.core) this.showAll();
-        this.placeCaption();
+        // Measured before the next paint, not now: the first paint need not wait for a layout.
+        requestAnimationFrame(() => this.placeCaption());
     }
 
     command(name: string): HTMLButtonElement | undefined {
