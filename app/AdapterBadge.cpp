@@ -8,10 +8,12 @@
 #include <QEvent>
 #include <QPainter>
 
+#include <limits>
+
 namespace velorin::app {
 
-AdapterBadge::AdapterBadge(QWidget* parent, int right, int middleY)
-    : QLabel(parent), right_(right), middleY_(middleY) {
+AdapterBadge::AdapterBadge(QWidget* parent, int right, int middleY, std::function<int()> leftLimit)
+    : QLabel(parent), right_(right), middleY_(middleY), leftLimit_(std::move(leftLimit)) {
     setObjectName(QStringLiteral("adapter_state"));
     setAttribute(Qt::WA_NoSystemBackground);
     setAttribute(Qt::WA_TranslucentBackground);
@@ -49,9 +51,12 @@ QString AdapterBadge::toolTipText(AdapterState state) {
                                        "未连接适配器：无法应用。插入适配器后，窗口会读取其中的记录");
 }
 
-QString AdapterBadge::keptNote(const std::vector<ConsoleId>& kept) {
-    return kept.empty() ? QString()
-                        : QCoreApplication::translate("CMainDlg", "已保留 %1 的更改").arg(consoleList(kept));
+QString AdapterBadge::keptNote(const std::vector<ConsoleId>& kept, bool naming) {
+    if (kept.empty())
+        return {};
+    if (!naming)
+        return QCoreApplication::translate("CMainDlg", "已保留更改");
+    return QCoreApplication::translate("CMainDlg", "已保留 %1 的更改").arg(consoleList(kept));
 }
 
 QString AdapterBadge::keptToolTip(const std::vector<ConsoleId>& kept) {
@@ -81,8 +86,22 @@ void AdapterBadge::setKept(std::vector<ConsoleId> kept) {
     QAccessible::updateAccessibility(&event);
 }
 
+QString AdapterBadge::fittingNote() const {
+    if (kept_.empty())
+        return {};
+    const QFontMetrics fm(font());
+    const int room = leftLimit_ ? right_ - leftLimit_() : std::numeric_limits<int>::max();
+    const auto fits = [&](const QString& note) {
+        return kDot + kGap + fm.horizontalAdvance(label(state_) + QStringLiteral(" · ") + note) + 1 <= room;
+    };
+    for (const bool naming : {true, false})
+        if (const QString note = keptNote(kept_, naming); fits(note))
+            return note;
+    return {}; // the tooltip and the apply button's mark still say it
+}
+
 QString AdapterBadge::shownText() const {
-    const QString note = keptNote(kept_);
+    const QString note = fittingNote();
     return note.isEmpty() ? label(state_) : label(state_) + QStringLiteral(" · ") + note;
 }
 
@@ -125,11 +144,11 @@ void AdapterBadge::paintEvent(QPaintEvent*) {
     const QRect text = rect().adjusted(kDot + kGap, 0, 0, 0);
     const QString state = label(state_);
     p.drawText(text, Qt::AlignLeft | Qt::AlignVCenter, state);
-    if (!kept_.empty()) {
+    if (const QString note = fittingNote(); !note.isEmpty()) {
         // The kept changes in the accent colour, after the state.
         p.setPen(kNoAccessColor);
         p.drawText(text.adjusted(QFontMetrics(font()).horizontalAdvance(state), 0, 0, 0),
-                   Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral(" · ") + keptNote(kept_));
+                   Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral(" · ") + note);
     }
 }
 

@@ -13,6 +13,7 @@
 #include <QColor>
 #include <QLabel>
 
+#include <functional>
 #include <vector>
 
 namespace velorin::app {
@@ -30,8 +31,10 @@ public:
     static inline const QColor kNoAccessColor{0xe6, 0x62, 0x19}; // the orange of the artwork
     static inline const QColor kTextColor{0xad, 0xad, 0xad};     // the unselected console buttons' grey
 
-    // Absent until set; placed with its right edge at `right` and its middle at `middleY`.
-    AdapterBadge(QWidget* parent, int right, int middleY);
+    // Absent until set; placed with its right edge at `right` and its middle at `middleY`, never
+    // reaching left of what `leftLimit` gives (the end of the window's title, which may change
+    // with the language); without it, the badge takes the width its text needs.
+    AdapterBadge(QWidget* parent, int right, int middleY, std::function<int()> leftLimit = {});
 
     void setState(AdapterState state);
     AdapterState state() const { return state_; }
@@ -41,8 +44,9 @@ public:
     // The text shown and spoken, and the tooltip, in the current language.
     static QString label(AdapterState state);
     static QString toolTipText(AdapterState state);
-    // What is said of the kept changes: the note after the state, and its tooltip.
-    static QString keptNote(const std::vector<ConsoleId>& kept);
+    // What is said of the kept changes: the note after the state (naming the consoles, or not
+    // when that does not fit), and its tooltip.
+    static QString keptNote(const std::vector<ConsoleId>& kept, bool naming = true);
     static QString keptToolTip(const std::vector<ConsoleId>& kept);
 
     QSize sizeHint() const override;
@@ -53,10 +57,13 @@ protected:
 
 private:
     void refresh();
+    // The note that fits: naming the consoles, without their names, or none.
+    QString fittingNote() const;
     QString shownText() const;
 
     int right_;
     int middleY_;
+    std::function<int()> leftLimit_;
     AdapterState state_ = AdapterState::Absent;
     std::vector<ConsoleId> kept_;
 };

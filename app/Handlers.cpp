@@ -22,26 +22,38 @@ QString copyToText(ConsoleId to) {
         .arg(QString::fromLatin1(name.data(), qsizetype(name.size())));
 }
 
-std::optional<ConsoleId> ShowCopyMenu(ConsoleId from, QPoint screenPoint, QWidget* owner) {
+CopyMenuChoice ShowCopyMenu(ConsoleId from, QPoint screenPoint, QWidget* owner, bool withLink) {
     keysel::SMenuEx2 menu;
     menu.LoadDescription();
     for (const ConsoleId to : kBlockOrder) {
         if (to != from)
             menu.AppendItem(int(to), copyToText(to));
     }
+    if (withLink)
+        menu.AppendItem(kCopyLinkId, QCoreApplication::translate("CMainDlg", "复制链接"));
     const int id = menu.Track(screenPoint.x(), screenPoint.y(), owner);
+    if (withLink && id == kCopyLinkId)
+        return {std::nullopt, true};
     const std::optional<ConsoleId> to = id > 0 && id <= 0xFF ? consoleFromByte(uint8_t(id)) : std::nullopt;
-    return to == from ? std::nullopt : to;
+    return {to == from ? std::nullopt : to, false};
 }
 
-bool ShowTakeAdapterMenu(const std::vector<ConsoleId>& differing, QPoint screenPoint, QWidget* owner) {
-    constexpr int kTake = 1;
+int ShowApplyMenu(const std::vector<ConsoleId>& differing, bool changes, QPoint screenPoint, QWidget* owner) {
     keysel::SMenuEx2 menu;
     menu.LoadDescription();
-    menu.AppendItem(
-        kTake,
-        QCoreApplication::translate("CMainDlg", "改用适配器中的记录（%1）").arg(consoleList(differing)));
-    return menu.Track(screenPoint.x(), screenPoint.y(), owner) == kTake;
+    if (!differing.empty())
+        menu.AppendItem(
+            kTakeAdapterRecordsId,
+            QCoreApplication::translate("CMainDlg", "改用适配器中的记录（%1）").arg(consoleList(differing)));
+    if (changes)
+        menu.AppendItem(kShowChangesId, QCoreApplication::translate("CMainDlg", "查看应用将写入的更改"));
+    const int id = menu.Track(screenPoint.x(), screenPoint.y(), owner);
+    return id == kTakeAdapterRecordsId || id == kShowChangesId ? id : 0;
+}
+
+std::optional<QString> webPageAddress() {
+    const QString address = qEnvironmentVariable("VELORIN_WEB_URL").trimmed();
+    return address.isEmpty() ? std::nullopt : std::optional(address);
 }
 
 QString consoleList(const std::vector<ConsoleId>& consoles) {

@@ -31,13 +31,26 @@ inline constexpr int kFunMclick = 4;
 
 // "复制到 XBOX": the copy entry for a target console, in the current language.
 QString copyToText(ConsoleId to);
+// The copy menu's id of "Copy link".
+inline constexpr int kCopyLinkId = 0x100;
+// What the copy menu's user chose: a console to copy to, or the link of the records.
+struct CopyMenuChoice {
+    std::optional<ConsoleId> to;
+    bool copyLink = false;
+};
 // The function menu of a console button: one copy entry per other console, in block order, each
-// with the target's ConsoleId as its id, top-left corner at a screen point. Returns the chosen
-// target; nullopt when dismissed or when the menu could not run.
-std::optional<ConsoleId> ShowCopyMenu(ConsoleId from, QPoint screenPoint, QWidget* owner);
-// The apply button's menu while the adapter holds other records than the window for `differing`:
-// one entry that takes the adapter's records instead. Returns whether it was chosen.
-bool ShowTakeAdapterMenu(const std::vector<ConsoleId>& differing, QPoint screenPoint, QWidget* owner);
+// with the target's ConsoleId as its id, then "Copy link" (kCopyLinkId) when `withLink`; top-left
+// corner at a screen point. Nothing chosen when dismissed or when the menu could not run.
+CopyMenuChoice ShowCopyMenu(ConsoleId from, QPoint screenPoint, QWidget* owner, bool withLink = false);
+// The apply button's menu ids.
+inline constexpr int kTakeAdapterRecordsId = 1;
+inline constexpr int kShowChangesId = 2;
+// The apply button's menu: the adapter's records instead, while it holds other records than the
+// window for `differing` (none: no such entry); what apply will change, when `changes`. Returns the
+// id chosen, 0 for none.
+int ShowApplyMenu(const std::vector<ConsoleId>& differing, bool changes, QPoint screenPoint, QWidget* owner);
+// The web page's address, where the window's "Copy link" leads: VELORIN_WEB_URL; none when unset.
+std::optional<QString> webPageAddress();
 // "PS3、SWITCH": consoles listed the way the current language lists them.
 QString consoleList(const std::vector<ConsoleId>& consoles);
 

@@ -4,10 +4,13 @@
 #include "app/MainDlg.h"
 
 #include "app/AdapterBadge.h"
+#include "app/ChangesPopup.h"
+#include "app/ClashMarks.h"
 #include "app/MainDlgParts.h"
 #include "app/SingleInstance.h"
 #include "app/UnappliedMark.h"
 #include "core/ConsoleCopy.h"
+#include "core/MappingLink.h"
 #include "device/Discovery.h"
 #include "device/HidInputWnd.h"
 #include "device/Messages.h"
@@ -18,9 +21,11 @@
 #include "model/Log.h"
 #include "ui/Elements.h"
 
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QToolTip>
 
 #include <exception>
 
@@ -168,8 +173,23 @@ void CMainDlg::showCopyMenu(ConsoleId from, const ui::SWindow* button) {
     // Where a box opens its menu: the button's left edge, 4 pixels above its bottom.
     const QRect r = button->windowRectInHost();
     const QPoint point = button->hostToScreen(QPoint(r.left(), r.top() + r.height() - 4));
-    if (const std::optional<ConsoleId> to = ShowCopyMenu(from, point, this))
-        CopyConsole(from, *to);
+    // "Copy link" where the web page's address is known and can carry the records' link.
+    std::optional<std::string> link;
+    if (const std::optional<QString> base = webPageAddress()) {
+        auto made = mappinglink::linkForBlock(block(), base->toStdString());
+        if (made)
+            link = *made;
+        else
+            qCWarning(lcSoui) << "VELORIN_WEB_URL cannot carry a link:"
+                              << QString::fromStdString(made.error().detail);
+    }
+    const CopyMenuChoice choice = ShowCopyMenu(from, point, this, link.has_value());
+    if (choice.to)
+        CopyConsole(from, *choice.to);
+    else if (choice.copyLink && link) {
+        QGuiApplication::clipboard()->setText(QString::fromStdString(*link));
+        QToolTip::showText(point, QCoreApplication::translate("CMainDlg", "链接已复制"), this);
+    }
 }
 
 QString CMainDlg::applyLabel() const {
@@ -185,13 +205,25 @@ bool CMainDlg::adapterConnected() const {
 void CMainDlg::showApplyMenu(const ui::SWindow* button) {
     if (closed_)
         return;
-    const std::vector<ConsoleId> differing = history_.session().differing();
-    if (differing.empty() || !adapterConnected())
+    const bool connected = adapterConnected();
+    const std::vector<ConsoleId> differing =
+        connected ? history_.session().differing() : std::vector<ConsoleId>{};
+    // What apply will change, while the mark shows.
+    const bool changes = mark_ && mark_->shown();
+    if (differing.empty() && !changes)
         return;
     const QRect r = button->windowRectInHost();
     const QPoint point = button->hostToScreen(QPoint(r.left(), r.top() + r.height() - 4));
-    if (ShowTakeAdapterMenu(differing, point, this))
+    switch (ShowApplyMenu(differing, changes, point, this)) {
+    case kTakeAdapterRecordsId:
         TakeAdapterRecords();
+        break;
+    case kShowChangesId:
+        new ChangesPopup(pendingChanges(history_.session()), point, this); // deletes itself when closed
+        break;
+    default:
+        break;
+    }
 }
 
 void CMainDlg::refreshUnappliedMark() {
@@ -206,7 +238,10 @@ void CMainDlg::refreshUnappliedMark() {
     if (badge_)
         badge_->setKept(keptAtReadBack_);
     if (mark_)
-        mark_->set(s.changed(), differing, connected ? s.unread() : std::vector<ConsoleId>{});
+        mark_->set(s.changed(), differing, connected ? s.unread() : std::vector<ConsoleId>{},
+                   pendingChanges(s));
+    showClashMarks(block(),
+                   [this](ConsoleId console, PadButton button) { return handler(console).box(button); });
 }
 
 void CMainDlg::refreshAdapterState() {

@@ -7,7 +7,8 @@
 // Ctrl+Y); the apply button carries a mark while the user's changes are not applied or the adapter
 // was not read completely, and the close command asks before the user's changes are lost. The
 // title area shows whether an adapter is connected. A right click on a console button offers to
-// copy that console's assignment to another.
+// copy that console's assignment to another, and the records' link to the web page when
+// VELORIN_WEB_URL names it. Boxes whose key another button of the console has carry a mark.
 #pragma once
 
 #include "app/AssignmentFiles.h"
@@ -102,6 +103,8 @@ protected:
 
 private:
     void showAll();
+    // After every change of the records or of what the adapter holds: the apply button's mark with
+    // what apply will change, and the clash marks on the boxes.
     void refreshUnappliedMark();
     // Shows whether an adapter is connected, and the mark that depends on it.
     void refreshAdapterState();

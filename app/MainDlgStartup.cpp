@@ -17,6 +17,7 @@
 #include "ui/Toolkit.h"
 
 #include <QFileInfo>
+#include <QFontMetrics>
 
 namespace velorin::app {
 
@@ -110,7 +111,12 @@ void CMainDlg::placeAdapterBadge() {
         return;
     const int right = caption->mapFrom(this, minimise->mapTo(this, QPoint(0, 0))).x() - 16;
     const int middle = caption->mapFrom(this, title->mapTo(this, QPoint(0, title->height() / 2))).y();
-    badge_ = new AdapterBadge(caption, right, middle); // owned by the caption
+    // Never over the title's text, whichever language it is in.
+    const auto titleEnd = [this, caption, title] {
+        const int textWidth = QFontMetrics(title->font()).horizontalAdvance(title->text());
+        return caption->mapFrom(this, title->mapTo(this, QPoint(textWidth, 0))).x() + 16;
+    };
+    badge_ = new AdapterBadge(caption, right, middle, titleEnd); // owned by the caption
 }
 
 } // namespace velorin::app

@@ -3,9 +3,11 @@
 // description) says why, in the current language, naming the consoles: the user changed records
 // that are not applied ("更改尚未应用：XBOX"), of which the adapter holds other records that the
 // apply button's menu can bring back, or the adapter was not read completely, so an apply would
-// replace records nobody has seen. It lets every click through to the button.
+// replace records nobody has seen; then what apply will change, button by button (ChangesPopup.h).
+// It lets every click through to the button.
 #pragma once
 
+#include "core/ChangeList.h"
 #include "core/Console.h"
 
 #include <QColor>
@@ -31,12 +33,15 @@ public:
     // it otherwise. `changed`: the consoles the user changed; `differing`: those of them whose
     // records on the adapter are known; `unread`: the consoles whose records on a present adapter
     // were not read.
-    void set(std::vector<ConsoleId> changed, std::vector<ConsoleId> differing, std::vector<ConsoleId> unread);
+    // `changes`: what apply would change (core/ChangeList.h), listed while the dot shows.
+    void set(std::vector<ConsoleId> changed, std::vector<ConsoleId> differing, std::vector<ConsoleId> unread,
+             std::vector<ConsoleChanges> changes = {});
     bool shown() const { return shown_; }
 
     // The tooltip, in the current language; empty when there is nothing to say.
     static QString text(const std::vector<ConsoleId>& changed, const std::vector<ConsoleId>& differing,
-                        const std::vector<ConsoleId>& unread);
+                        const std::vector<ConsoleId>& unread,
+                        const std::vector<ConsoleChanges>& changes = {});
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -50,6 +55,7 @@ private:
     std::vector<ConsoleId> changed_;
     std::vector<ConsoleId> differing_;
     std::vector<ConsoleId> unread_;
+    std::vector<ConsoleChanges> changes_;
 };
 
 } // namespace velorin::app

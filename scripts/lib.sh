@@ -36,6 +36,17 @@ build_preset() {
     cmake --build --preset "$preset" "$@"
 }
 
+# Configures (once) the packager's build: a plain Release configuration with every option at its
+# default, in build/release. scripts/test builds all of it, scripts/release what ships. Packing
+# builds nothing more (CMAKE_SKIP_INSTALL_ALL_DEPENDENCY), so a release needs no test compiled.
+configure_release() {
+    if [ ! -f build/release/build.ninja ] ||
+        ! grep -qx 'CMAKE_SKIP_INSTALL_ALL_DEPENDENCY:BOOL=ON' build/release/CMakeCache.txt; then
+        cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release \
+            -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY:BOOL=ON >/dev/null
+    fi
+}
+
 # Playwright drives Debian's Chromium; the pinned playwright-core release was made for one major
 # version of it. A different one is named here and the run goes on (DESIGN.md: check both when
 # either moves).

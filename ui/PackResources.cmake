@@ -70,7 +70,7 @@ endif()
 if(NOT EXISTS ${OUT_CPP})
     set(changed TRUE)
 else()
-    foreach(input IN LISTS inputs)
+    foreach(input IN LISTS inputs CMAKE_CURRENT_LIST_FILE)
         if(${input} IS_NEWER_THAN ${OUT_CPP})
             set(changed TRUE)
             break()
@@ -78,7 +78,10 @@ else()
     endforeach()
 endif()
 if(changed)
-    execute_process(COMMAND ${RCC} --name velorin_res --output ${OUT_CPP}.tmp ${OUT_QRC}
+    # rcc records each file's time (SOURCE_DATE_EPOCH when set, else the file's): one fixed time
+    # instead, so the package's bytes follow from the files' contents alone, in any checkout.
+    execute_process(COMMAND ${CMAKE_COMMAND} -E env --unset=SOURCE_DATE_EPOCH QT_RCC_SOURCE_DATE_OVERRIDE=1
+                            ${RCC} --name velorin_res --output ${OUT_CPP}.tmp ${OUT_QRC}
         RESULT_VARIABLE rc)
     if(NOT rc EQUAL 0)
         message(FATAL_ERROR "rcc failed on ${OUT_QRC}")

@@ -3,7 +3,8 @@
 
 The button centres come from the lamp positions of the page layouts; the shapes around them are
 drawn here. Run it (python3 res/art/padgen.py) after changing a lamp position or a shape, then rebuild, run the
-art_tests suite with VELORIN_UPDATE_SCREENSHOTS=1 and look at docs/screenshots."""
+art_tests suite and look at the pages it composes in build/default/docs/screenshots, then at the window
+itself (scripts/window-screenshots)."""
 import math, sys, os
 
 OUT = sys.argv[1] if len(sys.argv) > 1 else os.path.dirname(os.path.abspath(__file__))

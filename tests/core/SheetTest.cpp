@@ -27,7 +27,7 @@ std::size_t column(ConsoleId console) {
 TEST(Sheet, ShowsEachButtonsKeyPerConsoleAndEscapesEveryText) {
     // A translate function that shows which source it was asked for.
     const SheetTexts texts = sheetTexts("en", [](std::string_view context, std::string_view source) {
-        return "<" + std::string(context) + ":" + std::string(source) + ">";
+        return std::string("<").append(context).append(":").append(source).append(">");
     });
     EXPECT_EQ(texts[SheetText::Title], "<sheet:按键映射表>");
     EXPECT_EQ(texts[SheetText::MouseRight], "<display_texts:鼠标右键>");
@@ -100,7 +100,8 @@ TEST(Sheet, ShowsEachButtonsKeyPerConsoleAndEscapesEveryText) {
         for (const char* key : {"1/End", "Ctrl", "0x2D", "&lt;display_texts:鼠标右键&gt;"})
             EXPECT_NE(doc->find(key), std::string::npos) << key << " " << isSvg;
         for (const ConsoleInfo& info : consoles())
-            EXPECT_NE(doc->find(">" + std::string(info.name) + "<"), std::string::npos) << info.name;
+            EXPECT_NE(doc->find(std::string(">").append(info.name).append("<")), std::string::npos)
+                << info.name;
     }
     // One row per pad button; the SVG's texts are all closed and the long one squeezed to fit.
     EXPECT_EQ(count(html, "<tr>"), 1u + kPadButtonCount);

@@ -1,17 +1,22 @@
 // The page once its core has loaded: the core (core.ts, the editing session and the adapter's
-// protocol in WebAssembly), the commands (commands.ts), the files (files.ts) and the adapter over
-// WebHID (adapter.ts), tied to the view that main.ts showed first; and the offer of a newer version.
+// protocol in WebAssembly), the commands (commands.ts), the files (files.ts), the adapter over
+// WebHID (adapter.ts), the mapping as a link (link.ts) and the printable sheet (print.ts), tied to
+// the view that main.ts showed first; and the offer of a newer version.
 import { Adapter, webHidAvailability } from "./adapter.js";
 import { Commands } from "./commands.js";
 import { type Core, loadCore } from "./core.js";
 import { Files } from "./files.js";
 import { t } from "./i18n.js";
+import { Links } from "./link.js";
 import type { Messages } from "./messages.js";
+import { Printer } from "./print.js";
 import type { View } from "./view.js";
 
 export class App {
     readonly commands: Commands;
     private readonly files: Files;
+    private readonly links: Links;
+    private readonly printer: Printer;
     updateRequested = false; // the user chose to reload into a newer version
 
     constructor(
@@ -21,6 +26,17 @@ export class App {
     ) {
         this.files = new Files(core, messages, view.fileInput, () => this.commands.refresh());
         this.commands = new Commands(core, view, messages, this.files);
+        this.links = new Links(core, messages, () => this.commands.refresh());
+        this.printer = new Printer(core);
+        this.commands.printSheet = () => this.print();
+    }
+
+    // The toolbar's commands: the records as a link, the printable sheet (also Ctrl+P).
+    copyLink(): void {
+        if (!this.messages.modal) void this.links.copy();
+    }
+    print(): void {
+        if (!this.messages.modal) this.printer.print();
     }
 
     // The view tied to the core, then the adapter: the pages show the records, the adapter can be used.
@@ -39,6 +55,8 @@ export class App {
                 if (!adapter.connected) {
                     core.joyClear();
                     view.drawLamps();
+                } else {
+                    messages.dropBanner("open-refused"); // it opened after all
                 }
                 commands.showMarks();
             },
@@ -58,6 +76,10 @@ export class App {
             view.connectButton.disabled = true;
         }
         void adapter.start();
+        // A link's mapping, now and whenever the address's fragment changes (a link pasted into the
+        // address bar of this page does not reload it).
+        void this.links.open();
+        window.addEventListener("hashchange", () => void this.links.open());
     }
 
     fileChosen(input: HTMLInputElement): Promise<void> {

@@ -4,22 +4,26 @@
 // box. Every change of the records goes to the core's editing session, which decides what counts
 // as the user's change and what a read-back may replace.
 import type { Adapter, ApplyOutcome } from "./adapter.js";
+import { showChanges, tooltipLines } from "./changes.js";
 import type { Core } from "./core.js";
 import type { Files } from "./files.js";
 import { displayText, sentences, t, tr, type DisplayKey } from "./i18n.js";
 import type { Messages } from "./messages.js";
 import { consoleList, type BoxView, type View } from "./view.js";
-import { showKeyboard, showMenu, type MenuPlace } from "./widgets.js";
+import { showKeyboard, showMenu, type MenuItem, type MenuPlace } from "./widgets.js";
 
 // The function menu's ids: the keyboard, then the left, right and middle mouse buttons.
 const FUN_KEYBOARD = 1;
 const TAKE_ADAPTER_RECORDS = 1;
+const SHOW_CHANGES = 2;
 
 export class Commands {
     adapter: Adapter | null = null;
     // The consoles whose changes the last read-back kept over other records on the adapter, while
     // they still differ.
     private kept: number[] = [];
+    // Ctrl+P: the printable sheet (print.ts).
+    printSheet: (() => void) | null = null;
 
     constructor(
         private readonly core: Core,
@@ -42,7 +46,10 @@ export class Commands {
         const differing = connected ? core.differing() : [];
         this.kept = this.kept.filter((id) => differing.includes(id));
         if (this.kept.length === 0) this.messages.dropBanner("kept");
-        this.view.showMark(core.changed(), differing, connected ? core.unread() : []);
+        const changed = core.changed();
+        const unread = connected ? core.unread() : [];
+        const changes = changed.length || unread.length ? tooltipLines(core, core.changes()) : [];
+        this.view.showMark(changed, differing, unread, changes);
         this.view.showConnection(connected ? this.adapter!.device!.productName : null, this.kept);
     }
 
@@ -91,17 +98,23 @@ export class Commands {
         if (core.copy(from, to)) this.refresh();
     }
 
-    // The apply button's own menu while the adapter holds other records than the page shows.
+    // The apply button's own menu: what apply will change, while the mark shows; the adapter's
+    // records instead, while it holds other records than the page shows.
     async applyMenu(button: HTMLElement): Promise<void> {
-        if (this.messages.modal || !this.adapter?.connected) return;
-        const differing = this.core.differing();
-        if (differing.length === 0) return;
+        if (this.messages.modal) return;
+        const core = this.core;
+        const connected = !!this.adapter?.connected;
+        const differing = connected ? core.differing() : [];
+        const items: MenuItem[] = [];
+        if (differing.length)
+            items.push({ id: TAKE_ADAPTER_RECORDS, text: tr("CMainDlg", "改用适配器中的记录（%1）").replace("%1", consoleList(core, differing)) });
+        if (core.changed().length || (connected && core.unread().length))
+            items.push({ id: SHOW_CHANGES, text: tr("CMainDlg", "查看应用将写入的更改") });
+        if (items.length === 0) return;
         const place = this.menuPlace(button);
-        const text = tr("CMainDlg", "改用适配器中的记录（%1）").replace("%1", consoleList(this.core, differing));
-        const id = await this.messages.modally(() =>
-            showMenu(this.view.layer, place, [{ id: TAKE_ADAPTER_RECORDS, text }], button.textContent ?? "", true),
-        );
+        const id = await this.messages.modally(() => showMenu(this.view.layer, place, items, button.textContent ?? "", true));
         if (id === TAKE_ADAPTER_RECORDS) this.takeAdapterRecords();
+        else if (id === SHOW_CHANGES) await this.messages.modally(() => showChanges(this.view.layer, core));
     }
 
     takeAdapterRecords(): void {
@@ -254,6 +267,7 @@ export class Commands {
         else if (key === "o" && !e.shiftKey) void this.files.open();
         else if (key === "s" && !e.shiftKey) void this.files.save();
         else if (key === "enter" && !e.shiftKey) void this.apply();
+        else if (key === "p" && !e.shiftKey && this.printSheet) this.printSheet();
         else return;
         e.preventDefault();
     }

@@ -145,9 +145,57 @@ interface Exports {
     _vw_seq_repeat_requested(s: Session): number;
     _vw_seq_error_text(s: Session): number;
     _vw_apply_end(s: Session, verified: number): number;
+    _vw_text_in(s: Session): number;
+    _vw_text_in_size(): number;
+    _vw_link(s: Session, length: number): number;
+    _vw_link_check(s: Session, have: number, length: number): number;
+    _vw_link_take(s: Session): number;
+    _vw_find_clashes(s: Session): number;
+    _vw_clashing(s: Session, consoleId: number, button: number): number;
+    _vw_changes(s: Session): number;
+    _vw_change_console(s: Session, index: number): number;
+    _vw_change_never_read(s: Session, index: number): number;
+    _vw_change_count(s: Session, index: number): number;
+    _vw_change_button(s: Session, index: number, entry: number): number;
+    _vw_sheet_slots(): number;
+    _vw_sheet_context(s: Session, i: number): number;
+    _vw_sheet_source(s: Session, i: number): number;
+    _vw_sheet_text(s: Session, i: number, length: number): void;
+    _vw_sheet_svg(s: Session): number;
 }
 
-export const ABI_VERSION = 3;
+export const ABI_VERSION = 4;
+
+// Why a link holds no mapping the page can take (the core's mappinglink::ErrorKind).
+export type LinkProblem = "too-long" | "no-mapping" | "two-mappings" | "wrong-length" | "bad-character";
+const LINK_PROBLEMS: Record<number, LinkProblem> = {
+    1: "too-long",
+    2: "no-mapping",
+    3: "two-mappings",
+    4: "wrong-length",
+    5: "bad-character",
+};
+
+// One button whose code apply would change: what the adapter holds, what apply writes.
+export interface ButtonChange {
+    button: number;
+    from: number;
+    to: number;
+}
+// A console apply would change; `neverRead`: what the adapter holds for it is not known, so apply
+// writes its whole record (and `buttons` is empty).
+export interface ConsoleChanges {
+    consoleId: number;
+    neverRead: boolean;
+    buttons: ButtonChange[];
+}
+
+// Where a text of the printable sheet comes from: a context and a Chinese source to translate, or
+// an empty context for a text that reads the same in every language.
+export interface SheetTextSource {
+    context: string;
+    source: string;
+}
 
 // What loading a file's bytes did.
 export type LoadResult = "too-short" | "changed" | "same";
@@ -160,6 +208,7 @@ export interface Oddities {
 }
 
 const decoder = new TextDecoder();
+const encoder = new TextEncoder();
 
 export class Core {
     readonly consoles: ConsoleInfo[];
@@ -321,6 +370,80 @@ export class Core {
     // An adapter was connected: what it holds is unknown until it is read back.
     adapterArrived(): void {
         this.m._vw_adapter_arrived(this.s);
+    }
+
+    // ---- A mapping as a link, clashing keys, what apply will change, the sheet ----
+
+    // Text into the module's text buffer, at most its size; returns how many bytes went in.
+    private putText(text: string): number {
+        const room = this.m._vw_text_in_size();
+        // Only as much of a long text as can show that it is too long is encoded at all.
+        const bytes = encoder.encode(text.length > room ? text.slice(0, room) : text);
+        const n = Math.min(bytes.length, room);
+        this.m.HEAPU8.set(bytes.subarray(0, n), this.m._vw_text_in(this.s));
+        return n;
+    }
+    // The link of the records the page shows, on `base` (the page's address); empty when `base`
+    // cannot carry one.
+    link(base: string): string {
+        return this.str(this.m._vw_link(this.s, this.putText(base)));
+    }
+    // Whether a link (or a fragment, "#m=...") holds a mapping; the core keeps it for takeLink.
+    checkLink(text: string): LinkProblem | null {
+        const have = this.putText(text);
+        const length = text.length > have ? text.length : have;
+        const r = this.m._vw_link_check(this.s, have, length);
+        return r === 0 ? null : (LINK_PROBLEMS[-r] ?? "no-mapping");
+    }
+    // The mapping checkLink found becomes the user's records, as a loaded file's (one undo step).
+    takeLink(): LoadResult {
+        const r = this.m._vw_link_take(this.s);
+        return r < 0 ? "too-short" : r === 1 ? "changed" : "same";
+    }
+    // For each console, the boxes whose code another box of that console has: button -> the
+    // other buttons (core button numbers).
+    clashes(): Map<number, Map<number, number[]>> {
+        const out = new Map<number, Map<number, number[]>>();
+        if (this.m._vw_find_clashes(this.s) === 0) return out;
+        for (const c of this.consoles) {
+            for (const b of c.buttons) {
+                const bits = this.m._vw_clashing(this.s, c.id, b.id) >>> 0;
+                if (!bits) continue;
+                const others = c.buttons.filter((o) => bits & (1 << o.id)).map((o) => o.id);
+                if (!out.has(c.id)) out.set(c.id, new Map());
+                out.get(c.id)!.set(b.id, others);
+            }
+        }
+        return out;
+    }
+    // What apply would change, per console in block order, against what the adapter is known to
+    // hold.
+    changes(): ConsoleChanges[] {
+        const n = this.m._vw_changes(this.s);
+        const out: ConsoleChanges[] = [];
+        for (let i = 0; i < n; ++i) {
+            const buttons: ButtonChange[] = [];
+            for (let j = 0; j < this.m._vw_change_count(this.s, i); ++j) {
+                const v = this.m._vw_change_button(this.s, i, j);
+                if (v >= 0) buttons.push({ button: v >> 16, from: (v >> 8) & 0xff, to: v & 0xff });
+            }
+            out.push({ consoleId: this.m._vw_change_console(this.s, i), neverRead: this.m._vw_change_never_read(this.s, i) === 1, buttons });
+        }
+        return out;
+    }
+    // The sheet's texts by slot, and where each comes from.
+    sheetSources(): SheetTextSource[] {
+        const out: SheetTextSource[] = [];
+        for (let i = 0; i < this.m._vw_sheet_slots(); ++i)
+            out.push({ context: this.str(this.m._vw_sheet_context(this.s, i)), source: this.str(this.m._vw_sheet_source(this.s, i)) });
+        return out;
+    }
+    // The printable sheet of the records the page shows, as SVG, with the texts in `language`
+    // ("zh-CN", "en", "ja"), one per slot of sheetSources().
+    sheetSvg(language: string, texts: string[]): string {
+        this.m._vw_sheet_text(this.s, -1, this.putText(language));
+        texts.forEach((text, i) => this.m._vw_sheet_text(this.s, i, this.putText(text)));
+        return this.str(this.m._vw_sheet_svg(this.s));
     }
 
     // ---- Reports, the pad state, the boxes ----

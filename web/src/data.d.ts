@@ -40,6 +40,7 @@ export interface SiteData {
         title: Point & { text: string };
         pages: Point & { w: number; h: number; titles: string[] };
         tabs: Button[];
+        words: string[]; // the consoles of the tab control, in its order ("ps3" ...)
         commands: Button[];
     };
     pages: Record<string, Page>; // by console word

@@ -2,7 +2,8 @@
 // layouts (view.ts) with its texts at the first paint (the page waits for nothing else: its
 // module graph is only the view's), fits it to the screen, takes a lang.xml and a background.png
 // placed beside the page, and switches the language; then it loads the rest (app.ts: the core in
-// WebAssembly, the commands, the files, the adapter over WebHID) and says so if that fails.
+// WebAssembly, the commands, the files, the adapter over WebHID, the mapping as a link, the
+// printable sheet) and says so if that fails.
 import type { App } from "./app.js";
 import data from "./data.js";
 import { chooseLanguage, loadDisplayTexts, MAX_LANG_XML, setLanguage, type Lang } from "./i18n.js";
@@ -82,6 +83,8 @@ function main(): void {
         fileChosen: (input) => void app?.fileChosen(input),
         undo: () => commands()?.undo(),
         redo: () => commands()?.redo(),
+        copyLink: () => app?.copyLink(),
+        print: () => app?.print(),
         language: (lang: Lang) => {
             setLanguage(lang);
             // The address keeps the choice for a reload or a bookmark.
@@ -99,7 +102,7 @@ function main(): void {
     void applyOverrides(view);
     // The rest of the page, all of its modules fetched at once now that the first paint has what
     // it needs (the page lists only the view's, so that they alone compete for the first paint).
-    for (const module of ["app.js", "adapter.js", "commands.js", "core.js", "files.js", "velorin-core.js"]) {
+    for (const module of ["app.js", "adapter.js", "commands.js", "core.js", "files.js", "changes.js", "link.js", "print.js", "velorin-core.js"]) {
         const link = document.createElement("link");
         link.rel = "modulepreload";
         link.href = module;

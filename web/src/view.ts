@@ -38,6 +38,32 @@ export interface ViewActions {
     undo(): void;
     redo(): void;
     language(lang: Lang): void;
+    copyLink(): void;
+    print(): void;
+}
+
+// The toolbar's pictures: strokes on a 24-unit square.
+const LINK_ICON = [
+    "M10.5 13.5a4 4 0 0 0 5.7 0l3.3-3.3a4 4 0 0 0-5.7-5.7l-1.4 1.4",
+    "M13.5 10.5a4 4 0 0 0-5.7 0l-3.3 3.3a4 4 0 0 0 5.7 5.7l1.4-1.4",
+];
+const PRINT_ICON = [
+    "M7 9V3.5h10V9",
+    "M7 17H4.5a1.5 1.5 0 0 1-1.5-1.5v-5A1.5 1.5 0 0 1 4.5 9h15a1.5 1.5 0 0 1 1.5 1.5v5a1.5 1.5 0 0 1-1.5 1.5H17",
+    "M7 13.5h10v7H7z",
+];
+
+function svgIcon(paths: string[]): SVGSVGElement {
+    const ns = "http://www.w3.org/2000/svg";
+    const svg = document.createElementNS(ns, "svg");
+    svg.setAttribute("viewBox", "0 0 24 24");
+    svg.setAttribute("aria-hidden", "true");
+    for (const d of paths) {
+        const path = document.createElementNS(ns, "path");
+        path.setAttribute("d", d);
+        svg.append(path);
+    }
+    return svg;
 }
 
 // A picture of the skin table as a CSS background: `state` 0 normal, 1 hover, 2 pushed.
@@ -100,6 +126,15 @@ function onMenuGesture(e: HTMLElement, open: () => void): void {
     );
 }
 
+// A code as the page names it in a list: the key's name, a mouse button's text, "(none)" for no
+// key, and the number itself for a code that names no key.
+export function codeText(core: Core, code: number): string {
+    const mouse = core.mouseButton(code);
+    if (mouse) return displayText(MOUSE_TEXTS[mouse - 1]);
+    if (code === 0) return tr("CMainDlg", "（无）");
+    return core.keyName(code) || `0x${code.toString(16).toUpperCase().padStart(2, "0")}`;
+}
+
 // "PS3、SWITCH": consoles listed the way the language lists them.
 export function consoleList(core: Core, ids: number[]): string {
     return ids.map((id) => core.console(id).name).join(tr("CMainDlg", "、"));
@@ -116,8 +151,7 @@ export class View {
     readonly banner: HTMLElement;
     // Over the page, never scaled: menus, the keyboard and message boxes stay inside the viewport.
     readonly layer: HTMLElement;
-    // One toolbar in the caption strip: the language, undo and redo, and any command added with
-    // addTool().
+    // One toolbar in the caption strip: the language, undo and redo, copy link and print.
     readonly toolbar: HTMLElement;
     readonly boxes: BoxView[] = [];
     readonly tabs = new Map<number, HTMLButtonElement>();
@@ -245,34 +279,69 @@ export class View {
             this.languageMenu.append(option);
         }
         this.languageMenu.addEventListener("change", () => this.actions.language(this.languageMenu.value as Lang));
-        // Undo and redo as arrows, named for screen readers and in their tooltips.
-        this.undoButton = this.addTool("undo", () => "↶", () => this.actions.undo(), () => `${t("撤销")} (Ctrl+Z)`);
-        this.redoButton = this.addTool("redo", () => "↷", () => this.actions.redo(), () => `${t("重做")} (Ctrl+Shift+Z, Ctrl+Y)`);
-        this.undoButton.classList.add("icon");
-        this.redoButton.classList.add("icon");
-        this.toolTexts.push(() => {
-            this.undoButton.setAttribute("aria-label", t("撤销"));
-            this.redoButton.setAttribute("aria-label", t("重做"));
-        });
+        this.toolbar.append(this.languageLabel, this.languageMenu);
+        // Undo and redo as arrows; copy link and print as pictures: the caption strip has no room
+        // for words beside the title and the connection state in every language. Their names are
+        // their tooltips and what a screen reader says.
+        this.undoButton = this.addTool("undo", "↶", () => t("撤销"), () => this.actions.undo(), "Ctrl+Z");
+        this.redoButton = this.addTool("redo", "↷", () => t("重做"), () => this.actions.redo(), "Ctrl+Shift+Z, Ctrl+Y");
         this.undoButton.disabled = this.redoButton.disabled = true;
-        this.toolbar.prepend(this.languageLabel, this.languageMenu);
+        this.addTool("copylink", svgIcon(LINK_ICON), () => t("复制链接"), () => this.actions.copyLink());
+        this.addTool("print", svgIcon(PRINT_ICON), () => t("打印按键映射表"), () => this.actions.print(), "Ctrl+P");
+        this.toolbar.addEventListener("keydown", (e) => this.toolbarKey(e));
+        this.toolbar.addEventListener("focusin", (e) => this.rove(e.target as HTMLElement));
+        this.rove();
     }
 
-    // A command of the toolbar: a button `tool_<name>` at its end whose text (and tooltip) are asked
-    // for again whenever the language changes, and that runs `run` on a click. Returns the button.
-    addTool(name: string, text: () => string, run: () => void, tip?: () => string): HTMLButtonElement {
-        const b = el("button", "tool");
+    // A command of the toolbar: a button `tool_<name>` at its end showing `face` (a sign or a
+    // picture), named by `label` for screen readers and in its tooltip (with its shortcut `keys`);
+    // the name is asked for again whenever the language changes. Returns the button.
+    private addTool(name: string, face: string | SVGElement, label: () => string, run: () => void, keys = ""): HTMLButtonElement {
+        const b = el("button", "tool icon");
         b.type = "button";
         b.id = `tool_${name}`;
+        b.tabIndex = -1;
+        b.append(face);
         b.addEventListener("click", run);
         this.toolbar.append(b);
         const texts = (): void => {
-            b.textContent = text();
-            if (tip) b.title = tip();
+            b.setAttribute("aria-label", label());
+            b.title = keys ? `${label()} (${keys})` : label();
         };
         this.toolTexts.push(texts);
         texts();
         return b;
+    }
+
+    // The toolbar is one stop of Tab: the control that had the focus last (at first the language
+    // menu), or the first one usable when that is disabled now. Left, Right, Home and End move among
+    // its controls; Up and Down are left to the language menu.
+    private toolbarControls(): HTMLElement[] {
+        return [...this.toolbar.querySelectorAll<HTMLButtonElement | HTMLSelectElement>("button, select")].filter(
+            (c) => !c.disabled && !c.hidden,
+        );
+    }
+
+    private rove(to?: HTMLElement): void {
+        const controls = this.toolbarControls();
+        const stop = to ?? controls.find((c) => c.tabIndex === 0) ?? controls[0];
+        for (const c of this.toolbar.querySelectorAll<HTMLElement>("button, select")) c.tabIndex = c === stop ? 0 : -1;
+    }
+
+    private toolbarKey(e: KeyboardEvent): void {
+        const tools = this.toolbarControls();
+        const at = tools.indexOf(document.activeElement as HTMLElement);
+        if (at < 0 || e.altKey || e.ctrlKey || e.metaKey) return;
+        const to =
+            e.key === "ArrowRight" ? (at + 1) % tools.length
+            : e.key === "ArrowLeft" ? (at + tools.length - 1) % tools.length
+            : e.key === "Home" ? 0
+            : e.key === "End" ? tools.length - 1
+            : -1;
+        if (to < 0) return;
+        this.rove(tools[to]);
+        tools[to].focus();
+        e.preventDefault();
     }
 
     private makeTab(b: Button): HTMLButtonElement {
@@ -439,9 +508,43 @@ export class View {
         return this.boxes.find((b) => b.consoleId === consoleId && b.button.id === buttonId);
     }
 
-    // Every box shows its code's name (ShowWorkMode of the four handlers).
+    // Every box shows its code's name (ShowWorkMode of the four handlers), and a mark where another
+    // box of its console has the same key.
     showAll(): void {
         for (const view of this.boxes) view.value.textContent = this.codeName(this.core!.code(view.consoleId, view.button.id));
+        this.showClashes();
+    }
+
+    // A key given to two or more buttons of a console marks each of their boxes; the tooltip and
+    // the spoken description name the other buttons. Nothing is blocked: it may be meant.
+    private showClashes(): void {
+        const core = this.core!;
+        const clashes = core.clashes();
+        for (const view of this.boxes) {
+            const others = clashes.get(view.consoleId)?.get(view.button.id) ?? [];
+            const box = view.element;
+            box.classList.toggle("clash", others.length > 0);
+            // The description is the key, then the clash: a hidden text the box refers to.
+            let note = box.querySelector<HTMLElement>(".box-clash");
+            if (others.length === 0) {
+                box.removeAttribute("title");
+                note?.remove();
+                box.setAttribute("aria-describedby", view.value.id);
+                continue;
+            }
+            const c = core.console(view.consoleId);
+            const names = others.map((id) => c.buttons.find((b) => b.id === id)).map((info) => (info ? tr("pad", info.spoken) : ""));
+            const text = tr("CMainDlg", "同一按键也分配给了 %1").replace("%1", names.join(tr("CMainDlg", "、")));
+            if (!note) {
+                note = el("span", "box-clash");
+                note.id = `${box.id}_clash`;
+                note.hidden = true;
+                box.append(note);
+            }
+            note.textContent = text;
+            box.title = text;
+            box.setAttribute("aria-describedby", `${view.value.id} ${note.id}`);
+        }
     }
 
     private codeName(code: number): string {
@@ -453,6 +556,7 @@ export class View {
     showHistory(canUndo: boolean, canRedo: boolean): void {
         this.undoButton.disabled = !canUndo;
         this.redoButton.disabled = !canRedo;
+        this.rove(); // the toolbar's stop may have been a button disabled now
     }
 
     private showPage(word: string): void {
@@ -503,7 +607,7 @@ export class View {
 
     // The apply button's mark: changes not applied (naming the consoles), the adapter holding other
     // records for some of them, records on the adapter nobody has read.
-    showMark(changed: number[], differing: number[], unread: number[]): void {
+    showMark(changed: number[], differing: number[], unread: number[], changes: string[] = []): void {
         const apply = this.commands.get("btn_Applay");
         if (!apply || !this.mark || !this.core) return;
         const lines: string[] = [];
@@ -516,6 +620,8 @@ export class View {
                 ),
             );
         if (unread.length) lines.push(t("未能读取适配器中的记录：%1。应用会覆盖它们。", consoleList(this.core, unread)));
+        // What apply will change, while there are changes to apply.
+        if (changed.length || unread.length) lines.push(...changes);
         this.mark.hidden = changed.length === 0 && unread.length === 0;
         this.mark.classList.toggle("incomplete", changed.length === 0 && unread.length > 0);
         if (lines.length) {

@@ -86,8 +86,19 @@ describe("languages and accessibility", () => {
     test("keyboard only: tab to a console, a box, the menu, the on-screen keyboard; undo and redo", async () => {
         const s = await openPage(shared.browser, shared.site);
         const { page } = s;
-        await page.keyboard.press("Tab"); // the toolbar's language menu (undo and redo: nothing to undo yet)
+        // The toolbar: one stop of Tab, at first on the language menu; Left and Right move inside
+        // it (past undo and redo, which have nothing to do yet) and change no language.
+        await page.keyboard.press("Tab");
         assert.equal(await page.evaluate(() => document.activeElement?.id), "language");
+        await page.keyboard.press("ArrowRight");
+        assert.equal(await focusedName(page), "复制链接");
+        await page.keyboard.press("ArrowRight");
+        assert.equal(await focusedName(page), "打印按键映射表");
+        await page.keyboard.press("ArrowRight");
+        assert.equal(await page.evaluate(() => document.activeElement?.id), "language");
+        await page.keyboard.press("ArrowLeft");
+        assert.equal(await focusedName(page), "打印按键映射表");
+        assert.equal(await page.locator("#language").inputValue(), "zh");
         await page.keyboard.press("Tab"); // the connect button
         await page.keyboard.press("Tab");
         assert.equal(await focusedName(page), "PS3");
@@ -133,6 +144,19 @@ describe("languages and accessibility", () => {
         await page.keyboard.press("Escape");
         assert.equal(await page.getByRole("menu").count(), 0);
         assert.equal(await box(page, "PS4 L1"), "鼠标中键");
+        // Undo in the toolbar, pressed until nothing is left to undo: the toolbar stays a stop of
+        // Tab, on the language menu again.
+        await page.locator("#language").focus();
+        await page.keyboard.press("ArrowRight");
+        assert.equal(await focusedName(page), "撤销");
+        await page.keyboard.press("Enter");
+        assert.equal(await box(page, "PS4 L1"), "Q");
+        await page.keyboard.press("Enter");
+        assert.equal(await box(page, "PS4 L1"), "");
+        const stops = await page.evaluate(() =>
+            [...document.querySelectorAll<HTMLElement>("#toolbar button, #toolbar select")].filter((e) => e.tabIndex === 0).map((e) => e.id),
+        );
+        assert.deepEqual(stops, ["language"]);
         await s.close();
     });
 });

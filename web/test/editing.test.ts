@@ -37,7 +37,7 @@ describe("editing", () => {
         assert.equal(await markShown(page), true);
         assert.equal(
             await page.getByRole("button", { name: "应用" }).getAttribute("title"),
-            "更改尚未应用：PS3\n适配器中的 PS3 记录与此不同；右键单击「应用」可改用适配器中的记录",
+            "更改尚未应用：PS3\n适配器中的 PS3 记录与此不同；右键单击「应用」可改用适配器中的记录\nPS3 L2：（无） → 鼠标左键",
         );
         await page.keyboard.press("Control+z");
         assert.equal(await markShown(page), false);

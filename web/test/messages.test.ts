@@ -71,6 +71,12 @@ describe("messages", () => {
         const served = await page.evaluate((h) => fetch(h!).then((r) => r.text()), href);
         assert.equal(served, readFileSync(join(ROOT, "packaging", "70-velorin.rules"), "utf8"));
         assert.equal(await page.locator(".conn-dot.on").count(), 0);
+        // The rule installed and the adapter plugged in again: it opens, and the banner goes.
+        await page.evaluate(() => (window as unknown as { __velorinStandIn: { refuseOpen(on: boolean): void } }).__velorinStandIn.refuseOpen(false));
+        await standIn.unplug(page);
+        await standIn.plug(page);
+        await until(async () => (await page.locator(".conn-dot.on").count()) === 1, "the connection");
+        assert.equal(await banner.count(), 0);
         await s.close();
     });
 

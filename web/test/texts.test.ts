@@ -20,8 +20,11 @@ const THROUGH_VARIABLES: Record<string, string> = {
     'view.ts tr("dlg_main", data.main.title.text)': "the main layout's title",
     'view.ts tr("dlg_main", b.text)': "the main layout's tab and command captions",
     'view.ts tr("pad", v.button.spoken)': "the core's spoken button names (VELORIN_TEXT)",
+    'view.ts tr("pad", info.spoken)': "the core's spoken button names (VELORIN_TEXT)",
     'i18n.ts tr("display_texts", BUILT_IN[key])': "the display texts' built-in values, marked",
     'i18n.ts tr("web", source)': "t() itself",
+    'changes.ts tr("pad", button.spoken)': "the core's spoken button names (VELORIN_TEXT)",
+    'print.ts tr(s.context, s.source)': "the core's sheet texts (VELORIN_TEXT and the spoken button names)",
 };
 
 // The arguments of the call whose "(" is at `open`, split at the top-level commas.

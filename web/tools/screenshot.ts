@@ -2,11 +2,14 @@
 // site never carries it): connected, records read back from default.kvf, a few lamps lit.
 //
 //   node screenshot.js URL OUT.png                 the PS4 page, the browser's language Chinese
-//   node screenshot.js URL OUTDIR --all            every page and the menu, keyboard and messages
-//                                                  in Chinese, English and Japanese, and a phone in
-//                                                  each (the README's)
+//   node screenshot.js URL OUTDIR --all            every page and the menu, keyboard and messages,
+//                                                  a shared link with its clash marks, what Apply
+//                                                  will change and the printed sheet, in Chinese,
+//                                                  English and Japanese, and a phone in each (the
+//                                                  README's)
+import { execFileSync } from "node:child_process";
 import { readFileSync } from "node:fs";
-import { mkdir } from "node:fs/promises";
+import { mkdir, unlink } from "node:fs/promises";
 import { join } from "node:path";
 import type { Browser, Page } from "playwright-core";
 import { BUILD, launch } from "../test/harness.js";
@@ -37,6 +40,11 @@ async function lamps(page: Page, bytes: number[]): Promise<void> {
     await page.evaluate((b) => (window as unknown as { __velorinStandIn: { pad(b: number[]): void } }).__velorinStandIn.pad(b), bytes);
     await page.evaluate(() => new Promise((r) => requestAnimationFrame(() => requestAnimationFrame(r))));
 }
+
+// The default with Space on PS4's L1 and R2 too (velorinctl set default.kvf ps4 L1=Space R2=Space,
+// then velorinctl link).
+const SHARED_FRAGMENT =
+    "#m=AQQHFhrhAAAAABkpECseHyAhCCwV4KGgFAoAAgQHFhrhAAAAABkpECseHyAhCCwV4KEsLApFBAQHFhrhAAAAABkpECseHyAhCCwV4KGgFApFAwQHFhrhAAAAABkpECseHyAhCCwV4KGgFAoA";
 
 // A pad with A, L1, R2, the D-pad up and the left stick pushed left held.
 const HELD = [0xa1, 0xc4, 0x20, 0x80, 0x80, 0x80, 0, 0, 0x41, 0x02, 0x01, 0, ...new Array(20).fill(0)];
@@ -83,6 +91,25 @@ async function main(): Promise<void> {
             await page.locator(".message").waitFor();
             await shot(page, join(out, `web-${lang}-applied.png`));
             await page.context().close();
+
+            // A link to the default with Space also on PS4's L1 and R2: the clash marks, what Apply
+            // will change, and the sheet printed to PDF (pdftoppm makes it a picture).
+            const shared = await open(browser, url + SHARED_FRAGMENT, lang);
+            await shared.locator("#btn_ps4").click();
+            await shot(shared, join(out, `web-${lang}-link.png`));
+            await shared.locator("#btn_Applay").click({ button: "right" });
+            await shared.locator(".menu-item").last().click();
+            await shared.locator("#changes-panel").waitFor();
+            await shot(shared, join(out, `web-${lang}-changes.png`));
+            await shared.keyboard.press("Escape");
+            await shared.evaluate(() => void (window.print = () => undefined));
+            await shared.keyboard.press("Control+p");
+            const pdf = join(out, `web-${lang}-sheet.pdf`);
+            await shared.pdf({ path: pdf, format: "A4" });
+            execFileSync("pdftoppm", ["-png", "-r", "60", "-singlefile", pdf, join(out, `web-${lang}-sheet`)]);
+            await unlink(pdf);
+            console.log(join(out, `web-${lang}-sheet.png`));
+            await shared.context().close();
         }
         // A phone (390 by 844, touch) in each language: the page, and a box's menu opened by a tap.
         for (const lang of ["zh", "en", "ja"]) {

@@ -1,7 +1,7 @@
 // A static file server for the built site on http://localhost (a secure context, so WebHID works).
 // Used by `scripts/run web`, the tests and the benchmarks; any static web server does the same.
 //
-//   node serve.js SITE_DIR [PORT]     prints the URL, serves until stopped
+//   node serve.js SITE_DIR [PORT [PATH]]     prints the URL, serves until stopped (PATH: "/velorin/" ...)
 import { createServer, type Server } from "node:http";
 import { readFile, stat } from "node:fs/promises";
 import { extname, join, normalize, resolve, sep } from "node:path";
@@ -28,8 +28,10 @@ export interface Served {
 
 // Serves `root` on 127.0.0.1 (port 0: any free port). Only files under `root`, GET and HEAD only.
 // `cacheSeconds` lets the browser keep files that long without asking, as many static hosts do
-// (default: it asks every time).
-export function serve(root: string, port = 0, cacheSeconds = 0): Promise<Served> {
+// (default: it asks every time). `path` is where the site lives on the server, "/" or a folder such
+// as "/velorin/" (a project's site on GitHub Pages); nothing outside it is served.
+export function serve(root: string, port = 0, cacheSeconds = 0, path = "/"): Promise<Served> {
+    if (!path.startsWith("/") || !path.endsWith("/")) throw new Error(`serve: the site's path must start and end with "/": ${path}`);
     const base = resolve(root);
     const server = createServer((req, res) => {
         void (async () => {
@@ -37,15 +39,20 @@ export function serve(root: string, port = 0, cacheSeconds = 0): Promise<Served>
                 res.writeHead(405).end();
                 return;
             }
-            let path: string;
+            let wanted: string;
             try {
-                path = decodeURIComponent(new URL(req.url ?? "/", "http://localhost").pathname);
+                wanted = decodeURIComponent(new URL(req.url ?? "/", "http://localhost").pathname);
             } catch {
                 res.writeHead(400).end();
                 return;
             }
-            if (path.endsWith("/")) path += "index.html";
-            const file = normalize(join(base, path));
+            if (!wanted.startsWith(path)) {
+                res.writeHead(404, { "Content-Type": "text/plain" }).end("not found\n");
+                return;
+            }
+            wanted = wanted.slice(path.length - 1);
+            if (wanted.endsWith("/")) wanted += "index.html";
+            const file = normalize(join(base, wanted));
             if (file !== base && !file.startsWith(base + sep)) {
                 res.writeHead(403).end();
                 return;
@@ -70,7 +77,7 @@ export function serve(root: string, port = 0, cacheSeconds = 0): Promise<Served>
             const address = server.address();
             const actual = typeof address === "object" && address ? address.port : port;
             done({
-                url: `http://localhost:${actual}/`,
+                url: `http://localhost:${actual}${path}`,
                 server,
                 close: () => new Promise((closed) => server.close(() => closed())),
             });
@@ -79,16 +86,18 @@ export function serve(root: string, port = 0, cacheSeconds = 0): Promise<Served>
 }
 
 if (import.meta.url === pathToFileURL(process.argv[1] ?? "").href) {
-    const [root, port] = process.argv.slice(2);
+    const [root, port, path] = process.argv.slice(2);
     if (!root) {
-        console.error("usage: serve.js SITE_DIR [PORT]");
+        console.error("usage: serve.js SITE_DIR [PORT [PATH]]");
         process.exit(2);
     }
-    serve(root, Number(port ?? 0)).then(
-        (s) => console.log(`Velorin Web: ${s.url}`),
-        (e: Error) => {
-            console.error(`serve: ${e.message}`);
-            process.exit(1);
-        },
-    );
+    Promise.resolve()
+        .then(() => serve(root, Number(port ?? 0), 0, path ?? "/"))
+        .then(
+            (s) => console.log(`Velorin Web: ${s.url}`),
+            (e: Error) => {
+                console.error(`serve: ${e.message}`);
+                process.exit(1);
+            },
+        );
 }

@@ -16,17 +16,25 @@
 // 64 data bytes in the buffer, report ID 0 apart) and Receive (a numbered deadline). A read-back's
 // records go to the editing session when it ends; an apply's once the page says how its verify
 // went (vw_apply_end).
+//
+// What the page shows about a mapping is the core's too: the link of the block and the block of a
+// link (core/MappingLink.h), the clashing keys (core/Clashes.h), what apply will change
+// (core/ChangeList.h) and the printable sheet (core/Sheet.h), whose texts the page translates and
+// hands back one slot at a time.
 #include "core/Boxes.h"
+#include "core/ChangeList.h"
 #include "core/Clashes.h"
 #include "core/Console.h"
 #include "core/ConsoleCopy.h"
 #include "core/EditSession.h"
 #include "core/KeyCodes.h"
 #include "core/Kvf.h"
+#include "core/MappingLink.h"
 #include "core/PadPress.h"
 #include "core/PadState.h"
 #include "core/Reports.h"
 #include "core/Sequences.h"
+#include "core/Sheet.h"
 #include "core/WorkMode.h"
 
 #include <emscripten/emscripten.h>
@@ -46,7 +54,7 @@ using namespace velorin;
 
 namespace {
 
-constexpr int kAbiVersion = 3;
+constexpr int kAbiVersion = 4;
 
 // What a sequence asks of the page (web/src/core.ts, Step).
 enum PageStep : int { kSend = 1, kReceive = 2, kDone = 3 };
@@ -89,6 +97,13 @@ struct PageSession {
     std::size_t verifiedCount = 0; // how many of them, in block order, named their console
     std::array<uint8_t, 1024> buffer{};
     std::string text;
+    // Text the page passes in (an address, a fragment, a sheet text): a link's longest and one
+    // byte more, so that a longer one is seen to be too long.
+    std::array<uint8_t, mappinglink::kMaxLinkLength + 1> textIn{};
+    std::optional<WorkModeBlock> linkBlock; // the block of the link checked last
+    ClashReport clashes;
+    std::vector<ConsoleChanges> changes;
+    SheetTexts sheet = sheetTexts("zh-CN", {});
 };
 
 namespace {
@@ -210,6 +225,15 @@ void start(Running& run) {
     run.replaced = 0;
     run.kept = 0;
     run.misnamed = 0;
+}
+
+std::string_view textIn(const PageSession* s, int length) {
+    const std::size_t n = std::min<std::size_t>(std::size_t(std::max(length, 0)), s->textIn.size());
+    return {reinterpret_cast<const char*>(s->textIn.data()), n};
+}
+
+const ConsoleChanges* changesAt(const PageSession* s, int index) {
+    return index >= 0 && std::size_t(index) < s->changes.size() ? &s->changes[std::size_t(index)] : nullptr;
 }
 
 } // namespace
@@ -607,6 +631,125 @@ EMSCRIPTEN_KEEPALIVE int vw_apply_end(PageSession* s, int verified) {
     const std::size_t count = std::min({std::size_t(verified), s->verifiedCount, kConsoleCount});
     return mask(
         s->edit.applied(s->written.block, s->written.count, EditSession::Verification{s->verified, count}));
+}
+
+// ---- A mapping as a link -------------------------------------------------------------------------
+
+// Where the page writes text for the functions below (UTF-8, at most vw_text_in_size() bytes).
+EMSCRIPTEN_KEEPALIVE uint8_t* vw_text_in(PageSession* s) {
+    return s->textIn.data();
+}
+EMSCRIPTEN_KEEPALIVE int vw_text_in_size() {
+    return int(std::tuple_size_v<decltype(PageSession::textIn)>);
+}
+// The link of the block the page shows, on the base address (`length` bytes in the text buffer);
+// empty when the base cannot carry one.
+EMSCRIPTEN_KEEPALIVE const char* vw_link(PageSession* s, int length) {
+    const auto link = mappinglink::linkForBlock(s->edit.block(), textIn(s, length));
+    return keep(s, link ? *link : std::string());
+}
+// Checks a link, a fragment or a parameter list: `have` bytes of it in the text buffer, `length`
+// its whole length (a text longer than a link may be is refused by that alone, without being
+// copied in). 0 when it holds a mapping, kept for vw_link_take; otherwise the error's kind
+// (mappinglink::ErrorKind) as a negative number, and nothing is kept.
+EMSCRIPTEN_KEEPALIVE int vw_link_check(PageSession* s, int have, int length) {
+    s->linkBlock.reset();
+    if (length < 0 || std::size_t(length) > mappinglink::kMaxLinkLength || have != length)
+        return -int(mappinglink::ErrorKind::TooLong);
+    auto block = mappinglink::blockFromLink(textIn(s, have));
+    if (!block)
+        return -int(block.error().kind);
+    s->linkBlock = *block;
+    return 0;
+}
+// The mapping last checked becomes the user's records, as a file's would (one undo step): 1 when
+// the block changed, 0 when it already held them, -1 when no mapping was checked.
+EMSCRIPTEN_KEEPALIVE int vw_link_take(PageSession* s) {
+    if (!s->linkBlock)
+        return -1;
+    const WorkModeBlock block = *s->linkBlock;
+    s->linkBlock.reset();
+    return s->edit.load(block) ? 1 : 0;
+}
+
+// ---- Clashing keys -------------------------------------------------------------------------------
+
+// Looks at the block the page shows; returns how many clashes there are.
+EMSCRIPTEN_KEEPALIVE int vw_find_clashes(PageSession* s) {
+    s->clashes = findClashes(s->edit.block());
+    return int(s->clashes.clashes.size());
+}
+// The other buttons of the console that have the code of `button` (as of vw_find_clashes), one bit
+// per core button number; 0 when none do.
+EMSCRIPTEN_KEEPALIVE uint32_t vw_clashing(PageSession* s, int consoleId, int b) {
+    const auto c = console(consoleId);
+    const auto pb = button(b);
+    if (!c || !pb)
+        return 0;
+    uint32_t bits = 0;
+    for (const PadButton other : clashingButtons(s->clashes, *c, *pb))
+        bits |= uint32_t(1) << unsigned(other);
+    return bits;
+}
+
+// ---- What apply will change ----------------------------------------------------------------------
+
+// Compares the block the page shows with what the adapter is known to hold; returns how many
+// consoles apply would change. The entries are read with the functions below.
+EMSCRIPTEN_KEEPALIVE int vw_changes(PageSession* s) {
+    KnownRecords known;
+    for (std::size_t i = 0; i < kConsoleCount; ++i)
+        known[i] = s->edit.known(kBlockOrder[i]);
+    s->changes = changesToApply(s->edit.block(), known);
+    return int(s->changes.size());
+}
+EMSCRIPTEN_KEEPALIVE int vw_change_console(PageSession* s, int index) {
+    const ConsoleChanges* c = changesAt(s, index);
+    return c ? int(c->console) : 0;
+}
+// 1 when what the adapter holds for that console is not known: apply writes its whole record.
+EMSCRIPTEN_KEEPALIVE int vw_change_never_read(PageSession* s, int index) {
+    const ConsoleChanges* c = changesAt(s, index);
+    return c && c->neverRead ? 1 : 0;
+}
+EMSCRIPTEN_KEEPALIVE int vw_change_count(PageSession* s, int index) {
+    const ConsoleChanges* c = changesAt(s, index);
+    return c ? int(c->buttons.size()) : 0;
+}
+// One changed button: its number << 16 | the adapter's code << 8 | the code apply writes; -1 for
+// none.
+EMSCRIPTEN_KEEPALIVE int vw_change_button(PageSession* s, int index, int entry) {
+    const ConsoleChanges* c = changesAt(s, index);
+    if (!c || entry < 0 || std::size_t(entry) >= c->buttons.size())
+        return -1;
+    const ButtonChange& b = c->buttons[std::size_t(entry)];
+    return int(b.button) << 16 | int(b.from) << 8 | int(b.to);
+}
+
+// ---- The printable sheet ---------------------------------------------------------------------------
+
+EMSCRIPTEN_KEEPALIVE int vw_sheet_slots() {
+    return int(kSheetTextCount);
+}
+// Where slot `i`'s text comes from: its context (empty: the same in every language) and source.
+EMSCRIPTEN_KEEPALIVE const char* vw_sheet_context(PageSession* s, int i) {
+    return keep(s, i >= 0 && i < int(kSheetTextCount) ? sheetTextSources()[std::size_t(i)].context : "");
+}
+EMSCRIPTEN_KEEPALIVE const char* vw_sheet_source(PageSession* s, int i) {
+    return keep(s, i >= 0 && i < int(kSheetTextCount) ? sheetTextSources()[std::size_t(i)].source : "");
+}
+// Slot `i`'s text in the page's language (`length` bytes in the text buffer); slot -1 is the
+// document's language tag.
+EMSCRIPTEN_KEEPALIVE void vw_sheet_text(PageSession* s, int i, int length) {
+    const std::string_view text = textIn(s, length);
+    if (i == -1)
+        s->sheet.language.assign(text.substr(0, 35));
+    else if (i >= 0 && i < int(kSheetTextCount))
+        s->sheet.texts[std::size_t(i)].assign(text); // cut where it is drawn, at a character's end
+}
+// The sheet of the block the page shows, as SVG, with the texts given.
+EMSCRIPTEN_KEEPALIVE const char* vw_sheet_svg(PageSession* s) {
+    return keep(s, renderSheetSvg(s->edit.block(), s->sheet));
 }
 
 } // extern "C"

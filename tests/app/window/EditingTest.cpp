@@ -59,7 +59,8 @@ TEST(Editing, UndoAndRedoAMenuChoiceWithoutTalkingToTheAdapterAndTheMarkFollowsA
     ASSERT_EQ(f.block().raw()[22], 0xA1);
     EXPECT_TRUE(markShown(f));
     EXPECT_EQ(f.element(QStringLiteral("btn_Applay"))->toolTip().toStdString(),
-              "更改尚未应用：PS3\n适配器中的 PS3 记录与此不同；右键单击「应用」可改用适配器中的记录");
+              "更改尚未应用：PS3\n适配器中的 PS3 记录与此不同；右键单击「应用」可改用适配器中的记录\n"
+              "PS3 L2：（无） → 鼠标右键"); // the simulator starts with every code 0
 
     key(f, Qt::Key_Z, Qt::ControlModifier);
     EXPECT_EQ(f.block().raw()[22], before);
@@ -193,7 +194,8 @@ TEST(Editing, APickSurvivesEveryReadBackAndTheAdaptersRecordIsOneCommandAway) {
     QTest::mouseClick(f.dlg().windowHandle(), Qt::RightButton, {},
                       apply->mapTo(&f.dlg(), apply->rect().center()));
     ASSERT_TRUE(seen.shown);
-    EXPECT_EQ(seen.itemTexts, QStringList{QStringLiteral("改用适配器中的记录（PS4）")});
+    EXPECT_EQ(seen.itemTexts, (QStringList{QStringLiteral("改用适配器中的记录（PS4）"),
+                                           QStringLiteral("查看应用将写入的更改")}));
     EXPECT_EQ(f.block().button(ConsoleId::PS4, PadButton::L1), 0x05);
     EXPECT_FALSE(markShown(f));
     EXPECT_EQ(badgeText(f), "适配器已连接");
@@ -343,13 +345,18 @@ TEST(Editing, ClosingAfterAReadBackThatStoppedAtSwitchWritesNothingToTheAdapter)
         f.settle();
         EXPECT_EQ(badgeName(f), QStringLiteral("适配器已连接"));
         EXPECT_TRUE(markShown(f));
+        // What apply will change: the two records nobody has read, whole.
         EXPECT_EQ(f.element(QStringLiteral("btn_Applay"))->toolTip().toStdString(),
-                  "适配器未完整读取：SWITCH、XBOX 记录未能读取，应用会替换它们");
+                  "适配器未完整读取：SWITCH、XBOX 记录未能读取，应用会替换它们\n"
+                  "SWITCH：适配器中的记录未曾读取，应用会写入整条记录\nXBOX：适配器中的记录未曾读取，应用会写"
+                  "入整条记录");
         if (edit) {
             pick(f, "btn_ps3_key_R1", kFunLclick);
             EXPECT_EQ(f.element(QStringLiteral("btn_Applay"))->toolTip().toStdString(),
                       "更改尚未应用：PS3\n适配器中的 PS3 记录与此不同；右键单击「应用」可改用适配器中的记录\n"
-                      "适配器未完整读取：SWITCH、XBOX 记录未能读取，应用会替换它们");
+                      "适配器未完整读取：SWITCH、XBOX 记录未能读取，应用会替换它们\nPS3 R1：Z → 鼠标左键\n"
+                      "SWITCH：适配器中的记录未曾读取，应用会写入整条记录\nXBOX：适配器中的记录未曾读取，应用"
+                      "会写入整条记录");
         }
 
         std::optional<QString> asked;
@@ -379,6 +386,9 @@ TEST(Editing, ClosingAfterAReadBackThatStoppedAtSwitchWritesNothingToTheAdapter)
         // Unplugged, the window says so, and the mark keeps only the change.
         ASSERT_TRUE(f.sim().command(QStringLiteral("unplug adapter")));
         ASSERT_TRUE(waitUntil([&] { return badgeName(f) == QStringLiteral("未连接适配器"); }));
-        EXPECT_EQ(f.element(QStringLiteral("btn_Applay"))->toolTip().toStdString(), "更改尚未应用：PS3");
+        EXPECT_EQ(f.element(QStringLiteral("btn_Applay"))->toolTip().toStdString(),
+                  "更改尚未应用：PS3\nPS3 R1：Z → 鼠标左键\n"
+                  "SWITCH：适配器中的记录未曾读取，应用会写入整条记录\nXBOX：适配器中的记录未曾读取，应用会写"
+                  "入整条记录");
     }
 }

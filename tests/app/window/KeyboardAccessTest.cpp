@@ -69,7 +69,12 @@ TEST(KeyboardAccess, ElementsTellScreenReadersTheirNameRoleAndValue) {
         {"btn_ps3_key_lxhih_L", "PS3 左摇杆左", QAccessible::Button, "鼠标左键"},
         {"btn_xbox_key_ARROW_UP", "XBOX 方向键上", QAccessible::Button, ""},
         {"btn_switch", "SWITCH", QAccessible::PageTab, ""},
-        {"btn_Applay", "应用", QAccessible::Button, "", "更改尚未应用：PS3"}, // the unapplied mark speaks
+        // The unapplied mark speaks, with what apply will change: no record was ever read.
+        {"btn_Applay", "应用", QAccessible::Button, "",
+         "更改尚未应用：PS3\nPS3：适配器中的记录未曾读取，应用会写入整条记录\n"
+         "PS4：适配器中的记录未曾读取，应用会写入整条记录\nSWITCH：适配器中的记录未曾读取，应用会写入整条记录"
+         "\n"
+         "XBOX：适配器中的记录未曾读取，应用会写入整条记录"},
         {"btn_close", "关闭", QAccessible::Button, ""},
         {"text_title", "Orlesta引导盒映射软件", QAccessible::StaticText, ""},
     };

@@ -2,12 +2,14 @@
 // keyboard's caption and the message boxes; and "lang.xml" still overrides what it names.
 #include "WindowTestSupport.h"
 
+#include "app/AdapterBadge.h"
 #include "app/Handlers.h"
 #include "keysel/KeyboardDialog.h"
 #include "keysel/KeyboardLayout.h"
 #include "ui/Toolkit.h"
 
 #include <QFile>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -83,4 +85,30 @@ TEST(EnglishWindow, LangXmlStillOverridesTheTextsItNames) {
     answerMenu(kFunLclick);
     f.click(QStringLiteral("btn_ps3_key_L2"));
     EXPECT_EQ(text(f, "btn_ps3_key_L2"), QStringLiteral("鼠标左键"));
+}
+
+// The title area names the kept changes only as far as there is room beside the title: a long
+// note in a long language drops the consoles' names (the tooltip still has them), and never runs
+// over the title.
+TEST(JapaneseWindow, TheKeptChangesNoteNeverRunsOverTheTitle) {
+    const InLanguage japanese(u"ja");
+    WindowFixture f(QStringList{QStringLiteral("--no-adapter")});
+    ASSERT_TRUE(f.simStarted());
+    QTemporaryDir dir;
+    WorkModeBlock file;
+    for (const ConsoleId c : kBlockOrder)
+        file.setButton(c, PadButton::HOME, 0x2C); // every console differs from the adapter's
+    f.chooser.openPath = dir.path() + QStringLiteral("/mine.kvf");
+    ASSERT_EQ(writeKvf(*f.chooser.openPath, file), KvfWriteStatus::Ok);
+    f.click(QStringLiteral("btn_loadcfg"));
+    ASSERT_TRUE(f.sim().command(QStringLiteral("plug adapter adapter")));
+    const auto* badge = f.dlg().findChild<AdapterBadge*>();
+    ASSERT_TRUE(badge);
+    ASSERT_TRUE(waitUntil([&] { return badge->text().contains(u'·'); }));
+    EXPECT_EQ(badge->text().toStdString(), "アダプター接続済み · 変更を保持");
+    EXPECT_TRUE(badge->toolTip().contains(QStringLiteral("PS3、PS4、SWITCH、XBOX")));
+    const ui::SWindow* title = f.element(QStringLiteral("text_title"));
+    const int titleEnd =
+        title->mapTo(&f.dlg(), QPoint(QFontMetrics(title->font()).horizontalAdvance(title->text()), 0)).x();
+    EXPECT_GT(badge->mapTo(&f.dlg(), QPoint(0, 0)).x(), titleEnd);
 }
