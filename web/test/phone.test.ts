@@ -1,7 +1,7 @@
 // Phones and narrow windows: at 360x640 and 390x844 with touch, and at 1280 wide with a 200 % zoom
 // (640 CSS pixels), every control is inside the viewport and can be reached; a tap opens a box's
-// menu, the keyboard and message boxes fit the screen, and a long press gives the copy menu (and
-// the apply button's menu) as a right click does. A phone's browser without WebHID says so and
+// menu, the keyboard, message boxes and the changes panel fit the screen, and a long press gives
+// the copy menu (and the apply button's menu) as a right click does. A phone's browser without WebHID says so and
 // names the computer's browsers.
 import { describe, test } from "node:test";
 import assert from "node:assert/strict";
@@ -87,11 +87,23 @@ describe("phones and narrow windows", () => {
             const row = menu.getByRole("menuitem", { name: s.copy });
             assert.equal(await row.evaluate((e) => e.scrollWidth <= e.clientWidth), true, "the entry is not cut");
             await page.keyboard.press("Escape");
-            // The apply button's menu the same way (the adapter holds other records now).
+            // The apply button's menu the same way (the adapter holds other records now): what
+            // Apply will change, in a panel inside the screen, then the adapter's records instead.
             const apply = page.locator("#btn_Applay");
-            if (touch) await longPress(page, apply);
-            else await apply.click({ button: "right" });
-            await menu.getByRole("menuitem").click();
+            const applyMenu = async (): Promise<void> => {
+                if (touch) await longPress(page, apply);
+                else await apply.click({ button: "right" });
+            };
+            await applyMenu();
+            assert.equal(await inside(page, menu), null);
+            await tap(menu.getByRole("menuitem").last());
+            const panel = page.locator("#changes-panel");
+            assert.equal(await inside(page, panel), null);
+            assert.match((await panel.locator("li").first().textContent()) ?? "", /Q/);
+            await tap(panel.getByRole("button"));
+            assert.equal(await panel.count(), 0);
+            await applyMenu();
+            await tap(menu.getByRole("menuitem").first());
             assert.equal(await page.locator(boxId("XBOX R1")).textContent(), "", "the adapter's record taken");
             // A message box inside the screen.
             await tap(page.locator("#btn_default"));
