@@ -2,8 +2,10 @@
 //   size        every file of the site compressed (gzip -9, what a static host serves), against the
 //               uncompressed total;
 //   first paint first-contentful-paint of the page in a fresh tab on localhost in headless
-//               Chromium (the window's frame, which the page carries inside itself), and when every
-//               control is built and the core loaded, against a one-line page from the same server;
+//               Chromium, counted only once the texts and controls are in the page (the later of the
+//               first paint and the page's "velorin-texts" mark), and when every control is usable
+//               (the core loaded and bound, body.ready), both against the first paint of a one-line
+//               page from the same server, measured in turn with the page in the same run;
 //   apply       click on apply to the result on screen against the stand-in adapter (four writes,
 //               six mode selects, the verifying read-back), against the same fourteen reports sent
 //               straight through the stand-in by a script.
@@ -42,13 +44,17 @@ async function firstPaint(browser: Browser, url: string, site: boolean): Promise
     const page = await context.newPage();
     await page.goto(url);
     const paint = await page.evaluate(
-        () =>
+        (site) =>
             new Promise<number>((resolve) => {
                 new PerformanceObserver((list) => {
                     const e = list.getEntriesByName("first-contentful-paint")[0];
-                    if (e) resolve(e.startTime);
+                    if (!e) return;
+                    // A paint without the texts does not count: the texts' paint is the next one.
+                    const texts = site ? performance.getEntriesByName("velorin-texts")[0]?.startTime : 0;
+                    resolve(Math.max(e.startTime, texts ?? Infinity));
                 }).observe({ type: "paint", buffered: true });
             }),
+        site,
     );
     const ready = site
         ? await page.evaluate(
@@ -167,8 +173,8 @@ async function main(): Promise<void> {
         const fp = median(paints);
         const fb = median(blanks);
         const rd = median(readies);
-        row("first paint on localhost", `${fp.toFixed(1)} ms`, `${fb.toFixed(1)} ms (one-line page)`, (fp / fb).toFixed(2), "under 300 ms", fp < 300);
-        row("every control built, core loaded", `${rd.toFixed(1)} ms`, `${fb.toFixed(1)} ms (one-line page)`, (rd / fb).toFixed(2), "(no target)", true);
+        row("first paint with texts", `${fp.toFixed(1)} ms`, `${fb.toFixed(1)} ms (one-line page)`, (fp / fb).toFixed(2), "at most 1.3x", fp <= 1.3 * fb);
+        row("every control usable", `${rd.toFixed(1)} ms`, `${fb.toFixed(1)} ms (one-line page)`, (rd / fb).toFixed(2), "at most 2x", rd <= 2 * fb);
 
         const page = await connectedPage(browser, site.url);
         await applyOnce(page); // warm-up

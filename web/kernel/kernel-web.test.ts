@@ -225,6 +225,14 @@ async function launchAsUser(): Promise<{ context: BrowserContext; dir: string }>
         viewport: { width: 840, height: 760 },
     });
     context.setDefaultTimeout(HANG);
+    // Save as a download, as in a browser without the page's file pickers: a picker's dialog has
+    // no one to answer it here.
+    await context.addInitScript(() => {
+        for (const name of ["showOpenFilePicker", "showSaveFilePicker"]) {
+            delete (window as unknown as Record<string, unknown>)[name];
+            delete (Window.prototype as unknown as Record<string, unknown>)[name];
+        }
+    });
     say(`Chromium ${context.browser()?.version() ?? ""} started as uid ${USER} in ${since(start)}`);
     return { context, dir };
 }

@@ -34,7 +34,7 @@ export function identityProblem(device: HIDDevice, want: AdapterIdentity): strin
     return null;
 }
 
-export type NoWebHid = { kind: "no-webhid"; why: "insecure" | "missing" | "blocked" };
+export type NoWebHid = { kind: "no-webhid"; why: "insecure" | "missing" | "mobile" | "blocked" };
 export type ConnectFailure =
     | NoWebHid
     | { kind: "cancelled" }
@@ -47,14 +47,16 @@ export type ApplyOutcome =
     | { kind: "write-failed"; consoleId: number; text: string } // the window's text for it
     | { kind: "gone" }
     | { kind: "mismatch"; consoles: number[] } // the records read back differ from those written
-    | { kind: "unverified" }; // the records were written but could not be read back
+    | { kind: "unverified" } // the records were written but could not be read back
+    | { kind: "misnamed"; consoles: number[] }; // the verify's replies for these named no console
 
 export interface AdapterEvents {
     // The connection changed (an adapter opened, went away).
     onState(): void;
     // A read-back at connection read these consoles' records (in block order) into the core's
-    // editing session, which kept the user's changes of `kept` over them.
-    onReadBack(consoles: number[], complete: boolean, kept: number[]): void;
+    // editing session, which kept the user's changes of `kept` over them. The replies for
+    // `misnamed` named no console and were not taken.
+    onReadBack(consoles: number[], complete: boolean, kept: number[], misnamed: number[]): void;
     // A pad state arrived; the page redraws the lamps in the next frame.
     onPadState(): void;
     // Opening a granted device failed (Linux permissions, mostly).
@@ -64,8 +66,15 @@ export interface AdapterEvents {
 export function webHidAvailability(): NoWebHid | null {
     if (!globalThis.isSecureContext) return { kind: "no-webhid", why: "insecure" };
     const hid = (navigator as Navigator & { hid?: HID }).hid;
-    if (!hid) return { kind: "no-webhid", why: "missing" };
+    if (!hid) return { kind: "no-webhid", why: isMobile() ? "mobile" : "missing" };
     return null;
+}
+
+// A phone's or tablet's browser: none has WebHID (Chrome for Android neither), so the page names
+// the computer's browsers instead of telling a Chrome user to use Chrome.
+function isMobile(): boolean {
+    const data = (navigator as Navigator & { userAgentData?: { mobile?: boolean } }).userAgentData;
+    return data?.mobile === true || /Android|iPhone|iPad|Mobile/.test(navigator.userAgent);
 }
 
 export class Adapter {
@@ -244,7 +253,8 @@ export class Adapter {
             if (!this.device) return;
             this.core.startReadBack(false);
             await this.drive();
-            this.events.onReadBack(this.core.replaced(), this.core.status() === SeqStatus.Success, this.core.kept());
+            const core = this.core;
+            this.events.onReadBack(core.replaced(), core.status() === SeqStatus.Success, core.kept(), core.misnamed());
         });
     }
 
@@ -286,8 +296,10 @@ export class Adapter {
             this.core.startReadBack(true);
             await this.drive();
             const read = this.core.replaced().length;
-            const differ = this.core.applyEnd(read);
+            const misnamed = this.core.misnamed();
+            const differ = this.core.applyEnd(read + misnamed.length);
             if (this.core.status() === SeqStatus.Gone) return { kind: "gone" };
+            if (misnamed.length) return { kind: "misnamed", consoles: misnamed };
             if (read !== 4) return { kind: "unverified" };
             return differ.length ? { kind: "mismatch", consoles: differ } : { kind: "success" };
         });

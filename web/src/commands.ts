@@ -7,10 +7,10 @@ import type { Adapter, ApplyOutcome } from "./adapter.js";
 import { showChanges, tooltipLines } from "./changes.js";
 import type { Core } from "./core.js";
 import type { Files } from "./files.js";
-import { mark, t, tr } from "./i18n.js";
+import { displayText, sentences, t, tr, type DisplayKey } from "./i18n.js";
 import type { Messages } from "./messages.js";
 import { consoleList, type BoxView, type View } from "./view.js";
-import { showKeyboard, showMenu, type MenuItem } from "./widgets.js";
+import { showKeyboard, showMenu, type MenuItem, type MenuPlace } from "./widgets.js";
 
 // The function menu's ids: the keyboard, then the left, right and middle mouse buttons.
 const FUN_KEYBOARD = 1;
@@ -36,6 +36,7 @@ export class Commands {
     // apply button's mark, the connection state.
     refresh(): void {
         this.view.showAll();
+        this.view.showHistory(this.core.canUndo(), this.core.canRedo());
         this.showMarks();
     }
 
@@ -52,35 +53,30 @@ export class Commands {
         this.view.showConnection(connected ? this.adapter!.device!.productName : null, this.kept);
     }
 
-    // The menu's corner for an element: its left edge, 4 pixels above its bottom edge.
-    private menuPoint(e: HTMLElement): { x: number; y: number } {
+    // The menu's corner for an element: its left edge, 4 pixels (of the window) above its bottom
+    // edge; it stays inside the window's frame where the viewport shows it.
+    private menuPlace(e: HTMLElement): MenuPlace {
         const r = e.getBoundingClientRect();
         const f = this.view.frame.getBoundingClientRect();
-        return { x: r.left - f.left, y: r.bottom - f.top - 4 };
+        return { x: r.left, y: r.bottom - 4 * this.view.scale, bounds: f };
     }
 
     async pick(box: BoxView): Promise<void> {
         const core = this.core;
         if (this.messages.modal) return;
-        const p = this.menuPoint(box.element);
-        const texts = [
-            mark("display_texts", "键盘"),
-            mark("display_texts", "鼠标左键"),
-            mark("display_texts", "鼠标右键"),
-            mark("display_texts", "鼠标中键"),
-        ];
+        const place = this.menuPlace(box.element);
+        const entries: DisplayKey[] = ["keyboard", "Lclick", "Rclick", "Mclick"];
         const id = await this.messages.modally(() =>
             showMenu(
-                this.view.frame,
-                p.x,
-                p.y,
-                texts.map((text, i) => ({ id: i + 1, text: tr("display_texts", text) })),
+                this.view.layer,
+                place,
+                entries.map((key, i) => ({ id: i + 1, text: displayText(key) })),
                 box.element.getAttribute("aria-label") ?? "",
             ),
         );
         let code = 0;
         if (id === FUN_KEYBOARD) {
-            const index = await this.messages.modally(() => showKeyboard(this.view.frame));
+            const index = await this.messages.modally(() => showKeyboard(this.view.layer, t("键盘")));
             if (index === null) return;
             code = core.keyboardCode(index);
         } else {
@@ -93,11 +89,11 @@ export class Commands {
     async copyMenu(from: number, tab: HTMLElement): Promise<void> {
         const core = this.core;
         if (this.messages.modal) return;
-        const p = this.menuPoint(tab);
+        const place = this.menuPlace(tab);
         const items = core.consoles
             .filter((c) => c.id !== from)
             .map((c) => ({ id: c.id, text: tr("CMainDlg", "复制到 %1").replace("%1", c.name) }));
-        const to = await this.messages.modally(() => showMenu(this.view.frame, p.x, p.y, items, tab.textContent ?? ""));
+        const to = await this.messages.modally(() => showMenu(this.view.layer, place, items, tab.textContent ?? "", true));
         if (!to || to === from) return;
         if (core.copy(from, to)) this.refresh();
     }
@@ -115,10 +111,10 @@ export class Commands {
         if (core.changed().length || (connected && core.unread().length))
             items.push({ id: SHOW_CHANGES, text: tr("CMainDlg", "查看应用将写入的更改") });
         if (items.length === 0) return;
-        const p = this.menuPoint(button);
-        const id = await this.messages.modally(() => showMenu(this.view.frame, p.x, p.y, items, button.textContent ?? ""));
+        const place = this.menuPlace(button);
+        const id = await this.messages.modally(() => showMenu(this.view.layer, place, items, button.textContent ?? "", true));
         if (id === TAKE_ADAPTER_RECORDS) this.takeAdapterRecords();
-        else if (id === SHOW_CHANGES) await this.messages.modally(() => showChanges(this.view.frame, core));
+        else if (id === SHOW_CHANGES) await this.messages.modally(() => showChanges(this.view.layer, core));
     }
 
     takeAdapterRecords(): void {
@@ -149,21 +145,34 @@ export class Commands {
     }
 
     // A read-back ended: what it read is what the adapter holds; the consoles whose changes it kept
-    // are named, with the command that takes the adapter's records instead.
-    readBackDone(consoles: number[], complete: boolean, kept: number[]): void {
+    // are named, with the command that takes the adapter's records instead; so are the consoles it
+    // could not read and those whose reply named no console.
+    readBackDone(consoles: number[], complete: boolean, kept: number[], misnamed: number[]): void {
+        const core = this.core;
         this.kept = kept;
         this.refresh();
         if (kept.length)
             this.messages.offer(
                 "kept",
-                tr(
-                    "CMainDlg",
-                    "重新读取适配器时保留了你对 %1 的更改：适配器中的记录与之不同，应用会写入窗口中显示的内容。右键单击「应用」可改用适配器中的记录",
-                ).replace("%1", consoleList(this.core, kept)),
-                tr("CMainDlg", "改用适配器中的记录（%1）").replace("%1", consoleList(this.core, kept)),
+                () =>
+                    tr(
+                        "CMainDlg",
+                        "重新读取适配器时保留了你对 %1 的更改：适配器中的记录与之不同，应用会写入窗口中显示的内容。右键单击「应用」可改用适配器中的记录",
+                    ).replace("%1", consoleList(core, kept)),
+                () => tr("CMainDlg", "改用适配器中的记录（%1）").replace("%1", consoleList(core, kept)),
                 () => this.takeAdapterRecords(),
             );
-        if (!complete && consoles.length < 4) this.messages.say(t("适配器没有回答全部读取请求；未读取的页面保持原样。"));
+        const unread = core.consoles.map((c) => c.id).filter((id) => !consoles.includes(id) && !misnamed.includes(id));
+        if (!complete && unread.length)
+            this.messages.say("incomplete", () =>
+                t("适配器没有回答 %1 的读取请求：这些页面保持原样，应用会替换适配器中的这些记录。请拔出并重新插入适配器，让页面再读一次。", consoleList(core, unread)),
+            );
+        else this.messages.dropBanner("incomplete");
+        if (misnamed.length)
+            this.messages.say("misnamed", () =>
+                t("适配器对 %1 的读取请求的回答标明了别的主机，因此没有当作记录显示；这些页面保持原样。请拔出并重新插入适配器，让页面再读一次。", consoleList(core, misnamed)),
+            );
+        else this.messages.dropBanner("misnamed");
         // The adapter is told which console the page shows.
         if (this.adapter?.connected) void this.adapter.selectMode(this.view.current);
     }
@@ -178,17 +187,19 @@ export class Commands {
 
     async command(name: string): Promise<void> {
         if (this.messages.modal) return;
-        if (name === "btn_loadcfg") this.view.fileInput.click();
-        else if (name === "btn_savecfg") this.files.save();
+        if (name === "btn_loadcfg") await this.files.open();
+        else if (name === "btn_savecfg") await this.files.save();
         else if (name === "btn_default") await this.files.restoreDefault();
         else if (name === "btn_Applay") await this.apply();
     }
 
     async apply(): Promise<void> {
-        const a = this.adapter!;
-        const title = this.view.title;
-        if (!a.connected) {
-            await this.messages.message("error", tr("messages", "CreateFileHandle error"));
+        const a = this.adapter;
+        const notConnected = (): Promise<boolean> =>
+            this.messages.message("error", t("没有连接适配器。请先按「连接适配器」并在浏览器的列表中选择适配器，然后再应用。"));
+        if (this.messages.modal) return;
+        if (!a?.connected) {
+            await notConnected();
             return;
         }
         // Nothing changes the records while they are written and read back.
@@ -200,15 +211,19 @@ export class Commands {
             this.view.frame.classList.remove("busy");
         }
         this.refresh();
+        const again = t("请拔出并重新插入适配器后再次应用。");
         switch (outcome.kind) {
             case "success":
-                await this.messages.message("info", tr("display_texts", "烧录成功"), title);
+                await this.messages.message("info", displayText("msgsuccess"), displayText("title"));
                 return;
             case "no-adapter":
-                await this.messages.message("error", tr("messages", "CreateFileHandle error"));
+                await notConnected();
                 return;
             case "write-failed":
-                await this.messages.message("error", tr("messages", outcome.text));
+                await this.messages.message(
+                    "error",
+                    sentences(t("适配器拒绝了 %1 的记录；之后的记录没有写入。", this.core.console(outcome.consoleId).name), again),
+                );
                 return;
             case "gone":
                 await this.messages.message("error", t("写入时适配器被拔出；适配器中的记录可能不完整。重新插入后请再次应用。"));
@@ -222,8 +237,14 @@ export class Commands {
                     ),
                 );
                 return;
+            case "misnamed":
+                await this.messages.message(
+                    "error",
+                    sentences(t("记录已发送，但适配器对 %1 的读取请求的回答标明了别的主机，无法确认它已接受。", consoleList(this.core, outcome.consoles)), again),
+                );
+                return;
             case "unverified":
-                await this.messages.message("error", t("记录已发送，但适配器没有回答读取请求，无法确认它已接受。"));
+                await this.messages.message("error", sentences(t("记录已发送，但适配器没有回答读取请求，无法确认它已接受。"), again));
                 return;
         }
     }
@@ -243,8 +264,8 @@ export class Commands {
         const key = e.key.toLowerCase();
         if (key === "z" && !e.shiftKey) this.undo();
         else if ((key === "z" && e.shiftKey) || (key === "y" && !e.shiftKey)) this.redo();
-        else if (key === "o" && !e.shiftKey) this.view.fileInput.click();
-        else if (key === "s" && !e.shiftKey) this.files.save();
+        else if (key === "o" && !e.shiftKey) void this.files.open();
+        else if (key === "s" && !e.shiftKey) void this.files.save();
         else if (key === "enter" && !e.shiftKey) void this.apply();
         else if (key === "p" && !e.shiftKey && this.printSheet) this.printSheet();
         else return;

@@ -140,6 +140,8 @@ interface Exports {
     _vw_seq_failed_console(s: Session): number;
     _vw_seq_replaced(s: Session): number;
     _vw_seq_kept(s: Session): number;
+    _vw_seq_misnamed(s: Session): number;
+    _vw_oddities(s: Session): number;
     _vw_seq_repeat_requested(s: Session): number;
     _vw_seq_error_text(s: Session): number;
     _vw_apply_end(s: Session, verified: number): number;
@@ -162,7 +164,7 @@ interface Exports {
     _vw_sheet_svg(s: Session): number;
 }
 
-export const ABI_VERSION = 3;
+export const ABI_VERSION = 4;
 
 // Why a link holds no mapping the page can take (the core's mappinglink::ErrorKind).
 export type LinkProblem = "too-long" | "no-mapping" | "two-mappings" | "wrong-length" | "bad-character";
@@ -197,6 +199,13 @@ export interface SheetTextSource {
 
 // What loading a file's bytes did.
 export type LoadResult = "too-short" | "changed" | "same";
+
+// What is odd about the records shown: records whose console byte is not their block position's
+// console, and buttons whose code names no key.
+export interface Oddities {
+    ids: { consoleId: number; byte: number }[]; // the console of the block position, the byte found
+    unnamed: { consoleId: number; button: number; code: number }[];
+}
 
 const decoder = new TextDecoder();
 const encoder = new TextEncoder();
@@ -267,8 +276,8 @@ export class Core {
         return this.consoles.filter((c) => bits & (1 << c.blockIndex)).map((c) => c.id);
     }
 
-    // A key code's name on a box ("Q", "F12", "7/Home"); empty for no name and for the mouse codes,
-    // whose texts are display texts (mouseButton says which).
+    // A key code's name on a box ("Q", "F12", "7/Home"); "0xE8" for a code that names no key; empty
+    // for 0 and for the mouse codes, whose texts are display texts (mouseButton says which).
     keyName(code: number): string {
         return this.str(this.m._vw_key_name(this.s, code));
     }
@@ -304,6 +313,16 @@ export class Core {
         const n = this.put(bytes, BLOCK_SIZE);
         const r = this.m._vw_load(this.s, Math.max(length, n));
         return r < 0 ? "too-short" : r === 1 ? "changed" : "same";
+    }
+    // What is odd about the records shown (after a load, the file's).
+    oddities(): Oddities {
+        const n = this.m._vw_oddities(this.s);
+        const v = new Int32Array(this.take(n * 4).buffer);
+        const out: Oddities = { ids: [], unnamed: [] };
+        let i = 0;
+        for (let k = v[i++]; k > 0; --k, i += 2) out.ids.push({ consoleId: this.consoles[v[i]].id, byte: v[i + 1] });
+        for (let k = v[i++]; k > 0; --k, i += 3) out.unnamed.push({ consoleId: v[i], button: v[i + 1], code: v[i + 2] });
+        return out;
     }
     copy(from: number, to: number): boolean {
         return this.m._vw_copy(this.s, from, to) === 1;
@@ -518,6 +537,10 @@ export class Core {
     // The consoles whose changes the last read-back kept over other records on the adapter.
     kept(): number[] {
         return this.ids(this.m._vw_seq_kept(this.s));
+    }
+    // The consoles whose reply in the last read-back named no console: not taken as records.
+    misnamed(): number[] {
+        return this.ids(this.m._vw_seq_misnamed(this.s));
     }
     // The window's text for how the last apply failed ("Write switch workModeData error"); empty
     // after a success.

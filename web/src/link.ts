@@ -40,13 +40,21 @@ export class Links {
         } catch {
             copied = false;
         }
-        const b = this.messages.showBanner(
+        this.messages.showBanner(
             "link",
-            copied ? t("链接已复制到剪贴板。打开它的人会看到这些按键映射，需要应用后才会写入适配器：") : t("浏览器不允许写入剪贴板。请复制下面的链接："),
+            (c) =>
+                c.append(
+                    el(
+                        "p",
+                        "banner-text",
+                        copied
+                            ? t("链接已复制到剪贴板。打开它的人会看到这些按键映射，需要应用后才会写入适配器：")
+                            : t("浏览器不允许写入剪贴板。请复制下面的链接："),
+                    ),
+                    el("pre", "link-text", link),
+                ),
             "status",
         );
-        const text = el("pre", "link-text", link);
-        b.append(text);
     }
 
     // The mapping in the address's fragment, if there is one: taken once the user agrees.
@@ -70,7 +78,7 @@ export class Links {
         )
             return;
         if (this.core.takeLink() === "changed") this.changed();
-        this.messages.showBanner("link", t("已载入链接中的按键映射。应用之后才会写入适配器。"), "status");
+        this.messages.showBanner("link", (c) => c.append(el("p", "banner-text", t("已载入链接中的按键映射。应用之后才会写入适配器。"))), "status");
     }
 
     // The fragment leaves the address bar, without a new entry in the history.

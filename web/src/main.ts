@@ -1,185 +1,124 @@
-// Velorin Web: the window's main view in a page. It puts the parts together: the core (core.ts, the
-// editing session and the adapter's protocol in WebAssembly), the view built from the window's
-// layouts (view.ts), the commands (commands.ts), the files (files.ts), what the page tells the user
-// (messages.ts) and the adapter over WebHID (adapter.ts), the mapping as a link (link.ts) and the
-// printable sheet (print.ts); and it offers a newer version of the site.
-import { Adapter, webHidAvailability } from "./adapter.js";
-import { Commands } from "./commands.js";
-import { type Core, loadCore } from "./core.js";
-import { Files } from "./files.js";
-import { Links } from "./link.js";
-import { Printer } from "./print.js";
-import { chooseLanguage, language, setLanguage, t } from "./i18n.js";
+// Velorin Web: the window's main view in a page. This module shows the view built from the window's
+// layouts (view.ts) with its texts at the first paint (the page waits for nothing else: its
+// module graph is only the view's), fits it to the screen, takes a lang.xml and a background.png
+// placed beside the page, and switches the language; then it loads the rest (app.ts: the core in
+// WebAssembly, the commands, the files, the adapter over WebHID, the mapping as a link, the
+// printable sheet) and says so if that fails.
+import type { App } from "./app.js";
+import data from "./data.js";
+import { chooseLanguage, loadDisplayTexts, MAX_LANG_XML, setLanguage, type Lang } from "./i18n.js";
 import { Messages } from "./messages.js";
 import { View } from "./view.js";
-import { el } from "./widgets.js";
 
-// The toolbar's pictures: strokes on a 24-unit square.
-const LINK_ICON = ["M10.5 13.5a4 4 0 0 0 5.7 0l3.3-3.3a4 4 0 0 0-5.7-5.7l-1.4 1.4", "M13.5 10.5a4 4 0 0 0-5.7 0l-3.3 3.3a4 4 0 0 0 5.7 5.7l1.4-1.4"];
-const PRINT_ICON = ["M7 9V3.5h10V9", "M7 17H4.5a1.5 1.5 0 0 1-1.5-1.5v-5A1.5 1.5 0 0 1 4.5 9h15a1.5 1.5 0 0 1 1.5 1.5v5a1.5 1.5 0 0 1-1.5 1.5H17", "M7 13.5h10v7H7z"];
-
-function svgIcon(paths: string[]): SVGSVGElement {
-    const ns = "http://www.w3.org/2000/svg";
-    const svg = document.createElementNS(ns, "svg");
-    svg.setAttribute("viewBox", "0 0 24 24");
-    svg.setAttribute("aria-hidden", "true");
-    for (const d of paths) {
-        const path = document.createElementNS(ns, "path");
-        path.setAttribute("d", d);
-        svg.append(path);
-    }
-    return svg;
+// The 800 by 600 window scaled down to the width of a narrow screen (a phone, a large zoom), never up.
+function fitToViewport(): void {
+    const width = document.documentElement.clientWidth;
+    const margin = width < data.main.width + 24 ? 16 : 0;
+    const fit = Math.max(0.2, Math.min(1, (width - margin) / data.main.width));
+    document.documentElement.style.setProperty("--fit", fit.toFixed(4));
 }
 
-class App {
-    readonly view: View;
-    readonly messages: Messages;
-    readonly commands: Commands;
-    private readonly files: Files;
-    private readonly links: Links;
-    updateRequested = false; // the user chose to reload into a newer version
-
-    constructor(
-        root: HTMLElement,
-        private readonly core: Core,
-    ) {
-        const c = (): Commands => this.commands;
-        this.view = new View(root, core, {
-            selectConsole: (id) => c().selectConsole(id),
-            copyMenu: (from, tab) => void c().copyMenu(from, tab),
-            pick: (box) => void c().pick(box),
-            command: (name) => void c().command(name),
-            applyMenu: (button) => void c().applyMenu(button),
-            connect: () => void c().connect(),
-            fileChosen: (input) => void this.files.loadChosen(input),
-        });
-        this.messages = new Messages(this.view.frame, this.view.banner);
-        this.files = new Files(core, this.messages, () => this.commands.refresh());
-        this.commands = new Commands(core, this.view, this.messages, this.files);
-        this.links = new Links(core, this.messages, () => this.commands.refresh());
-    }
-
-    // The page's own commands in the toolbar: copy the records as a link, print the sheet (also
-    // Ctrl+P).
-    private buildToolbar(): void {
-        const printer = new Printer(this.core);
-        this.commands.printSheet = () => printer.print();
-        const tools: [string, string, string[], () => void][] = [
-            ["tool_copylink", t("复制链接"), LINK_ICON, () => void this.links.copy()],
-            ["tool_print", t("打印按键映射表"), PRINT_ICON, () => printer.print()],
-        ];
-        // Pictures with their names as tooltips and for screen readers: the caption strip has no
-        // room for words beside the title and the connection state in every language.
-        for (const [id, text, icon, run] of tools) {
-            const b = el("button", "tool");
-            b.type = "button";
-            b.id = id;
-            b.title = text;
-            b.setAttribute("aria-label", text);
-            b.append(svgIcon(icon));
-            b.addEventListener("click", () => {
-                if (!this.messages.modal) run();
-            });
-            this.view.addTool(b);
+// At most `max` bytes of a response's body, or null for a larger one.
+async function bounded(response: Response, max: number): Promise<Uint8Array | null> {
+    if (Number(response.headers.get("Content-Length") ?? 0) > max || !response.body) return null;
+    const reader = response.body.getReader();
+    const parts: Uint8Array[] = [];
+    let size = 0;
+    for (;;) {
+        const { done, value } = await reader.read();
+        if (done) break;
+        size += value.length;
+        if (size > max) {
+            await reader.cancel();
+            return null;
         }
+        parts.push(value);
     }
-
-    // The view, then the adapter: the pages show the records, the adapter can be used.
-    start(): void {
-        const { view, commands, messages, core } = this;
-        view.build();
-        this.buildToolbar();
-        document.addEventListener("keydown", (e) => commands.onKey(e));
-        window.addEventListener("beforeunload", (e) => {
-            if (core.unsaved()) {
-                e.preventDefault();
-                e.returnValue = "";
-            }
-        });
-        const adapter = new Adapter(core, {
-            onState: () => {
-                if (!adapter.connected) {
-                    core.joyClear();
-                    view.drawLamps();
-                } else {
-                    messages.dropBanner("open-refused"); // it opened after all
-                }
-                commands.showMarks();
-            },
-            onReadBack: (consoles, complete, kept) => commands.readBackDone(consoles, complete, kept),
-            onPadState: () => {
-                commands.followPad();
-                view.scheduleLamps();
-            },
-            onFailure: (f) => void messages.failure(f),
-        });
-        commands.adapter = adapter;
-        document.body.classList.add("ready");
-        commands.refresh();
-        const unavailable = webHidAvailability();
-        if (unavailable) {
-            messages.noWebHid(unavailable);
-            view.connectButton.disabled = true;
-        }
-        void adapter.start();
-        // A link's mapping, now and whenever the address's fragment changes (a link pasted into the
-        // address bar of this page does not reload it).
-        void this.links.open();
-        window.addEventListener("hashchange", () => void this.links.open());
+    const out = new Uint8Array(size);
+    let at = 0;
+    for (const p of parts) {
+        out.set(p, at);
+        at += p.length;
     }
-
-    // A newer version of the site is installed and waits: offer to use it. The reload asks the worker
-    // waiting at the time of the click, which is the newest one if another arrived meanwhile.
-    updateReady(waiting: () => ServiceWorker | null): void {
-        const b = this.messages.showBanner("update", t("新版本已准备好。"));
-        const reload = el("button", "banner-action", t("重新加载"));
-        reload.type = "button";
-        reload.addEventListener("click", () => {
-            const worker = waiting();
-            if (!worker) return;
-            this.updateRequested = true;
-            worker.postMessage("skip-waiting");
-        });
-        b.append(reload);
-    }
+    return out;
 }
 
-function registerServiceWorker(app: App): void {
-    if (!("serviceWorker" in navigator)) return;
-    // Only a newer version the user asked for reloads the page (the first worker's claim does not).
-    navigator.serviceWorker.addEventListener("controllerchange", () => {
-        if (app.updateRequested) location.reload();
-    });
-    navigator.serviceWorker
-        .register("sw.js")
-        .then((reg) => {
-            // A page with no worker yet gets its first one: nothing to offer.
-            const offer = (): void => {
-                if (reg.waiting && navigator.serviceWorker.controller) app.updateReady(() => reg.waiting);
-            };
-            // A newer worker may have been found before this page registered (the browser checks on its
-            // own after a navigation): follow the one installing now as well as any found later.
-            const follow = (w: ServiceWorker | null): void => {
-                w?.addEventListener("statechange", () => {
-                    if (w.state === "installed") offer();
-                });
-            };
-            follow(reg.installing);
-            reg.addEventListener("updatefound", () => follow(reg.installing));
-            offer();
+// A lang.xml and a background.png beside the page replace the display texts and the window's
+// background, as the same files beside the window's program do. Either is optional; one that is
+// missing, too large or unreadable changes nothing.
+async function applyOverrides(view: View): Promise<void> {
+    const texts = fetch("lang.xml", { cache: "no-cache" })
+        .then(async (r) => {
+            const bytes = r.ok ? await bounded(r, MAX_LANG_XML) : null;
+            if (bytes && loadDisplayTexts(bytes)) view.retext();
         })
-        .catch(() => undefined); // a page without a service worker still works online
+        .catch(() => undefined);
+    const picture = new Image();
+    picture.src = "background.png";
+    const background = picture
+        .decode()
+        .then(() => {
+            view.frame.style.backgroundImage = `url("${picture.src}")`;
+            view.frame.style.backgroundSize = "100% 100%";
+        })
+        .catch(() => undefined);
+    await Promise.all([texts, background]);
 }
 
-async function main(): Promise<void> {
-    const lang = chooseLanguage(location.search, navigator.languages ?? [navigator.language]);
-    setLanguage(lang);
-    document.documentElement.lang = lang === "zh" ? "zh-CN" : language();
-    // The window's frame is painted already (it is in the page); the controls follow the core.
+function main(): void {
+    setLanguage(chooseLanguage(location.search, navigator.languages ?? [navigator.language]));
+    fitToViewport();
+    window.addEventListener("resize", fitToViewport);
+    let app: App | null = null;
+    const commands = (): App["commands"] | undefined => app?.commands;
     const root = document.getElementById("app")!;
-    const app = new App(root, await loadCore());
-    app.start();
-    registerServiceWorker(app);
+    // The view first, with its texts: this module blocks the first paint until it has run.
+    const view = new View(root, {
+        selectConsole: (id) => commands()?.selectConsole(id),
+        copyMenu: (from, tab) => void commands()?.copyMenu(from, tab),
+        pick: (box) => void commands()?.pick(box),
+        command: (name) => void commands()?.command(name),
+        applyMenu: (button) => void commands()?.applyMenu(button),
+        connect: () => void commands()?.connect(),
+        fileChosen: (input) => void app?.fileChosen(input),
+        undo: () => commands()?.undo(),
+        redo: () => commands()?.redo(),
+        copyLink: () => app?.copyLink(),
+        print: () => app?.print(),
+        language: (lang: Lang) => {
+            setLanguage(lang);
+            // The address keeps the choice for a reload or a bookmark.
+            const url = new URL(location.href);
+            url.searchParams.set("lang", lang);
+            history.replaceState(history.state, "", url);
+            view.retext();
+            messages.retext();
+            commands()?.refresh();
+        },
+    });
+    view.build();
+    const messages = new Messages(view.layer, view.banner);
+    performance.mark("velorin-texts");
+    void applyOverrides(view);
+    // The rest of the page, all of its modules fetched at once now that the first paint has what
+    // it needs (the page lists only the view's, so that they alone compete for the first paint).
+    for (const module of ["app.js", "adapter.js", "commands.js", "core.js", "files.js", "changes.js", "link.js", "print.js", "velorin-core.js"]) {
+        const link = document.createElement("link");
+        link.rel = "modulepreload";
+        link.href = module;
+        document.head.append(link);
+    }
+    import("./app.js")
+        .then(({ startApp }) => startApp(view, messages))
+        .then(
+            (started) => {
+                app = started;
+            },
+            (e: unknown) => {
+                document.body.classList.add("failed");
+                messages.coreFailed((e instanceof Error ? e.message : String(e)).slice(0, 200));
+            },
+        );
 }
 
-void main();
+main();

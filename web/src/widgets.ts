@@ -34,17 +34,30 @@ export interface MenuItem {
     text: string;
 }
 
-// A popup menu with its top-left corner at (x, y) in the page's coordinates: resolves to the id
-// chosen, or 0 when dismissed (a click outside, Esc). Up and Down move, Return takes.
-export function showMenu(host: HTMLElement, x: number, y: number, items: MenuItem[], label: string): Promise<number> {
+// Where a menu may go: its corner (x, y) and the rectangle it should stay inside, in the
+// viewport's pixels.
+export interface MenuPlace {
+    x: number;
+    y: number;
+    bounds: DOMRect;
+}
+
+// A popup menu in `layer` (a fixed layer over the page, never scaled: the menu keeps its size on a
+// phone) with its top-left corner at the place: resolves to the id chosen, or 0 when dismissed.
+// Up and Down move, Return or Space takes, Esc, Left and Tab dismiss. A press of the left or right
+// mouse button (or a touch) outside dismisses it and goes on to what it pressed, so one click moves
+// to another box; a middle press outside does not; the page losing the focus dismisses it. A row
+// is highlighted while the pointer is over it, or after the arrow keys chose it. `wide`: as wide as
+// its longest entry (the copy menu), otherwise the window's 108 pixels.
+export function showMenu(layer: HTMLElement, place: MenuPlace, items: MenuItem[], label: string, wide = false): Promise<number> {
     return new Promise((resolve) => {
         const returnFocus = document.activeElement as HTMLElement | null;
-        const veil = el("div", "veil menu-veil");
-        const menu = el("div", "menu");
+        const menu = el("div", wide ? "menu wide" : "menu");
         menu.setAttribute("role", "menu");
         menu.setAttribute("aria-label", label);
         menu.tabIndex = -1;
-        const rows = items.map((item) => {
+        let current = -1;
+        const rows = items.map((item, i) => {
             const row = el("div", "menu-item", item.text);
             row.setAttribute("role", "menuitem");
             row.tabIndex = -1;
@@ -53,20 +66,30 @@ export function showMenu(host: HTMLElement, x: number, y: number, items: MenuIte
                 e.stopPropagation();
                 finish(item.id);
             });
-            row.addEventListener("mousemove", () => select(rows.indexOf(row), false));
+            // The pointer's row is highlighted by :hover; a row the keys chose gives way to it.
+            row.addEventListener("mousemove", () => {
+                if (current !== i) select(-1, false);
+            });
             menu.append(row);
             return row;
         });
-        let current = -1;
         const select = (i: number, focus = true): void => {
             rows.forEach((r, j) => r.classList.toggle("current", j === i));
             current = i;
             if (focus && rows[i]) rows[i].focus();
+            else if (i < 0) menu.focus();
         };
-        const finish = (id: number): void => {
-            veil.remove();
+        let done = false;
+        const finish = (id: number, keepFocus = false): void => {
+            if (done) return;
+            done = true;
+            menu.remove();
             document.removeEventListener("keydown", onKey, true);
-            returnFocus?.focus();
+            document.removeEventListener("pointerdown", onPointer, true);
+            document.removeEventListener("contextmenu", onContext, true);
+            window.removeEventListener("blur", onBlur);
+            document.removeEventListener("visibilitychange", onBlur);
+            if (!keepFocus) returnFocus?.focus();
             resolve(id);
         };
         const onKey = (e: KeyboardEvent): void => {
@@ -74,29 +97,56 @@ export function showMenu(host: HTMLElement, x: number, y: number, items: MenuIte
             else if (e.key === "ArrowUp") select(current < 0 ? rows.length - 1 : (current - 1 + rows.length) % rows.length);
             else if (e.key === "Enter" || e.key === " ") {
                 if (current >= 0) finish(items[current].id);
-            } else if (e.key === "Escape" || e.key === "ArrowLeft") finish(0);
-            else if (e.key === "Tab") finish(0);
+            } else if (e.key === "Escape" || e.key === "ArrowLeft" || e.key === "Tab") finish(0);
             else return;
             e.preventDefault();
             e.stopPropagation();
         };
-        veil.addEventListener("mousedown", (e) => {
-            if (e.target === veil) finish(0);
-        });
-        veil.addEventListener("contextmenu", (e) => e.preventDefault());
+        // Outside the menu: the left and right buttons (and a touch) dismiss it and go on to their
+        // target, which then takes the focus as it would have; the middle button does nothing.
+        const onPointer = (e: PointerEvent): void => {
+            if (menu.contains(e.target as Node) || e.button === 1) return;
+            finish(0, true);
+        };
+        // The right-press that dismissed the menu reaches its target's own menu; elsewhere no
+        // browser menu opens over the page's.
+        const onContext = (e: MouseEvent): void => {
+            if (menu.contains(e.target as Node)) e.preventDefault();
+        };
+        // Another window or tab took the focus, or the page was hidden.
+        const onBlur = (e: Event): void => {
+            if (e.type === "blur" || document.visibilityState === "hidden") finish(0, true);
+        };
         document.addEventListener("keydown", onKey, true);
-        // Placed as the window places it: opens to the left or upwards where it would leave the page.
-        veil.append(menu);
-        host.append(veil);
+        document.addEventListener("pointerdown", onPointer, true);
+        document.addEventListener("contextmenu", onContext, true);
+        window.addEventListener("blur", onBlur);
+        document.addEventListener("visibilitychange", onBlur);
+        layer.append(menu);
+        // Placed as the window places it, inside its bounds: to the left of the corner or above it
+        // where it would leave them; never outside the viewport.
         const w = menu.offsetWidth;
         const h = menu.offsetHeight;
-        const maxX = host.clientWidth;
-        const maxY = host.clientHeight;
-        menu.style.left = `${x + w > maxX ? x - w : x}px`;
-        menu.style.top = `${y + h > maxY ? y - h : y}px`;
+        const b = place.bounds;
+        let x = place.x + w > b.right ? place.x - w : place.x;
+        let y = place.y + h > b.bottom ? place.y - h : place.y;
+        x = Math.max(0, Math.min(x, document.documentElement.clientWidth - w));
+        y = Math.max(0, Math.min(y, document.documentElement.clientHeight - h));
+        menu.style.left = `${x}px`;
+        menu.style.top = `${y}px`;
         // Nothing is selected at first, as in the window: Down selects the first entry, Up the last.
         menu.focus();
     });
+}
+
+// Scales a dialog down until it fits the viewport (a phone), keeping a margin.
+function fitViewport(dialog: HTMLElement): void {
+    const margin = 16;
+    const w = dialog.offsetWidth;
+    const h = dialog.offsetHeight;
+    const root = document.documentElement;
+    const scale = Math.min(1, (root.clientWidth - margin) / w, (root.clientHeight - margin) / h);
+    if (scale < 1) dialog.style.setProperty("zoom", String(Math.max(scale, 0.1)));
 }
 
 // Horizontal and vertical pixels per dialog unit for the keyboard's Arial 8: a quarter of the
@@ -117,7 +167,7 @@ export function spokenKey(k: Key): string {
 
 // The on-screen keyboard: resolves to the chosen key's index (its id minus 1151), or null when
 // closed without one (Esc, the close box). Unavailable keys are grey blocks that ignore clicks.
-export function showKeyboard(host: HTMLElement): Promise<number | null> {
+export function showKeyboard(host: HTMLElement, caption: string): Promise<number | null> {
     return new Promise((resolve) => {
         const kb = data.keyboard;
         const returnFocus = document.activeElement as HTMLElement | null;
@@ -125,7 +175,6 @@ export function showKeyboard(host: HTMLElement): Promise<number | null> {
         const dialog = el("div", "keyboard");
         dialog.setAttribute("role", "dialog");
         dialog.setAttribute("aria-modal", "true");
-        const caption = kb.trCtx ? tr(kb.trCtx, kb.caption) : kb.caption;
         dialog.setAttribute("aria-label", caption);
         const bar = el("div", "dialog-title");
         bar.append(el("span", "", caption));
@@ -213,13 +262,16 @@ export function showKeyboard(host: HTMLElement): Promise<number | null> {
         dialog.append(bar, client);
         veil.append(dialog);
         host.append(veil);
-        keys[0]?.button.focus();
+        fitViewport(dialog);
+        // The first focus is Esc, the top-left key.
+        (keys.find((k) => k.key.upper === "Esc") ?? keys[0])?.button.focus();
     });
 }
 
 export type BoxKind = "error" | "info" | "question";
 
-// A message box: the text, and OK (or Yes and No for a question, with No as the default).
+// A message box: the caption (when there is one), the icon of its kind, the text, and OK (or Yes
+// and No for a question, with No as the default).
 // Resolves to true for OK or Yes.
 export function showMessage(host: HTMLElement, kind: BoxKind, text: string, title = ""): Promise<boolean> {
     return new Promise((resolve) => {
@@ -265,9 +317,14 @@ export function showMessage(host: HTMLElement, kind: BoxKind, text: string, titl
         };
         document.addEventListener("keydown", onKey, true);
         if (title) box.append(el("div", "message-title", title));
-        box.append(body, buttons);
+        const icon = el("span", `message-icon ${kind}`, kind === "error" ? "×" : kind === "question" ? "?" : "i");
+        icon.setAttribute("aria-hidden", "true");
+        const content = el("div", "message-content");
+        content.append(icon, body);
+        box.append(content, buttons);
         veil.append(box);
         host.append(veil);
+        fitViewport(box);
         focus.focus();
     });
 }

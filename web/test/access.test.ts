@@ -35,6 +35,9 @@ describe("languages and accessibility", () => {
             await page.getByRole("button", { name: l.apply, exact: true }).waitFor();
             await page.getByRole("button", { name: l.load, exact: true }).waitFor();
             for (const tab of ["PS3", "PS4", "SWITCH", "XBOX"]) await page.getByRole("tab", { name: tab }).waitFor();
+            // The toolbar and the connection state share the caption strip with the title, never over it.
+            const [title, caption] = [(await page.locator(".title").boundingBox())!, (await page.locator(".connection").boundingBox())!];
+            assert.ok(caption.x >= title.x + title.width || caption.y + caption.height <= title.y, "the title is not covered");
             await page.getByRole("tab", { name: "XBOX" }).click();
             await page.getByRole("button", { name: "XBOX A", exact: true }).click();
             const menu = page.getByRole("menu");
@@ -67,7 +70,7 @@ describe("languages and accessibility", () => {
         assert.equal(described, "鼠标右键");
         await xboxA.click();
         await page.getByRole("menuitem", { name: "键盘" }).click();
-        const keyboard = page.getByRole("dialog", { name: "Keyboard" });
+        const keyboard = page.getByRole("dialog", { name: "键盘" });
         await keyboard.getByRole("button", { name: "Space", exact: true }).waitFor();
         await keyboard.getByRole("button", { name: "~ `", exact: true }).waitFor();
         const comma = keyboard.getByRole("button", { name: "< ,", exact: true });
@@ -83,10 +86,19 @@ describe("languages and accessibility", () => {
     test("keyboard only: tab to a console, a box, the menu, the on-screen keyboard; undo and redo", async () => {
         const s = await openPage(shared.browser, shared.site);
         const { page } = s;
-        await page.keyboard.press("Tab"); // the toolbar: one stop, the arrows move inside
+        // The toolbar: one stop of Tab, at first on the language menu; Left and Right move inside
+        // it (past undo and redo, which have nothing to do yet) and change no language.
+        await page.keyboard.press("Tab");
+        assert.equal(await page.evaluate(() => document.activeElement?.id), "language");
+        await page.keyboard.press("ArrowRight");
         assert.equal(await focusedName(page), "复制链接");
         await page.keyboard.press("ArrowRight");
         assert.equal(await focusedName(page), "打印按键映射表");
+        await page.keyboard.press("ArrowRight");
+        assert.equal(await page.evaluate(() => document.activeElement?.id), "language");
+        await page.keyboard.press("ArrowLeft");
+        assert.equal(await focusedName(page), "打印按键映射表");
+        assert.equal(await page.locator("#language").inputValue(), "zh");
         await page.keyboard.press("Tab"); // the connect button
         await page.keyboard.press("Tab");
         assert.equal(await focusedName(page), "PS3");
@@ -102,8 +114,10 @@ describe("languages and accessibility", () => {
         await page.getByRole("menu").waitFor();
         await page.keyboard.press("ArrowDown"); // nothing selected yet: Down selects the first entry
         await page.keyboard.press("Enter");
-        const keyboard = page.getByRole("dialog", { name: "Keyboard" });
+        const keyboard = page.getByRole("dialog", { name: "键盘" });
         await keyboard.waitFor();
+        assert.equal(await focusedName(page), "Esc"); // the first key, at the top left
+        await page.keyboard.press("ArrowDown"); // ~ `
         assert.equal(await focusedName(page), "~ `");
         await page.keyboard.press("ArrowDown"); // Tab
         await page.keyboard.press("ArrowRight"); // Q
@@ -130,6 +144,19 @@ describe("languages and accessibility", () => {
         await page.keyboard.press("Escape");
         assert.equal(await page.getByRole("menu").count(), 0);
         assert.equal(await box(page, "PS4 L1"), "鼠标中键");
+        // Undo in the toolbar, pressed until nothing is left to undo: the toolbar stays a stop of
+        // Tab, on the language menu again.
+        await page.locator("#language").focus();
+        await page.keyboard.press("ArrowRight");
+        assert.equal(await focusedName(page), "撤销");
+        await page.keyboard.press("Enter");
+        assert.equal(await box(page, "PS4 L1"), "Q");
+        await page.keyboard.press("Enter");
+        assert.equal(await box(page, "PS4 L1"), "");
+        const stops = await page.evaluate(() =>
+            [...document.querySelectorAll<HTMLElement>("#toolbar button, #toolbar select")].filter((e) => e.tabIndex === 0).map((e) => e.id),
+        );
+        assert.deepEqual(stops, ["language"]);
         await s.close();
     });
 });

@@ -34,7 +34,7 @@ async function boxText(page: Page, name: string): Promise<string> {
 async function pickKey(page: Page, box: string, key: string): Promise<void> {
     await page.getByRole("button", { name: box, exact: true }).click();
     await page.getByRole("menuitem", { name: "键盘" }).click();
-    await page.getByRole("dialog", { name: "Keyboard" }).getByRole("button", { name: key, exact: true }).click();
+    await page.getByRole("dialog", { name: "键盘" }).getByRole("button", { name: key, exact: true }).click();
 }
 
 async function pickMouse(page: Page, box: string, entry: string): Promise<void> {
@@ -83,6 +83,8 @@ describe("click path", () => {
 
         await standIn.clearSent(page);
         await page.getByRole("button", { name: "应用" }).click();
+        // Captioned with the title display text, which is empty without a lang.xml, as in the window.
+        assert.equal(await page.locator(".message.info .message-title").count(), 0);
         assert.equal(await messageText(page), "烧录成功");
 
         const expected = seed();
@@ -169,6 +171,7 @@ describe("click path", () => {
         assert.equal(await mark.isVisible(), true);
         const tip = (await page.getByRole("button", { name: "应用" }).getAttribute("title")) ?? "";
         assert.match(tip, /SWITCH、XBOX/);
+        assert.match((await page.locator(".banner.incomplete").textContent()) ?? "", /适配器没有回答 SWITCH、XBOX 的读取请求/);
         await s.close();
     });
 
@@ -176,7 +179,7 @@ describe("click path", () => {
         {
             what: "the SWITCH write refused",
             arrange: (page) => standIn.fault(page, 4, { refuse: true }),
-            message: /^Write switch workModeData error$/,
+            message: /^适配器拒绝了 SWITCH 的记录；之后的记录没有写入。请拔出并重新插入适配器后再次应用。$/,
             writes: 3, // PS3 and PS4 taken, then the SWITCH write, refused
         },
         {

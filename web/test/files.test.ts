@@ -93,7 +93,7 @@ describe("files", () => {
         for (let i = 0; i < 200; ++i) bytes[i] = 0x04 + (i % 26);
         await load(page, bytes.subarray(0, 107));
         const box = page.getByRole("alertdialog");
-        assert.equal(await box.locator(".message-text").textContent(), "File invalid");
+        assert.equal(await box.locator(".message-text").textContent(), "文件 chosen.kvf 只有 107 字节，不是按键分配文件（至少 108 字节）。没有载入任何内容。");
         await box.getByRole("button").click();
         assert.equal(hex(await save(page)), hex(before));
         await load(page, bytes);

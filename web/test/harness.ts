@@ -40,6 +40,14 @@ export interface OpenOptions {
     // The browser's HTTP cache in use, as for a user. Routing requests turns it off, so a request
     // elsewhere is then noted and fails the session's close instead of being stopped.
     httpCache?: boolean;
+    // The browser's own file pickers (showOpenFilePicker, showSaveFilePicker), whose dialogs a
+    // headless browser cannot show: by default the page finds none and uses the file input and a
+    // download, as in a browser without them; a test that wants them puts stand-ins in place.
+    pickers?: boolean;
+    // A phone: its viewport in CSS pixels, a touch screen, a mobile browser, two device pixels per
+    // CSS pixel.
+    phone?: { width: number; height: number; userAgent?: string };
+    viewport?: { width: number; height: number };
 }
 
 export interface Session {
@@ -49,11 +57,14 @@ export interface Session {
 }
 
 export async function openPage(browser: Browser, site: Served, options: OpenOptions = {}): Promise<Session> {
+    const phone = options.phone;
     const context = await browser.newContext({
         locale: options.locale ?? "zh-CN",
         serviceWorkers: options.serviceWorkers ? "allow" : "block",
         acceptDownloads: true,
-        viewport: { width: 840, height: 760 },
+        viewport: phone ? { width: phone.width, height: phone.height } : (options.viewport ?? { width: 840, height: 760 }),
+        ...(phone ? { hasTouch: true, isMobile: true, deviceScaleFactor: 2 } : {}),
+        ...(phone?.userAgent ? { userAgent: phone.userAgent } : {}),
     });
     // Every wait and action waits for an event; its limit (thirty times what a step takes on a loaded
     // machine) only ends a hung run.
@@ -68,6 +79,13 @@ export async function openPage(browser: Browser, site: Served, options: OpenOpti
     } else {
         await context.route((url) => !local.test(url.href), (route) => route.abort());
     }
+    if (!options.pickers)
+        await context.addInitScript(() => {
+            for (const name of ["showOpenFilePicker", "showSaveFilePicker"]) {
+                delete (window as unknown as Record<string, unknown>)[name];
+                delete (Window.prototype as unknown as Record<string, unknown>)[name];
+            }
+        });
     if (options.standIn !== false) {
         await context.addInitScript((config) => {
             (window as unknown as { __velorinStandInConfig: unknown }).__velorinStandInConfig = config;

@@ -1,18 +1,22 @@
 // What the page says when it cannot reach the adapter: a browser without WebHID, a policy that
-// blocks it, and an open() refused (Linux permissions), with the udev rule the site serves itself.
-// Also that the site never carries the stand-in.
+// blocks it, and an open() refused (Linux permissions), with the udev rule the site serves itself;
+// apply with no adapter, a default that cannot be fetched, a file with odd contents and a reply
+// that names no console, each in the page's language and saying what to do. Also that the site
+// never carries the stand-in.
 import { describe, test } from "node:test";
 import assert from "node:assert/strict";
 import { readdirSync, readFileSync } from "node:fs";
 import { join } from "node:path";
-import { launch, openPage, ROOT, sharedBrowser, SITE, standIn, until } from "./harness.js";
+import type { Page } from "playwright-core";
+import { boxId, launch, openPage, ROOT, sharedBrowser, SITE, standIn, until } from "./harness.js";
 
 describe("messages", () => {
     const shared = sharedBrowser();
 
     const cases = [
         { what: "no navigator.hid", config: { noWebHid: true }, locale: "en-US", text: /no WebHID.*Chrome, Edge or Opera.*files still works/ },
-        { what: "no navigator.hid, Chinese", config: { noWebHid: true }, locale: "zh-CN", text: /不支持 WebHID.*Chrome、Edge 或 Opera.*文件功能仍然可以使用/ },
+        // Chinese sentences follow one another without a space.
+        { what: "no navigator.hid, Chinese", config: { noWebHid: true }, locale: "zh-CN", text: /不支持 WebHID.*Chrome、Edge 或 Opera。文件功能仍然可以使用/ },
         { what: "a blocking policy", config: { blocked: true }, locale: "en-US", text: /policy.*blocks WebHID/ },
     ];
     for (const c of cases) {
@@ -86,6 +90,83 @@ describe("messages", () => {
         await box.getByRole("button", { name: "OK" }).click();
         assert.equal(await page.locator(".conn-dot.on").count(), 0);
         assert.equal(await page.evaluate(() => (window as unknown as { __velorinStandIn: { opened(): boolean } }).__velorinStandIn.opened()), false);
+        await s.close();
+    });
+
+    // Each case ends in one message box: its text and whether it carries the error icon.
+    const boxes = [
+        {
+            what: "apply with no adapter connected says to connect it first",
+            locale: "en-US",
+            run: (page: Page) => page.getByRole("button", { name: "Apply", exact: true }).click(),
+            text: /^No adapter is connected\. Press Connect adapter and choose the adapter in the browser's list first, then apply\.$/,
+        },
+        {
+            what: "apply with no adapter, in Chinese",
+            locale: "zh-CN",
+            run: (page: Page) => page.getByRole("button", { name: "应用", exact: true }).click(),
+            text: /^没有连接适配器。请先按「连接适配器」/,
+        },
+        {
+            what: "a default that cannot be fetched is said",
+            locale: "ja-JP",
+            run: async (page: Page) => {
+                await page.route(/default\.kvf$/, (r) => r.abort());
+                await page.locator("#btn_default").click();
+                await page.getByRole("alertdialog").getByRole("button", { name: "はい" }).click();
+            },
+            text: /^既定の割り当てを読み取れませんでした（.+）。ネットワーク接続を確認/,
+        },
+    ];
+    for (const b of boxes) {
+        test(`${b.what}; an error box with the error icon`, async () => {
+            const s = await openPage(shared.browser, shared.site, { locale: b.locale });
+            const { page } = s;
+            await b.run(page);
+            const box = page.locator(".message.error");
+            await box.waitFor();
+            assert.match((await box.locator(".message-text").textContent()) ?? "", b.text);
+            assert.equal(await box.locator(".message-icon.error").isVisible(), true);
+            await s.close();
+        });
+    }
+
+    test("a file with odd console ids and a code naming no key loads as the window loads it, and the page says what is odd", async () => {
+        const s = await openPage(shared.browser, shared.site, { locale: "en-US" });
+        const { page } = s;
+        const bytes = Buffer.alloc(120, 0x04); // longer than a block: the first 108 bytes count
+        [1, 2, 4, 3].forEach((id, i) => (bytes[27 * i] = id));
+        bytes[27] = 0x07; // PS4's record names console 7
+        bytes[22] = 0xff; // PS3 L2: a reserved code, no key
+        const chooser = page.waitForEvent("filechooser");
+        await page.locator("#btn_loadcfg").click();
+        await (await chooser).setFiles({ name: "odd.kvf", mimeType: "application/octet-stream", buffer: bytes });
+        const banner = page.locator(".banner.file-odd");
+        await banner.waitFor();
+        const text = (await banner.textContent()) ?? "";
+        assert.match(text, /odd\.kvf was loaded/);
+        assert.match(text, /PS4 record names console 0x07 instead of 2/);
+        assert.match(text, /PS3 L2 \(0xFF\)/);
+        assert.doesNotMatch(text, /XBOX|SWITCH/);
+        assert.equal(await page.locator(boxId("PS3 L2")).textContent(), "0xFF");
+        assert.equal(await page.locator(boxId("PS3 L1")).textContent(), "A");
+        await s.close();
+    });
+
+    test("a read-back reply that names no console is named, not shown as records", async () => {
+        const seed = new Array<number>(108).fill(0x04);
+        [1, 2, 4, 3].forEach((id, i) => (seed[27 * i] = id));
+        seed[27] = 0x00; // the adapter's PS4 record answers with console byte 0
+        const s = await openPage(shared.browser, shared.site, { standIn: { granted: true, seed } });
+        const { page } = s;
+        const banner = page.locator(".banner.misnamed");
+        await banner.waitFor();
+        assert.match((await banner.textContent()) ?? "", /对 PS4 的读取请求的回答标明了别的主机/);
+        await until(async () => (await standIn.sent(page)).length >= 10, "the read-back");
+        assert.equal(await page.locator(boxId("PS3 L2")).textContent(), "A");
+        assert.equal(await page.locator(boxId("PS4 L2")).textContent(), "", "PS4 keeps what it showed");
+        assert.equal(await page.locator(boxId("XBOX L2")).textContent(), "A", "the read-back went on");
+        assert.match((await page.locator("#btn_Applay").getAttribute("title")) ?? "", /PS4/);
         await s.close();
     });
 

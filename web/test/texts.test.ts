@@ -16,14 +16,12 @@ interface Data {
 
 // The calls whose text is not a literal, and where the text is checked instead.
 const THROUGH_VARIABLES: Record<string, string> = {
-    'commands.ts tr("display_texts", text)': "the menu's captions, marked",
-    'commands.ts tr("messages", outcome.text)': "the core's apply texts (VELORIN_TEXT)",
-    'files.ts tr("dlg_main", data.main.title.text)': "the main layout's title",
+    'files.ts tr("pad", button.spoken)': "the core's spoken button names (VELORIN_TEXT)",
     'view.ts tr("dlg_main", data.main.title.text)': "the main layout's title",
     'view.ts tr("dlg_main", b.text)': "the main layout's tab and command captions",
+    'view.ts tr("pad", v.button.spoken)': "the core's spoken button names (VELORIN_TEXT)",
     'view.ts tr("pad", info.spoken)': "the core's spoken button names (VELORIN_TEXT)",
-    'view.ts tr("display_texts", MOUSE_TEXTS[mouse])': "the mouse texts, marked",
-    'widgets.ts tr(kb.trCtx, kb.caption)': "the keyboard's layout captions",
+    'i18n.ts tr("display_texts", BUILT_IN[key])': "the display texts' built-in values, marked",
     'i18n.ts tr("web", source)': "t() itself",
     'changes.ts tr("pad", button.spoken)': "the core's spoken button names (VELORIN_TEXT)",
     'print.ts tr(s.context, s.source)': "the core's sheet texts (VELORIN_TEXT and the spoken button names)",
@@ -66,7 +64,7 @@ test("every text of the page has an English and a Japanese translation", async (
     const unexplained: string[] = [];
     for (const file of readdirSync(src).filter((f) => f.endsWith(".ts"))) {
         const code = readFileSync(join(src, file), "utf8").replace(/^\s*\/\/.*$/gm, "");
-        for (const m of code.matchAll(/\b(t|tr|mark)\(/g)) {
+        for (const m of code.matchAll(/(?<![.\w])(t|tr|mark)\(/g)) {
             if (/function\s+$/.test(code.slice(Math.max(0, m.index! - 12), m.index))) continue; // the definitions
             const a = args(code, m.index! + m[0].length - 1);
             const [context, source] = m[1] === "t" ? ['"web"', a[0]] : [a[0], a[1]];
@@ -85,4 +83,24 @@ test("every text of the page has an English and a Japanese translation", async (
         for (const w of wanted)
             if (!data.translations[lang]?.[w.context]?.[w.source]) missing.push(`${lang} [${w.context}] ${w.source} (${w.file})`);
     assert.deepEqual(missing, []);
+});
+
+// The window's choice of language from the browser's list: the first entry that is Chinese,
+// Japanese or English, wherever it stands; English for a list of other languages; ?lang= first.
+test("the language is the first of zh, ja and en anywhere in the browser's list", async () => {
+    const { chooseLanguage } = (await import(pathToFileURL(join(SITE, "i18n.js")).href)) as {
+        chooseLanguage(search: string, languages: readonly string[]): string;
+    };
+    const cases: [string, string[], string][] = [
+        ["", ["fr-FR", "ja"], "ja"],
+        ["", ["de", "fr", "en-GB", "zh-TW"], "en"],
+        ["", ["zh-Hant-TW", "en"], "zh"],
+        ["", ["fr-FR", "es"], "en"],
+        ["", ["JA_jp"], "ja"],
+        ["", ["jam", "eng"], "en"], // neither is a primary subtag of the three
+        ["", [], "zh"],
+        ["?lang=ja", ["en-US"], "ja"],
+        ["?lang=xx", ["fr", "zh"], "zh"],
+    ];
+    for (const [search, languages, want] of cases) assert.equal(chooseLanguage(search, languages), want, `${search} ${languages.join(",")}`);
 });

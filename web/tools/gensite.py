@@ -9,11 +9,13 @@ holds side by side), the keyboard table (265.xml) and the translation documents 
 and writes them as one ES module that the page imports (SITE_DIR/data.js). It also writes the
 page itself (SITE_DIR/index.html) from STATIC_DIR/index.html with the style sheet and the window's
 frame (its size and background picture from the main layout) inside it, so that the frame is
-painted before any other file arrives or any script runs, and copies the art the skins name. Nothing here is typed by hand: a change in
-res/ reaches the page with the next build. Fails loudly on anything it does not understand.
+painted before any other file arrives or any script runs (allowed by the page's
+Content-Security-Policy through its hash), and copies the art the skins name. Nothing here is typed
+by hand: a change in res/ reaches the page with the next build. Fails loudly on anything it does not understand.
 """
 
 import base64
+import hashlib
 import json
 import re
 import shutil
@@ -181,7 +183,7 @@ def frame_css(res, main):
     uri = "data:image/svg+xml;base64," + base64.b64encode(svg).decode("ascii")
     return (f".window {{ width: {main['width']}px; height: {main['height']}px; "
             f"background-image: url({uri}); background-size: {main['width']}px {main['height']}px; }}\n"
-            f"main, .banners {{ width: {main['width']}px; }}\n")
+            f"main {{ width: calc({main['width']}px * var(--fit, 1)); }}\n")
 
 
 def main():
@@ -213,9 +215,13 @@ def main():
     template = (static / "index.html").read_text(encoding="utf-8")
     style = (static / "style.css").read_text(encoding="utf-8") + frame_css(res, data["main"])
     marker = '<link rel="stylesheet" href="style.css">'
-    if marker not in template:
-        fail(f"{static / 'index.html'} has no {marker}")
-    (site / "index.html").write_text(template.replace(marker, "<style>\n" + style + "</style>"), encoding="utf-8")
+    if marker not in template or "STYLE-HASH" not in template:
+        fail(f"{static / 'index.html'} has no {marker} or no STYLE-HASH in its Content-Security-Policy")
+    # The style sheet is inside the page; the page's policy allows that one sheet by its hash.
+    inline = "\n" + style
+    digest = base64.b64encode(hashlib.sha256(inline.encode("utf-8")).digest()).decode("ascii")
+    page = template.replace("STYLE-HASH", f"'sha256-{digest}'").replace(marker, "<style>" + inline + "</style>")
+    (site / "index.html").write_text(page, encoding="utf-8")
 
 
 if __name__ == "__main__":

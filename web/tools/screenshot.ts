@@ -5,7 +5,8 @@
 //   node screenshot.js URL OUTDIR --all            every page and the menu, keyboard and messages,
 //                                                  a shared link with its clash marks, what Apply
 //                                                  will change and the printed sheet, in Chinese,
-//                                                  English and Japanese (the README's)
+//                                                  English and Japanese, and a phone in each (the
+//                                                  README's)
 import { execFileSync } from "node:child_process";
 import { readFileSync } from "node:fs";
 import { mkdir, unlink } from "node:fs/promises";
@@ -15,10 +16,11 @@ import { BUILD, launch } from "../test/harness.js";
 
 const STANDIN = readFileSync(join(BUILD, "standin.js"), "utf8");
 
-async function open(browser: Browser, url: string, lang: string): Promise<Page> {
+async function open(browser: Browser, url: string, lang: string, phone?: { width: number; height: number }): Promise<Page> {
     const context = await browser.newContext({
         locale: lang === "zh" ? "zh-CN" : lang === "ja" ? "ja-JP" : "en-US",
-        viewport: { width: 824, height: 636 },
+        viewport: phone ?? { width: 824, height: 636 },
+        ...(phone ? { hasTouch: true, isMobile: true } : {}),
         serviceWorkers: "block",
     });
     const seed = [...readFileSync(join(BUILD, "site", "default.kvf"))];
@@ -108,6 +110,19 @@ async function main(): Promise<void> {
             await unlink(pdf);
             console.log(join(out, `web-${lang}-sheet.png`));
             await shared.context().close();
+        }
+        // A phone (390 by 844, touch) in each language: the page, and a box's menu opened by a tap.
+        for (const lang of ["zh", "en", "ja"]) {
+            const page = await open(browser, url, lang, { width: 390, height: 844 });
+            await page.locator("#btn_ps4").tap();
+            await lamps(page, HELD);
+            await page.screenshot({ path: join(out, `web-${lang}-phone.png`) });
+            console.log(join(out, `web-${lang}-phone.png`));
+            await page.locator("#btn_ps4_key_R1").tap();
+            await page.locator(".menu").waitFor();
+            await page.screenshot({ path: join(out, `web-${lang}-phone-menu.png`) });
+            console.log(join(out, `web-${lang}-phone-menu.png`));
+            await page.context().close();
         }
         // The two messages that matter most on Linux and in other browsers.
         for (const [name, config] of [

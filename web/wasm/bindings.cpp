@@ -54,7 +54,7 @@ using namespace velorin;
 
 namespace {
 
-constexpr int kAbiVersion = 3;
+constexpr int kAbiVersion = 4;
 
 // What a sequence asks of the page (web/src/core.ts, Step).
 enum PageStep : int { kSend = 1, kReceive = 2, kDone = 3 };
@@ -74,6 +74,7 @@ struct Running {
     int failedConsole = 0;
     int replaced = 0; // bit i: the record at block position i came back
     int kept = 0;     // bit i: a read-back kept the user's changes of the record at block position i
+    int misnamed = 0; // bit i: the reply for block position i named no console: not taken as a record
 };
 
 // What an apply left for vw_apply_end: the records as written and how many the adapter took.
@@ -92,7 +93,8 @@ struct PageSession {
     PadPressTracker pads{0};
     Running run;
     Written written;
-    WorkModeBlock verified; // the records a verifying read-back received
+    WorkModeBlock verified;        // the records a verifying read-back received
+    std::size_t verifiedCount = 0; // how many of them, in block order, named their console
     std::array<uint8_t, 1024> buffer{};
     std::string text;
     // Text the page passes in (an address, a fragment, a sheet text): a link's longest and one
@@ -142,14 +144,28 @@ void conclude(PageSession& s) {
     run.finished = true;
     if (auto* rb = std::get_if<ReadBack>(&run.sequence)) {
         const std::size_t n = std::min(rb->replacedCount(), kBlockOrder.size());
+        // The read-back takes a reply whose console byte names no console as the record asked for
+        // (the window shows it). The page names such a reply instead and takes nothing from it.
+        std::vector<ConsoleId> read;
         run.replaced = 0;
-        for (std::size_t i = 0; i < n; ++i)
-            run.replaced |= 1 << i;
+        run.misnamed = 0;
+        for (std::size_t i = 0; i < n; ++i) {
+            const ConsoleId asked = kBlockOrder[i];
+            if (rb->block().record(asked)[0] == uint8_t(asked)) {
+                run.replaced |= 1 << i;
+                read.push_back(asked);
+            } else {
+                run.misnamed |= 1 << i;
+            }
+        }
         if (run.verify) {
             s.verified = rb->block();
+            // A verify counts the records before the first misnamed reply; the rest are unknown.
+            s.verifiedCount = 0;
+            while (s.verifiedCount < n && (run.misnamed & (1 << s.verifiedCount)) == 0)
+                ++s.verifiedCount;
         } else {
             // What the adapter holds goes to the editing session, which keeps the user's changes.
-            const std::vector<ConsoleId> read(kBlockOrder.begin(), kBlockOrder.begin() + long(n));
             run.kept = mask(s.edit.readBack(rb->block(), read));
         }
         switch (rb->end()) {
@@ -208,6 +224,7 @@ void start(Running& run) {
     run.failedConsole = 0;
     run.replaced = 0;
     run.kept = 0;
+    run.misnamed = 0;
 }
 
 std::string_view textIn(const PageSession* s, int length) {
@@ -280,8 +297,17 @@ EMSCRIPTEN_KEEPALIVE const char* vw_spoken_button(PageSession* s, int b) {
 
 // ---- Key codes ---------------------------------------------------------------------------------
 
+// A box's text for a code: the key's name; empty for 0 and the mouse codes (display texts); the code
+// itself ("0xE8") for one that names no key, so that it does not look unassigned.
 EMSCRIPTEN_KEEPALIVE const char* vw_key_name(PageSession* s, int code) {
-    return keep(s, code >= 0 && code <= 0xFF ? keyBoxText(KeyCode(code)) : "");
+    if (code < 0 || code > 0xFF)
+        return keep(s, "");
+    if (code != 0 && !namesKey(KeyCode(code))) {
+        static constexpr char kHex[] = "0123456789ABCDEF";
+        const char text[] = {'0', 'x', kHex[code >> 4], kHex[code & 0xF], '\0'};
+        return keep(s, text);
+    }
+    return keep(s, keyBoxText(KeyCode(code)));
 }
 // 1, 2, 3 for the left, right and middle mouse codes (their texts are display texts); 0 otherwise.
 EMSCRIPTEN_KEEPALIVE int vw_mouse_button(int code) {
@@ -332,6 +358,32 @@ EMSCRIPTEN_KEEPALIVE int vw_load(PageSession* s, int length) {
     if (!block)
         return -1;
     return s->edit.load(*block) ? 1 : 0;
+}
+// What is odd about the records the page shows (after a load: the file's), as int32 in the buffer:
+// the count of records whose console byte is not the console of its block position, then for each
+// its block position and that byte; the count of buttons whose code names no key (core/Clashes.h),
+// then for each the console, the button and the code. Returns how many int32 were written.
+EMSCRIPTEN_KEEPALIVE int vw_oddities(PageSession* s) {
+    std::vector<int32_t> out{0};
+    const WorkModeBlock& block = s->edit.block();
+    for (std::size_t i = 0; i < kBlockOrder.size(); ++i) {
+        const uint8_t byte = block.record(kBlockOrder[i])[0];
+        if (byte != uint8_t(kBlockOrder[i])) {
+            ++out[0];
+            out.insert(out.end(), {int32_t(i), int32_t(byte)});
+        }
+    }
+    const std::size_t unnamedAt = out.size();
+    out.push_back(0);
+    const std::size_t room = s->buffer.size() / sizeof(int32_t);
+    for (const UnnamedCode& u : findClashes(block).unnamed) {
+        if (out.size() + 3 > room)
+            break; // as many as the buffer holds: the first ones are enough to say what is odd
+        ++out[unnamedAt];
+        out.insert(out.end(), {int32_t(u.console), int32_t(u.button), int32_t(u.code)});
+    }
+    std::memcpy(s->buffer.data(), out.data(), out.size() * sizeof(int32_t));
+    return int(out.size());
 }
 EMSCRIPTEN_KEEPALIVE int vw_copy(PageSession* s, int from, int to) {
     const auto f = console(from);
@@ -552,6 +604,11 @@ EMSCRIPTEN_KEEPALIVE int vw_seq_replaced(PageSession* s) {
 EMSCRIPTEN_KEEPALIVE int vw_seq_kept(PageSession* s) {
     return s->run.kept;
 }
+// The consoles whose reply in the last read-back named no console (bits of block positions): their
+// records were not taken.
+EMSCRIPTEN_KEEPALIVE int vw_seq_misnamed(PageSession* s) {
+    return s->run.misnamed;
+}
 // The window's text for how the last apply ended ("Write switch workModeData error"); empty after
 // a success or for another sequence.
 EMSCRIPTEN_KEEPALIVE const char* vw_seq_error_text(PageSession* s) {
@@ -571,9 +628,9 @@ EMSCRIPTEN_KEEPALIVE int vw_apply_end(PageSession* s, int verified) {
     s->written.pending = false;
     if (verified < 0)
         return mask(s->edit.applied(s->written.block, s->written.count));
-    return mask(s->edit.applied(
-        s->written.block, s->written.count,
-        EditSession::Verification{s->verified, std::min<std::size_t>(std::size_t(verified), kConsoleCount)}));
+    const std::size_t count = std::min({std::size_t(verified), s->verifiedCount, kConsoleCount});
+    return mask(
+        s->edit.applied(s->written.block, s->written.count, EditSession::Verification{s->verified, count}));
 }
 
 // ---- A mapping as a link -------------------------------------------------------------------------
