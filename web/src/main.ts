@@ -1,7 +1,7 @@
 // Velorin Web: the window's main view in a page. This module shows the view built from the window's
-// layouts (view.ts) with its texts at the first paint (the page waits for nothing else: its
-// module graph is only the view's), fits it to the screen, takes a lang.xml and a background.png
-// placed beside the page, and switches the language; then it loads the rest (app.ts: the core in
+// layouts (view.ts) in place of the copy of it that the page's markup painted first, fits it to
+// the screen, takes a lang.xml and a background.png placed beside the page, and switches the
+// language; then it loads the rest (app.ts: the core in
 // WebAssembly, the commands, the files, the adapter over WebHID, the mapping as a link, the
 // printable sheet) and says so if that fails.
 import type { App } from "./app.js";
@@ -72,7 +72,11 @@ function main(): void {
     let app: App | null = null;
     const commands = (): App["commands"] | undefined => app?.commands;
     const root = document.getElementById("app")!;
-    // The view first, with its texts: this module blocks the first paint until it has run.
+    // The page was painted from its own markup: a copy of this view that the build made
+    // (web/tools/prerender.ts). The live view is built in its place, in this same task, so no
+    // frame is painted in between.
+    root.querySelector(".stage > .connection")?.remove();
+    for (const part of root.querySelectorAll(".window, .banners")) part.replaceChildren();
     const view = new View(root, {
         selectConsole: (id) => commands()?.selectConsole(id),
         copyMenu: (from, tab) => void commands()?.copyMenu(from, tab),
@@ -98,16 +102,8 @@ function main(): void {
     });
     view.build();
     const messages = new Messages(view.layer, view.banner);
-    performance.mark("velorin-texts");
+    performance.mark("velorin-view");
     void applyOverrides(view);
-    // The rest of the page, all of its modules fetched at once now that the first paint has what
-    // it needs (the page lists only the view's, so that they alone compete for the first paint).
-    for (const module of ["app.js", "adapter.js", "commands.js", "core.js", "files.js", "changes.js", "link.js", "print.js", "velorin-core.js"]) {
-        const link = document.createElement("link");
-        link.rel = "modulepreload";
-        link.href = module;
-        document.head.append(link);
-    }
     import("./app.js")
         .then(({ startApp }) => startApp(view, messages))
         .then(
