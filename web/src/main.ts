@@ -65,7 +65,42 @@ async function applyOverrides(view: View): Promise<void> {
     await Promise.all([texts, background]);
 }
 
+// The core's WebAssembly, compiled while it arrives (its preload is this request) and while the
+// view is built; app.ts instantiates it. A server that does not say application/wasm gets the
+// bytes compiled once they are all in.
+function compileCore(): Promise<WebAssembly.Module> {
+    const url = new URL("./velorin-core.wasm", import.meta.url);
+    const bytes = (): Promise<WebAssembly.Module> =>
+        fetch(url, { credentials: "same-origin" })
+            .then((r) => (r.ok ? r.arrayBuffer() : Promise.reject(new Error(`velorin-core.wasm: HTTP ${r.status}`))))
+            .then((b) => WebAssembly.compile(b));
+    const compiled = WebAssembly.compileStreaming(fetch(url, { credentials: "same-origin" })).catch(bytes);
+    compiled.catch(() => undefined); // said once the page asks for it
+    return compiled;
+}
+
+// `run` once the page's first frame (its markup's copy of the view) is on screen, or soon after in a
+// tab that draws no frames (one opened in the background).
+function afterFirstFrame(run: () => void): void {
+    let done = false;
+    const once = (): void => {
+        if (!done) {
+            done = true;
+            run();
+        }
+    };
+    requestAnimationFrame(() => setTimeout(once, 0));
+    setTimeout(once, 100);
+}
+
 function main(): void {
+    const core = compileCore();
+    const rest = import("./app.js");
+    rest.catch(() => undefined); // said below
+    afterFirstFrame(() => start(core, rest));
+}
+
+function start(core: Promise<WebAssembly.Module>, rest: Promise<typeof import("./app.js")>): void {
     setLanguage(chooseLanguage(location.search, navigator.languages ?? [navigator.language]));
     fitToViewport();
     window.addEventListener("resize", fitToViewport);
@@ -73,8 +108,8 @@ function main(): void {
     const commands = (): App["commands"] | undefined => app?.commands;
     const root = document.getElementById("app")!;
     // The page was painted from its own markup: a copy of this view that the build made
-    // (web/tools/prerender.ts). The live view is built in its place, in this same task, so no
-    // frame is painted in between.
+    // (web/tools/prerender.ts). The live view is built in its place in one task, so no frame is
+    // painted in between.
     root.querySelector(".stage > .connection")?.remove();
     for (const part of root.querySelectorAll(".window, .banners")) part.replaceChildren();
     const view = new View(root, {
@@ -104,8 +139,7 @@ function main(): void {
     const messages = new Messages(view.layer, view.banner);
     performance.mark("velorin-view");
     void applyOverrides(view);
-    import("./app.js")
-        .then(({ startApp }) => startApp(view, messages))
+    rest.then(({ startApp }) => startApp(view, messages, core))
         .then(
             (started) => {
                 app = started;
