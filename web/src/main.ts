@@ -1,9 +1,8 @@
 // Velorin Web: the window's main view in a page. This module shows the view built from the window's
 // layouts (view.ts) in place of the copy of it that the page's markup painted first, fits it to
 // the screen, takes a lang.xml and a background.png placed beside the page, and switches the
-// language; then it loads the rest (app.ts: the core in
-// WebAssembly, the commands, the files, the adapter over WebHID, the mapping as a link, the
-// printable sheet) and says so if that fails.
+// language; then it loads the rest (app.ts: the core in WebAssembly, the commands, the files, the
+// adapter over WebHID, the mapping as a link, the printable sheet) and says so if that fails.
 import type { App } from "./app.js";
 import data from "./data.js";
 import { chooseLanguage, loadDisplayTexts, MAX_LANG_XML, setLanguage, type Lang } from "./i18n.js";
@@ -66,15 +65,17 @@ async function applyOverrides(view: View): Promise<void> {
 }
 
 // The core's WebAssembly, compiled while it arrives (its preload is this request) and while the
-// view is built; app.ts instantiates it. A server that does not say application/wasm gets the
-// bytes compiled once they are all in.
+// view is built; app.ts instantiates it. From a server that does not say application/wasm, the
+// bytes are fetched again and compiled once they are all in; a broken module fails once.
 function compileCore(): Promise<WebAssembly.Module> {
     const url = new URL("./velorin-core.wasm", import.meta.url);
     const bytes = (): Promise<WebAssembly.Module> =>
         fetch(url, { credentials: "same-origin" })
             .then((r) => (r.ok ? r.arrayBuffer() : Promise.reject(new Error(`velorin-core.wasm: HTTP ${r.status}`))))
             .then((b) => WebAssembly.compile(b));
-    const compiled = WebAssembly.compileStreaming(fetch(url, { credentials: "same-origin" })).catch(bytes);
+    const compiled = WebAssembly.compileStreaming(fetch(url, { credentials: "same-origin" })).catch((e: unknown) =>
+        e instanceof TypeError ? bytes() : Promise.reject(e),
+    );
     compiled.catch(() => undefined); // said once the page asks for it
     return compiled;
 }

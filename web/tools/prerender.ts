@@ -58,6 +58,9 @@ async function main(): Promise<void> {
                         // After the frames in which the view places its caption strip.
                         requestAnimationFrame(() =>
                             requestAnimationFrame(() => {
+                                // A menu's choice is a property, not markup: write it as markup.
+                                for (const o of document.querySelectorAll<HTMLOptionElement>("#app option"))
+                                    o.toggleAttribute("selected", o.selected);
                                 const app = document.getElementById("app")!.cloneNode(true) as HTMLElement;
                                 const styles: string[] = [];
                                 for (const e of app.querySelectorAll<HTMLElement>("[style]")) {
