@@ -6,6 +6,12 @@
 
 #include <optional>
 
+// Defined in the generated source (rcc --name velorin_translations). Called by name, so that the
+// linker keeps the resource of this static library.
+static void initTranslationDocuments() {
+    Q_INIT_RESOURCE(velorin_translations);
+}
+
 namespace velorin {
 
 namespace {
@@ -51,6 +57,8 @@ QString TranslationDocument::translate(QStringView context, QStringView source) 
 
 const TranslationDocument* builtInTranslation(QStringView name) {
     // Read once each, on first use; the resource is part of this library (model/CMakeLists.txt).
+    static const bool packed = (initTranslationDocuments(), true);
+    (void)packed;
     static const auto load = [](const char* path) -> std::optional<TranslationDocument> {
         QFile file(QString::fromLatin1(path));
         if (!file.open(QIODevice::ReadOnly))

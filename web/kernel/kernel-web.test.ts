@@ -63,12 +63,21 @@ function seed(): number[] {
 }
 const letter = (code: number): string => String.fromCharCode(0x41 + code - 0x04);
 
-async function until<T>(check: () => Promise<T | undefined | null | false>, what: string): Promise<T> {
+// The page under test and what it wrote to its console, for the errors of waits that gave up.
+let watched: Page | undefined;
+const pageLog: string[] = [];
+
+// `detail` says, in the error, what there was instead.
+async function until<T>(
+    check: () => Promise<T | undefined | null | false>,
+    what: string,
+    detail?: () => Promise<string>,
+): Promise<T> {
     const end = Date.now() + HANG;
     for (;;) {
         const v = await check();
         if (v) return v;
-        if (Date.now() > end) throw new Error(`gave up waiting for ${what}`);
+        if (Date.now() > end) throw new Error(`gave up waiting for ${what}${detail ? `; ${await detail()}` : ""}`);
         await new Promise((r) => setTimeout(r, 250));
     }
 }
@@ -137,11 +146,15 @@ function writePolicy(origin: string): void {
     writeFileSync(POLICY, JSON.stringify(grant), { mode: 0o644 });
 }
 
-// Unplugs the adapter and waits until its node is gone.
+// Unplugs the adapter and waits until its node is gone and udevd has handled the removal: a
+// record of the old node still in udevd's database would make the next plug look handled before
+// udevd has applied its rules to the new node (a node number is used again at once).
 async function unplug(): Promise<void> {
+    const node = adapterNode();
+    const record = node ? `/run/udev/data/c${readFileSync(`/sys/class/hidraw/${basename(node)}/dev`, "utf8").trim()}` : null;
     const a = await gadget("unplug");
     if (!a.final.startsWith("ok") && !/not plugged/.test(a.final)) throw new Error(`unplug: ${a.final}`);
-    await until(async () => adapterNode() === null, "the adapter's node to go");
+    await until(async () => adapterNode() === null && !(record && existsSync(record)), "the adapter's node to go");
 }
 // Plugs it in and waits until udevd has handled its node; nothing received so far.
 async function plug(): Promise<string> {
@@ -180,10 +193,21 @@ async function apply(page: Page): Promise<string> {
 // What the firmware received once it holds `count` reports, as hex; each travelled the variant's
 // way and was taken.
 async function receivedReports(count: number, what: string): Promise<string[]> {
-    const got: Received[] = await until(async () => {
-        const r = await received();
-        return r.length >= count && r;
-    }, what);
+    const got: Received[] = await until(
+        async () => {
+            const r = await received();
+            return r.length >= count && r;
+        },
+        what,
+        async () => {
+            const r = await received();
+            const shown = r.map((x) => `${hex(x.bytes.slice(0, 5))} (${x.way}, ${x.outcome})`).join(", ");
+            const seen = watched
+                ? ` The page: "${await state(watched)}"; ${await watched.locator(".banners").innerText()}; ${pageLog.slice(-20).join(" | ")}`
+                : "";
+            return `received ${r.length}: ${shown || "none"}.${seen}`;
+        },
+    );
     for (const r of got) {
         assert.equal(r.way, way, `${what}: ${hex(r.bytes.slice(0, 4))} travelled as ${r.way}`);
         assert.equal(r.outcome, "ok", `${what}: ${hex(r.bytes.slice(0, 4))} was ${r.outcome}`);
@@ -262,6 +286,8 @@ describe("Velorin Web over the kernel's hidraw", { skip: unavailable }, () => {
         // about:blank, can come after ours.
         page = await context.newPage();
         page.on("pageerror", (e) => errors.push(e.message));
+        page.on("console", (m) => pageLog.push(`${m.type()}: ${m.text()}`.slice(0, 300)));
+        watched = page;
         const start = Date.now();
         await page.goto(site.url, { timeout: HANG });
         await page.waitForSelector("body.ready");

@@ -200,7 +200,8 @@ export class Adapter {
         try {
             await device.sendReport(0, report as Uint8Array<ArrayBuffer>);
             return true;
-        } catch {
+        } catch (e) {
+            console.warn(`a report to the adapter was not written: ${String(e)}`);
             return false; // any rejection is a write that did not happen
         }
     }
@@ -254,6 +255,9 @@ export class Adapter {
             this.core.startReadBack(false);
             await this.drive();
             const core = this.core;
+            // Ends silently for the user, as in the window; the console says where it stopped.
+            if (core.status() !== SeqStatus.Success)
+                console.warn(`read-back ended after ${core.replaced().length} of 4 records (status ${core.status()})`);
             this.events.onReadBack(core.replaced(), core.status() === SeqStatus.Success, core.kept(), core.misnamed());
         });
     }
