@@ -7,13 +7,11 @@ import type { App } from "./app.js";
 import data from "./data.js";
 import { chooseLanguage, loadDisplayTexts, MAX_LANG_XML, setLanguage, type Lang } from "./i18n.js";
 import { Messages } from "./messages.js";
-import { View } from "./view.js";
+import { fitScale, View } from "./view.js";
 
-// The 800 by 600 window scaled down to the width of a narrow screen (a phone, a large zoom), never up.
+// The 800 by 600 window scaled down to the width of a narrow screen (as the page's copy does first).
 function fitToViewport(): void {
-    const width = document.documentElement.clientWidth;
-    const margin = width < data.main.width + 24 ? 16 : 0;
-    const fit = Math.max(0.2, Math.min(1, (width - margin) / data.main.width));
+    const fit = fitScale(document.documentElement.clientWidth, data.main.width);
     document.documentElement.style.setProperty("--fit", fit.toFixed(4));
 }
 

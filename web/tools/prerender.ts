@@ -7,7 +7,8 @@
 // rest of the page, app.js, is held back) and keeps what it built: one <template> per language,
 // the positions its elements carry (style attributes, which the page's policy refuses in markup)
 // as rules of one style sheet, and one inline script that picks the language as main.js does
-// (i18n.js's own chooseLanguage) and puts that language's copy in the page. main.js later builds the
+// (i18n.js's own chooseLanguage), puts that language's copy in the page and fits it to the screen
+// (view.js's own fitScale), so that a phone's first paint is already scaled. main.js later builds the
 // live view in its place. The policy allows that sheet and that script by their hashes. The view's
 // code is the only description of the view: nothing here knows its layout.
 import { readFileSync, writeFileSync } from "node:fs";
@@ -43,6 +44,8 @@ async function main(): Promise<void> {
     const browser = await launch();
     const copies = new Map<string, Copy>();
     let choose = "";
+    let fit = "";
+    let design = 0;
     let styleCount = 0;
     try {
         for (const lang of LANGUAGES) {
@@ -82,10 +85,14 @@ async function main(): Promise<void> {
             styleCount += copy.styles.length;
             if (/:\/\/|<script/i.test(copy.markup)) fail(`the ${lang} view holds an absolute address or a script`);
             copies.set(lang, copy);
-            if (!choose) choose = await page.evaluate(async () => {
-                    // The page's own module, by its address (a string, not a module this script compiles against).
-                    const i18n = "./i18n.js";
-                    return String(((await import(i18n)) as { chooseLanguage: unknown }).chooseLanguage);
+            if (!choose)
+                [choose, fit, design] = await page.evaluate(async () => {
+                    // The page's own modules, by their addresses (strings, not modules this script compiles against).
+                    const [i18n, view, data] = ["./i18n.js", "./view.js", "./data.js"];
+                    const { chooseLanguage } = (await import(i18n)) as { chooseLanguage: unknown };
+                    const { fitScale } = (await import(view)) as { fitScale: unknown };
+                    const width = ((await import(data)) as { default: { main: { width: number } } }).default.main.width;
+                    return [String(chooseLanguage), String(fitScale), width] as const;
                 });
             await context.close();
         }
@@ -94,6 +101,7 @@ async function main(): Promise<void> {
         await site.close();
     }
     if (!/^function chooseLanguage\(/.test(choose)) fail("i18n.js has no chooseLanguage function");
+    if (!/^function fitScale\(/.test(fit) || !(design > 0)) fail("view.js has no fitScale function or data.js no window width");
 
     const sheet = "\n" + [...copies.values()].flatMap((c) => c.styles).map((s, i) => `[data-s="${i}"]{${s}}`).join("\n") + "\n";
     const meta = Object.fromEntries([...copies].map(([lang, c]) => [lang, { title: c.title, lang: c.htmlLang }]));
@@ -102,7 +110,14 @@ async function main(): Promise<void> {
         `var meta = ${JSON.stringify(meta)};\n` +
         `var lang = chooseLanguage(location.search, navigator.languages || [navigator.language]);\n` +
         `var copy = document.getElementById("view-" + lang);\n` +
-        `document.getElementById("app").replaceChildren(copy.content.cloneNode(true));\n` +
+        `var app = document.getElementById("app");\n` +
+        `app.replaceChildren(copy.content.cloneNode(true));\n` +
+        // Fitted to the screen from the first paint, as main.js fits the live view; a scaled
+        // window has the toolbar and the connection state in a row above it.
+        `${fit}\n` +
+        `var fit = fitScale(document.documentElement.clientWidth, ${design});\n` +
+        `document.documentElement.style.setProperty("--fit", fit.toFixed(4));\n` +
+        `if (fit < 1) app.querySelector(".connection").classList.add("above");\n` +
         `document.documentElement.lang = meta[lang].lang;\n` +
         `document.title = meta[lang].title;\n` +
         `performance.mark("velorin-texts");\n})();\n`;
