@@ -130,9 +130,10 @@ export function registerServiceWorker(app: App): void {
         .catch(() => undefined); // a page without a service worker still works online
 }
 
-// Loads the core and starts the page on it; the service worker once it runs.
-export async function startApp(view: View, messages: Messages): Promise<App> {
-    const app = new App(view, messages, await loadCore());
+// Loads the core (its WebAssembly compiled by main.ts) and starts the page on it; the service
+// worker once it runs.
+export async function startApp(view: View, messages: Messages, compiled: Promise<WebAssembly.Module>): Promise<App> {
+    const app = new App(view, messages, await loadCore(compiled));
     app.start();
     registerServiceWorker(app);
     return app;

@@ -558,7 +558,18 @@ export class Core {
     }
 }
 
-export async function loadCore(url = new URL("./velorin-core.js", import.meta.url).href): Promise<Core> {
-    const factory = (await import(url)) as { default: (options?: object) => Promise<Exports> };
-    return new Core(await factory.default());
+// The core from its compiled WebAssembly and the module that binds it (velorin-core.js); fails
+// if either cannot be had.
+export async function loadCore(compiled: Promise<WebAssembly.Module>, url = new URL("./velorin-core.js", import.meta.url).href): Promise<Core> {
+    const [factory, wasm] = await Promise.all([import(url) as Promise<{ default: (options?: object) => Promise<Exports> }>, compiled]);
+    return new Promise<Core>((resolve, reject) => {
+        const options = {
+            // The module's own fetch of the .wasm is not needed: it is compiled already.
+            instantiateWasm(imports: WebAssembly.Imports, done: (instance: WebAssembly.Instance, module: WebAssembly.Module) => void): object {
+                WebAssembly.instantiate(wasm, imports).then((instance) => done(instance, wasm), reject);
+                return {};
+            },
+        };
+        factory.default(options).then((m) => resolve(new Core(m)), reject);
+    });
 }

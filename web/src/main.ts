@@ -1,20 +1,17 @@
 // Velorin Web: the window's main view in a page. This module shows the view built from the window's
-// layouts (view.ts) with its texts at the first paint (the page waits for nothing else: its
-// module graph is only the view's), fits it to the screen, takes a lang.xml and a background.png
-// placed beside the page, and switches the language; then it loads the rest (app.ts: the core in
-// WebAssembly, the commands, the files, the adapter over WebHID, the mapping as a link, the
-// printable sheet) and says so if that fails.
+// layouts (view.ts) in place of the copy of it that the page's markup painted first, fits it to
+// the screen, takes a lang.xml and a background.png placed beside the page, and switches the
+// language; then it loads the rest (app.ts: the core in WebAssembly, the commands, the files, the
+// adapter over WebHID, the mapping as a link, the printable sheet) and says so if that fails.
 import type { App } from "./app.js";
 import data from "./data.js";
 import { chooseLanguage, loadDisplayTexts, MAX_LANG_XML, setLanguage, type Lang } from "./i18n.js";
 import { Messages } from "./messages.js";
-import { View } from "./view.js";
+import { fitScale, View } from "./view.js";
 
-// The 800 by 600 window scaled down to the width of a narrow screen (a phone, a large zoom), never up.
+// The 800 by 600 window scaled down to the width of a narrow screen (as the page's copy does first).
 function fitToViewport(): void {
-    const width = document.documentElement.clientWidth;
-    const margin = width < data.main.width + 24 ? 16 : 0;
-    const fit = Math.max(0.2, Math.min(1, (width - margin) / data.main.width));
+    const fit = fitScale(document.documentElement.clientWidth, data.main.width);
     document.documentElement.style.setProperty("--fit", fit.toFixed(4));
 }
 
@@ -65,14 +62,55 @@ async function applyOverrides(view: View): Promise<void> {
     await Promise.all([texts, background]);
 }
 
+// The core's WebAssembly, compiled while it arrives (its preload is this request) and while the
+// view is built; app.ts instantiates it. From a server that does not say application/wasm, the
+// bytes are fetched again and compiled once they are all in; a broken module fails once.
+function compileCore(): Promise<WebAssembly.Module> {
+    const url = new URL("./velorin-core.wasm", import.meta.url);
+    const bytes = (): Promise<WebAssembly.Module> =>
+        fetch(url, { credentials: "same-origin" })
+            .then((r) => (r.ok ? r.arrayBuffer() : Promise.reject(new Error(`velorin-core.wasm: HTTP ${r.status}`))))
+            .then((b) => WebAssembly.compile(b));
+    const compiled = WebAssembly.compileStreaming(fetch(url, { credentials: "same-origin" })).catch((e: unknown) =>
+        e instanceof TypeError ? bytes() : Promise.reject(e),
+    );
+    compiled.catch(() => undefined); // said once the page asks for it
+    return compiled;
+}
+
+// `run` once the page's first frame (its markup's copy of the view) is on screen, or soon after in a
+// tab that draws no frames (one opened in the background).
+function afterFirstFrame(run: () => void): void {
+    let done = false;
+    const once = (): void => {
+        if (!done) {
+            done = true;
+            run();
+        }
+    };
+    requestAnimationFrame(() => setTimeout(once, 0));
+    setTimeout(once, 100);
+}
+
 function main(): void {
+    const core = compileCore();
+    const rest = import("./app.js");
+    rest.catch(() => undefined); // said below
+    afterFirstFrame(() => start(core, rest));
+}
+
+function start(core: Promise<WebAssembly.Module>, rest: Promise<typeof import("./app.js")>): void {
     setLanguage(chooseLanguage(location.search, navigator.languages ?? [navigator.language]));
     fitToViewport();
     window.addEventListener("resize", fitToViewport);
     let app: App | null = null;
     const commands = (): App["commands"] | undefined => app?.commands;
     const root = document.getElementById("app")!;
-    // The view first, with its texts: this module blocks the first paint until it has run.
+    // The page was painted from its own markup: a copy of this view that the build made
+    // (web/tools/prerender.ts). The live view is built in its place in one task, so no frame is
+    // painted in between.
+    root.querySelector(".stage > .connection")?.remove();
+    for (const part of root.querySelectorAll(".window, .banners")) part.replaceChildren();
     const view = new View(root, {
         selectConsole: (id) => commands()?.selectConsole(id),
         copyMenu: (from, tab) => void commands()?.copyMenu(from, tab),
@@ -98,18 +136,9 @@ function main(): void {
     });
     view.build();
     const messages = new Messages(view.layer, view.banner);
-    performance.mark("velorin-texts");
+    performance.mark("velorin-view");
     void applyOverrides(view);
-    // The rest of the page, all of its modules fetched at once now that the first paint has what
-    // it needs (the page lists only the view's, so that they alone compete for the first paint).
-    for (const module of ["app.js", "adapter.js", "commands.js", "core.js", "files.js", "changes.js", "link.js", "print.js", "velorin-core.js"]) {
-        const link = document.createElement("link");
-        link.rel = "modulepreload";
-        link.href = module;
-        document.head.append(link);
-    }
-    import("./app.js")
-        .then(({ startApp }) => startApp(view, messages))
+    rest.then(({ startApp }) => startApp(view, messages, core))
         .then(
             (started) => {
                 app = started;

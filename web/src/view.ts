@@ -145,6 +145,15 @@ function wordOfTab(name: string): string {
     return name.replace(/^btn_/, "");
 }
 
+// How far a window `design` pixels wide is scaled down to fit a screen `width` pixels wide: to the
+// width less a margin on a narrow screen (a phone, a large zoom), never up. Self-contained: the
+// page's copy of the view (web/tools/prerender.ts) runs this function's own text before any
+// script file has arrived.
+export function fitScale(width: number, design: number): number {
+    const margin = width < design + 24 ? 16 : 0;
+    return Math.max(0.2, Math.min(1, (width - margin) / design));
+}
+
 export class View {
     current = 1; // the selected console, as the window opens on PS3
     readonly frame: HTMLElement;
