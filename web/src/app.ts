@@ -69,6 +69,7 @@ export class App {
         });
         commands.adapter = adapter;
         document.body.classList.add("ready");
+        view.warmLamps();
         commands.refresh();
         const unavailable = webHidAvailability();
         if (unavailable) {

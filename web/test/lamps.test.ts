@@ -46,6 +46,14 @@ describe("lamps", () => {
                 return JSON.stringify(now) === JSON.stringify(c.lit) ? now : null;
             }, `${c.console} lamps ${c.lit.join(",")}, have ${(await litLamps(page, word)).join(",")}`);
             assert.deepEqual(lit, c.lit);
+            // A lit lamp shows its picture (hidden lamps load it only when first shown).
+            await until(
+                async () =>
+                    page.$$eval(`#page_${word} .lamp:not([hidden])`, (lamps) =>
+                        lamps.every((l) => (l as HTMLImageElement).complete && (l as HTMLImageElement).naturalWidth > 0),
+                    ),
+                `${c.console} lamps drawn`,
+            );
             // A held button's box reads as pressed.
             const pressed = await page.$$eval(`#page_${word} .box[aria-pressed=true]`, (boxes) =>
                 boxes.map((b) => b.id.replace(/^btn_\w+?_key_/, "")).sort(),
