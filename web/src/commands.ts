@@ -154,11 +154,9 @@ export class Commands {
         if (kept.length)
             this.messages.offer(
                 "kept",
-                () =>
-                    tr(
-                        "CMainDlg",
-                        "重新读取适配器时保留了你对 %1 的更改：适配器中的记录与之不同，应用会写入窗口中显示的内容。右键单击「应用」可改用适配器中的记录",
-                    ).replace("%1", consoleList(core, kept)),
+                // The banner carries the command itself, so it does not send the user to Apply's
+                // menu (a right-click the window's text names, a long press on a phone).
+                () => t("重新读取适配器时保留了你对 %1 的更改：适配器中的记录与之不同，应用会写入页面中显示的内容。", consoleList(core, kept)),
                 () => tr("CMainDlg", "改用适配器中的记录（%1）").replace("%1", consoleList(core, kept)),
                 () => this.takeAdapterRecords(),
             );
