@@ -111,12 +111,14 @@ async function main(): Promise<void> {
         `var lang = chooseLanguage(location.search, navigator.languages || [navigator.language]);\n` +
         `var copy = document.getElementById("view-" + lang);\n` +
         `var app = document.getElementById("app");\n` +
-        `app.replaceChildren(copy.content.cloneNode(true));\n` +
-        // Fitted to the screen from the first paint, as main.js fits the live view; a scaled
-        // window has the toolbar and the connection state in a row above it.
+        // Fitted to the screen from the first paint, as main.js fits the live view. The width is
+        // read and the fit set while the page is still empty: read after the copy is in, it laid
+        // the whole view out once, and the fit then had it styled and laid out again.
         `${fit}\n` +
         `var fit = fitScale(document.documentElement.clientWidth, ${design});\n` +
         `document.documentElement.style.setProperty("--fit", fit.toFixed(4));\n` +
+        `app.replaceChildren(copy.content.cloneNode(true));\n` +
+        // A scaled window has the toolbar and the connection state in a row above it.
         `if (fit < 1) app.querySelector(".connection").classList.add("above");\n` +
         `document.documentElement.lang = meta[lang].lang;\n` +
         `document.title = meta[lang].title;\n` +
