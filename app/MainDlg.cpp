@@ -143,12 +143,7 @@ bool CMainDlg::ApplyToAdapter(bool announceSuccess) {
     const device::ApplyResult result =
         device::ApplyToAdapter(*session_, written, session_->selectedConsole().load());
     // The records written before a refused one are in the adapter now.
-    std::size_t count = 0;
-    if (result.status == device::ApplyStatus::Success)
-        count = kConsoleCount;
-    else if (result.status == device::ApplyStatus::WriteFailed && result.failedConsole)
-        count = std::size_t(consoleInfo(*result.failedConsole).blockIndex);
-    history_.applied(written, count);
+    history_.applied(written, device::recordsTaken(result));
     refreshAdapterState();
     if (result.status != device::ApplyStatus::Success) {
         const std::string_view text = device::applyErrorText(result);

@@ -237,6 +237,18 @@ std::string_view applyErrorText(const ApplyResult& result) {
     return consoleInfo(result.failedConsole.value_or(ConsoleId::PS3)).applyErrorText;
 }
 
+std::size_t recordsTaken(const ApplyResult& result) {
+    switch (result.status) {
+    case ApplyStatus::Success:
+        return kConsoleCount;
+    case ApplyStatus::NoAdapter:
+        return 0;
+    case ApplyStatus::WriteFailed:
+        break;
+    }
+    return result.failedConsole ? std::size_t(consoleInfo(*result.failedConsole).blockIndex) : 0;
+}
+
 Apply::Apply(const WorkModeBlock& block, ConsoleId modeConsole) : block_(block), modeConsole_(modeConsole) {
     step_ = simpleStep(Action::Open);
 }

@@ -199,6 +199,11 @@ struct ApplyResult {
 // applyErrorText; empty for a success (the window shows its success box).
 std::string_view applyErrorText(const ApplyResult& result);
 
+// How many records, in block order, the adapter holds from an apply with this result: all four
+// after a success, none without an adapter, and after a failed write the ones written before it
+// (whether the adapter refused it, did not answer or went away).
+std::size_t recordsTaken(const ApplyResult& result);
+
 // Apply: Open; for each console in block order, prepare its record in block() (console id, byte 26
 // for PS3 and XBOX, bytes 6-9 cleared) and Send it (Via::Opened); the first write not delivered
 // ends it, and the records after it stay untouched. After four writes: Close, RepeatModeSelect,

@@ -24,6 +24,7 @@ using velorin::ApplyStatus;
 // "CreateFileHandle error", "Write ps3 workModeData error", ...; empty for a success. The window
 // shows these texts translated (context "messages"); velorinctl prints them as they are.
 using velorin::applyErrorText;
+using velorin::recordsTaken;
 
 // Writes the PS3, PS4, SWITCH and XBOX records in this order on one handle, preparing each one
 // in the block just before its own write. Stops at the first refused write. After four writes it

@@ -539,4 +539,23 @@ TEST(Sequences, TheReadersFiveModeSelects) {
     EXPECT_EQ(repeat.deliveredCount(), ModeSelectRepeat::kRepeats);
 }
 
+// What the adapter holds after an apply: the records before the failed write, in block order
+// (PS3, PS4, SWITCH, XBOX), whatever ended it.
+TEST(Apply, RecordsTakenAreThoseWrittenBeforeTheFailure) {
+    const struct {
+        ApplyResult result;
+        std::size_t taken;
+    } cases[] = {
+        {{ApplyStatus::Success, std::nullopt, LinkError::None}, 4},
+        {{ApplyStatus::NoAdapter, std::nullopt, LinkError::None}, 0},
+        {{ApplyStatus::WriteFailed, ConsoleId::PS3, LinkError::Refused}, 0},
+        {{ApplyStatus::WriteFailed, ConsoleId::PS4, LinkError::Gone}, 1},
+        {{ApplyStatus::WriteFailed, ConsoleId::SWITCH, LinkError::NoAnswer}, 2},
+        {{ApplyStatus::WriteFailed, ConsoleId::XBOX, LinkError::Refused}, 3},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(recordsTaken(c.result), c.taken)
+            << int(c.result.status) << " " << int(c.result.failedConsole.value_or(ConsoleId(0)));
+}
+
 } // namespace

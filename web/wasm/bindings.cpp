@@ -190,9 +190,7 @@ void conclude(PageSession& s) {
                                                                 : kWriteFailed;
         // The records written before a refused one (or the adapter's leaving) are the adapter's.
         s.written.block = ap->block();
-        s.written.count = r.status == ApplyStatus::Success ? kConsoleCount
-                          : r.failedConsole ? std::size_t(consoleInfo(*r.failedConsole).blockIndex)
-                                            : 0;
+        s.written.count = recordsTaken(r);
         s.written.pending = true;
     } else {
         run.status = kSuccess;
