@@ -120,7 +120,6 @@ void CMainDlg::ReadBackFromAdapter() {
         },
         &end);
     history_.endReadBack();
-    keptAtReadBack_ = kept;
     for (const ConsoleId console : kept) {
         const std::string_view name = consoleInfo(console).name;
         qCInfo(lcSoui) << "read-back: the user's changes of the"
@@ -230,11 +229,8 @@ void CMainDlg::refreshUnappliedMark() {
     const bool connected = adapterConnected();
     const std::vector<ConsoleId> differing = connected ? s.differing() : std::vector<ConsoleId>{};
     // The title area names the consoles whose changes a read-back kept, while they still differ.
-    std::erase_if(keptAtReadBack_, [&](ConsoleId c) {
-        return std::find(differing.begin(), differing.end(), c) == differing.end();
-    });
     if (badge_)
-        badge_->setKept(keptAtReadBack_);
+        badge_->setKept(connected ? s.keptAtReadBack() : std::vector<ConsoleId>{});
     if (mark_)
         mark_->set(s.changed(), differing, connected ? s.unread() : std::vector<ConsoleId>{},
                    pendingChanges(s));

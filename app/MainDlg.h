@@ -128,9 +128,6 @@ private:
     MessageBoxes& boxes_;
     SingleInstance* instance_;
     EditHistory history_;
-    // The consoles whose changes the last read-back kept over other records on the adapter: the
-    // title area names them while they still differ.
-    std::vector<ConsoleId> keptAtReadBack_;
     AssignmentFiles files_;
     std::unique_ptr<device::CHidInputWnd> listener_;
     CPS3Handler m_PS3Handler;

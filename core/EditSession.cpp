@@ -41,6 +41,7 @@ std::size_t EditSession::slot(ConsoleId console) {
 bool EditSession::commit() {
     if (now_.block == steps_[at_].block) {
         steps_[at_] = now_; // a mark changed, the block did not: no step
+        dropKeptNotDiffering();
         return false;
     }
     steps_.resize(at_ + 1);
@@ -48,11 +49,20 @@ bool EditSession::commit() {
     if (steps_.size() > kMaxSteps + 1)
         steps_.erase(steps_.begin());
     at_ = steps_.size() - 1;
+    dropKeptNotDiffering();
     return true;
 }
 
 void EditSession::restore() {
     now_ = steps_[at_];
+    dropKeptNotDiffering();
+}
+
+void EditSession::dropKeptNotDiffering() {
+    uint8_t still = 0;
+    for (const ConsoleId console : differing())
+        still |= bit(slot(console));
+    kept_ &= still;
 }
 
 bool EditSession::assign(ConsoleId console, PadButton button, KeyCode code) {
@@ -104,6 +114,7 @@ bool EditSession::redo() {
 
 void EditSession::adapterArrived() {
     known_.fill(std::nullopt);
+    dropKeptNotDiffering();
 }
 
 ReadOutcome EditSession::recordRead(ConsoleId console, ConstRecordSpan record) {
@@ -121,10 +132,13 @@ ReadOutcome EditSession::recordRead(ConsoleId console, ConstRecordSpan record) {
         now_.whole &= uint8_t(~bit(s));
         return ReadOutcome::Shown;
     }
+    keptReading_ |= bit(s);
     return ReadOutcome::Kept;
 }
 
 bool EditSession::endReadBack() {
+    kept_ = keptReading_;
+    keptReading_ = 0;
     if (at_ == 0 && steps_.size() == 1) {
         steps_[0] = now_; // nothing done yet: the history starts from what the adapter holds
         return false;
@@ -171,6 +185,7 @@ std::vector<ConsoleId> EditSession::applied(const WorkModeBlock& written, std::s
             if (sameWhenWritten(console, block->record(console), written.record(console)))
                 block->replaceRecord(console, written.record(console));
     steps_[at_].whole = now_.whole;
+    dropKeptNotDiffering();
     return mismatched;
 }
 
@@ -186,6 +201,14 @@ std::vector<ConsoleId> EditSession::differing() const {
     std::vector<ConsoleId> out;
     for (const ConsoleId console : changed())
         if (known_[slot(console)])
+            out.push_back(console);
+    return out;
+}
+
+std::vector<ConsoleId> EditSession::keptAtReadBack() const {
+    std::vector<ConsoleId> out;
+    for (const ConsoleId console : differing())
+        if (kept_ & bit(slot(console)))
             out.push_back(console);
     return out;
 }

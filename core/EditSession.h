@@ -115,6 +115,11 @@ public:
     // Of changed(), those whose record on the adapter is known: the adapter holds something else
     // than the block shows, and takeAdapterRecords() would bring it back.
     std::vector<ConsoleId> differing() const;
+    // Of differing(), those whose changes the last read-back kept over another record on the
+    // adapter (the title area and the page's banner name them). A console leaves this set for good
+    // once it stops differing (an undo, an apply, taking the adapter's record, its arrival); the
+    // next read-back sets it anew.
+    std::vector<ConsoleId> keptAtReadBack() const;
     // The consoles whose record on the adapter is unknown (not read back nor written since it
     // arrived).
     std::vector<ConsoleId> unread() const;
@@ -140,6 +145,7 @@ private:
     static std::size_t slot(ConsoleId console);
     bool commit();
     void restore();
+    void dropKeptNotDiffering();
 
     State now_;
     std::vector<State> steps_; // steps_[at_] is the state last committed
@@ -147,6 +153,8 @@ private:
     std::array<std::optional<workModeData>, kConsoleCount> known_{};
     std::array<workModeData, kConsoleCount> base_{}; // what each console's changes count from
     WorkModeBlock saved_;
+    uint8_t kept_ = 0;        // bit i: the last read-back kept the changes at block position i
+    uint8_t keptReading_ = 0; // the same, for the read-back going on
 };
 
 } // namespace velorin

@@ -75,6 +75,10 @@ struct Undo {
 struct Redo {};
 struct Take {};
 struct Saved {};
+// The consoles the title area and the page's banner name as kept by the last read-back.
+struct Kept {
+    std::vector<ConsoleId> consoles;
+};
 // What the session shows at this point.
 struct Check {
     std::vector<std::tuple<ConsoleId, PadButton, uint8_t>> codes{};
@@ -85,7 +89,7 @@ struct Check {
     int undoSteps = -1; // -1: not checked
     int unsaved = -1;
 };
-using Event = std::variant<Assign, Load, Copy, Arrive, Read, Apply, Undo, Redo, Take, Saved, Check>;
+using Event = std::variant<Assign, Load, Copy, Arrive, Read, Apply, Undo, Redo, Take, Saved, Kept, Check>;
 
 struct Row {
     const char* name;
@@ -104,6 +108,28 @@ std::string names(const std::vector<ConsoleId>& consoles) {
 }
 
 const Row kRows[] = {
+    {"the consoles a read-back kept are named until they stop differing, then no more until the next "
+     "read-back",
+     {Arrive{},
+      Read{kAdapterA},
+      Kept{{}},
+      Assign{PS3, PadButton::L2, 0x2C},
+      Assign{XBOX, PadButton::A, 0xA1},
+      Kept{{}},
+      Arrive{},
+      Read{kAdapterA, 4, {PS3, XBOX}},
+      Kept{{PS3, XBOX}},
+      Undo{},
+      Kept{{PS3}},
+      Redo{},
+      Check{{{XBOX, PadButton::A, 0xA1}}, {PS3, XBOX}, {PS3, XBOX}},
+      Kept{{PS3}},
+      Arrive{},
+      Kept{{}},
+      Read{kAdapterA, 4, {PS3, XBOX}},
+      Kept{{PS3, XBOX}},
+      Read{kAdapterA, 2, {PS3}},
+      Kept{{PS3}}}},
     {"the first read-back with nothing edited shows the adapter's records",
      {Arrive{}, Read{kAdapterA},
       Check{{{PS3, PadButton::L2, 0x1A}, {XBOX, PadButton::A, 0x04 + 19}}, {}, {}, {}, {}, 0, 0}}},
@@ -113,8 +139,8 @@ const Row kRows[] = {
       Check{{{XBOX, PadButton::A, 0xA1}}, {XBOX}, {}, all(), {PS3, PS4, SWITCH, XBOX}},
       Read{kAdapterA, 4, {XBOX}},
       Check{{{XBOX, PadButton::A, 0xA1}, {XBOX, PadButton::B, 0x04 + 21}}, {XBOX}, {XBOX}, {}, {}, 1},
-      Arrive{}, Read{kAdapterA, 4, {XBOX}}, Check{{{XBOX, PadButton::A, 0xA1}}, {XBOX}, {XBOX}}, Apply{},
-      Check{{{XBOX, PadButton::A, 0xA1}}, {}, {}, {}, {}, 1}}},
+      Arrive{}, Read{kAdapterA, 4, {XBOX}}, Check{{{XBOX, PadButton::A, 0xA1}}, {XBOX}, {XBOX}}, Kept{{XBOX}},
+      Apply{}, Check{{{XBOX, PadButton::A, 0xA1}}, {}, {}, {}, {}, 1}, Kept{{}}}},
     {"a file loaded before connecting is kept whole and is what apply writes",
      {Load{kFile}, Check{{{PS3, PadButton::L2, 0x10 + 22}}, all(), {}, all(), {}}, Arrive{},
       Read{kAdapterA, 4, all()},
@@ -148,10 +174,10 @@ const Row kRows[] = {
             {PS3}}}},
     {"the adapter's records instead of the user's are one undo step",
      {Arrive{}, Read{kAdapterA}, Assign{XBOX, PadButton::A, 0xA1}, Assign{PS3, PadButton::R1, 0xA0}, Arrive{},
-      Read{kAdapterA, 4, {PS3, XBOX}}, Take{},
-      Check{{{XBOX, PadButton::A, 0x04 + 19}, {PS3, PadButton::R1, 0x04 + 25}}, {}, {}, {}, {}, 3}, Undo{},
-      Check{{{XBOX, PadButton::A, 0xA1}, {PS3, PadButton::R1, 0xA0}}, {PS3, XBOX}, {PS3, XBOX}}, Redo{},
-      Check{{{XBOX, PadButton::A, 0x04 + 19}}, {}}}},
+      Read{kAdapterA, 4, {PS3, XBOX}}, Kept{{PS3, XBOX}}, Take{},
+      Check{{{XBOX, PadButton::A, 0x04 + 19}, {PS3, PadButton::R1, 0x04 + 25}}, {}, {}, {}, {}, 3}, Kept{{}},
+      Undo{}, Check{{{XBOX, PadButton::A, 0xA1}, {PS3, PadButton::R1, 0xA0}}, {PS3, XBOX}, {PS3, XBOX}},
+      Kept{{}}, Redo{}, Check{{{XBOX, PadButton::A, 0x04 + 19}}, {}}}},
     {"a copy onto a console is kept whole by a read-back",
      {Arrive{}, Read{kAdapterA}, Assign{PS3, PadButton::L2, 0x2C}, Copy{PS3, XBOX},
       Check{{{XBOX, PadButton::L2, 0x2C}}, {PS3, XBOX}, {PS3, XBOX}}, Arrive{},
@@ -237,6 +263,7 @@ public:
     void operator()(const Redo&) { EXPECT_TRUE(s_.redo()); }
     void operator()(const Take&) { EXPECT_TRUE(s_.takeAdapterRecords()); }
     void operator()(const Saved&) { s_.saved(); }
+    void operator()(const Kept& k) { EXPECT_EQ(names(s_.keptAtReadBack()), names(k.consoles)) << "kept"; }
     void operator()(const Check& c) {
         for (const auto& [console, button, code] : c.codes)
             EXPECT_EQ(int(s_.code(console, button)), int(code))

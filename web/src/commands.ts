@@ -19,9 +19,6 @@ const SHOW_CHANGES = 2;
 
 export class Commands {
     adapter: Adapter | null = null;
-    // The consoles whose changes the last read-back kept over other records on the adapter, while
-    // they still differ.
-    private kept: number[] = [];
     // Ctrl+P: the printable sheet (print.ts).
     printSheet: (() => void) | null = null;
 
@@ -44,13 +41,14 @@ export class Commands {
         const core = this.core;
         const connected = !!this.adapter?.connected;
         const differing = connected ? core.differing() : [];
-        this.kept = this.kept.filter((id) => differing.includes(id));
-        if (this.kept.length === 0) this.messages.dropBanner("kept");
+        // The consoles whose changes the last read-back kept, while they still differ.
+        const kept = connected ? core.keptAtReadBack() : [];
+        if (kept.length === 0) this.messages.dropBanner("kept");
         const changed = core.changed();
         const unread = connected ? core.unread() : [];
         const changes = changed.length || unread.length ? tooltipLines(core, core.changes()) : [];
         this.view.showMark(changed, differing, unread, changes);
-        this.view.showConnection(connected ? this.adapter!.device!.productName : null, this.kept);
+        this.view.showConnection(connected ? this.adapter!.device!.productName : null, kept);
     }
 
     // The menu's corner for an element: its left edge, 4 pixels (of the window) above its bottom
@@ -149,7 +147,6 @@ export class Commands {
     // could not read and those whose reply named no console.
     readBackDone(consoles: number[], complete: boolean, kept: number[], misnamed: number[]): void {
         const core = this.core;
-        this.kept = kept;
         this.refresh();
         if (kept.length)
             this.messages.offer(

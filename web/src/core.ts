@@ -113,6 +113,7 @@ interface Exports {
     _vw_can_redo(s: Session): number;
     _vw_changed(s: Session): number;
     _vw_differing(s: Session): number;
+    _vw_kept_at_read_back(s: Session): number;
     _vw_unread(s: Session): number;
     _vw_unread_nor_chosen(s: Session): number;
     _vw_saved(s: Session): void;
@@ -164,7 +165,7 @@ interface Exports {
     _vw_sheet_svg(s: Session): number;
 }
 
-export const ABI_VERSION = 4;
+export const ABI_VERSION = 5;
 
 // Why a link holds no mapping the page can take (the core's mappinglink::ErrorKind).
 export type LinkProblem = "too-long" | "no-mapping" | "two-mappings" | "wrong-length" | "bad-character";
@@ -350,6 +351,11 @@ export class Core {
     // Of changed(), those whose records on the adapter are known: the adapter holds other records.
     differing(): number[] {
         return this.ids(this.m._vw_differing(this.s));
+    }
+    // Of differing(), the consoles whose changes the last read-back kept; a console leaves for good
+    // once it stops differing.
+    keptAtReadBack(): number[] {
+        return this.ids(this.m._vw_kept_at_read_back(this.s));
     }
     // The consoles whose records on the adapter are unknown (not read since it was connected).
     unread(): number[] {

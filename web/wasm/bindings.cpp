@@ -54,7 +54,7 @@ using namespace velorin;
 
 namespace {
 
-constexpr int kAbiVersion = 4;
+constexpr int kAbiVersion = 5;
 
 // What a sequence asks of the page (web/src/core.ts, Step).
 enum PageStep : int { kSend = 1, kReceive = 2, kDone = 3 };
@@ -411,6 +411,10 @@ EMSCRIPTEN_KEEPALIVE int vw_changed(PageSession* s) {
 }
 EMSCRIPTEN_KEEPALIVE int vw_differing(PageSession* s) {
     return mask(s->edit.differing());
+}
+// Of those, the consoles whose changes the last read-back kept, while they still differ.
+EMSCRIPTEN_KEEPALIVE int vw_kept_at_read_back(PageSession* s) {
+    return mask(s->edit.keptAtReadBack());
 }
 EMSCRIPTEN_KEEPALIVE int vw_unread(PageSession* s) {
     return mask(s->edit.unread());
